@@ -1,0 +1,110 @@
+// The one static record of a library that holds all of its state, and the
+// key record of an effect. Every operation reads and writes `ctx` directly.
+#ifndef VX_CONTEXT_H
+#define VX_CONTEXT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "operator/host/records.h"
+
+struct MeshNode {
+    float dx; // displacement in mesh columns
+    float dy; // displacement in mesh rows
+};
+
+enum { THUMB_WIDTH = 32, THUMB_HEIGHT = 24 };
+
+struct KeyRecord {
+    KeyRecord *next;
+    KeyRecord *prev;
+    uint32_t frame;
+    int32_t level; // dissolve level 0..255
+    MeshNode *grid; // gridRows x gridCols nodes, owned by the key
+    uint32_t thumbnail[THUMB_WIDTH * THUMB_HEIGHT];
+};
+
+enum { OPERATOR_DIR_SIZE = 512, EFFECT_PATH_SIZE = 1024, FALLOFF_SIZE = 100 };
+
+struct OperatorContext {
+    // settings: keep their values for the life of the library
+    int32_t brushRadius = 16;
+    float brushStrength = 0.7f;
+    int32_t brushMode = 2;
+    int32_t viewZoom;
+    int32_t viewScrollX, viewScrollY;
+    int32_t mirrorMode;
+    int32_t brushSizeIndex = 1;
+    int32_t generatorType;
+
+    // picture geometry
+    int32_t imageWidth, imageHeight;
+    int32_t gridCols, gridRows;
+    int32_t projectWidth, projectHeight;
+    int32_t workWidth, workHeight;
+    int32_t meshCols, meshRows;
+    int32_t previewWidth, previewHeight;
+
+    // values of the pass that ran last
+    float srcRowStep, srcColStep;
+    float meshRowStep, meshColStep;
+    float pixelsPerRow, pixelsPerColumn;
+
+    // time and keys
+    int32_t lastFrame;
+    int32_t currentFrame; // compared as unsigned
+    KeyRecord *keyList;
+    int32_t dissolveLevel;
+    int32_t keyModified;
+
+    // working meshes
+    MeshNode *meshA, *meshB, *meshBase, *meshClipboard;
+    MeshNode *brushKernel;
+    float falloffTable[FALLOFF_SIZE];
+    int32_t generatorParams[20];
+    int32_t generatorApplied;
+
+    // picture buffers
+    uint32_t *sourcePixels, *targetPixels, *outputPixels, *previewPixels;
+    // Capacity of the prepared buffers, so a render never writes past them.
+    size_t outputCapacity; // pixels in outputPixels
+    size_t meshCapacity;   // nodes in each working mesh
+
+    // files and host resources
+    char operatorDir[OPERATOR_DIR_SIZE];
+    const char *effectPath;               // null or effectPathBuffer
+    char effectPathBuffer[EFFECT_PATH_SIZE]; // our copy of the host's name
+    FILE *effectFile;
+    void *stringTable;
+    ActionRecord *actionRecord;
+
+    // state flags
+    int32_t renderPrepared;
+    int32_t editorActive;  // the editor waits in the host's preview
+    int32_t editorRunning; // an editor session is open
+
+    // working values saved by a set-up nested in a preview
+    struct {
+        int32_t valid;
+        uint32_t *sourcePixels, *targetPixels;
+        int32_t imageWidth, imageHeight;
+        int32_t currentFrame;
+        int32_t workWidth, workHeight;
+    } saved;
+};
+
+// Zero at library load but for the settings' initial values.
+extern OperatorContext ctx;
+
+// Logs a failure at level 4 with this library's source name and module code.
+void logFailure(int line);
+#define LOG_FAILURE() logFailure(__LINE__)
+
+// Heap allocation of the core. Tests can make the Nth allocation fail.
+void *allocBlock(size_t bytes);
+void *allocZeroed(size_t count, size_t size);
+void freeBlock(void *block);
+void failAllocationAfter(long count); // -1: never fail (the default)
+
+#endif

@@ -1,0 +1,34 @@
+// Displacement meshes, samplers and warp passes. They work on the
+// context's pictures and meshes; every pixel and mesh read is clamped or
+// guarded, so a pass cannot fail.
+#ifndef VX_WARP_H
+#define VX_WARP_H
+
+#include <cstdint>
+
+#include "effect/context.h"
+
+// Engine set-up around a key grid: geometry, buffers, falloff table.
+// Returns 0, or -1 (logged, everything released) when an allocation fails.
+int prepareMeshes(const MeshNode *keyGrid);
+void releaseMeshes(void);
+// Whole-mesh operations over gridRows x gridCols nodes.
+void copyMesh(const MeshNode *source, MeshNode *destination);
+void swapMesh(MeshNode *a, MeshNode *b);
+void fillFalloffTable(void);
+
+// The mesh interpolated at a fractional mesh position; (0, 0) outside.
+MeshNode meshDisplacementAt(const MeshNode *mesh, float gc, float gr);
+// Bilinear samplers of sourcePixels / targetPixels at a fractional position.
+uint32_t sampleSource(float x, float y);
+uint32_t sampleTarget(float x, float y);
+// Nearest and bilinear samples of the source/target mixture at dissolveLevel.
+uint32_t fetchMixed(int x, int y);
+uint32_t sampleMixed(float x, float y);
+
+// Fill out (outW x outH pixels, row stride outW) from the whole picture.
+void warpPassA(uint32_t *out, int outW, int outH);
+void warpPassB(uint32_t *out, int outW, int outH); // after warpPassA on out
+void warpPassMixed(uint32_t *out, int outW, int outH);
+
+#endif

@@ -1,0 +1,23 @@
+// The operator frame: directories, project size, the actions of the effect
+// operators and their render.
+#ifndef VX_OPERATOR_H
+#define VX_OPERATOR_H
+
+#include "operator/host/records.h"
+
+#define VX_EXPORT extern "C" __attribute__((visibility("default")))
+
+// operatorDir := $VXHOME + "/programs/vorlux/". -1 (logged) when VXHOME is
+// unset or empty, or too long for the directory and the names below it.
+int buildOperatorDir(void);
+// Writes $VXHOME + suffix into out (size bytes); -1 (logged) when VXHOME is
+// unset or the result does not fit.
+int homePath(const char *suffix, char *out, size_t size);
+// projectWidth/projectHeight from one host image of the project format.
+void probeProjectSize(void);
+// Creates a directory and its missing parents; -1 when it cannot be made.
+int makeDirectories(const char *path);
+
+int renderField(ActionRecord *record);
+
+#endif

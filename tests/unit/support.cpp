@@ -1,0 +1,46 @@
+#include "tests/unit/support.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "effect/keys.h"
+#include "engine/warp.h"
+#include "platform/services.h"
+
+const VariantDesc *vxVariant = &vxMorphVariant;
+
+static std::vector<std::string> journalLines;
+
+static void observeJournal(void *, const char *line)
+{
+    journalLines.emplace_back(line);
+}
+
+void resetContext(const VariantDesc *variant)
+{
+    vxVariant = variant;
+    failAllocationAfter(-1);
+    releaseMeshes();
+    freeKeys();
+    ctx = OperatorContext{};
+    VxHostServices services = {};
+    services.journal = observeJournal;
+    vxInstallHostServices(&services);
+    journalLines.clear();
+}
+
+std::vector<std::string> takeJournal()
+{
+    std::vector<std::string> lines;
+    lines.swap(journalLines);
+    return lines;
+}
+
+std::string scratchDir(const std::string &name)
+{
+    const char *home = getenv("VXHOME");
+    std::filesystem::path dir = std::filesystem::path(home ? home : "/tmp/vx-test-home") / "scratch" / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}

@@ -1,0 +1,17 @@
+// Draw: warps input 0; input 1 is fetched only as the editor's guide.
+#include "variants/variant.h"
+#include "engine/warp.h"
+
+extern const VariantDesc vxDrawVariant = {
+    "VorluxDraw",
+    "src\\VorluxDraw",
+    0x0B8B0000,
+    "$Id: VorluxDraw,v 1.0 2014/12/17 00:00:00 vorlux $",
+    2,
+    false,
+    true,
+    255,
+    true,
+    false,
+    {warpPassA, nullptr, nullptr},
+};

@@ -1,0 +1,17 @@
+// FX: the inputs are mixed at the keyed level, then the mixture is warped.
+#include "variants/variant.h"
+#include "engine/warp.h"
+
+extern const VariantDesc vxFxVariant = {
+    "VorluxFX",
+    "src\\VorluxFX",
+    0x0B8C0000,
+    "$Id: VorluxFX,v 1.0 2014/12/17 00:00:00 vorlux $",
+    2,
+    false,
+    true,
+    255,
+    true,
+    false,
+    {warpPassMixed, nullptr, nullptr},
+};

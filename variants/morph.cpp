@@ -1,0 +1,17 @@
+// Morph: both inputs move through their own meshes while the second dissolves in.
+#include "variants/variant.h"
+#include "engine/warp.h"
+
+extern const VariantDesc vxMorphVariant = {
+    "VorluxMorph",
+    "src\\VorluxMorph",
+    0x0B8D0000,
+    "$Id: VorluxMorph,v 1.0 2014/12/17 00:00:00 vorlux $",
+    2,
+    true,
+    true,
+    255,
+    true,
+    false,
+    {warpPassA, warpPassB, nullptr},
+};

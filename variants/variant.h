@@ -1,0 +1,35 @@
+// What sets one deliverable of the effect operators apart from the others.
+// The core is compiled once; each plug-in selects its table through
+// vxVariant, set by that plug-in's one-line selector.
+#ifndef VX_VARIANT_H
+#define VX_VARIANT_H
+
+#include <cstdint>
+
+// A warp pass: fills out (outW x outH pixels) from the context's pictures.
+using WarpPassFn = void (*)(uint32_t *out, int outW, int outH);
+
+struct VariantDesc {
+    const char *name;          // deliverable name, e.g. "VorluxMorph"
+    const char *sourceName;    // source name passed with every log line
+    uint32_t moduleCode;       // LogModuleCode
+    const char *versionString; // OP_TAG_IDENT
+    int inputCount;            // 2, or 1 for the warp (OP_TAG_SINGLE_INPUT)
+    bool hasMeshB;             // morph: second mesh, interpolateMeshB
+    bool interpolatesLevel;    // interpolateMeshA sets dissolveLevel
+    int32_t lastKeyLevel;      // level of the last key of a new effect
+    bool setsViewBlend;        // GetOperatorInfo writes the viewBlend default
+    bool hasFallbackPath;      // a nameless instance uses spezial/warp.vlw
+    WarpPassFn passes[3];      // render passes in order, null-terminated
+};
+
+extern const VariantDesc vxMorphVariant;
+extern const VariantDesc vxDrawVariant;
+extern const VariantDesc vxFxVariant;
+extern const VariantDesc vxWarpVariant;
+extern const VariantDesc vxOpVariant; // the transition operator (logging identity, mixed pass)
+
+// The variant of this library.
+extern const VariantDesc *vxVariant;
+
+#endif
