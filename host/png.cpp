@@ -159,7 +159,9 @@ bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuv
 }
 
 bool writePngStream(std::FILE* fp, const std::string& name, int w, int h, const uint32_t* yuva, std::string& err) {
-    if (w < 1 || h < 1 || w > kMaxFrameSide || h > kMaxFrameSide || !yuva) {
+    // Sheets may be larger than frames; libpng's own default limit applies.
+    constexpr int kMaxPngSide = 1000000;
+    if (w < 1 || h < 1 || w > kMaxPngSide || h > kMaxPngSide || !yuva) {
         err = name + ": invalid image " + std::to_string(w) + "x" + std::to_string(h);
         return false;
     }

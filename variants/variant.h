@@ -27,7 +27,7 @@ extern const VariantDesc vxMorphVariant;
 extern const VariantDesc vxDrawVariant;
 extern const VariantDesc vxFxVariant;
 extern const VariantDesc vxWarpVariant;
-extern const VariantDesc vxOpVariant; // the transition operator (logging identity, mixed pass)
+extern const VariantDesc vxOpVariant; // the transition operator's identity
 
 // The variant of this library.
 extern const VariantDesc *vxVariant;

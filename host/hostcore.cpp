@@ -1,0 +1,320 @@
+#include "host/hostcore.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <iostream>
+#include <unistd.h>
+
+#include "platform/services.h"
+
+namespace vxh {
+
+bool loadPlugin(const std::string &path, Plugin &plugin, std::string &err)
+{
+    plugin = Plugin{};
+    // A bare name is not searched for on the library path.
+    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void *handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char *why = dlerror();
+        err = path + ": not a loadable plug-in (" + (why ? why : "unknown error") + ")";
+        return false;
+    }
+    auto info = (GetOperatorInfoFn)dlsym(handle, "GetOperatorInfo");
+    auto action = (OperatorActionFn)dlsym(handle, "OperatorAction");
+    if (!info || !action) {
+        err = path + ": not an operator plug-in (missing " +
+              std::string(!info ? "GetOperatorInfo" : "OperatorAction") + ")";
+        dlclose(handle);
+        return false;
+    }
+    plugin.handle = handle;
+    plugin.getInfo = info;
+    plugin.action = action;
+    plugin.path = path;
+    return true;
+}
+
+void unloadPlugin(Plugin &plugin)
+{
+    if (plugin.handle)
+        dlclose(plugin.handle);
+    plugin = Plugin{};
+}
+
+bool findTag(const OpTagItem *tags, uint32_t tag, uintptr_t &value)
+{
+    for (int i = 0; tags && tags[i].tag != OP_TAG_END && i < 64; ++i)
+        if (tags[i].tag == tag) {
+            value = tags[i].value;
+            return true;
+        }
+    return false;
+}
+
+GadgetDesc *findGadget(const OpTagItem *tags, int index)
+{
+    uintptr_t value;
+    if (index < 0 || index > 3 || !findTag(tags, OP_TAG_GADGET1 + index, value))
+        return nullptr;
+    return (GadgetDesc *)value;
+}
+
+void setGadgetValue(GadgetDesc *gadget, int value)
+{
+    if (!gadget)
+        return;
+    if (gadget->kind == GADGET_POPUP)
+        ((GadgetPopup *)gadget)->value = value;
+    else if (gadget->kind == GADGET_SLIDER)
+        ((GadgetSlider *)gadget)->value = value;
+}
+
+std::string driveRootPath(const std::string &path)
+{
+    const char *home = getenv("VXHOME");
+    if (!path.empty() && path[0] == '/' && home && *home)
+        return std::string(home) + path;
+    return path;
+}
+
+HostImage *newImage(Host &host, int w, int h)
+{
+    if (w < 0 || h < 0 || w > 32767 || h > 32767)
+        return nullptr;
+    int stride = host.padLeft + w + host.padRight;
+    if (stride > 32767)
+        return nullptr;
+    auto *image = new HostImage{};
+    size_t count = (size_t)stride * (size_t)(host.padTop + h);
+    image->pixels = new uint32_t[count ? count : 1];
+    // Padding holds a marker so a copy that strays into it shows.
+    for (size_t i = 0; i < count; ++i)
+        image->pixels[i] = 0xDEADBEEF;
+    image->stride = (int16_t)stride;
+    image->xOffset = (int16_t)host.padLeft;
+    image->yOffset = (int16_t)host.padTop;
+    image->width = (int16_t)w;
+    image->height = (int16_t)h;
+    host.liveImages.insert(image);
+    return image;
+}
+
+void deleteImage(Host &host, HostImage *image)
+{
+    if (!image)
+        return;
+    if (!host.liveImages.erase(image)) {
+        ++host.badImageReturns;
+        return;
+    }
+    delete[] image->pixels;
+    delete image;
+}
+
+Picture visiblePicture(const HostImage *image)
+{
+    Picture pic;
+    pic.width = image->width;
+    pic.height = image->height;
+    pic.pixels.resize((size_t)pic.width * pic.height);
+    for (int y = 0; y < pic.height; ++y)
+        memcpy(&pic.pixels[(size_t)y * pic.width],
+               image->pixels + (size_t)(y + image->yOffset) * image->stride + image->xOffset,
+               (size_t)pic.width * 4);
+    return pic;
+}
+
+namespace {
+
+Host *current = nullptr;
+
+HostImage *serveField(void *h, int input, uint32_t field)
+{
+    Host &host = *(Host *)h;
+    ++host.fieldRequests;
+    Picture pic;
+    if (!host.fieldSource || !host.fieldSource(input, field, pic))
+        return nullptr;
+    HostImage *image = newImage(host, pic.width, pic.height);
+    if (!image)
+        return nullptr;
+    for (int y = 0; y < pic.height; ++y)
+        memcpy(image->pixels + (size_t)(y + image->yOffset) * image->stride + image->xOffset,
+               &pic.pixels[(size_t)y * pic.width], (size_t)pic.width * 4);
+    return image;
+}
+
+int takeField(void *h, HostImage *image)
+{
+    Host &host = *(Host *)h;
+    if (!image || !host.liveImages.count(image)) {
+        ++host.badImageReturns;
+        return -1;
+    }
+    host.outputs.push_back(visiblePicture(image));
+    deleteImage(host, image);
+    return 0;
+}
+
+HostImage *allocProjectImage(void *h, int, int, int, int)
+{
+    Host &host = *(Host *)h;
+    if (!host.projectKnown)
+        return nullptr;
+    return newImage(host, host.projectWidth, host.projectHeight / 2);
+}
+
+void releaseImage(void *h, HostImage *image)
+{
+    deleteImage(*(Host *)h, image);
+}
+
+int pollAbort(void *h)
+{
+    ++((Host *)h)->abortPolls;
+    return 0;
+}
+
+int runPreview(void *h, int mode)
+{
+    Host &host = *(Host *)h;
+    return host.preview ? host.preview(mode) : 0;
+}
+
+const char *instanceName(void *h, uint32_t instance, const char *dir)
+{
+    Host &host = *(Host *)h;
+    auto it = host.instanceNames.find(instance);
+    if (it == host.instanceNames.end())
+        return nullptr;
+    std::string &slot = host.nameStorage[instance];
+    slot = std::string(dir) + it->second;
+    return slot.c_str();
+}
+
+int changeGadget(void *h, int index, int value)
+{
+    Host &host = *(Host *)h;
+    host.gadgetChanges.emplace_back(index, value);
+    GadgetDesc *gadget = findGadget(host.tags, index);
+    if (!gadget)
+        return -1;
+    setGadgetValue(gadget, value);
+    return 0;
+}
+
+// The next answer: from the queue, or typed on a terminal when allowed.
+bool nextReply(Host &host, const std::string &question, std::string &answer)
+{
+    if (!host.replies.empty()) {
+        answer = host.replies.front();
+        host.replies.pop_front();
+        return true;
+    }
+    if (host.askOnTerminal && isatty(0)) {
+        std::cerr << question << ": " << std::flush;
+        return bool(std::getline(std::cin, answer));
+    }
+    return false;
+}
+
+int textRequest(void *h, TextRequest *request)
+{
+    Host &host = *(Host *)h;
+    host.requests.push_back(std::string("text:") + (request->text ? request->text : ""));
+    std::string answer;
+    request->result = nextReply(host, "1 or 2", answer) && answer == "2" ? 0 : 1;
+    return 0;
+}
+
+int archivesRequest(void *h, ArchivesRequest *request)
+{
+    Host &host = *(Host *)h;
+    host.requests.push_back(std::string("archives:") + (request->title ? request->title : ""));
+    std::string answer;
+    if (!nextReply(host, "load, save, delete or cancel", answer))
+        return -1;
+    request->result = answer == "load" ? ARCHIVES_LOAD
+                      : answer == "save" ? ARCHIVES_SAVE
+                      : answer == "delete" ? ARCHIVES_DELETE
+                                           : 0;
+    return 0;
+}
+
+int fileRequest(void *h, FileRequest *request)
+{
+    Host &host = *(Host *)h;
+    host.requests.push_back(std::string("file:") + (request->title ? request->title : ""));
+    request->result = 0;
+    std::string answer;
+    if (!nextReply(host, "file name or cancel", answer))
+        return -1;
+    if (answer == "cancel" || answer.empty())
+        return 0;
+    if (!request->pathBuffer || !request->nameBuffer || request->pathSize <= 0 ||
+        request->nameSize <= 0)
+        return -1;
+    std::string path = driveRootPath(std::string(request->directory ? request->directory : "") + answer);
+    if (answer.size() + 1 > (size_t)request->nameSize || path.size() + 1 > (size_t)request->pathSize)
+        return -1;
+    memcpy(request->nameBuffer, answer.c_str(), answer.size() + 1);
+    memcpy(request->pathBuffer, path.c_str(), path.size() + 1);
+    request->result = 1;
+    return 0;
+}
+
+int openMeter(void *h, void *)
+{
+    ((Host *)h)->requests.push_back("meter:open");
+    return 0;
+}
+
+int updateMeter(void *, void *, int, int)
+{
+    return 0;
+}
+
+int closeMeter(void *h, void *)
+{
+    ((Host *)h)->requests.push_back("meter:close");
+    return 0;
+}
+
+void observeJournal(void *h, const char *line)
+{
+    ((Host *)h)->journal.emplace_back(line);
+}
+
+} // namespace
+
+void installHost(Host *host)
+{
+    current = host;
+    if (!host) {
+        vxInstallHostServices(nullptr);
+        return;
+    }
+    VxHostServices s = {};
+    s.host = host;
+    s.getField = serveField;
+    s.putField = takeField;
+    s.allocImage = allocProjectImage;
+    s.freeImage = releaseImage;
+    s.chkAbort = pollAbort;
+    s.preview = runPreview;
+    s.customPrefsName = instanceName;
+    s.changeGadget = changeGadget;
+    s.textRequest = textRequest;
+    s.fileRequest = fileRequest;
+    s.archivesRequest = archivesRequest;
+    s.openMeter = openMeter;
+    s.updateMeter = updateMeter;
+    s.closeMeter = closeMeter;
+    s.journal = observeJournal;
+    vxInstallHostServices(&s);
+}
+
+} // namespace vxh
