@@ -70,6 +70,7 @@ struct OperatorContext {
     // Capacity of the prepared buffers, so a render never writes past them.
     size_t outputCapacity; // pixels in outputPixels
     size_t meshCapacity;   // nodes in each working mesh
+    int32_t fieldWidth, fieldHeight; // field size the render was prepared for
 
     // files and host resources
     char operatorDir[OPERATOR_DIR_SIZE];

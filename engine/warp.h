@@ -1,6 +1,20 @@
 // Displacement meshes, samplers and warp passes. They work on the
 // context's pictures and meshes; every pixel and mesh read is clamped or
 // guarded, so a pass cannot fail.
+//
+// Guards of the passes, checked once per pass:
+// - an empty work picture (workWidth or workHeight <= 0), an empty output
+//   (outW or outH <= 0), a null out or a missing input picture: nothing is
+//   written;
+// - out == outputPixels with outW x outH > outputCapacity: nothing is
+//   written (set outputCapacity whenever outputPixels is replaced);
+// - a working mesh that is null or holds fewer than meshCols x meshRows
+//   nodes (meshCapacity) displaces nothing: the pass is a plain copy.
+// Samplers clamp coordinates into -1..W and -1..H before converting them
+// (the same samples as clamping the neighbours; NaN reads the first pixel),
+// and a bilinear byte outside 0..255 is clamped before truncation.
+// Displacement components that are NaN or -0.0 count as zero. Dissolve
+// levels outside 0..255 are held at 0 or 255.
 #ifndef VX_WARP_H
 #define VX_WARP_H
 
@@ -10,6 +24,8 @@
 
 // Engine set-up around a key grid: geometry, buffers, falloff table.
 // Returns 0, or -1 (logged, everything released) when an allocation fails.
+// Sets outputCapacity and meshCapacity ((H/2) x (W/2)); buffers held before
+// are released once the new set is in place. meshB only with hasMeshB.
 int prepareMeshes(const MeshNode *keyGrid);
 void releaseMeshes(void);
 // Whole-mesh operations over gridRows x gridCols nodes.

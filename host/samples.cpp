@@ -106,7 +106,24 @@ const char kParagraph[] =
     "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG. 0123456789 - PACK MY BOX WITH FIVE DOZEN LIQUOR JUGS. "
     "SPHINX OF BLACK QUARTZ: JUDGE MY VOW. HOW VEXINGLY QUICK DAFT ZEBRAS JUMP. 9876543210 / ";
 
-void drawSampleA(Canvas& cv, int t) {
+// Per-clip tables, built once so the per-pixel loops only index and add.
+struct Tables {
+    std::vector<uint8_t> rampX;  // x * 255 / (w - 1)
+    std::vector<uint8_t> tintU;  // 108 + x * 40 / w
+    uint8_t zone[1024];          // zone-plate luma for one cosine period
+};
+
+void buildTables(Tables& tb, int w) {
+    tb.rampX.resize(size_t(w));
+    tb.tintU.resize(size_t(w));
+    for (int x = 0; x < w; ++x) {
+        tb.rampX[size_t(x)] = uint8_t(int64_t(x) * 255 / std::max(w - 1, 1));
+        tb.tintU[size_t(x)] = uint8_t(108 + int64_t(x) * 40 / w);
+    }
+    for (int i = 0; i < 1024; ++i) tb.zone[i] = uint8_t(std::lround(126.0 + 90.0 * std::cos(2 * kPi * i / 1024.0)));
+}
+
+void drawSampleA(Canvas& cv, int t, const Tables& tb) {
     const int w = cv.w, h = cv.h;
     const int barsEnd = h / 4, midEnd = h * 3 / 4;
 
@@ -117,21 +134,25 @@ void drawSampleA(Canvas& cv, int t) {
     for (int i = 0; i < 8; ++i) bar[i] = rgbaToYuva(kBars[i][0], kBars[i][1], kBars[i][2], 255);
     for (int y = 0; y < barsEnd; ++y) {
         uint32_t* row = cv.px + size_t(y) * size_t(w);
-        for (int x = 0; x < w; ++x) row[x] = bar[int64_t(x) * 8 / w];
+        if (y == 0)
+            for (int x = 0; x < w; ++x) row[x] = bar[int64_t(x) * 8 / w];
+        else
+            std::copy_n(cv.px, w, row);
     }
 
     // Gradient with a scrolling grid on top.
     const int blue = 64 + triangle(t, 50, 128);
     const int midH = std::max(midEnd - barsEnd, 1);
-    const int gx = (t * 2) % 32, gy = t % 32;
+    const int gx = (t * 2) & 31, gy = t & 31;
     for (int y = barsEnd; y < midEnd; ++y) {
         uint32_t* row = cv.px + size_t(y) * size_t(w);
         const uint8_t g = uint8_t((y - barsEnd) * 255 / midH);
-        const bool gridRow = (y + gy) % 32 == 0;
-        for (int x = 0; x < w; ++x) {
-            if (gridRow || (x + 32 - gx) % 32 == 0) row[x] = kWhite;
-            else row[x] = rgbaToYuva(uint8_t(int64_t(x) * 255 / std::max(w - 1, 1)), g, uint8_t(blue), 255);
+        if (((y + gy) & 31) == 0) {
+            std::fill_n(row, w, kWhite);
+            continue;
         }
+        for (int x = 0; x < w; ++x)
+            row[x] = ((x - gx) & 31) == 0 ? kWhite : rgbaToYuva(tb.rampX[size_t(x)], g, uint8_t(blue), 255);
     }
 
     // Checkerboard square of 8-px cells travelling right and wrapping.
@@ -181,10 +202,16 @@ void drawSampleA(Canvas& cv, int t) {
         }
     }
 
-    // Bottom: luma staircase on the left, frequency sweep on the right.
+    // Bottom: luma staircase on the left, frequency sweep on the right. Every
+    // row is the same, so build the first and copy it.
     for (int y = midEnd; y < h; ++y) {
         uint32_t* row = cv.px + size_t(y) * size_t(w);
-        for (int x = 0; x < w / 2; ++x) row[x] = packYuva(uint8_t(16 + (int64_t(x) * 11 / std::max(w / 2, 1)) * 219 / 10), 128, 128, 255);
+        if (y > midEnd) {
+            std::copy_n(cv.px + size_t(midEnd) * size_t(w), w, row);
+            continue;
+        }
+        for (int x = 0; x < w / 2; ++x)
+            row[x] = packYuva(uint8_t(16 + (int64_t(x) * 11 / std::max(w / 2, 1)) * 219 / 10), 128, 128, 255);
         for (int x = w / 2; x < w; ++x) {
             const int64_t dx = x - w / 2;
             row[x] = (dx * dx * 4 / (6 * int64_t(w))) & 1 ? kWhite : kBlack;  // chirp: finer to the right
@@ -202,12 +229,13 @@ void drawSampleA(Canvas& cv, int t) {
     drawText(cv, 7, 7, lblScale, label, kWhite);
 }
 
-void drawSampleB(Canvas& cv, int t, const int16_t* cosLut) {
+void drawSampleB(Canvas& cv, int t, const Tables& tb) {
     const int w = cv.w, h = cv.h;
 
     // Zone plate: luma follows cos(k * r^2 - phase); chroma drifts across the frame.
     const int cx = w / 2, cy = h / 2;
-    const int64_t k = std::max<int64_t>(int64_t(w) * w / 64, 1);  // rings get finer towards the edge
+    // Phase index 1024 * r^2 / k: rings get finer towards the edge.
+    const double perR2 = 1024.0 / double(std::max<int64_t>(int64_t(w) * w / 64, 1));
     const int phase = t * 24;
     for (int y = 0; y < h; ++y) {
         uint32_t* row = cv.px + size_t(y) * size_t(w);
@@ -215,9 +243,8 @@ void drawSampleB(Canvas& cv, int t, const int16_t* cosLut) {
         const uint8_t v = uint8_t(128 + int64_t(y) * 40 / std::max(h, 1) - 20);
         for (int x = 0; x < w; ++x) {
             const int64_t dx = x - cx;
-            const int idx = int(((dx * dx + dy * dy) * 1024 / k - phase) & 1023);
-            const uint8_t u = uint8_t(108 + int64_t(x) * 40 / std::max(w, 1));
-            row[x] = packYuva(uint8_t(126 + cosLut[idx] * 90 / 1024), u, v, 255);
+            const int idx = int((int64_t(double(dx * dx + dy * dy) * perR2) - phase) & 1023);
+            row[x] = packYuva(tb.zone[idx], tb.tintU[size_t(x)], v, 255);
         }
     }
 
@@ -266,7 +293,7 @@ void drawSampleB(Canvas& cv, int t, const int16_t* cosLut) {
     }
 
     // Caption bobbing up and down, frame counter bottom right.
-    const int capScale = std::max(h / 72, 1);
+    const int capScale = std::max(std::min(h / 96, (w - w / 8) / (20 * 6)), 1);  // fits the width
     drawText(cv, w / 16, h / 16 + triangle(t, 40, h / 8), capScale, "VXHOST SAMPLE CLIP B", kWhite);
     char label[32];
     frameLabel(label, sizeof label, t);
@@ -287,16 +314,16 @@ Clip makeSampleClip(int which, int w, int h, int frames) {
     clip.fpsDen = 1;
     if (frames < 1) return clip;
 
-    int16_t cosLut[1024];
-    for (int i = 0; i < 1024; ++i) cosLut[i] = int16_t(std::lround(1024.0 * std::cos(2 * kPi * i / 1024.0)));
+    Tables tb;
+    buildTables(tb, w);
 
     clip.frames.resize(size_t(frames));
     for (int t = 0; t < frames; ++t) {
         std::vector<uint32_t>& f = clip.frames[size_t(t)];
         f.assign(size_t(w) * size_t(h), kBlack);
         Canvas cv(f.data(), w, h);
-        if (which % 2 == 0) drawSampleA(cv, t);
-        else drawSampleB(cv, t, cosLut);
+        if (which % 2 == 0) drawSampleA(cv, t, tb);
+        else drawSampleB(cv, t, tb);
     }
     return clip;
 }

@@ -1,0 +1,479 @@
+// The procedural mesh generators.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "effect/keys.h"
+#include "engine/generator.h"
+#include "tests/unit/support.h"
+
+namespace {
+
+const double P1 = 3.141592653589793;
+const double P2 = 6.283185307179586;
+const double P6 = 18.84955592153876;
+
+struct Geometry {
+    int nc, nr, pw, ph;
+};
+
+void setGeometry(const Geometry &g)
+{
+    ctx.gridCols = g.nc;
+    ctx.gridRows = g.nr;
+    ctx.imageWidth = g.nc * 4;
+    ctx.imageHeight = g.nr * 2;
+    ctx.projectWidth = g.pw;
+    ctx.projectHeight = g.ph;
+}
+
+std::vector<MeshNode> startMesh(int count)
+{
+    std::vector<MeshNode> m(count);
+    for (int x = 0; x < count; ++x)
+        m[x] = MeshNode{0.37f * (float)x - 3.1f, 1.9f - 0.23f * (float)x};
+    return m;
+}
+
+// The test's own copy of the jitter source.
+struct Lcg {
+    uint32_t s = 1000;
+    int next()
+    {
+        s = s * 1103515245u + 12345u;
+        return (int)((s >> 16) & 0x7fff);
+    }
+};
+
+// Every formula written out node by node, directly from the table.
+std::vector<MeshNode> reference(std::vector<MeshNode> m, int n, int a, bool negate, int nr, int nc, int W, int H, float k)
+{
+    const float A = (float)(nc * 0.5), B = (float)(nr * 0.5);
+    const int ta = negate ? -a : a;
+    Lcg rnd;
+    std::vector<float> colShift(nc);
+    if (n == 8)
+        for (int j = 0; j < nc; ++j)
+            colShift[j] = ((float)((rnd.next() - 16383) * H) / 26213600.0f) * (float)a;
+    for (int i = 0; i < nr; ++i) {
+        float rowShift = 0;
+        if (n == 7)
+            rowShift = ((float)((rnd.next() - 16383) * W) / 26213600.0f) * (float)a;
+        for (int j = 0; j < nc; ++j) {
+            MeshNode &p = m[i * nc + j];
+            const int u = j - nc / 2, t = i - nr / 2;
+            const float d = (float)std::sqrt((double)((float)u * (float)u + (float)t * (float)t));
+            switch (n) {
+            case 1: p.dx = (float)(p.dx + std::sin(i * P2 / nr * 3) * a * 0.5); break;
+            case 2: p.dy = (float)(p.dy + std::sin(j * P2 / nc * 3) * a * 0.5); break;
+            case 3: p.dx = (float)(p.dx + std::sin(j * P2 / nc * 3) * a * 0.5); break;
+            case 4: p.dy = (float)(p.dy + std::sin(i * P2 / nr * 3) * a * 0.5); break;
+            case 5: {
+                float q = d / (float)nc;
+                double phi = q * P1;
+                double w = std::sin(phi) * std::cos(phi);
+                p.dx = (float)(p.dx + (double)(float)u * w * (float)a / 100);
+                p.dy = (float)(p.dy + (double)(float)t * w * (float)a / 100);
+                break;
+            }
+            case 6: {
+                float f = d / 30 * 2;
+                double phi = f * P1;
+                double w = std::sin(phi) * std::cos(phi) * a / 5;
+                p.dx = (float)(p.dx + w);
+                p.dy = (float)(p.dy + w);
+                break;
+            }
+            case 7: p.dx = p.dx + rowShift; break;
+            case 8: p.dy = p.dy + colShift[j]; break;
+            case 9: {
+                float x = ((float)((rnd.next() - 16383) * W) / 26213600.0f) * (float)a;
+                float y = ((float)((rnd.next() - 16383) * H) / 26213600.0f) * (float)a;
+                p.dx = p.dx + x;
+                p.dy = p.dy + y;
+                break;
+            }
+            case 10: {
+                float th = (float)((float)ta * P1 / 100);
+                float S = (float)std::sin((double)th), C = (float)std::cos((double)th);
+                float F = ((float)i - B) * k;
+                float e = (float)j - A;
+                p.dx = p.dx + (((C * e - S * F) + A) - (float)j);
+                p.dy = p.dy + ((((S * e + C * F) / k) + B) - (float)i);
+                break;
+            }
+            case 11:
+            case 12: {
+                float T = (float)((float)ta * P1 / 33.333);
+                float G = ((float)i - B) * k;
+                float e = (float)j - A;
+                float dd = (float)std::sqrt((double)(e * e + G * G));
+                float h = n == 11 ? dd / A : (float)(1.0 - (double)(dd / A));
+                float phi = h * T * h;
+                float S = (float)std::sin((double)phi), C = (float)std::cos((double)phi);
+                p.dx = p.dx + (((C * e - S * G) + A) - (float)j);
+                p.dy = p.dy + ((((C * G + S * e) / k) + B) - (float)i);
+                break;
+            }
+            case 13: {
+                double Si = std::sin(i * P1 / nr), Ci = std::cos(i * P1 / nr);
+                double b = j * P1 / nc;
+                p.dy = (float)(p.dy + std::cos(b) * Si * a * 0.5);
+                p.dx = (float)(p.dx + std::sin(b) * Ci * a * 0.5);
+                break;
+            }
+            case 14: {
+                double h = std::cos(j * P2 / nc) * std::sin(i * P2 / nr) * a * 0.5;
+                p.dy = (float)(p.dy + h);
+                p.dx = (float)(p.dx + h);
+                break;
+            }
+            case 15: {
+                int hr = nr / 2 ? nr / 2 : 1, hc = nc / 2 ? nc / 2 : 1;
+                double K = std::cos((double)(float)t * P2 / hr);
+                double J = std::sin((double)(float)u * P2 / hc) * K * a / 10;
+                p.dx = (float)(p.dx + J);
+                p.dy = (float)(p.dy + J);
+                break;
+            }
+            case 16: {
+                float phi = d / 30;
+                float S = (float)std::sin((double)phi), C = (float)std::cos((double)phi);
+                float N = S * C * (float)a / 5;
+                p.dx = p.dx + N;
+                p.dy = p.dy + N;
+                break;
+            }
+            case 17: {
+                int hr = nr / 2 ? nr / 2 : 1, hc = nc / 2 ? nc / 2 : 1;
+                double K = std::cos(i * P2 / hr), L = std::cos(i * P6 / hr);
+                p.dx = (float)(p.dx + std::sin(j * P6 / hc) * K * a / 10);
+                p.dy = (float)(p.dy + std::sin(j * P2 / hc) * L * a / 10);
+                break;
+            }
+            }
+        }
+    }
+    return m;
+}
+
+void expectSameBits(const std::vector<MeshNode> &got, const std::vector<MeshNode> &want, const char *what)
+{
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t x = 0; x < got.size(); ++x) {
+        EXPECT_EQ(floatBits(got[x].dx), floatBits(want[x].dx)) << what << " node " << x << " dx";
+        EXPECT_EQ(floatBits(got[x].dy), floatBits(want[x].dy)) << what << " node " << x << " dy";
+    }
+}
+
+bool allFinite(const std::vector<MeshNode> &m)
+{
+    for (const MeshNode &p : m)
+        if (!std::isfinite(p.dx) || !std::isfinite(p.dy))
+            return false;
+    return true;
+}
+
+struct GeneratorTest : ::testing::Test {
+    void SetUp() override { resetContext(); }
+    void TearDown() override
+    {
+        ctx.meshA = nullptr;
+        ctx.meshCapacity = 0;
+        resetContext();
+    }
+    // Applies generator n to a copy of m under the context's geometry.
+    std::vector<MeshNode> run(std::vector<MeshNode> m, int n, int a, bool negate = true)
+    {
+        applyGenerator(m.data(), n, a, negate);
+        return m;
+    }
+};
+
+using GeneratorFormulas = GeneratorTest;
+
+TEST_F(GeneratorFormulas, EveryGeneratorMatchesTheTableBitForBit)
+{
+    // k = 1, 2 and 3; even and odd sizes.
+    const Geometry geometries[] = {{8, 4, 720, 288}, {6, 5, 1440, 288}, {7, 3, 2160, 288}};
+    const int amounts[] = {37, -100, 100, 1, -13};
+    for (const Geometry &g : geometries) {
+        setGeometry(g);
+        const float k = (float)(g.pw / (2 * g.ph));
+        const std::vector<MeshNode> start = startMesh(g.nc * g.nr);
+        for (int n = 1; n <= 17; ++n)
+            for (int a : amounts)
+                for (bool negate : {true, false}) {
+                    auto want = reference(start, n, a, negate, g.nr, g.nc, g.nc * 4, g.nr * 2, k);
+                    std::string what = "generator " + std::to_string(n) + " a " + std::to_string(a) +
+                                       " nc " + std::to_string(g.nc) + (negate ? " effect" : " transition");
+                    expectSameBits(run(start, n, a, negate), want, what.c_str());
+                }
+    }
+}
+
+TEST_F(GeneratorFormulas, HandComputedValues)
+{
+    setGeometry({8, 4, 720, 288});
+    const std::vector<MeshNode> zero(32, MeshNode{0, 0});
+    auto at = [](const std::vector<MeshNode> &m, int j, int i) { return m[i * 8 + j]; };
+
+    // 1: row 1 is at 3/2 of a turn (sine -1), row 3 at 9/2 (+1).
+    auto m = run(zero, 1, 50);
+    EXPECT_NEAR(at(m, 5, 1).dx, -25.0, 1e-5);
+    EXPECT_NEAR(at(m, 2, 3).dx, 25.0, 1e-5);
+    EXPECT_EQ(at(m, 2, 3).dy, 0.0f);
+    // 2: column 1 at 3/4 of a half turn.
+    m = run(zero, 2, 100);
+    EXPECT_NEAR(at(m, 1, 0).dy, 50.0 * std::sqrt(0.5), 1e-5);
+    EXPECT_EQ(at(m, 1, 0).dx, 0.0f);
+    // 5 and 6 and 16 at the corner node: u = -4, t = -2.
+    m = run(zero, 5, 100);
+    EXPECT_NEAR(at(m, 0, 0).dx, 0.72474978, 1e-5);
+    EXPECT_NEAR(at(m, 0, 0).dy, 0.36237489, 1e-5);
+    m = run(zero, 6, 100);
+    EXPECT_NEAR(at(m, 0, 0).dx, 9.5459840, 1e-4);
+    EXPECT_NEAR(at(m, 0, 0).dy, 9.5459840, 1e-4);
+    m = run(zero, 16, 100);
+    EXPECT_NEAR(at(m, 0, 0).dx, 2.9374506, 1e-5);
+    // 11 and 12 (effect form, k = 1) at the corner node.
+    m = run(zero, 11, 100);
+    EXPECT_NEAR(at(m, 0, 0).dx, 2.5852866, 1e-4);
+    EXPECT_NEAR(at(m, 0, 0).dy, -2.2424740, 1e-4);
+    m = run(zero, 12, 100);
+    EXPECT_NEAR(at(m, 0, 0).dx, -0.2274272, 1e-4);
+    EXPECT_NEAR(at(m, 0, 0).dy, 0.5409390, 1e-4);
+    // 13: column 2, row 1: both a quarter of a half turn.
+    m = run(zero, 13, 100);
+    EXPECT_NEAR(at(m, 2, 1).dx, 25.0, 1e-5);
+    EXPECT_NEAR(at(m, 2, 1).dy, 25.0, 1e-5);
+    // 15: u = -3 over a half of 4 columns, t = -2 over 2 rows.
+    m = run(zero, 15, 100);
+    EXPECT_NEAR(at(m, 1, 0).dx, 10.0, 1e-5);
+    EXPECT_NEAR(at(m, 1, 0).dy, 10.0, 1e-5);
+    // 17: column 1, row 1.
+    m = run(zero, 17, 100);
+    EXPECT_NEAR(at(m, 1, 1).dx, 10.0, 1e-5);
+    EXPECT_NEAR(at(m, 1, 1).dy, -10.0, 1e-5);
+}
+
+TEST_F(GeneratorFormulas, OutOfRangeGeneratorOrEmptyGridTouchesNothing)
+{
+    setGeometry({8, 4, 720, 288});
+    const std::vector<MeshNode> start = startMesh(32);
+    for (int n : {0, -1, 18, 100})
+        expectSameBits(run(start, n, 100), start, "bad n");
+    for (int rows : {0, -3}) {
+        ctx.gridRows = rows;
+        for (int n = 1; n <= 17; ++n)
+            expectSameBits(run(start, n, 100), start, "no rows");
+    }
+    ctx.gridRows = 4;
+    ctx.gridCols = 0;
+    for (int n = 1; n <= 17; ++n) {
+        expectSameBits(run(start, n, 100), start, "no columns");
+        applyGenerator(nullptr, n, 100, true);
+    }
+}
+
+using GeneratorRotation = GeneratorTest;
+
+TEST_F(GeneratorRotation, HalfTurnFetchesFromTheOppositePoint)
+{
+    setGeometry({8, 4, 720, 288});
+    auto m = run(std::vector<MeshNode>(32, MeshNode{0, 0}), 10, 100);
+    // (A + 1, B) = column 5, row 2.
+    EXPECT_NEAR(m[2 * 8 + 5].dx, -2.0, 1e-5);
+    EXPECT_NEAR(m[2 * 8 + 5].dy, 0.0, 1e-5);
+    // The centre does not move; the corner fetches from the far corner.
+    EXPECT_NEAR(m[2 * 8 + 4].dx, 0.0, 1e-5);
+    EXPECT_NEAR(m[0].dx, 8.0, 1e-5);
+    EXPECT_NEAR(m[0].dy, 4.0, 1e-5);
+}
+
+TEST_F(GeneratorRotation, TransitionFormTurnsTheOtherWay)
+{
+    setGeometry({8, 4, 720, 288});
+    const std::vector<MeshNode> zero(32, MeshNode{0, 0});
+    for (int n : {10, 11, 12}) {
+        auto effect = run(zero, n, 50, true);
+        auto transition = run(zero, n, 50, false);
+        // Column 5, row 2: a quarter turn either way for 10.
+        const MeshNode e = effect[2 * 8 + 5], t = transition[2 * 8 + 5];
+        EXPECT_LT(e.dy, 0.0f) << n;
+        EXPECT_GT(t.dy, 0.0f) << n;
+        EXPECT_EQ(floatBits(e.dx), floatBits(t.dx)) << n;
+        EXPECT_EQ(floatBits(e.dy), floatBits(-t.dy)) << n;
+    }
+    auto q = run(zero, 10, 50, false);
+    EXPECT_NEAR(q[2 * 8 + 5].dx, -1.0, 1e-5);
+    EXPECT_NEAR(q[2 * 8 + 5].dy, 1.0, 1e-5);
+}
+
+using GeneratorRandom = GeneratorTest;
+
+TEST_F(GeneratorRandom, FirstDrawsFromTheSeedAreFixed)
+{
+    // One row shift per row: t = ((r - 16383) * W / 26213600) * a.
+    const int first[5] = {28322, 7943, 4653, 8133, 31660};
+    setGeometry({2, 5, 720, 288});
+    ctx.imageWidth = 800;
+    ctx.imageHeight = 1600;
+    auto rows = run(std::vector<MeshNode>(10, MeshNode{0, 0}), 7, 1);
+    for (int i = 0; i < 5; ++i) {
+        const float want = ((float)(first[i] - 16383) * 800.0f / 26213600.0f) * 1.0f;
+        EXPECT_EQ(floatBits(rows[i * 2].dx), floatBits(want)) << i;
+        EXPECT_EQ(floatBits(rows[i * 2 + 1].dx), floatBits(want)) << i;
+        EXPECT_NEAR(rows[i * 2].dx, (first[i] - 16383) / 32767.0, 1e-6);
+        EXPECT_EQ(rows[i * 2].dy, 0.0f);
+    }
+    // Columns draw the same sequence; jitter takes x, y, x, y, ...
+    setGeometry({5, 1, 720, 288});
+    ctx.imageWidth = 800;
+    ctx.imageHeight = 1600;
+    auto cols = run(std::vector<MeshNode>(5, MeshNode{0, 0}), 8, 1);
+    for (int j = 0; j < 5; ++j)
+        EXPECT_NEAR(cols[j].dy, 2.0 * (first[j] - 16383) / 32767.0, 1e-6) << j;
+    auto jitter = run(std::vector<MeshNode>(5, MeshNode{0, 0}), 9, 1);
+    EXPECT_NEAR(jitter[0].dx, (first[0] - 16383) / 32767.0, 1e-6);
+    EXPECT_NEAR(jitter[0].dy, 2.0 * (first[1] - 16383) / 32767.0, 1e-6);
+    EXPECT_NEAR(jitter[1].dx, (first[2] - 16383) / 32767.0, 1e-6);
+    EXPECT_NEAR(jitter[1].dy, 2.0 * (first[3] - 16383) / 32767.0, 1e-6);
+    EXPECT_NEAR(jitter[2].dx, (first[4] - 16383) / 32767.0, 1e-6);
+}
+
+TEST_F(GeneratorRandom, EveryRunRestartsTheSequence)
+{
+    setGeometry({8, 4, 720, 288});
+    const std::vector<MeshNode> start = startMesh(32);
+    for (int n : {7, 8, 9}) {
+        auto once = run(start, n, 60);
+        // Another random generator in between does not shift the pattern.
+        run(start, 9, 10);
+        expectSameBits(run(start, n, 60), once, "rerun");
+    }
+    // Only the scale follows the amount.
+    auto half = run(std::vector<MeshNode>(32, MeshNode{0, 0}), 9, 50);
+    auto full = run(std::vector<MeshNode>(32, MeshNode{0, 0}), 9, 100);
+    for (int x = 0; x < 32; ++x)
+        EXPECT_EQ(floatBits(full[x].dx), floatBits(half[x].dx * 2.0f)) << x;
+}
+
+using GeneratorMends = GeneratorTest;
+
+TEST_F(GeneratorMends, ZeroOrMissingVerticalScaleCountsAsOne)
+{
+    const std::vector<MeshNode> start = startMesh(32);
+    setGeometry({8, 4, 720, 288});
+    std::vector<std::vector<MeshNode>> unit;
+    for (int n : {10, 11, 12})
+        unit.push_back(run(start, n, 77));
+    // 720 x 576: less than twice as wide as high; then no height at all.
+    const int heights[][2] = {{720, 576}, {720, 0}, {720, -288}, {100, 288}};
+    for (const auto &h : heights) {
+        ctx.projectWidth = h[0];
+        ctx.projectHeight = h[1];
+        int idx = 0;
+        for (int n : {10, 11, 12}) {
+            auto m = run(start, n, 77);
+            EXPECT_TRUE(allFinite(m)) << n << " " << h[1];
+            expectSameBits(m, unit[idx++], "k = 1");
+        }
+    }
+}
+
+TEST_F(GeneratorMends, OneRowOrOneColumnStaysFinite)
+{
+    const Geometry thin[] = {{8, 1, 720, 288}, {1, 4, 720, 288}, {1, 1, 720, 288}};
+    for (const Geometry &g : thin) {
+        setGeometry(g);
+        const std::vector<MeshNode> start = startMesh(g.nc * g.nr);
+        for (int n = 1; n <= 17; ++n) {
+            auto m = run(start, n, 100);
+            EXPECT_TRUE(allFinite(m)) << n << " " << g.nc << "x" << g.nr;
+            if (n == 15 || n == 17)
+                expectSameBits(m, reference(start, n, 100, true, g.nr, g.nc, g.nc * 4, g.nr * 2, 1.0f),
+                               "divisor 1");
+        }
+    }
+}
+
+// The editor's form over a two-key effect.
+struct GeneratorApply : GeneratorTest {
+    std::vector<MeshNode> meshA;
+    std::vector<MeshNode> keyed; // the interpolation alone
+    void SetUp() override
+    {
+        GeneratorTest::SetUp();
+        setGeometry({8, 4, 720, 288});
+        meshA.assign(32, MeshNode{99, 99});
+        ctx.meshA = meshA.data();
+        ctx.meshCapacity = 32;
+        ctx.lastFrame = 10;
+        ASSERT_EQ(createFirstKey(), 0);
+        ASSERT_EQ(createLastKey(), 0);
+        const std::vector<MeshNode> last = startMesh(32);
+        for (int x = 0; x < 32; ++x)
+            ctx.keyList->next->grid[x] = last[x];
+        ctx.currentFrame = 3;
+        interpolateMeshA();
+        keyed = meshA;
+        meshA.assign(32, MeshNode{99, 99});
+    }
+};
+
+TEST_F(GeneratorApply, TypeZeroOrNoAmountsGiveTheKeyInterpolation)
+{
+    for (int n = 1; n <= 17; ++n)
+        ctx.generatorParams[n] = n % 2 ? 40 : -70;
+    ctx.generatorType = 0;
+    applyGenerators();
+    expectSameBits(meshA, keyed, "type 0");
+
+    for (int n = 0; n < 20; ++n)
+        ctx.generatorParams[n] = 0;
+    // Unused entries are not generators.
+    ctx.generatorParams[0] = ctx.generatorParams[18] = ctx.generatorParams[19] = 100;
+    ctx.generatorType = 5;
+    meshA.assign(32, MeshNode{99, 99});
+    applyGenerators();
+    expectSameBits(meshA, keyed, "no amounts");
+}
+
+TEST_F(GeneratorApply, AmountsApplyInAscendingOrderAndDoNotAccumulate)
+{
+    ctx.generatorType = 10;
+    ctx.generatorParams[9] = 30;
+    ctx.generatorParams[10] = 45;
+    applyGenerators();
+    auto byHand = reference(reference(keyed, 9, 30, true, 4, 8, 32, 8, 1.0f), 10, 45, true, 4, 8, 32, 8, 1.0f);
+    expectSameBits(meshA, byHand, "9 then 10");
+    auto reversed = reference(reference(keyed, 10, 45, true, 4, 8, 32, 8, 1.0f), 9, 30, true, 4, 8, 32, 8, 1.0f);
+    bool differs = false;
+    for (int x = 0; x < 32; ++x)
+        differs |= floatBits(reversed[x].dx) != floatBits(meshA[x].dx);
+    EXPECT_TRUE(differs);
+
+    // A second run starts from the keys again.
+    applyGenerators();
+    expectSameBits(meshA, byHand, "second run");
+    ctx.generatorParams[9] = 0;
+    applyGenerators();
+    expectSameBits(meshA, reference(keyed, 10, 45, true, 4, 8, 32, 8, 1.0f), "9 back to 0");
+}
+
+TEST_F(GeneratorApply, TooSmallWorkingMeshIsLeftAlone)
+{
+    ctx.generatorType = 1;
+    ctx.generatorParams[1] = 100;
+    ctx.meshCapacity = 31;
+    applyGenerators();
+    for (const MeshNode &p : meshA) {
+        EXPECT_EQ(p.dx, 99.0f);
+        EXPECT_EQ(p.dy, 99.0f);
+    }
+}
+
+} // namespace

@@ -1,0 +1,501 @@
+// Meshes, samplers and warp passes, against expectations computed here
+// straight from the formulas.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "engine/warp.h"
+#include "tests/unit/support.h"
+
+namespace {
+
+uint32_t pixelOf(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3)
+{
+    const uint8_t b[4] = {b0, b1, b2, b3};
+    uint32_t p;
+    memcpy(&p, b, 4);
+    return p;
+}
+
+uint8_t byteOf(uint32_t p, int k)
+{
+    uint8_t b[4];
+    memcpy(b, &p, 4);
+    return b[k];
+}
+
+// Reference bilinear sample with each neighbour clamped (moderate coordinates).
+uint32_t refSample(const std::vector<uint32_t> &pic, int w, int h, float x, float y)
+{
+    const int ix = (int)x, iy = (int)y;
+    const float fx = x - (float)ix, fy = y - (float)iy;
+    auto at = [&](int px, int py) { return pic[std::clamp(py, 0, h - 1) * w + std::clamp(px, 0, w - 1)]; };
+    const uint32_t p00 = at(ix, iy), p10 = at(ix + 1, iy), p01 = at(ix, iy + 1), p11 = at(ix + 1, iy + 1);
+    uint8_t r[4];
+    for (int k = 0; k < 4; ++k) {
+        const float top = (float)(byteOf(p10, k) - byteOf(p00, k)) * fx + (float)byteOf(p00, k);
+        const float bottom = (float)(byteOf(p11, k) - byteOf(p01, k)) * fx + (float)byteOf(p01, k);
+        r[k] = (uint8_t)(int)std::clamp((bottom - top) * fy + top, 0.0f, 255.0f);
+    }
+    return pixelOf(r[0], r[1], r[2], r[3]);
+}
+
+uint32_t refBlend(uint32_t a, uint32_t b, int level) // a weighted 255 - level, b weighted level
+{
+    uint8_t r[4];
+    for (int k = 0; k < 4; ++k)
+        r[k] = (uint8_t)((byteOf(a, k) * (255 - level) + byteOf(b, k) * level) / 255);
+    return pixelOf(r[0], r[1], r[2], r[3]);
+}
+
+// Reference pass A over pic (w x h) through mesh (w/4 x h/2 nodes).
+std::vector<uint32_t> refPass(const std::vector<uint32_t> &pic, int w, int h, const std::vector<MeshNode> &mesh,
+                              int outW, int outH)
+{
+    const int cols = w / 4, rows = h / 2;
+    const float rowStep = (float)h / (float)outH, colStep = (float)w / (float)outW;
+    const float mRowStep = ((float)rows / (float)h) * rowStep, mColStep = ((float)cols / (float)w) * colStep;
+    const float ppr = (float)(1.0 / (double)((float)rows / (float)h));
+    const float ppc = (float)(1.0 / (double)((float)cols / (float)w));
+    std::vector<uint32_t> out((size_t)outW * outH);
+    for (int i = 0; i < outH; ++i)
+        for (int j = 0; j < outW; ++j) {
+            const float gr = (float)i * mRowStep, gc = (float)j * mColStep;
+            const float sy = (float)i * rowStep, sx = (float)j * colStep;
+            float dx = 0, dy = 0;
+            if (gc >= 0 && gc < (float)(cols - 1) && gr >= 0 && gr < (float)(rows - 1)) {
+                const int c = (int)gc, r = (int)gr;
+                const float fc = gc - (float)c, fr = gr - (float)r;
+                const MeshNode &n00 = mesh[c + cols * r], &n10 = mesh[c + 1 + cols * r];
+                const MeshNode &n01 = mesh[c + cols * (r + 1)], &n11 = mesh[c + 1 + cols * (r + 1)];
+                float top = (n10.dx - n00.dx) * fc + n00.dx, bottom = (n11.dx - n01.dx) * fc + n01.dx;
+                dx = (bottom - top) * fr + top;
+                top = (n10.dy - n00.dy) * fc + n00.dy, bottom = (n11.dy - n01.dy) * fc + n01.dy;
+                dy = (bottom - top) * fr + top;
+            }
+            if (std::isnan(dx))
+                dx = 0;
+            if (std::isnan(dy))
+                dy = 0;
+            if (std::fabs(dx) > 0 || std::fabs(dy) > 0)
+                out[i * outW + j] = refSample(pic, w, h, sx + ppc * dx, ppr * dy + sy);
+            else
+                out[i * outW + j] = pic[std::min((int)sy, h - 1) * w + std::min((int)sx, w - 1)];
+        }
+    return out;
+}
+
+struct WarpFixture : ::testing::Test {
+    int w = 0, h = 0;
+    std::vector<uint32_t> source, target, out;
+    std::vector<MeshNode> meshA, meshB;
+
+    void SetUp() override { resetContext(); }
+    void TearDown() override
+    {
+        ctx.sourcePixels = ctx.targetPixels = nullptr;
+        ctx.meshA = ctx.meshB = nullptr;
+        resetContext();
+    }
+    void picture(int width, int height)
+    {
+        w = width, h = height;
+        ctx.workWidth = ctx.imageWidth = w;
+        ctx.workHeight = ctx.imageHeight = h;
+        ctx.meshCols = ctx.gridCols = w / 4;
+        ctx.meshRows = ctx.gridRows = h / 2;
+        uint32_t seed = 12345;
+        source.resize((size_t)w * h);
+        target.resize((size_t)w * h);
+        for (auto *pic : {&source, &target})
+            for (uint32_t &p : *pic)
+                p = (seed = seed * 1664525u + 1013904223u) ^ (seed >> 13);
+        meshA.assign((size_t)(w / 4) * (h / 2), MeshNode{0, 0});
+        meshB = meshA;
+        ctx.sourcePixels = source.data();
+        ctx.targetPixels = target.data();
+        ctx.meshA = meshA.data();
+        ctx.meshB = meshB.data();
+        ctx.meshCapacity = meshA.size();
+        out.assign((size_t)w * h, 0xDEADBEEFu);
+    }
+    void fill(std::vector<MeshNode> &mesh, float dx, float dy) { std::fill(mesh.begin(), mesh.end(), MeshNode{dx, dy}); }
+    void waves(std::vector<MeshNode> &mesh, float bias)
+    {
+        for (int r = 0; r < h / 2; ++r)
+            for (int c = 0; c < w / 4; ++c)
+                mesh[c + (w / 4) * r] = {bias + 2.5f * std::sin(0.05f * c), bias + 1.5f * std::cos(0.07f * r)};
+    }
+    std::vector<uint32_t> passA(int outW, int outH)
+    {
+        std::vector<uint32_t> o((size_t)outW * outH, 0xDEADBEEFu);
+        warpPassA(o.data(), outW, outH);
+        return o;
+    }
+};
+
+using WarpMesh = WarpFixture;
+
+TEST_F(WarpMesh, InterpolatesWithWrittenAssociationAndIsZeroOnLastColumnAndRow)
+{
+    picture(16, 8); // 4 x 4 nodes
+    meshA[1 + 4 * 1] = {0.3f, -1.1f};
+    meshA[2 + 4 * 1] = {1.7f, 0.2f};
+    meshA[1 + 4 * 2] = {-0.9f, 2.3f};
+    meshA[2 + 4 * 2] = {0.25f, 0.6f};
+    const float gc = 1.37f, gr = 1.81f, fc = gc - 1.0f, fr = gr - 1.0f;
+    const float topX = (1.7f - 0.3f) * fc + 0.3f, bottomX = (0.25f - -0.9f) * fc + -0.9f;
+    const float topY = (0.2f - -1.1f) * fc + -1.1f, bottomY = (0.6f - 2.3f) * fc + 2.3f;
+    MeshNode d = meshDisplacementAt(meshA.data(), gc, gr);
+    EXPECT_EQ(floatBits(d.dx), floatBits((bottomX - topX) * fr + topX));
+    EXPECT_EQ(floatBits(d.dy), floatBits((bottomY - topY) * fr + topY));
+    fill(meshA, 5, 5);
+    for (auto [c, r] : {std::pair{3.0f, 0.0f}, std::pair{3.5f, 1.0f}, std::pair{0.0f, 3.0f}, std::pair{1.0f, 3.2f},
+                        std::pair{-0.001f, 1.0f}, std::pair{1.0f, -0.001f}, std::pair{NAN, 1.0f},
+                        std::pair{1.0f, NAN}}) {
+        d = meshDisplacementAt(meshA.data(), c, r);
+        EXPECT_EQ(floatBits(d.dx) | floatBits(d.dy), 0u) << c << "," << r;
+    }
+    EXPECT_EQ(meshDisplacementAt(meshA.data(), 2.999f, 2.999f).dx, 5.0f);
+    EXPECT_EQ(meshDisplacementAt(nullptr, 1.0f, 1.0f).dx, 0.0f);
+}
+
+TEST_F(WarpMesh, CopyOntoItselfAndSwapTwiceKeepBits)
+{
+    picture(16, 8);
+    for (size_t i = 0; i < meshA.size(); ++i) {
+        meshA[i] = {(float)i * 0.5f, -0.0f};
+        meshB[i] = {std::numeric_limits<float>::quiet_NaN(), -(float)i};
+    }
+    const std::vector<MeshNode> a = meshA, b = meshB;
+    auto same = [](const std::vector<MeshNode> &x, const std::vector<MeshNode> &y) {
+        return memcmp(x.data(), y.data(), x.size() * sizeof(MeshNode)) == 0;
+    };
+    copyMesh(meshA.data(), meshA.data());
+    EXPECT_TRUE(same(meshA, a));
+    swapMesh(meshA.data(), meshB.data());
+    EXPECT_TRUE(same(meshA, b));
+    EXPECT_TRUE(same(meshB, a));
+    swapMesh(meshA.data(), meshB.data());
+    EXPECT_TRUE(same(meshA, a));
+    EXPECT_TRUE(same(meshB, b));
+    copyMesh(meshB.data(), meshA.data());
+    EXPECT_TRUE(same(meshA, b));
+    copyMesh(nullptr, meshA.data()); // nothing to copy from
+    EXPECT_TRUE(same(meshA, b));
+}
+
+TEST(WarpFalloff, EntriesMatchTheStatedPrecisions)
+{
+    resetContext();
+    fillFalloffTable();
+    for (int n = 0; n < FALLOFF_SIZE; ++n) {
+        const float q = (float)n / 100.0f;
+        const double s = (double)(float)std::sqrt((double)q);
+        const float expected = (float)std::pow((std::cos(3.141592653589793 * s) + 1.0) * 0.5, 0.7);
+        EXPECT_EQ(floatBits(ctx.falloffTable[n]), floatBits(expected)) << n;
+    }
+    EXPECT_EQ(ctx.falloffTable[0], 1.0f);
+    EXPECT_NEAR(ctx.falloffTable[25], 0.61557f, 5e-6f);
+    EXPECT_NEAR(ctx.falloffTable[50], 0.32089f, 5e-6f);
+    EXPECT_NEAR(ctx.falloffTable[75], 0.11166f, 5e-6f);
+    EXPECT_NEAR(ctx.falloffTable[99], 0.0011341f, 5e-8f);
+}
+
+struct WarpPrepare : ::testing::Test {
+    std::vector<MeshNode> grid;
+    void start(const VariantDesc *variant)
+    {
+        resetContext(variant);
+        ctx.imageWidth = 720;
+        ctx.imageHeight = 288;
+        ctx.gridCols = 180;
+        ctx.gridRows = 144;
+        grid.resize(180 * 144);
+        for (size_t i = 0; i < grid.size(); ++i)
+            grid[i] = {(float)i, -(float)i * 0.25f};
+    }
+    void TearDown() override { resetContext(); }
+    void expectReleased()
+    {
+        EXPECT_EQ(ctx.outputPixels, nullptr);
+        EXPECT_EQ(ctx.meshA, nullptr);
+        EXPECT_EQ(ctx.meshB, nullptr);
+        EXPECT_EQ(ctx.meshBase, nullptr);
+        EXPECT_EQ(ctx.meshClipboard, nullptr);
+        EXPECT_EQ(ctx.brushKernel, nullptr);
+        EXPECT_EQ(ctx.outputCapacity, 0u);
+        EXPECT_EQ(ctx.meshCapacity, 0u);
+    }
+};
+
+TEST_F(WarpPrepare, SetsGeometryBuffersAndCopiesTheGrid)
+{
+    start(&vxMorphVariant);
+    ASSERT_EQ(prepareMeshes(grid.data()), 0);
+    EXPECT_EQ(ctx.workWidth, 720);
+    EXPECT_EQ(ctx.workHeight, 288);
+    EXPECT_EQ(ctx.meshCols, 180);
+    EXPECT_EQ(ctx.meshRows, 144);
+    EXPECT_EQ(ctx.previewWidth, 180);
+    EXPECT_EQ(ctx.previewHeight, 72);
+    EXPECT_EQ(ctx.outputCapacity, 144u * 360u);
+    EXPECT_EQ(ctx.meshCapacity, 144u * 360u);
+    ASSERT_NE(ctx.meshB, nullptr);
+    ASSERT_NE(ctx.brushKernel, nullptr);
+    EXPECT_EQ(memcmp(ctx.meshA, grid.data(), grid.size() * sizeof(MeshNode)), 0);
+    EXPECT_EQ(memcmp(ctx.meshB, grid.data(), grid.size() * sizeof(MeshNode)), 0);
+    for (size_t i = 0; i < ctx.meshCapacity; ++i)
+        ASSERT_EQ(floatBits(ctx.meshClipboard[i].dx) | floatBits(ctx.meshClipboard[i].dy), 0u);
+    EXPECT_EQ(ctx.falloffTable[0], 1.0f);
+    ASSERT_EQ(prepareMeshes(grid.data()), 0); // again: the first set is released (leak check)
+    releaseMeshes();
+    releaseMeshes();
+    expectReleased();
+
+    start(&vxWarpVariant);
+    ASSERT_EQ(prepareMeshes(grid.data()), 0);
+    EXPECT_EQ(ctx.meshB, nullptr);
+    EXPECT_NE(ctx.meshA, nullptr);
+}
+
+TEST_F(WarpPrepare, AllocationFailureLogsAndLeavesNothing)
+{
+    for (const VariantDesc *variant : {&vxMorphVariant, &vxWarpVariant}) {
+        const long blocks = variant->hasMeshB ? 6 : 5;
+        for (long n = 0; n <= blocks; ++n) {
+            start(variant);
+            if (n == 2) // a failure also drops a set prepared before
+                ASSERT_EQ(prepareMeshes(grid.data()), 0);
+            failAllocationAfter(n);
+            const int result = prepareMeshes(grid.data());
+            failAllocationAfter(-1);
+            if (n == blocks) {
+                EXPECT_EQ(result, 0);
+                EXPECT_TRUE(takeJournal().empty());
+                continue;
+            }
+            EXPECT_EQ(result, -1) << variant->name << " " << n;
+            EXPECT_EQ(takeJournal().size(), 1u);
+            expectReleased();
+        }
+    }
+}
+
+using WarpSampler = WarpFixture;
+
+TEST_F(WarpSampler, TruncatesAndClampsExtrapolation)
+{
+    picture(4, 2);
+    source[0] = pixelOf(10, 254, 0, 255);
+    source[1] = pixelOf(21, 255, 255, 0);
+    source[4] = source[0];
+    source[5] = source[1];
+    const uint32_t half = sampleSource(0.5f, 0.0f);
+    EXPECT_EQ(byteOf(half, 0), 15);
+    ASSERT_LT(1.0f * 0.9999f + 254.0f, 255.0f);
+    EXPECT_EQ(byteOf(sampleSource(0.9999f, 0.5f), 1), 254);
+    // Between -1 and 0 the formula extrapolates: -127.5 and 382.5 are held.
+    const uint32_t outside = sampleSource(-0.5f, 0.0f);
+    EXPECT_EQ(byteOf(outside, 2), 0);
+    EXPECT_EQ(byteOf(outside, 3), 255);
+    ctx.targetPixels = source.data();
+    ctx.sourcePixels = target.data();
+    EXPECT_EQ(sampleTarget(0.5f, 0.0f), half);
+}
+
+TEST_F(WarpSampler, AnyCoordinateReadsTheEdges)
+{
+    picture(8, 4);
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(sampleSource(1e30f, 2.0f), source[2 * 8 + 7]);
+    EXPECT_EQ(sampleSource(inf, inf), source[3 * 8 + 7]);
+    EXPECT_EQ(sampleSource(-inf, -1e30f), source[0]);
+    EXPECT_EQ(sampleSource(-1.5f, 7.25f), source[3 * 8]);
+    EXPECT_EQ(sampleSource(NAN, 1.0f), source[8]);
+    EXPECT_EQ(sampleSource(7.5f, 3.5f), source[3 * 8 + 7]);
+    EXPECT_EQ(sampleMixed(inf, -inf), fetchMixed(7, 0));
+    ctx.sourcePixels = nullptr; // no picture: nothing to read
+    EXPECT_EQ(sampleSource(1.0f, 1.0f), 0u);
+}
+
+TEST_F(WarpSampler, MixtureWeightsTargetByLevel)
+{
+    picture(8, 4);
+    for (int level : {0, 77, 255}) {
+        ctx.dissolveLevel = level;
+        EXPECT_EQ(fetchMixed(3, 2), refBlend(source[2 * 8 + 3], target[2 * 8 + 3], level));
+        EXPECT_EQ(fetchMixed(-4, 99), refBlend(source[3 * 8], target[3 * 8], level));
+    }
+    ctx.dissolveLevel = 300; // held at 255
+    EXPECT_EQ(fetchMixed(1, 1), target[9]);
+    ctx.dissolveLevel = -3;
+    EXPECT_EQ(fetchMixed(1, 1), source[9]);
+}
+
+using WarpPassA = WarpFixture;
+
+TEST_F(WarpPassA, ZeroMeshCopiesAndPreviewTakesEveryFourthPixel)
+{
+    picture(720, 288);
+    EXPECT_EQ(passA(w, h), source);
+    const std::vector<uint32_t> small = passA(w / 4, h / 4);
+    EXPECT_EQ(ctx.srcColStep, 4.0f);
+    EXPECT_EQ(ctx.srcRowStep, 4.0f);
+    for (int i = 0; i < h / 4; ++i)
+        for (int j = 0; j < w / 4; ++j)
+            ASSERT_EQ(small[i * (w / 4) + j], source[4 * i * w + 4 * j]) << j << "," << i;
+    // A mesh that does not hold meshCols x meshRows nodes displaces nothing.
+    waves(meshA, 0.5f);
+    ctx.meshCapacity = meshA.size() - 1;
+    EXPECT_EQ(passA(w, h), source);
+}
+
+TEST_F(WarpPassA, DeformedEverywhereMatchesReferenceWithPlainEdges)
+{
+    picture(720, 288);
+    waves(meshA, 0.5f);
+    const std::vector<uint32_t> o = passA(w, h);
+    EXPECT_EQ(o, refPass(source, w, h, meshA, w, h));
+    EXPECT_NE(o[100 * w + 100], source[100 * w + 100]);
+    for (int y = 0; y < h; ++y)
+        for (int x = 716; x < 720; ++x)
+            ASSERT_EQ(o[y * w + x], source[y * w + x]) << x << "," << y;
+    for (int y = 286; y < 288; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(o[y * w + x], source[y * w + x]) << x << "," << y;
+}
+
+TEST_F(WarpPassA, SmallPassMatchesReferenceBitForBit)
+{
+    picture(16, 8);
+    meshA[1 + 4 * 1] = {0.3f, -1.1f};
+    meshA[2 + 4 * 1] = {-7.0f, 0.2f}; // beyond the left edge
+    meshA[1 + 4 * 2] = {0.0f, 9.5f};  // beyond the bottom
+    meshA[0 + 4 * 0] = {-0.2f, -0.3f};
+    for (auto [ow, oh] : {std::pair{16, 8}, std::pair{10, 6}, std::pair{32, 24}, std::pair{7, 3}}) {
+        EXPECT_EQ(passA(ow, oh), refPass(source, w, h, meshA, ow, oh)) << ow << "x" << oh;
+        EXPECT_EQ(floatBits(ctx.srcColStep), floatBits(16.0f / (float)ow));
+        EXPECT_EQ(floatBits(ctx.meshRowStep), floatBits((4.0f / 8.0f) * (8.0f / (float)oh)));
+        EXPECT_EQ(floatBits(ctx.pixelsPerColumn), floatBits((float)(1.0 / (double)(4.0f / 16.0f))));
+    }
+}
+
+TEST_F(WarpPassA, DisplacementBeyondTheEdgeRepeatsEdgePixels)
+{
+    picture(64, 16);
+    const int inner = (64 / 4 - 1) * 4, lines = (16 / 2 - 1) * 2; // positions inside the mesh
+    for (float dx : {-40.0f, -1e30f, 1e30f, 3e38f}) {
+        fill(meshA, dx, 0.0f);
+        const std::vector<uint32_t> o = passA(w, h);
+        for (int y = 0; y < lines; ++y)
+            for (int x = 0; x < inner; ++x)
+                ASSERT_EQ(o[y * w + x], source[y * w + (dx < 0 ? 0 : w - 1)]) << dx << " " << x << "," << y;
+    }
+    fill(meshA, 0.0f, 1e30f);
+    const std::vector<uint32_t> o = passA(w, h);
+    for (int x = 0; x < inner; ++x)
+        ASSERT_EQ(o[x], source[(h - 1) * w + x]);
+}
+
+TEST_F(WarpPassA, NegativeZeroNanAndInfinityCountAsNoDisplacement)
+{
+    picture(16, 8);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    fill(meshA, 0.0f, 0.0f);
+    const std::vector<uint32_t> plain = passA(10, 6); // fractional steps: copy differs from a sample
+    fill(meshA, -0.0f, -0.0f);
+    EXPECT_EQ(passA(10, 6), plain);
+    fill(meshA, nan, nan);
+    EXPECT_EQ(passA(10, 6), plain);
+    fill(meshA, std::numeric_limits<float>::infinity(), 0.0f); // interpolates to inf - inf
+    EXPECT_EQ(passA(10, 6), plain);
+    fill(meshA, 1e-30f, 0.0f);
+    EXPECT_NE(passA(10, 6), plain);
+    fill(meshA, 0.0f, 0.7f);
+    const std::vector<uint32_t> down = passA(16, 8);
+    EXPECT_EQ(down, refPass(source, w, h, meshA, 16, 8));
+    fill(meshA, nan, 0.7f);
+    EXPECT_EQ(passA(16, 8), down);
+}
+
+TEST_F(WarpPassA, EmptyOrUnfitPicturesWriteNothing)
+{
+    picture(16, 8);
+    const std::vector<uint32_t> untouched(16 * 8, 0xDEADBEEFu);
+    for (auto [ow, oh] : {std::pair{0, 8}, std::pair{16, 0}, std::pair{-16, 8}, std::pair{16, -1}}) {
+        warpPassA(out.data(), ow, oh);
+        EXPECT_EQ(out, untouched);
+    }
+    warpPassA(nullptr, 16, 8);
+    for (auto [sw, sh] : {std::pair{0, 8}, std::pair{16, 0}, std::pair{-4, 8}}) {
+        ctx.workWidth = sw, ctx.workHeight = sh;
+        warpPassA(out.data(), 16, 8);
+        warpPassB(out.data(), 16, 8);
+        warpPassMixed(out.data(), 16, 8);
+        EXPECT_EQ(out, untouched);
+    }
+    picture(16, 8);
+    ctx.outputPixels = out.data(); // the engine's output holds 16 x 7 pixels only
+    ctx.outputCapacity = 16 * 7;
+    warpPassA(out.data(), 16, 8);
+    EXPECT_EQ(out, untouched);
+    ctx.outputCapacity = 16 * 8;
+    warpPassA(out.data(), 16, 8);
+    EXPECT_EQ(out, source);
+    ctx.outputPixels = nullptr;
+}
+
+using WarpPassB = WarpFixture;
+
+TEST_F(WarpPassB, DissolvesWarpedTargetIntoPassA)
+{
+    picture(16, 8);
+    meshA[1 + 4 * 1] = {0.6f, 0.4f};
+    meshB[2 + 4 * 1] = {-1.3f, 0.9f};
+    meshB[1 + 4 * 2] = {0.2f, -2.5f};
+    const std::vector<uint32_t> a = passA(16, 8);
+    const std::vector<uint32_t> t = refPass(target, w, h, meshB, 16, 8);
+    for (int level : {0, 1, 128, 254, 255}) {
+        std::vector<uint32_t> o = a;
+        ctx.dissolveLevel = level;
+        warpPassB(o.data(), 16, 8);
+        if (level == 0)
+            EXPECT_EQ(o, a);
+        if (level == 255)
+            EXPECT_EQ(o, t);
+        for (size_t i = 0; i < o.size(); ++i)
+            ASSERT_EQ(o[i], refBlend(a[i], t[i], level)) << level << " " << i;
+    }
+}
+
+using WarpPassMixed = WarpFixture;
+
+TEST_F(WarpPassMixed, MixesBeforeWarping)
+{
+    picture(16, 8);
+    waves(meshA, 0.25f);
+    meshA[1 + 4 * 1] = {-0.0f, 0.0f};
+    std::vector<uint32_t> o(16 * 8);
+    for (int level : {0, 200, 255}) {
+        ctx.dissolveLevel = level;
+        std::vector<uint32_t> mixed(source.size());
+        for (size_t i = 0; i < mixed.size(); ++i)
+            mixed[i] = refBlend(source[i], target[i], level);
+        for (auto [ow, oh] : {std::pair{16, 8}, std::pair{10, 6}}) {
+            o.assign((size_t)ow * oh, 0);
+            warpPassMixed(o.data(), ow, oh);
+            ASSERT_EQ(o, refPass(mixed, w, h, meshA, ow, oh)) << level << " " << ow;
+        }
+        if (level == 0)
+            EXPECT_EQ(o, passA(10, 6));
+        if (level == 255) {
+            ctx.sourcePixels = target.data();
+            EXPECT_EQ(o, passA(10, 6));
+        }
+    }
+}
+
+} // namespace
