@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The main job on the built-in sample clips: builds, then renders a morph
+# and a warp through a sample effect, and writes a contact sheet.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build
+out=${OUT:-out}
+mkdir -p "$out"
+export VXHOME=${VXHOME:-$PWD/$out/vxhome}
+vx=build/bin/vxhost
+plugins=build/plugins
+
+# Effect files for fields of 720x288 over 50 frames (100 fields).
+$vx sample-effect demo-morph --size 720x288 --frames 50 >/dev/null
+$vx sample-effect demo-warp --size 720x288 --frames 50 >/dev/null
+
+$vx render $plugins/VorluxMorph.so --effect demo-morph -o "$out/morph.y4m"
+$vx render $plugins/VorluxWarp.so --effect demo-warp -o "$out/warp.y4m"
+$vx contact "$out/contact.png" "$out/morph.y4m" "$out/warp.y4m" >/dev/null
+
+echo
+echo "output in $out/:"
+ls -l "$out"
