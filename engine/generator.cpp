@@ -134,7 +134,7 @@ void radialWave(const Grid &g, int a)
             const double phi = (double)q * PI;
             const double w = std::sin(phi) * std::cos(phi);
             MeshNode &node = g.at(j, i);
-            addDouble(node.dx, (double)(float)u * (w * af) / 100.0);
+            addDouble(node.dx, (double)(float)u * w * af / 100.0);
             addDouble(node.dy, (double)(float)t * w * af / 100.0);
         }
     }

@@ -27,6 +27,9 @@ extern GadgetSlider lengthSlider; // gadget 2
 extern GadgetButton archivesButton; // gadget 3
 
 int renderTransition(ActionRecord *record);
+// Weight of input 1 (0..255) of field f in a clip of fieldCount fields with
+// a cross-fade of length fields centred on the middle.
+int crossFadeLevel(uint32_t fieldCount, uint32_t length, uint32_t field);
 void releaseTransition(void);
 int transitionGadget(int gadget);
 
