@@ -206,8 +206,7 @@ bool renderClip(Plugin &plugin, Host &host, const RenderOptions &o, const Clip &
     };
     host.projectWidth = o.projectWidth ? o.projectWidth : in0.width;
     host.projectHeight = o.projectHeight ? o.projectHeight : in0.height;
-    if (!o.effect.empty())
-        host.instanceNames[1] = o.effect;
+    host.instanceNames[1] = o.effect.empty() ? "untitled" : o.effect;
     host.tags = plugin.getInfo();
     for (const std::string &r : o.replies)
         host.replies.push_back(r);

@@ -1,0 +1,189 @@
+// vxhost on the command line: exit codes, messages, outputs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+#include "host/clipio.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int code = -1;
+    std::string output; // stdout and stderr together
+};
+
+CliRun vxhost(const std::string &args, const std::string &env = "")
+{
+    CliRun run;
+    std::string command = env + " " VX_VXHOST " " + args + " 2>&1";
+    FILE *pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.output.append(buffer, n);
+    int status = pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string plugin(const std::string &name)
+{
+    return std::string(VX_BUILD_PLUGIN_DIR) + "/" + name + ".so";
+}
+
+struct Cli : ::testing::Test {
+    fs::path dir;
+    std::string home;
+    void SetUp() override
+    {
+        const char *base = getenv("VXHOME");
+        dir = fs::path(base ? base : "/tmp/vx-test-home") / "cli" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir / "home");
+        home = "VXHOME=" + (dir / "home").string();
+    }
+    // A small clip written as .y4m: w x h, n frames.
+    std::string smallClip(const std::string &name, int w, int h, int n, int seed)
+    {
+        vxh::Clip clip;
+        clip.width = w;
+        clip.height = h;
+        for (int f = 0; f < n; ++f) {
+            std::vector<uint32_t> frame((size_t)w * h);
+            for (size_t i = 0; i < frame.size(); ++i)
+                frame[i] = (uint32_t)(i * 2654435761u + f * 97 + seed * 13) | 0xFF000000u;
+            clip.frames.push_back(frame);
+        }
+        std::string path = (dir / name).string(), err;
+        EXPECT_TRUE(vxh::writeClip(path, clip, err)) << err;
+        return path;
+    }
+};
+
+TEST_F(Cli, InfoPrintsDescriptorOrRefuses)
+{
+    CliRun ok = vxhost("info " + plugin("VorluxMorph"));
+    EXPECT_EQ(ok.code, 0);
+    EXPECT_NE(ok.output.find("OP_TAG_CAPS          0x4F504500  0x00010228"), std::string::npos) << ok.output;
+    EXPECT_NE(ok.output.find("parameter block  28 bytes"), std::string::npos);
+    CliRun op = vxhost("info " + plugin("VorluxOp"));
+    EXPECT_EQ(op.code, 0);
+    EXPECT_NE(op.output.find("1  slider  label 221"), std::string::npos) << op.output;
+    EXPECT_NE(op.output.find("range -100..100"), std::string::npos);
+
+    std::ofstream(dir / "text.so") << "not a library\n";
+    CliRun text = vxhost("info " + (dir / "text.so").string());
+    EXPECT_EQ(text.code, 2);
+    EXPECT_EQ(std::count(text.output.begin(), text.output.end(), '\n'), 1) << text.output;
+    CliRun lib = vxhost(std::string("info ") + VX_PLATFORM_DIR + "/libvxres.so");
+    EXPECT_EQ(lib.code, 2);
+    EXPECT_NE(lib.output.find("missing GetOperatorInfo"), std::string::npos) << lib.output;
+    EXPECT_EQ(vxhost("info").code, 2);
+    EXPECT_EQ(vxhost("frobnicate").code, 2);
+}
+
+TEST_F(Cli, BadArgumentsExitTwo)
+{
+    const std::string out = (dir / "out.y4m").string();
+    for (const std::string &args :
+         {std::string("render"), "render " + plugin("VorluxWarp"), "render " + plugin("VorluxWarp") + " -o",
+          "render " + plugin("VorluxWarp") + " -o " + out + " --gadget 4=1",
+          "render " + plugin("VorluxWarp") + " -o " + out + " --gadget 1",
+          "render " + plugin("VorluxWarp") + " -o " + out + " --fields 0",
+          "render " + plugin("VorluxWarp") + " -o " + out + " --project 720",
+          "render " + plugin("VorluxWarp") + " -o " + out + " --effect ../x",
+          "render " + plugin("VorluxWarp") + " -o " + out + " --bogus"}) {
+        CliRun r = vxhost(args, home);
+        EXPECT_EQ(r.code, 2) << args << "\n" << r.output;
+    }
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(Cli, UnreadableInputsExitTwoAndWriteNothing)
+{
+    const std::string out = (dir / "out.y4m").string();
+    std::ofstream(dir / "bad.y4m") << "YUV4MPEG2 W0 H0\nFRAME\n";
+    const std::string good = smallClip("good.y4m", 16, 8, 2, 1);
+    const std::string other = smallClip("other.y4m", 20, 8, 2, 2);
+    for (const std::string &inputs :
+         {"--input0 " + (dir / "missing.y4m").string(), "--input0 " + (dir / "bad.y4m").string(),
+          "--input0 " + good + " --input1 " + other}) {
+        CliRun r = vxhost("render " + plugin("VorluxMorph") + " -o " + out + " " + inputs, home);
+        EXPECT_EQ(r.code, 2) << inputs << "\n" << r.output;
+        EXPECT_NE(r.output.find("vxhost: "), std::string::npos);
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+TEST_F(Cli, RenderFailureNamesFieldAndJournal)
+{
+    const std::string out = (dir / "out.y4m").string();
+    const std::string clip = smallClip("c.y4m", 16, 8, 2, 1);
+    // A home too long for the operator directory: set-up fails inside the plug-in.
+    const std::string longHome = (dir / std::string(200, 'h') / std::string(200, 'h') / std::string(120, 'h')).string();
+    CliRun r = vxhost("render " + plugin("VorluxMorph") + " -o " + out + " --input0 " + clip +
+                       " --input1 " + clip, "VXHOME=" + longHome);
+    EXPECT_EQ(r.code, 1) << r.output;
+    EXPECT_NE(r.output.find("src\\VorluxMorph"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(Cli, RendersSmallClipsToY4mAndPng)
+{
+    const std::string a = smallClip("a.y4m", 16, 8, 3, 1);
+    const std::string b = smallClip("b.y4m", 16, 8, 3, 2);
+    const std::string out = (dir / "out.y4m").string();
+    CliRun r = vxhost("render " + plugin("VorluxFX") + " -q -o " + out + " --input0 " + a + " --input1 " + b, home);
+    ASSERT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find("rendered 6 fields"), std::string::npos) << r.output;
+    vxh::Clip result, first;
+    std::string err;
+    ASSERT_TRUE(vxh::readClip(out, result, err)) << err;
+    ASSERT_TRUE(vxh::readClip(a, first, err)) << err;
+    ASSERT_EQ(result.frames.size(), 3u);
+    // The default effect of the FX starts on input 0 alone, undeformed.
+    EXPECT_EQ(result.frames[0], first.frames[0]);
+
+    const std::string pattern = (dir / "f_%02d.png").string();
+    r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + pattern + " --input0 " + a + " --fields 3", home);
+    ASSERT_EQ(r.code, 0) << r.output;
+    EXPECT_TRUE(fs::exists(dir / "f_00.png"));
+    EXPECT_TRUE(fs::exists(dir / "f_01.png")); // the odd last field makes a frame of its own
+    EXPECT_FALSE(fs::exists(dir / "f_02.png"));
+}
+
+TEST_F(Cli, UnsetHomeUsesUserDataDirectory)
+{
+    const std::string clip = smallClip("c.y4m", 16, 8, 1, 1);
+    CliRun r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + (dir / "o.y4m").string() + " --input0 " + clip +
+                       " --fields 2",
+                   "env -u VXHOME XDG_DATA_HOME=" + (dir / "data").string());
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find("VXHOME is not set; using " + (dir / "data").string() + "/vorlux"), std::string::npos)
+        << r.output;
+    EXPECT_TRUE(fs::is_directory(dir / "data/vorlux/programs/vorlux/spezial"));
+}
+
+TEST_F(Cli, ReadsY4mWrittenByAnotherTool)
+{
+    if (system("command -v ffmpeg >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string in = (dir / "ff.y4m").string();
+    ASSERT_EQ(system(("ffmpeg -loglevel error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 4 -pix_fmt yuv420p -y " + in)
+                         .c_str()),
+              0);
+    CliRun r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + (dir / "o.y4m").string() + " --input0 " + in, home);
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find("rendered 8 fields"), std::string::npos) << r.output;
+}
+
+} // namespace
