@@ -315,6 +315,11 @@ TEST_F(EffectFileLoad, RejectsFilesOfOtherKindsAndSizes)
     EXPECT_EQ(load(header), 3);
     EXPECT_EQ(takeJournal().size(), 1u);
     usePicture(8, 4);
+    // Key grids that do not match the picture size are not read into.
+    ctx.gridCols = 3;
+    EXPECT_EQ(load(good), 3);
+    EXPECT_EQ(takeJournal().size(), 1u);
+    usePicture(8, 4);
     EXPECT_EQ(load(good), 0);
 
     // Cannot open: no file, no path, empty path.
@@ -340,9 +345,9 @@ TEST_F(EffectFileLoad, DamagedFilesAreRejectedBeforeAnyAllocation)
     const size_t descriptors = openDescriptors();
     const Bytes two = effectBytes(100, {{0, 0}, {99, 255}});
     auto withCount = [&](uint32_t count) {
-        Bytes b = two;
-        for (int i = 0; i < 4; ++i)
-            b[16 + i] = (unsigned char)(count >> (8 * i));
+        Bytes b(two.begin(), two.begin() + 16);
+        putU32(b, count);
+        b.insert(b.end(), two.begin() + 20, two.end());
         return b;
     };
     const struct {

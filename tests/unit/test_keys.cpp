@@ -55,8 +55,6 @@ TEST_F(Keys, DefaultEffectHasTwoLinkedKeys)
 
 TEST_F(Keys, WarpLastKeyHasLevel100AndNoDissolve)
 {
-    resetContext(&vxWarpVariant);
-    SetUp();
     vxVariant = &vxWarpVariant;
     makeDefault();
     EXPECT_EQ(ctx.keyList->next->level, 100);

@@ -110,8 +110,10 @@ struct WarpFixture : ::testing::Test {
         source.resize((size_t)w * h);
         target.resize((size_t)w * h);
         for (auto *pic : {&source, &target})
-            for (uint32_t &p : *pic)
-                p = (seed = seed * 1664525u + 1013904223u) ^ (seed >> 13);
+            for (uint32_t &p : *pic) {
+                seed = seed * 1664525u + 1013904223u;
+                p = seed ^ (seed >> 13);
+            }
         meshA.assign((size_t)(w / 4) * (h / 2), MeshNode{0, 0});
         meshB = meshA;
         ctx.sourcePixels = source.data();
@@ -160,6 +162,36 @@ TEST_F(WarpMesh, InterpolatesWithWrittenAssociationAndIsZeroOnLastColumnAndRow)
     }
     EXPECT_EQ(meshDisplacementAt(meshA.data(), 2.999f, 2.999f).dx, 5.0f);
     EXPECT_EQ(meshDisplacementAt(nullptr, 1.0f, 1.0f).dx, 0.0f);
+}
+
+TEST_F(WarpMesh, DenseInterpolationMatchesFormulaBits)
+{
+    picture(43, 29); // 10 x 14 nodes
+    uint32_t seed = 7;
+    for (MeshNode &n : meshA) {
+        seed = seed * 1103515245u + 12345u;
+        n = {(float)(int)(seed >> 8 & 0xFFFF) / 977.0f - 30.0f, (float)(int)(seed >> 4 & 0xFFF) / 131.0f - 15.0f};
+    }
+    int inside = 0;
+    for (float gr = -0.3f; gr < 14.5f; gr += 0.173f)
+        for (float gc = -0.3f; gc < 10.5f; gc += 0.119f) {
+            float ex = 0, ey = 0;
+            if (gc >= 0 && gc < 9.0f && gr >= 0 && gr < 13.0f) {
+                ++inside;
+                const int c = (int)gc, r = (int)gr;
+                const float fc = gc - (float)c, fr = gr - (float)r;
+                const MeshNode a = meshA[c + 10 * r], b = meshA[c + 1 + 10 * r];
+                const MeshNode e = meshA[c + 10 * (r + 1)], f = meshA[c + 1 + 10 * (r + 1)];
+                const float tx = (b.dx - a.dx) * fc + a.dx, bx = (f.dx - e.dx) * fc + e.dx;
+                const float ty = (b.dy - a.dy) * fc + a.dy, by = (f.dy - e.dy) * fc + e.dy;
+                ex = (bx - tx) * fr + tx;
+                ey = (by - ty) * fr + ty;
+            }
+            const MeshNode d = meshDisplacementAt(meshA.data(), gc, gr);
+            ASSERT_EQ(floatBits(d.dx), floatBits(ex)) << gc << "," << gr;
+            ASSERT_EQ(floatBits(d.dy), floatBits(ey)) << gc << "," << gr;
+        }
+    EXPECT_GT(inside, 5000);
 }
 
 TEST_F(WarpMesh, CopyOntoItselfAndSwapTwiceKeepBits)
@@ -267,8 +299,9 @@ TEST_F(WarpPrepare, AllocationFailureLogsAndLeavesNothing)
         const long blocks = variant->hasMeshB ? 6 : 5;
         for (long n = 0; n <= blocks; ++n) {
             start(variant);
-            if (n == 2) // a failure also drops a set prepared before
+            if (n == 2) { // a failure also drops a set prepared before
                 ASSERT_EQ(prepareMeshes(grid.data()), 0);
+            }
             failAllocationAfter(n);
             const int result = prepareMeshes(grid.data());
             failAllocationAfter(-1);
@@ -381,6 +414,17 @@ TEST_F(WarpPassA, SmallPassMatchesReferenceBitForBit)
         EXPECT_EQ(floatBits(ctx.meshRowStep), floatBits((4.0f / 8.0f) * (8.0f / (float)oh)));
         EXPECT_EQ(floatBits(ctx.pixelsPerColumn), floatBits((float)(1.0 / (double)(4.0f / 16.0f))));
     }
+    // Sizes that are not multiples of the cell: steps and reciprocals are inexact.
+    for (auto [pw, ph] : {std::pair{30, 13}, std::pair{22, 10}, std::pair{43, 29}}) {
+        picture(pw, ph);
+        waves(meshA, 0.1f);
+        for (auto [ow, oh] : {std::pair{pw, ph}, std::pair{pw / 4, ph / 4}, std::pair{32, 24}}) {
+            EXPECT_EQ(passA(ow, oh), refPass(source, w, h, meshA, ow, oh)) << pw << "x" << ph << " " << ow;
+            EXPECT_EQ(floatBits(ctx.pixelsPerRow), floatBits((float)(1.0 / (double)((float)(ph / 2) / (float)ph))));
+            EXPECT_EQ(floatBits(ctx.meshColStep),
+                      floatBits(((float)(pw / 4) / (float)pw) * ((float)pw / (float)ow)));
+        }
+    }
 }
 
 TEST_F(WarpPassA, DisplacementBeyondTheEdgeRepeatsEdgePixels)
@@ -462,10 +506,12 @@ TEST_F(WarpPassB, DissolvesWarpedTargetIntoPassA)
         std::vector<uint32_t> o = a;
         ctx.dissolveLevel = level;
         warpPassB(o.data(), 16, 8);
-        if (level == 0)
+        if (level == 0) {
             EXPECT_EQ(o, a);
-        if (level == 255)
+        }
+        if (level == 255) {
             EXPECT_EQ(o, t);
+        }
         for (size_t i = 0; i < o.size(); ++i)
             ASSERT_EQ(o[i], refBlend(a[i], t[i], level)) << level << " " << i;
     }
@@ -489,8 +535,9 @@ TEST_F(WarpPassMixed, MixesBeforeWarping)
             warpPassMixed(o.data(), ow, oh);
             ASSERT_EQ(o, refPass(mixed, w, h, meshA, ow, oh)) << level << " " << ow;
         }
-        if (level == 0)
+        if (level == 0) {
             EXPECT_EQ(o, passA(10, 6));
+        }
         if (level == 255) {
             ctx.sourcePixels = target.data();
             EXPECT_EQ(o, passA(10, 6));
