@@ -27,13 +27,13 @@ struct Clip {
 // Largest frame side accepted by the readers and writers.
 constexpr int kMaxFrameSide = 16384;
 
-inline uint32_t packYuva(uint8_t y, uint8_t u, uint8_t v, uint8_t a) {
+constexpr uint32_t packYuva(uint8_t y, uint8_t u, uint8_t v, uint8_t a) {
     return uint32_t(y) | uint32_t(u) << 8 | uint32_t(v) << 16 | uint32_t(a) << 24;
 }
-inline uint8_t pixY(uint32_t p) { return uint8_t(p); }
-inline uint8_t pixU(uint32_t p) { return uint8_t(p >> 8); }
-inline uint8_t pixV(uint32_t p) { return uint8_t(p >> 16); }
-inline uint8_t pixA(uint32_t p) { return uint8_t(p >> 24); }
+constexpr uint8_t pixY(uint32_t p) { return uint8_t(p); }
+constexpr uint8_t pixU(uint32_t p) { return uint8_t(p >> 8); }
+constexpr uint8_t pixV(uint32_t p) { return uint8_t(p >> 16); }
+constexpr uint8_t pixA(uint32_t p) { return uint8_t(p >> 24); }
 
 // ---------------------------------------------------------------------------
 // Whole clips

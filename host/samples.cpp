@@ -99,8 +99,8 @@ int triangle(int t, int period, int span) {
 
 void frameLabel(char* buf, size_t size, int t) { std::snprintf(buf, size, "FRAME %03d", t); }
 
-const uint32_t kWhite = packYuva(235, 128, 128, 255);
-const uint32_t kBlack = packYuva(16, 128, 128, 255);
+constexpr uint32_t kWhite = packYuva(235, 128, 128, 255);
+constexpr uint32_t kBlack = packYuva(16, 128, 128, 255);
 
 const char kParagraph[] =
     "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG. 0123456789 - PACK MY BOX WITH FIVE DOZEN LIQUOR JUGS. "

@@ -157,7 +157,7 @@ bool parseHeader(const std::string& line, Header& hd, std::string& why) {
         case 'C':
             if (!parseChroma(std::string(val.substr(0, 40)), hd.chroma, why)) return false;
             break;
-        case 'X':  // application-specific extension: ignored
+        case 'X':  // application extension: ignored
             break;
         default:
             why = "unknown header parameter '" + shown + "'";
@@ -260,25 +260,25 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
     clip.fpsDen = hd.fpsDen;
     std::vector<uint8_t> raw;
     for (size_t index = 0;; ++index) {
-        const std::string frameName = "frame " + std::to_string(index);
+        auto frameName = [index] { return "frame " + std::to_string(index); };
         const LineResult lr = readLine(f.fp, line);
         if (lr == LineResult::Eof) break;
         if (lr == LineResult::TooLong) {
-            err = path + ": " + frameName + ": FRAME line is too long";
+            err = path + ": " + frameName() + ": FRAME line is too long";
             return false;
         }
         if (line.compare(0, 5, "FRAME") != 0 || (line.size() > 5 && line[5] != ' ')) {
-            err = path + ": " + frameName + ": expected a FRAME marker";
+            err = path + ": " + frameName() + ": expected a FRAME marker";
             return false;
         }
         if (lr == LineResult::Truncated) {
-            err = path + ": " + frameName + " is truncated (FRAME line not terminated)";
+            err = path + ": " + frameName() + " is truncated (FRAME line not terminated)";
             return false;
         }
         if (fileSize >= 0) {
             const int64_t left = fileSize - int64_t(ftello(f.fp));
             if (left < int64_t(bytes)) {
-                err = path + ": " + frameName + " is truncated (" + std::to_string(left < 0 ? 0 : left) + " of " +
+                err = path + ": " + frameName() + " is truncated (" + std::to_string(left < 0 ? 0 : left) + " of " +
                       std::to_string(bytes) + " bytes present)";
                 return false;
             }
@@ -286,7 +286,7 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
         raw.resize(bytes);
         const size_t got = std::fread(raw.data(), 1, bytes, f.fp);
         if (got != bytes) {
-            err = path + ": " + frameName + " is truncated (" + std::to_string(got) + " of " + std::to_string(bytes) +
+            err = path + ": " + frameName() + " is truncated (" + std::to_string(got) + " of " + std::to_string(bytes) +
                   " bytes present)";
             return false;
         }
