@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "host/info.h"
+#include "host/instance.h"
 
 namespace vxh {
 
@@ -207,7 +208,8 @@ bool renderClip(Plugin &plugin, Host &host, const RenderOptions &o, const Clip &
     host.projectWidth = o.projectWidth ? o.projectWidth : in0.width;
     host.projectHeight = o.projectHeight ? o.projectHeight : in0.height;
     host.instanceNames[1] = o.effect.empty() ? "untitled" : o.effect;
-    host.tags = plugin.getInfo();
+    if (!host.tags)
+        host.tags = plugin.getInfo();
     for (const std::string &r : o.replies)
         host.replies.push_back(r);
     installHost(&host);
@@ -310,16 +312,23 @@ int runRender(const RenderOptions &o)
         fprintf(stderr, "vxhost: %s\n", err.c_str());
         return 2;
     }
-    if (!checkDescriptor(plugin, plugin.getInfo(), err)) {
+    Host host;
+    host.tags = plugin.getInfo();
+    if (!checkDescriptor(plugin, host.tags, err)) {
         fprintf(stderr, "vxhost: %s\n", err.c_str());
         unloadPlugin(plugin);
         return 2;
     }
-    Host host;
+    // Like a host, keep the instance's parameters and gadget values.
+    const std::string state = instanceStatePath(o.plugin, o.effect.empty() ? "untitled" : o.effect);
+    restoreInstance(state, host.tags);
     Clip out;
     auto start = std::chrono::steady_clock::now();
     bool ok = renderClip(plugin, host, options, in0, in1, out, err);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string stateErr;
+    if (!storeInstance(state, host.tags, stateErr))
+        fprintf(stderr, "vxhost: %s\n", stateErr.c_str());
     unloadPlugin(plugin);
     if (!ok) {
         fprintf(stderr, "vxhost: %s: %s\n", o.plugin.c_str(), err.c_str());
