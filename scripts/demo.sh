@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job on the built-in sample clips: builds, then renders a morph
-# and a warp through a sample effect, and writes a contact sheet.
+# and a warp through a sample effect and a procedural transition, and
+# writes a contact sheet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -18,7 +19,11 @@ $vx sample-effect demo-warp --size 720x288 --frames 50 >/dev/null
 
 $vx render $plugins/VorluxMorph.so --effect demo-morph -o "$out/morph.y4m"
 $vx render $plugins/VorluxWarp.so --effect demo-warp -o "$out/warp.y4m"
-$vx contact "$out/contact.png" "$out/morph.y4m" "$out/warp.y4m" >/dev/null
+# A procedural transition: rotation (type 9) at 40 and radial wave (type 4)
+# at 30, cross-fade over 25 fields about the middle.
+$vx render $plugins/VorluxOp.so --effect demo-op --gadget 0=9 --gadget 1=40 \
+  --gadget 0=4 --gadget 1=30 --gadget 2=25 -o "$out/transition.y4m"
+$vx contact "$out/contact.png" "$out/morph.y4m" "$out/warp.y4m" "$out/transition.y4m" >/dev/null
 
 echo
 echo "output in $out/:"
