@@ -313,6 +313,7 @@ int runRender(const RenderOptions &o)
         return 2;
     }
     Host host;
+    host.askOnTerminal = true; // requesters without a queued --reply ask on a terminal
     host.tags = plugin.getInfo();
     if (!checkDescriptor(plugin, host.tags, err)) {
         fprintf(stderr, "vxhost: %s\n", err.c_str());

@@ -48,7 +48,8 @@ struct PluginFixture : ::testing::Test {
     }
     void SetUp() override
     {
-        home = freshHome(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+        home = freshHome(std::string(test->test_suite_name()) + "." + test->name());
     }
     void TearDown() override
     {

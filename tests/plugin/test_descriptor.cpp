@@ -199,3 +199,35 @@ TEST(RecordLayout, PointerSizedWordsOnThisPlatform)
 }
 
 } // namespace
+
+namespace {
+
+// Codes without an action return 0 and touch nothing: no host call, no
+// journal line, no file.
+TEST_F(Descriptor, ActionCodesWithoutMeaningDoNothing)
+{
+    for (const char *name : {"VorluxMorph", "VorluxDraw", "VorluxFX", "VorluxWarp", "VorluxOp"}) {
+        SCOPED_TRACE(name);
+        vxh::unloadPlugin(plugin);
+        load(name);
+        host.instanceNames[1] = "clip";
+        for (uint16_t code : {0, 5, 8, 9, 100, 0xFFFF})
+            EXPECT_EQ(act(code), 0) << code;
+        EXPECT_TRUE(host.journal.empty());
+        EXPECT_EQ(host.fieldRequests, 0);
+        EXPECT_TRUE(host.liveImages.empty());
+        EXPECT_TRUE(host.gadgetChanges.empty());
+        EXPECT_TRUE(std::filesystem::is_empty(home));
+    }
+}
+
+TEST_F(Descriptor, NullRecordIsRefused)
+{
+    for (const char *name : {"VorluxMorph", "VorluxOp"}) {
+        vxh::unloadPlugin(plugin);
+        load(name);
+        EXPECT_EQ(plugin.action(nullptr), -1) << name;
+    }
+}
+
+} // namespace

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <gtest/gtest.h>
+
 #include "effect/keys.h"
 #include "engine/warp.h"
 #include "platform/services.h"
@@ -39,7 +41,10 @@ std::vector<std::string> takeJournal()
 std::string scratchDir(const std::string &name)
 {
     const char *home = getenv("VXHOME");
-    std::filesystem::path dir = std::filesystem::path(home ? home : "/tmp/vx-test-home") / "scratch" / name;
+    // One directory per test: ctest runs tests in parallel processes.
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string owner = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
+    std::filesystem::path dir = std::filesystem::path(home ? home : "/tmp/vx-test-home") / "scratch" / owner / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string();

@@ -47,8 +47,14 @@ void miniFree(void *, HostImage *)
 
 struct Dispatch : ::testing::Test {
     std::string home;
+    std::string savedHome;
+    bool hadHome = false;
     void SetUp() override
     {
+        if (const char *h = getenv("VXHOME")) {
+            hadHome = true;
+            savedHome = h;
+        }
         resetContext();
         mini = MiniHost{};
         mini.name = "clip-7";
@@ -64,7 +70,10 @@ struct Dispatch : ::testing::Test {
     }
     void TearDown() override
     {
-        setenv("VXHOME", getenv("VXHOME_SAVED") ? getenv("VXHOME_SAVED") : home.c_str(), 1);
+        if (hadHome)
+            setenv("VXHOME", savedHome.c_str(), 1);
+        else
+            unsetenv("VXHOME");
         resetContext();
     }
     int act(uint16_t action, uint16_t gadget = 0)
@@ -108,10 +117,7 @@ TEST_F(Dispatch, NamelessInstance)
     EXPECT_EQ(takeJournal().size(), 1u);
 
     // The warp falls back to its fixed file.
-    resetContext(&vxWarpVariant);
-    SetUp();
     vxVariant = &vxWarpVariant;
-    mini.hasName = false;
     EXPECT_EQ(act(ACTION_SETUP), 0);
     EXPECT_EQ(std::string(ctx.effectPath), home + "/programs/vorlux/spezial/warp.vlw");
     EXPECT_TRUE(takeJournal().empty());
@@ -158,9 +164,6 @@ TEST_F(Dispatch, HomeUnsetOrTooLong)
 TEST_F(Dispatch, InstallCreatesParentsAndProbes)
 {
     const std::string deep = home + "/not/yet/there";
-    setenv("VXHOME", deep.c_str(), 1);
-    resetContext(&vxWarpVariant);
-    SetUp();
     vxVariant = &vxWarpVariant;
     setenv("VXHOME", deep.c_str(), 1);
     EXPECT_EQ(act(ACTION_INSTALL), 0);
