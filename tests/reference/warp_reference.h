@@ -52,11 +52,13 @@ inline uint32_t refBlend(uint32_t a, uint32_t b, int level) // a weighted 255 - 
     return pixelOf(r[0], r[1], r[2], r[3]);
 }
 
-// Reference pass A over pic (w x h) through mesh (w/4 x h/2 nodes).
-inline std::vector<uint32_t> refPass(const std::vector<uint32_t> &pic, int w, int h, const std::vector<MeshNode> &mesh,
-                              int outW, int outH)
+// Reference pass A over pic (w x h) through a mesh of cols x rows nodes that
+// spans the whole picture (a mesh made for another picture size, as when an
+// effect prepared at the project size is drawn on a field).
+inline std::vector<uint32_t> refPassMesh(const std::vector<uint32_t> &pic, int w, int h,
+                                         const std::vector<MeshNode> &mesh, int cols, int rows, int outW,
+                                         int outH)
 {
-    const int cols = w / 4, rows = h / 2;
     const float rowStep = (float)h / (float)outH, colStep = (float)w / (float)outW;
     const float mRowStep = ((float)rows / (float)h) * rowStep, mColStep = ((float)cols / (float)w) * colStep;
     const float ppr = (float)(1.0 / (double)((float)rows / (float)h));
@@ -87,6 +89,13 @@ inline std::vector<uint32_t> refPass(const std::vector<uint32_t> &pic, int w, in
                 out[i * outW + j] = pic[std::min((int)sy, h - 1) * w + std::min((int)sx, w - 1)];
         }
     return out;
+}
+
+// Reference pass A over pic (w x h) through mesh (w/4 x h/2 nodes).
+inline std::vector<uint32_t> refPass(const std::vector<uint32_t> &pic, int w, int h, const std::vector<MeshNode> &mesh,
+                              int outW, int outH)
+{
+    return refPassMesh(pic, w, h, mesh, w / 4, h / 2, outW, outH);
 }
 
 // Pixel-by-pixel mixture: a weighted 255 - level, b weighted level.
