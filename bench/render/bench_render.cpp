@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host/clipio.h"
 #include "host/render.h"
@@ -12,7 +13,8 @@
 
 namespace {
 
-void renderPlugin(benchmark::State &state, const char *name, bool withEffect)
+void renderPlugin(benchmark::State &state, const char *name, bool withEffect,
+                  std::vector<vxh::GadgetUse> gadgets = {})
 {
     const std::string home = std::filesystem::temp_directory_path() / "vx-bench-home";
     setenv("VXHOME", home.c_str(), 1);
@@ -30,6 +32,7 @@ void renderPlugin(benchmark::State &state, const char *name, bool withEffect)
     vxh::RenderOptions options;
     options.effect = withEffect ? "bench" : "plain";
     options.quiet = true;
+    options.gadgets = gadgets;
     long fields = 0;
     for (auto _ : state) {
         vxh::Host host;
@@ -46,10 +49,16 @@ void renderPlugin(benchmark::State &state, const char *name, bool withEffect)
 
 void BM_MorphClip720x576(benchmark::State &state) { renderPlugin(state, "VorluxMorph", true); }
 void BM_MorphClip720x576Undeformed(benchmark::State &state) { renderPlugin(state, "VorluxMorph", false); }
-void BM_OpClip720x576(benchmark::State &state) { renderPlugin(state, "VorluxOp", false); }
+void BM_OpClip720x576Undeformed(benchmark::State &state) { renderPlugin(state, "VorluxOp", false); }
+// Rotation at 40 and radial wave at 30, as in the demo.
+void BM_OpClip720x576(benchmark::State &state)
+{
+    renderPlugin(state, "VorluxOp", false, {{0, true, 9}, {1, true, 40}, {0, true, 4}, {1, true, 30}});
+}
 
 BENCHMARK(BM_MorphClip720x576)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_MorphClip720x576Undeformed)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_OpClip720x576)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_OpClip720x576Undeformed)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 } // namespace
