@@ -70,3 +70,9 @@ int makeDirectories(const char *path)
     struct stat info;
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode) ? 0 : -1;
 }
+
+void installDirectory(const char *path)
+{
+    if (makeDirectories(path) != 0)
+        LOG_FAILURE();
+}

@@ -121,13 +121,11 @@ static int installAction(void)
 {
     if (buildOperatorDir() != 0)
         return 0;
-    if (makeDirectories(ctx.operatorDir) != 0)
-        LOG_FAILURE();
+    installDirectory(ctx.operatorDir);
     if (vxVariant->hasFallbackPath) {
         char spezial[OPERATOR_DIR_SIZE + 16];
         snprintf(spezial, sizeof spezial, "%sspezial/", ctx.operatorDir);
-        if (makeDirectories(spezial) != 0)
-            LOG_FAILURE();
+        installDirectory(spezial);
     }
     probeProjectSize();
     return 0;

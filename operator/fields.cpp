@@ -118,3 +118,41 @@ int deliverOutput(RenderHold &hold, const uint32_t *out)
     releaseBuffers(hold);
     return opPutField(result);
 }
+
+void chooseWorkSize(const ActionRecord *record)
+{
+    if ((record->flags[0] & 1) && ctx.projectWidth > 0 && ctx.projectHeight > 0) {
+        ctx.workWidth = ctx.imageWidth = ctx.projectWidth;
+        ctx.workHeight = ctx.imageHeight = ctx.projectHeight;
+    }
+    ctx.gridCols = ctx.workWidth / 4;
+    ctx.gridRows = ctx.workHeight / 2;
+}
+
+int allocateWorkBuffers(bool withMeshB, const RenderHold &hold)
+{
+    ctx.meshCols = ctx.workWidth / 4;
+    ctx.meshRows = ctx.workHeight / 2;
+    const size_t pixels = (size_t)ctx.workWidth * (size_t)ctx.workHeight;
+    const size_t nodes = (size_t)(ctx.workWidth / 2) * (size_t)ctx.meshRows;
+    ctx.outputPixels = (uint32_t *)allocBlock(pixels * 4);
+    ctx.meshA = (MeshNode *)allocZeroed(nodes, sizeof(MeshNode));
+    if (withMeshB)
+        ctx.meshB = (MeshNode *)allocZeroed(nodes, sizeof(MeshNode));
+    if (!ctx.outputPixels || !ctx.meshA || (withMeshB && !ctx.meshB)) {
+        LOG_FAILURE();
+        freeBlock(ctx.outputPixels);
+        freeBlock(ctx.meshA);
+        freeBlock(ctx.meshB);
+        ctx.outputPixels = nullptr;
+        ctx.meshA = ctx.meshB = nullptr;
+        return -1;
+    }
+    ctx.outputCapacity = pixels;
+    ctx.meshCapacity = nodes;
+    ctx.fieldWidth = hold.width;
+    ctx.fieldHeight = hold.height;
+    ctx.imageWidth = ctx.workWidth = hold.width;
+    ctx.imageHeight = ctx.workHeight = hold.height;
+    return 0;
+}

@@ -32,4 +32,14 @@ int deliverOutput(RenderHold &hold, const uint32_t *out);
 int failRender(RenderHold &hold, int line);
 void releaseHold(RenderHold &hold);
 
+// Work and image size for the first render after set-up: the project size
+// when flags bit 0 asks for it and the project size is known, else the
+// field's (already set by fetchInputs).
+void chooseWorkSize(const ActionRecord *record);
+// Allocates outputPixels and meshA (and meshB) at the work size, meshes
+// zeroed, records their capacities and the field size they serve, then
+// sets the image and work size back to the field's: the passes always run
+// at the field's size. -1 (logged, nothing left allocated) on failure.
+int allocateWorkBuffers(bool withMeshB, const RenderHold &hold);
+
 #endif

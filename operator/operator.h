@@ -17,6 +17,8 @@ int homePath(const char *suffix, char *out, size_t size);
 void probeProjectSize(void);
 // Creates a directory and its missing parents; -1 when it cannot be made.
 int makeDirectories(const char *path);
+// makeDirectories, logged when the directory cannot be made.
+void installDirectory(const char *path);
 
 int renderField(ActionRecord *record);
 

@@ -10,44 +10,20 @@
 #include "operator/operator.h"
 #include "variants/variant.h"
 
-// First render after set-up: load or build the effect, allocate the output
-// picture and the working meshes (zeroed) at the work size.
-static int prepareRender(const ActionRecord *record, int fieldW, int fieldH)
+// First render after set-up: load the effect (or build the default one)
+// and allocate the output picture and the working meshes.
+static int prepareRender(const ActionRecord *record, const RenderHold &hold)
 {
     ctx.renderPrepared = 1;
     // A set-up without tear-down leaves the previous buffers: release them.
     releaseMeshes();
-    if ((record->flags[0] & 1) && ctx.projectWidth > 0 && ctx.projectHeight > 0) {
-        ctx.workWidth = ctx.imageWidth = ctx.projectWidth;
-        ctx.workHeight = ctx.imageHeight = ctx.projectHeight;
-    }
-    ctx.gridCols = ctx.workWidth / 4;
-    ctx.gridRows = ctx.workHeight / 2;
+    chooseWorkSize(record);
     if (loadEffect() != 0) {
         freeKeys();
         if (createFirstKey() != 0 || createLastKey() != 0)
             return -1;
     }
-    ctx.meshCols = ctx.workWidth / 4;
-    ctx.meshRows = ctx.workHeight / 2;
-    const size_t pixels = (size_t)ctx.workWidth * (size_t)ctx.workHeight;
-    const size_t nodes = (size_t)(ctx.workWidth / 2) * (size_t)ctx.meshRows;
-    ctx.outputPixels = (uint32_t *)allocBlock(pixels * 4);
-    ctx.meshA = (MeshNode *)allocZeroed(nodes, sizeof(MeshNode));
-    if (vxVariant->hasMeshB)
-        ctx.meshB = (MeshNode *)allocZeroed(nodes, sizeof(MeshNode));
-    if (!ctx.outputPixels || !ctx.meshA || (vxVariant->hasMeshB && !ctx.meshB)) {
-        LOG_FAILURE();
-        releaseMeshes();
-        return -1;
-    }
-    ctx.outputCapacity = pixels;
-    ctx.meshCapacity = nodes;
-    ctx.fieldWidth = fieldW;
-    ctx.fieldHeight = fieldH;
-    ctx.imageWidth = ctx.workWidth = fieldW;
-    ctx.imageHeight = ctx.workHeight = fieldH;
-    return 0;
+    return allocateWorkBuffers(vxVariant->hasMeshB, hold);
 }
 
 int renderField(ActionRecord *record)
@@ -56,7 +32,7 @@ int renderField(ActionRecord *record)
     if (fetchInputs(record, vxVariant->inputCount, hold) != 0)
         return -1;
     if (ctx.renderPrepared == 0 && ctx.editorActive != 1) {
-        if (prepareRender(record, hold.width, hold.height) != 0) {
+        if (prepareRender(record, hold) != 0) {
             releaseHold(hold);
             return -1;
         }

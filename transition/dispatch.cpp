@@ -9,8 +9,7 @@ static int installAction(void)
     char dir[OPERATOR_DIR_SIZE];
     if (homePath("/programs/vorlux/op", dir, sizeof dir) != 0)
         return 0;
-    if (makeDirectories(dir) != 0)
-        LOG_FAILURE();
+    installDirectory(dir);
     probeProjectSize();
     return 0;
 }

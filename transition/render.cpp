@@ -45,37 +45,15 @@ static int buildKeys(void)
 }
 
 // First render after set-up: keys from the parameters current now, and
-// the output picture and mesh at the work size.
-static int prepareTransition(const ActionRecord *record, int fieldW, int fieldH)
+// the output picture and mesh.
+static int prepareTransition(const ActionRecord *record, const RenderHold &hold)
 {
     ctx.renderPrepared = 1;
     releaseTransition();
-    if ((record->flags[0] & 1) && ctx.projectWidth > 0 && ctx.projectHeight > 0) {
-        ctx.workWidth = ctx.imageWidth = ctx.projectWidth;
-        ctx.workHeight = ctx.imageHeight = ctx.projectHeight;
-    }
-    ctx.gridCols = ctx.workWidth / 4;
-    ctx.gridRows = ctx.workHeight / 2;
+    chooseWorkSize(record);
     if (buildKeys() != 0)
         return -1;
-    ctx.meshCols = ctx.workWidth / 4;
-    ctx.meshRows = ctx.workHeight / 2;
-    const size_t pixels = (size_t)ctx.workWidth * (size_t)ctx.workHeight;
-    const size_t nodes = (size_t)(ctx.workWidth / 2) * (size_t)(ctx.workHeight / 2);
-    ctx.outputPixels = (uint32_t *)allocBlock(pixels * 4);
-    ctx.meshA = (MeshNode *)allocZeroed(nodes, sizeof(MeshNode));
-    if (!ctx.outputPixels || !ctx.meshA) {
-        LOG_FAILURE();
-        releaseTransition();
-        return -1;
-    }
-    ctx.outputCapacity = pixels;
-    ctx.meshCapacity = nodes;
-    ctx.fieldWidth = fieldW;
-    ctx.fieldHeight = fieldH;
-    ctx.imageWidth = ctx.workWidth = fieldW;
-    ctx.imageHeight = ctx.workHeight = fieldH;
-    return 0;
+    return allocateWorkBuffers(false, hold);
 }
 
 int crossFadeLevel(uint32_t fieldCount, uint32_t length, uint32_t field)
@@ -94,7 +72,7 @@ int renderTransition(ActionRecord *record)
     RenderHold hold;
     if (fetchInputs(record, 2, hold) != 0)
         return -1;
-    if (ctx.renderPrepared == 0 && prepareTransition(record, hold.width, hold.height) != 0) {
+    if (ctx.renderPrepared == 0 && prepareTransition(record, hold) != 0) {
         releaseHold(hold);
         return -1;
     }
