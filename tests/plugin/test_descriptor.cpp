@@ -60,9 +60,11 @@ TEST(PluginFiles, TransitionNeedsOnlyFiveHostLibraries)
                                            "libvxreq.so", "libvxjournal.so"};
     DynamicInfo info = readDynamic(pluginPath("VorluxOp"));
     ASSERT_FALSE(info.needed.empty());
-    for (const std::string &lib : info.needed)
-        if (lib.rfind("libvx", 0) == 0)
+    for (const std::string &lib : info.needed) {
+        if (lib.rfind("libvx", 0) == 0) {
             EXPECT_TRUE(allowed.count(lib)) << lib;
+        }
+    }
     for (const char *name : kEffectPlugins)
         EXPECT_TRUE(readDynamic(pluginPath(name)).needed.count("libvxcore.so")) << name;
 }
