@@ -271,6 +271,13 @@ struct RenderBase : PluginFixture {
     std::set<int> missingInputs;
     Tap tap;
 
+    // Unloads the plug-in and starts over with a new host, as for a new case.
+    void freshHost()
+    {
+        vxh::unloadPlugin(plugin);
+        host = vxh::Host{};
+    }
+
     void start(const Op &op, const char *instanceName = "render-effect")
     {
         load(op.name);
@@ -383,8 +390,7 @@ TEST_F(RenderClip, ThreeKeyEffectOfEachOperatorBitForBit)
     for (const Op &op : kOps)
         for (auto [w, h] : sizes) {
             SCOPED_TRACE(std::string(op.name) + " " + std::to_string(w) + "x" + std::to_string(h));
-            vxh::unloadPlugin(plugin);
-            host = vxh::Host{};
+            freshHost();
             width = w;
             height = h;
             start(op);
@@ -418,8 +424,7 @@ TEST_F(RenderClip, DefaultEffectWithoutFile)
     const uint32_t fieldCount = 10;
     for (const Op &op : kOps) {
         SCOPED_TRACE(op.name);
-        vxh::unloadPlugin(plugin);
-        host = vxh::Host{};
+        freshHost();
         start(op);
         const std::vector<Pixels> out = renderClip(fieldCount);
         expectClip(op, defaultEffect(op, 4, width, height), fieldCount, out);
@@ -442,8 +447,7 @@ TEST_F(RenderClip, PaddedHostImages)
         for (const auto &layout : layouts) {
             SCOPED_TRACE(std::string(op.name) + " pad " + std::to_string(layout.left) + "," +
                          std::to_string(layout.top) + "," + std::to_string(layout.right));
-            vxh::unloadPlugin(plugin);
-            host = vxh::Host{};
+            freshHost();
             tap.handedBack.clear();
             host.padLeft = layout.left;
             host.padTop = layout.top;
@@ -529,8 +533,7 @@ TEST_F(RenderFailure, MissingInputField)
     for (const Op &op : kOps)
         for (int missing : {0, 1}) {
             SCOPED_TRACE(std::string(op.name) + " without input " + std::to_string(missing));
-            vxh::unloadPlugin(plugin);
-            host = vxh::Host{};
+            freshHost();
             missingInputs = {missing};
             start(op);
             ASSERT_EQ(act(ACTION_SETUP, 1, 0, 8), 0);
@@ -571,8 +574,7 @@ TEST_F(RenderFailure, MalformedImageGeometry)
         for (int input = 0; input < op.inputs; ++input)
             for (const auto &s : spoils) {
                 SCOPED_TRACE(std::string(op.name) + " input " + std::to_string(input) + ": " + s.what);
-                vxh::unloadPlugin(plugin);
-                host = vxh::Host{};
+                freshHost();
                 tap = Tap{};
                 host.padLeft = 2;
                 host.padTop = 1;
@@ -603,8 +605,7 @@ TEST_F(RenderFailure, InputsOfDifferentSizes)
     for (const Op &op : {kOps[0], kOps[1], kOps[2]})
         for (const auto &size : sizes) {
             SCOPED_TRACE(std::string(op.name) + " input 1 " + std::to_string(size.w) + "x" + std::to_string(size.h));
-            vxh::unloadPlugin(plugin);
-            host = vxh::Host{};
+            freshHost();
             sizeOf = [&](int input, uint32_t) {
                 return input == 1 ? std::make_pair(size.w, size.h) : std::make_pair(width, height);
             };
@@ -627,8 +628,7 @@ TEST_F(RenderMend, RenderAfterTearDownFailsUntilNextSetUp)
 {
     for (const Op &op : kOps) {
         SCOPED_TRACE(op.name);
-        vxh::unloadPlugin(plugin);
-        host = vxh::Host{};
+        freshHost();
         start(op);
         ASSERT_EQ(act(ACTION_SETUP, 1, 0, 8), 0);
         ASSERT_EQ(render(8, 0), 0);
@@ -654,8 +654,7 @@ TEST_F(RenderMend, SecondSetUpWithoutTearDown)
 {
     for (const Op &op : kOps) {
         SCOPED_TRACE(op.name);
-        vxh::unloadPlugin(plugin);
-        host = vxh::Host{};
+        freshHost();
         start(op);
         const std::vector<Key> first = threeKeys(4, width, height, 51);
         const std::vector<Key> second = threeKeys(4, width, height, 61);
@@ -692,8 +691,7 @@ TEST_F(RenderMend, FieldSizeChangesWithinOneSetUp)
     const std::pair<int, int> sizes[] = {{16, 8}, {32, 12}, {24, 12}, {28, 10}, {24, 9}};
     for (const Op &op : kOps) {
         SCOPED_TRACE(op.name);
-        vxh::unloadPlugin(plugin);
-        host = vxh::Host{};
+        freshHost();
         // Odd fields of both inputs come at the sizes above, even ones at the clip's size.
         sizeOf = [&](int, uint32_t field) {
             return field % 2 ? sizes[field / 2] : std::make_pair(width, height);
@@ -737,8 +735,7 @@ TEST_F(RenderEffect, ProjectSizeFlag)
         for (const auto &c : cases) {
             SCOPED_TRACE(std::string(op.name) + " flags " + std::to_string(c.flags) +
                          (c.projectFile ? " project file" : " field file"));
-            vxh::unloadPlugin(plugin);
-            host = vxh::Host{};
+            freshHost();
             host.projectWidth = projectW;
             host.projectHeight = 2 * projectH; // a frame: two fields
             start(op);
@@ -761,8 +758,7 @@ TEST_F(RenderEffect, ProjectSmallerThanTheField)
 {
     for (const Op &op : kOps) {
         SCOPED_TRACE(op.name);
-        vxh::unloadPlugin(plugin);
-        host = vxh::Host{};
+        freshHost();
         host.projectWidth = 16;
         host.projectHeight = 16; // fields of 16 x 8
         start(op);
@@ -804,8 +800,7 @@ TEST_F(RenderEffect, ForeignOrCorruptFilesAreNotLoaded)
     for (const Op &op : kOps)
         for (const auto &file : files) {
             SCOPED_TRACE(std::string(op.name) + ": " + file.what);
-            vxh::unloadPlugin(plugin);
-            host = vxh::Host{};
+            freshHost();
             start(op);
             writeFile(effectPath(), file.bytes);
             expectClip(op, defaultEffect(op, 3, width, height), 8, renderClip(8));
@@ -827,8 +822,7 @@ TEST_F(RenderEffect, JournalLinesNameTheOperator)
 {
     for (const Op &op : kOps) {
         SCOPED_TRACE(op.name);
-        vxh::unloadPlugin(plugin);
-        host = vxh::Host{};
+        freshHost();
         start(op);
         ASSERT_EQ(act(ACTION_SETUP, 1, 0, 8), 0);
         const size_t lines = host.journal.size();
