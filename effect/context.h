@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "operator/host/records.h"
+#include "operator/host/vxgui.h"
 
 struct MeshNode {
     float dx; // displacement in mesh columns
@@ -71,6 +72,30 @@ struct OperatorContext {
     size_t outputCapacity; // pixels in outputPixels
     size_t meshCapacity;   // nodes in each working mesh
     int32_t fieldWidth, fieldHeight; // field size the render was prepared for
+
+    // brush stroke state, mesh coordinates
+    int32_t strokeLastCol, strokeLastRow;
+    int32_t mirrorLastCol, mirrorLastRow;
+
+    // editor: request, layout and view settings, owned while it runs
+    uint32_t requestHandle;
+    int32_t guiMode;
+    void *imageTable;
+    MeterRecord meterRecord;
+    int32_t frameWidth, frameHeight; // project frame size found at start-up
+    int32_t rowHeight, gadgetHeight, textHeight;
+    int32_t overviewX, overviewY, overviewWidth, overviewHeight;
+    int32_t editBoxX, editBoxY, editViewWidth, editViewHeight;
+    int32_t timelineWidth;
+    double viewScale;               // overview pixels per half source column
+    int32_t imageAreaX, imageAreaY; // top-left corner of the edit view
+    int32_t viewBlend;              // dissolve shown in the edit view
+    int32_t zoomClickX, zoomClickY; // last click in the overview picture
+    uint32_t *fieldBufferA, *fieldBufferB; // the current frame's input fields
+    size_t fieldBufferCapacity;            // pixels in each field buffer
+    int32_t lastGadget, lastKeyCode;
+    float savedBrushStrength;
+    int32_t savedBrushMode;
 
     // files and host resources
     char operatorDir[OPERATOR_DIR_SIZE];

@@ -6,10 +6,43 @@
 #define VX_SERVICES_H
 
 #include "operator/host/records.h"
+#include "operator/host/vxgui.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Integer metrics the GUI asks the host for. */
+enum {
+    VG_METRIC_SCREEN_WIDTH,
+    VG_METRIC_SCREEN_HEIGHT,
+    VG_METRIC_GUI_MODE,
+    VG_METRIC_VIDEO_MODE,
+    VG_METRIC_DEFAULT_MONITOR,
+    VG_METRIC_FONT_HEIGHT_MONITOR, /* argument: monitor */
+    VG_METRIC_FONT_HEIGHT,
+    VG_METRIC_ADD_HEIGHT
+};
+
+/* Gadget kinds and the one record every vgAdd... call fills. */
+enum {
+    VG_GADGET_IMAGE_BUTTON,
+    VG_GADGET_TEXT_BUTTON,
+    VG_GADGET_POPUP,
+    VG_GADGET_CHECK_BOX,
+    VG_GADGET_SLIDER
+};
+
+typedef struct VxGadgetSpec {
+    int kind; /* VG_GADGET_* */
+    int x, y, w, h;
+    void *image;       /* image button */
+    const char *text;  /* text button; slider label */
+    ListHeader *list;  /* popup entries */
+    int32_t minimum, maximum, value;
+    uint32_t flags;
+    GadgetExtension *extension;
+} VxGadgetSpec;
 
 typedef struct VxHostServices {
     void *host; /* passed back to every entry */
@@ -34,6 +67,35 @@ typedef struct VxHostServices {
 
     /* Observer of journal lines (the line as written, without newline). */
     void (*journal)(void *host, const char *line);
+
+    /* ---- GUI: the editor's screen (libvxgui) ---- */
+    int (*guiMetric)(void *host, int metric, int argument); /* VG_METRIC_* */
+    void (*visibleArea)(void *host, int16_t *left, int16_t *top, int16_t *right, int16_t *bottom);
+    void *(*guiResource)(void *host, int id);
+    void (*pointer)(void *host, int busy);
+    int32_t (*createPanel)(void *host, uint32_t request, int x, int y, int w, int h, uint32_t flags);
+    void (*removePanel)(void *host, uint32_t request, int32_t panel);
+    int32_t (*addGadget)(void *host, uint32_t request, const VxGadgetSpec *spec);
+    int (*changeElement)(void *host, uint32_t request, int32_t gadget, int attribute, int32_t value,
+                         int redraw);
+    void (*enableElement)(void *host, uint32_t request, int32_t gadget, int enable);
+    void (*formatFramesTime)(void *host, int32_t value, char *buffer, int32_t size);
+    /* Drawing: a null request (0) is the screen itself (vgDrawBackground,
+       vgmxYUVAtoOvl). Corners are inclusive. */
+    void (*drawBackground)(void *host, uint32_t request, int x0, int y0, int x1, int y1, int mode);
+    uint32_t (*guiColor)(void *host, int palette, int n); /* palette 0 classic, 1 new */
+    void (*setColor)(void *host, uint32_t request, uint32_t colour);
+    void (*setPixel)(void *host, uint32_t request, int x, int y);
+    void (*line)(void *host, uint32_t request, int x0, int y0, int x1, int y1);
+    void (*rectFill)(void *host, uint32_t request, int x0, int y0, int x1, int y1);
+    void (*drawBox)(void *host, uint32_t request, int x0, int y0, int x1, int y1, int mode);
+    void (*boxText)(void *host, uint32_t request, const char *text, int x, int y, int w, int h,
+                    uint32_t flags);
+    void (*writeResImage)(void *host, uint32_t request, void *image, int x, int y);
+    void (*yuvaToScreen)(void *host, const uint32_t *pixels, int bytesPerRow, int x, int y, int w,
+                         int h);
+    int (*receiveMessage)(void *host, EditorMessage *message, int timeout);
+    uint32_t (*createQueue)(void *host, int count, int size);
 } VxHostServices;
 
 /* Installs the table (copied); null uninstalls. Exported by libvxcore. */

@@ -18,6 +18,8 @@ extern const VariantDesc vxOpVariant = {
     false,
     false,
     {nullptr, nullptr, nullptr},
+    false,
+    false,
 };
 
 OpParamBlock opParams;

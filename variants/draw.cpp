@@ -14,4 +14,6 @@ extern const VariantDesc vxDrawVariant = {
     true,
     false,
     {warpPassA, nullptr, nullptr},
+    true,
+    false,
 };

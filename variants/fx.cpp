@@ -14,4 +14,6 @@ extern const VariantDesc vxFxVariant = {
     true,
     false,
     {warpPassMixed, nullptr, nullptr},
+    false,
+    true,
 };

@@ -14,4 +14,6 @@ extern const VariantDesc vxMorphVariant = {
     true,
     false,
     {warpPassA, warpPassB, nullptr},
+    true,
+    false,
 };

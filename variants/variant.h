@@ -21,6 +21,9 @@ struct VariantDesc {
     bool setsViewBlend;        // GetOperatorInfo writes the viewBlend default
     bool hasFallbackPath;      // a nameless instance uses spezial/warp.vlw
     WarpPassFn passes[3];      // render passes in order, null-terminated
+    // edit view
+    bool viewOverlay; // input 1 shows undeformed through the view at viewBlend
+    bool viewMixed;   // the view samples the mixture of both inputs
 };
 
 extern const VariantDesc vxMorphVariant;

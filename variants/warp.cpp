@@ -14,4 +14,6 @@ extern const VariantDesc vxWarpVariant = {
     false,
     true,
     {warpPassA, nullptr, nullptr},
+    false,
+    false,
 };
