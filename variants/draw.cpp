@@ -16,4 +16,6 @@ extern const VariantDesc vxDrawVariant = {
     {warpPassA, nullptr, nullptr},
     true,
     false,
+    false,
+    VIEW_BLEND_KEPT,
 };

@@ -16,4 +16,6 @@ extern const VariantDesc vxFxVariant = {
     {warpPassMixed, nullptr, nullptr},
     false,
     true,
+    true,
+    VIEW_BLEND_RESTORED,
 };

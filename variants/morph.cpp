@@ -16,4 +16,6 @@ extern const VariantDesc vxMorphVariant = {
     {warpPassA, warpPassB, nullptr},
     true,
     false,
+    true,
+    VIEW_BLEND_RESTORED,
 };

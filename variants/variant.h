@@ -6,6 +6,13 @@
 
 #include <cstdint>
 
+// How the edit view uses viewBlend as its dissolve.
+enum ViewBlendUse {
+    VIEW_BLEND_NONE,     // the view has no dissolve
+    VIEW_BLEND_RESTORED, // dissolveLevel is set for the view pass, then restored
+    VIEW_BLEND_KEPT,     // dissolveLevel keeps viewBlend after the view is drawn
+};
+
 // A warp pass: fills out (outW x outH pixels) from the context's pictures.
 using WarpPassFn = void (*)(uint32_t *out, int outW, int outH);
 
@@ -24,6 +31,9 @@ struct VariantDesc {
     // edit view
     bool viewOverlay; // input 1 shows undeformed through the view at viewBlend
     bool viewMixed;   // the view samples the mixture of both inputs
+    // editor
+    bool hasKeyLevel = false; // key-level slider; keys take dissolveLevel as their level
+    ViewBlendUse viewBlendUse = VIEW_BLEND_NONE;
 };
 
 extern const VariantDesc vxMorphVariant;

@@ -16,4 +16,6 @@ extern const VariantDesc vxWarpVariant = {
     {warpPassA, nullptr, nullptr},
     false,
     false,
+    false,
+    VIEW_BLEND_NONE,
 };
