@@ -18,4 +18,10 @@ extern const VariantDesc vxDrawVariant = {
     false,
     false,
     VIEW_BLEND_KEPT,
+    true,
+    50,
+    215,
+    0x100063,
+    510,
+    {1, 1},
 };

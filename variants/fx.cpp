@@ -18,4 +18,10 @@ extern const VariantDesc vxFxVariant = {
     true,
     true,
     VIEW_BLEND_RESTORED,
+    true,
+    50,
+    215,
+    0x100063,
+    512,
+    {1, 1},
 };

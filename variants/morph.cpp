@@ -18,4 +18,10 @@ extern const VariantDesc vxMorphVariant = {
     false,
     true,
     VIEW_BLEND_RESTORED,
+    true,
+    50,
+    215,
+    0x100063,
+    511,
+    {1, 1},
 };

@@ -34,6 +34,12 @@ struct VariantDesc {
     // editor
     bool hasKeyLevel = false; // key-level slider; keys take dissolveLevel as their level
     ViewBlendUse viewBlendUse = VIEW_BLEND_NONE;
+    bool hasViewBlend = false;        // view A / mid / B buttons, view-blend slider, caption 407
+    int32_t doneHostImage = 50;       // Done button picture in GUI mode 3 (a host image)
+    int32_t doneImage = 215;          // Done button picture in the other modes
+    uint32_t doneKey = 0x100063;      // shortcut of the Done button
+    int32_t aboutText = 511;          // string of the about text
+    int32_t aboutNumbers[2] = {1, 1}; // the two numbers formatted into it
 };
 
 extern const VariantDesc vxMorphVariant;

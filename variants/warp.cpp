@@ -18,4 +18,10 @@ extern const VariantDesc vxWarpVariant = {
     false,
     false,
     VIEW_BLEND_NONE,
+    false,
+    51,
+    214,
+    0x100069,
+    509,
+    {2, 1},
 };

@@ -48,6 +48,14 @@ void freeImage(void *host, HostImage *image)
 
 } // namespace
 
+FakeGadget *FakeScreen::gadget(int32_t handle)
+{
+    for (FakeGadget &g : gadgets)
+        if (g.handle == handle)
+            return &g;
+    return nullptr;
+}
+
 std::vector<ScreenCall> FakeScreen::named(const std::string &name) const
 {
     std::vector<ScreenCall> out;
@@ -101,6 +109,85 @@ void installFakeScreen(FakeScreen &screen)
     s.textRequest = [](void *host, TextRequest *request) {
         of(host).texts.push_back(request->text ? request->text : "");
         request->result = (uint32_t)of(host).textAnswer;
+        return 0;
+    };
+    s.allocImage = [](void *host, int, int, int, int) -> HostImage * {
+        FakeScreen &f = of(host);
+        if (f.noImage)
+            return nullptr;
+        ++f.liveImages;
+        Image *image = new Image;
+        image->pixels.assign((size_t)f.fieldWidth * f.fieldHeight, 0);
+        image->image = {image->pixels.data(),  (int16_t)f.fieldWidth, 0, 0, 0,
+                        (int16_t)f.fieldWidth, (int16_t)f.fieldHeight};
+        return &image->image;
+    };
+    s.guiMetric = [](void *host, int metric, int) {
+        FakeScreen &f = of(host);
+        switch (metric) {
+        case VG_METRIC_SCREEN_WIDTH:
+            return f.screenWidth;
+        case VG_METRIC_SCREEN_HEIGHT:
+            return f.screenHeight;
+        case VG_METRIC_GUI_MODE:
+            return f.guiMode;
+        case VG_METRIC_FONT_HEIGHT_MONITOR:
+        case VG_METRIC_FONT_HEIGHT:
+            return f.fontHeight;
+        case VG_METRIC_ADD_HEIGHT:
+            return f.addHeight;
+        default:
+            return 0;
+        }
+    };
+    s.createPanel = [](void *host, uint32_t, int x, int y, int w, int h, uint32_t flags) {
+        of(host).panels.push_back({x, y, w, h, (int)flags});
+        return (int32_t)of(host).panels.size();
+    };
+    s.addGadget = [](void *host, uint32_t, const VxGadgetSpec *g) {
+        FakeScreen &f = of(host);
+        const int32_t handle = 1000 + (int32_t)f.gadgets.size();
+        f.gadgets.push_back({g->kind, g->x, g->y, g->w, g->h, g->minimum, g->maximum, g->value,
+                             g->flags, g->text, g->image, handle, 0, true});
+        return handle;
+    };
+    s.changeElement = [](void *host, uint32_t, int32_t gadget, int attribute, int32_t value, int) {
+        FakeGadget *g = of(host).gadget(gadget);
+        if (g && attribute == 40)
+            g->value = value;
+        if (g && attribute == 57)
+            g->key = value;
+        return g ? 0 : -1;
+    };
+    s.enableElement = [](void *host, uint32_t, int32_t gadget, int enable) {
+        if (FakeGadget *g = of(host).gadget(gadget))
+            g->enabled = enable != 0;
+    };
+    s.createQueue = [](void *host, int, int) { return of(host).noQueue ? 0u : 5u; };
+    s.createRequest = [](void *, void *request) {
+        ((RequestRecord *)request)->handle = 77;
+        return 0;
+    };
+    s.deleteRequest = [](void *host, void *) {
+        ++of(host).requestsDeleted;
+        return 0;
+    };
+    s.preview = [](void *host, int) {
+        ++of(host).previews;
+        return 0;
+    };
+    s.receiveMessage = [](void *host, EditorMessage *message, int) {
+        FakeScreen &f = of(host);
+        if (f.nextStep > f.script.size())
+            return -1;
+        if (f.nextStep == f.script.size()) {
+            ++f.nextStep;
+            *message = EditorMessage{};
+            message->type = EDITOR_MSG_CLOSE;
+            return 0;
+        }
+        const ScriptStep &step = f.script[f.nextStep++];
+        *message = step.fill(step);
         return 0;
     };
     vxInstallHostServices(&s);

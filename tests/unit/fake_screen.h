@@ -8,12 +8,33 @@
 #include <string>
 #include <vector>
 
+#include "operator/host/vxgui.h"
+
 struct ScreenCall {
     std::string name;             // fill, line, pixel, rect, box, picture
     int x0, y0, x1, y1;           // corners; x, y, w, h of a picture
     int mode;                     // fill and box mode; bytes per row of a picture
     uint32_t colour;              // colour set when the call was made
     std::vector<uint32_t> pixels; // picture content
+};
+
+struct FakeGadget {
+    int kind; // VG_GADGET_*
+    int x, y, w, h;
+    int32_t minimum, maximum, value;
+    uint32_t flags;
+    const char *text;
+    void *image;
+    int32_t handle;
+    int32_t key; // shortcut bound with attribute 57
+    bool enabled;
+};
+
+// One scripted message; fill() may read the context (layout, handles) when
+// the message is delivered.
+struct ScriptStep {
+    EditorMessage (*fill)(const ScriptStep &step);
+    int a, b = 0, c = 0;
 };
 
 struct FakeScreen {
@@ -26,10 +47,18 @@ struct FakeScreen {
     int liveImages = 0;
     int textAnswer = 1;
     std::vector<std::string> texts;
+    // GUI metrics and records of the editor's screen.
+    int screenWidth = 1024, screenHeight = 768, fontHeight = 14, addHeight = 4, guiMode = 0;
+    std::vector<FakeGadget> gadgets;
+    std::vector<std::vector<int>> panels; // x, y, w, h, flags
+    std::vector<ScriptStep> script;
+    size_t nextStep = 0;
+    int previews = 0, requestsDeleted = 0;
+    bool noImage = false, noQueue = false;
 
     std::vector<ScreenCall> named(const std::string &name) const;
+    FakeGadget *gadget(int32_t handle);
 };
-
 // Distinct colours per palette (0 classic, 1 new) and number.
 inline uint32_t fakeGuiColour(int palette, int n)
 {
