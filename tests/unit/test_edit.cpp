@@ -59,6 +59,14 @@ EditorMessage onTimeline(const ScriptStep &s)
     return m;
 }
 
+// a: key code
+EditorMessage key(const ScriptStep &s)
+{
+    EditorMessage m = message(EDITOR_MSG_KEY);
+    m.u.code = (uint32_t)s.a;
+    return m;
+}
+
 const ScriptStep releaseOutside = {onScreen, MOUSE_LEFT_UP, 0, 0};
 
 std::vector<ScriptStep> paint(int button = MOUSE_LEFT_DOWN)
@@ -188,6 +196,122 @@ TEST_F(Edit, SessionPaintsInsertsKeysAndStoresLevelsOnDone)
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(std::vector<int>({frame->minimum, frame->maximum, frame->value}),
               std::vector<int>({0, 9, 3}));
+}
+
+using Keys = std::vector<std::tuple<uint32_t, int32_t, bool>>; // frame, level, zero grid
+
+std::vector<ScriptStep> joined(std::initializer_list<std::vector<ScriptStep>> parts)
+{
+    std::vector<ScriptStep> all;
+    for (const auto &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+TEST_F(Edit, EveryVariantPaintsTwoKeysAndSavesThem)
+{
+    const struct {
+        const VariantDesc *variant;
+        Keys keys;
+    } cases[] = {{&vxMorphVariant, {{0, 0, false}, {3, 85, false}, {9, 255, true}}},
+                 {&vxDrawVariant, {{0, 0, false}, {3, 0, false}, {9, 255, true}}},
+                 {&vxFxVariant, {{0, 0, false}, {3, 85, false}, {9, 255, true}}},
+                 {&vxWarpVariant, {{0, 0, false}, {3, 0, false}, {9, 100, true}}}};
+    for (const auto &c : cases) {
+        start(c.variant);
+        GetOperatorInfo();
+        std::filesystem::remove(path);
+        run(joined({paint(),
+                    {{gadget, GADGET_FRAME, 3}, releaseOutside},
+                    paint(),
+                    {{gadget, GADGET_DONE}}}));
+        EXPECT_EQ(savedKeys(), c.keys) << c.variant->name;
+    }
+}
+
+TEST_F(Edit, ReactionsKeepAndStoreTheMeshTheEditorShows)
+{
+    const ScriptStep done = {gadget, GADGET_DONE};
+    const struct {
+        const char *what;
+        std::vector<ScriptStep> script;
+        int textAnswer;
+        Keys keys;
+    } cases[] = {
+        {"generator amount, released",
+         {{gadget, GADGET_GENERATOR, 1}, {gadget, GADGET_AMOUNT, 50}, releaseOutside, done},
+         1,
+         {{0, 0, false}, {9, 255, true}}},
+        {"frame slider by keyboard",
+         joined({{{gadget, GADGET_FRAME, 3}}, paint(), {{gadget, GADGET_FRAME, 5}, done}}),
+         1,
+         {{0, 0, true}, {3, 85, false}, {9, 255, true}}},
+        {"copy and paste",
+         joined(
+             {paint(),
+              {{key, 0x20063}, {gadget, GADGET_FRAME, 4}, releaseOutside, {key, 0x20076}, done}}),
+         1,
+         {{0, 0, false}, {4, 113, false}, {9, 255, true}}},
+        {"reset confirmed",
+         joined({paint(), {{gadget, GADGET_RESET}, done}}),
+         1,
+         {{0, 0, true}, {9, 255, true}}},
+        {"reset cancelled",
+         joined({paint(), {{gadget, GADGET_RESET}, done}}),
+         2,
+         {{0, 0, false}, {9, 255, true}}},
+        {"delete key",
+         joined({{{gadget, GADGET_FRAME, 3}, releaseOutside},
+                 paint(),
+                 {{gadget, GADGET_DELETE_KEY}, done}}),
+         1,
+         {{0, 0, true}, {9, 255, true}}},
+        {"key level released once",
+         {{gadget, GADGET_FRAME, 3},
+          releaseOutside,
+          {gadget, GADGET_KEY_LEVEL, 200},
+          releaseOutside,
+          {onTimeline, 1, 103},
+          releaseOutside,
+          done},
+         1,
+         {{0, 0, true}, {3, 200, true}, {9, 255, true}}},
+        {"preview stores, close does not",
+         joined({paint(), {{gadget, GADGET_PREVIEW}}, paint()}),
+         1,
+         {{0, 0, false}, {9, 255, true}}},
+    };
+    for (const auto &c : cases) {
+        start(&vxMorphVariant);
+        GetOperatorInfo();
+        std::filesystem::remove(path);
+        screen.textAnswer = c.textAnswer;
+        run(c.script);
+        EXPECT_EQ(savedKeys(), c.keys) << c.what;
+        EXPECT_EQ(ctx.editorActive, 0);
+    }
+    EXPECT_EQ(screen.previews, 1);
+}
+
+TEST_F(Edit, StoredSettingsOutOfRangeTakeTheirDefaults)
+{
+    paramBlock = {0, 9, -1, 40, 300, 77, 3, 5, 7, 9, 9999, -5};
+    run({});
+    const EffectParamBlock &p = paramBlock;
+    EXPECT_EQ(std::vector<int>({p.brushSizeIndex, p.brushPreset, p.generatorType, p.viewBlend,
+                                p.savedFrame, p.mirrorMode, p.viewZoom, p.viewScrollX,
+                                p.viewScrollY, p.zoomPointX, p.zoomPointY}),
+              std::vector<int>({1, 1, 0, 128, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ctx.brushRadius, 16);
+
+    paramBlock = {0, 3, 7, 5, 64, 2, 1, 2, 20, 7, 100, 80};
+    run({}); // zoom 2 re-applies the click point: scroll (2 (45 - 11), 36 - 9)
+    EXPECT_EQ(
+        std::vector<int>({paramBlock.brushSizeIndex, paramBlock.viewZoom, paramBlock.viewScrollX,
+                          paramBlock.viewScrollY, paramBlock.generatorType}),
+        std::vector<int>({3, 2, 68, 27, 5}));
+    EXPECT_EQ(ctx.brushRadius, 8);
+    EXPECT_EQ(ctx.brushMode, 3);
 }
 
 TEST_F(Edit, CloseLeavesTheCurrentKeysEditsUnstoredDoneStoresThem)
