@@ -105,11 +105,12 @@ float edgeFactor(int32_t x, int32_t y, int32_t r)
     return factor;
 }
 
-// The new value of node (x, y) moved by the brush vector v: composed with
-// the mesh at the displaced position, then kept pointing inside the mesh.
-MeshNode composeNode(int32_t x, int32_t y, int32_t j, int32_t i, int32_t col, int32_t row,
-                     MeshNode v)
+// The new value of node (col + j, row + i) moved by the brush vector v:
+// composed with the mesh at the displaced position, then kept pointing
+// inside the mesh.
+MeshNode composeNode(int32_t col, int32_t row, int32_t j, int32_t i, MeshNode v)
 {
+    const int32_t x = col + j, y = row + i;
     const float X = ((float)col + v.dx) + (float)j;
     const float Y = (float)(i + row) + v.dy;
     // Outside the interpolation range (including the last column and row)
@@ -125,6 +126,16 @@ MeshNode composeNode(int32_t x, int32_t y, int32_t j, int32_t i, int32_t col, in
     else if ((float)y + n.dy > (float)(ctx.meshRows - 1))
         n.dy = (float)(ctx.meshRows - 1 - y);
     return n;
+}
+
+// A dab position, truncated; positions beyond any mesh are held at +-2^30,
+// still beyond it, so the conversion stays defined.
+inline int32_t truncatePosition(float v)
+{
+    const float limit = 1073741824.0f;
+    if (!(v > -limit))
+        return -(int32_t)limit;
+    return v < limit ? (int32_t)v : (int32_t)limit;
 }
 
 } // namespace
@@ -161,7 +172,7 @@ void brushDab(int32_t col, int32_t row, float c, float d)
             MeshNode v = brushVector(mode, F, s, j, i, c, d);
             const float J = edgeFactor(x, y, r);
             v = {v.dx * J, v.dy * J};
-            kernel[kernelIndex(j, i, r)] = composeNode(x, y, j, i, col, row, v);
+            kernel[kernelIndex(j, i, r)] = composeNode(col, row, j, i, v);
         }
     }
     // Write.
@@ -188,7 +199,7 @@ void brushStroke(int32_t col, int32_t row, int32_t lastCol, int32_t lastRow)
     const float sx = dx / (float)n, sy = dy / (float)n;
     float X = (float)lastCol + sx, Y = (float)lastRow + sy;
     for (int32_t k = 0; k < n; ++k) {
-        brushDab((int32_t)X, (int32_t)Y, -sx, -sy);
+        brushDab(truncatePosition(X), truncatePosition(Y), -sx, -sy);
         X += sx;
         Y += sy;
     }

@@ -117,14 +117,14 @@ void windowPass(int ow, int oh, int a, int b)
             const bool moved = displaces(d);
             const float x = pixelsPerColumn * d.dx + sx, y = pixelsPerRow * d.dy + sy;
             const int32_t nearCol = nearestIndex(sx, width);
+            const size_t near = (size_t)nearRow * (size_t)width + (size_t)nearCol;
             uint32_t pixel;
             if (mixed)
                 pixel = moved ? sampleMixed(x, y) : fetchMixed(nearCol, nearRow);
             else
-                pixel = moved ? sampleSource(x, y)
-                              : ctx.sourcePixels[(size_t)nearRow * (size_t)width + (size_t)nearCol];
+                pixel = moved ? sampleSource(x, y) : ctx.sourcePixels[near];
             if (overlay)
-                pixel = blendOverlay(pixel, overlayPixel(sx, sy), level);
+                pixel = blendOverlay(pixel, ctx.targetPixels[near], level);
             line[j] = pixel;
         }
     }
