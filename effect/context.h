@@ -28,6 +28,53 @@ struct KeyRecord {
 
 enum { OPERATOR_DIR_SIZE = 512, EFFECT_PATH_SIZE = 1024, FALLOFF_SIZE = 100 };
 
+// The editor's gadgets, in creation order.
+enum EditorGadget {
+    GADGET_BRUSH_SIZE, // four toggle buttons
+    GADGET_BRUSH_PRESET = GADGET_BRUSH_SIZE + 4,
+    GADGET_MIRROR,
+    GADGET_GENERATOR,
+    GADGET_AMOUNT,
+    GADGET_DONE,
+    GADGET_PREVIEW,
+    GADGET_RESET,
+    GADGET_FRAME,
+    GADGET_FIRST_KEY,
+    GADGET_LAST_KEY,
+    GADGET_DELETE_KEY,
+    GADGET_KEY_LEVEL,
+    GADGET_ZOOM, // three toggle buttons
+    GADGET_REVERT = GADGET_ZOOM + 3,
+    GADGET_CLEAR,
+    GADGET_VIEW, // A, mid and B
+    GADGET_VIEW_BLEND = GADGET_VIEW + 3,
+    EDITOR_GADGET_COUNT
+};
+enum { EDITOR_PANEL_COUNT = 13, PRESET_COUNT = 8, GENERATOR_ENTRIES = 18, ABOUT_TEXT_SIZE = 256 };
+
+// What one run of the editor holds besides the shared fields.
+struct EditorSession {
+    RequestRecord request;
+    int32_t requestOpen;
+    int32_t gadget[EDITOR_GADGET_COUNT]; // handles; -1 where absent
+    int32_t panel[EDITOR_PANEL_COUNT];
+    int32_t panelCount;
+    GadgetExtension *extension[4];
+    ListHeader presetList, generatorList;
+    ListNode presetNodes[PRESET_COUNT], generatorNodes[GENERATOR_ENTRIES];
+    uint32_t fieldCount; // the clip length at start-up
+    int32_t visibleTop, visibleBottom;
+    int32_t bottomY, logoX, logoY, logoHeight;
+    int32_t previewBoxX, brushBoxX, generatorBoxX;
+    int32_t overviewBoxWidth, overviewBoxHeight, editBoxWidth, editBoxHeight;
+    int32_t prepared; // the effect was prepared: leaving writes it
+    int32_t preparedWidth, preparedHeight;
+    int32_t dragging; // 0, or the mouse button that drags in the edit view
+    int32_t frameSliderMoved;
+    int32_t leave;
+    char aboutText[ABOUT_TEXT_SIZE];
+};
+
 struct OperatorContext {
     // settings: keep their values for the life of the library
     int32_t brushRadius = 16;
@@ -96,6 +143,7 @@ struct OperatorContext {
     int32_t lastGadget, lastKeyCode;
     float savedBrushStrength;
     int32_t savedBrushMode;
+    EditorSession editor;
 
     // files and host resources
     char operatorDir[OPERATOR_DIR_SIZE];

@@ -6,26 +6,6 @@
 #include "operator/operator.h"
 #include "variants/variant.h"
 
-// The editor's persistent settings, carried per instance by the host.
-struct EffectParamBlock {
-    int16_t unused;
-    int16_t brushSizeIndex;
-    int16_t brushPreset;
-    int16_t generatorType;
-    int32_t viewBlend;
-    int32_t savedFrame;
-    int16_t mirrorMode;
-    int16_t viewZoom;
-    int16_t viewScrollX;
-    int16_t viewScrollY;
-    int16_t zoomPointX;
-    int16_t zoomPointY;
-};
-static_assert(sizeof(EffectParamBlock) == 28);
-static_assert(offsetof(EffectParamBlock, viewBlend) == 8);
-static_assert(offsetof(EffectParamBlock, mirrorMode) == 16);
-static_assert(offsetof(EffectParamBlock, zoomPointY) == 26);
-
 EffectParamBlock paramBlock;
 
 static ParamBlockDesc paramBlockDesc = {&paramBlock, sizeof paramBlock, 0};

@@ -3,6 +3,8 @@
 #ifndef VX_OPERATOR_H
 #define VX_OPERATOR_H
 
+#include <cstddef>
+
 #include "operator/host/records.h"
 
 #define VX_EXPORT extern "C" __attribute__((visibility("default")))
@@ -21,5 +23,27 @@ int makeDirectories(const char *path);
 void installDirectory(const char *path);
 
 int renderField(ActionRecord *record);
+
+// The editor's persistent settings, carried per instance by the host.
+struct EffectParamBlock {
+    int16_t unused;
+    int16_t brushSizeIndex;
+    int16_t brushPreset;
+    int16_t generatorType;
+    int32_t viewBlend;
+    int32_t savedFrame;
+    int16_t mirrorMode;
+    int16_t viewZoom;
+    int16_t viewScrollX;
+    int16_t viewScrollY;
+    int16_t zoomPointX;
+    int16_t zoomPointY;
+};
+static_assert(sizeof(EffectParamBlock) == 28);
+static_assert(offsetof(EffectParamBlock, viewBlend) == 8);
+static_assert(offsetof(EffectParamBlock, mirrorMode) == 16);
+static_assert(offsetof(EffectParamBlock, zoomPointY) == 26);
+
+extern EffectParamBlock paramBlock;
 
 #endif

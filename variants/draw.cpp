@@ -16,4 +16,12 @@ extern const VariantDesc vxDrawVariant = {
     {warpPassA, nullptr, nullptr},
     true,
     false,
+    false,
+    VIEW_BLEND_KEPT,
+    true,
+    50,
+    215,
+    0x100063,
+    510,
+    {1, 1},
 };

@@ -16,4 +16,12 @@ extern const VariantDesc vxFxVariant = {
     {warpPassMixed, nullptr, nullptr},
     false,
     true,
+    true,
+    VIEW_BLEND_RESTORED,
+    true,
+    50,
+    215,
+    0x100063,
+    512,
+    {1, 1},
 };

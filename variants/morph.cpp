@@ -16,4 +16,12 @@ extern const VariantDesc vxMorphVariant = {
     {warpPassA, warpPassB, nullptr},
     true,
     false,
+    true,
+    VIEW_BLEND_RESTORED,
+    true,
+    50,
+    215,
+    0x100063,
+    511,
+    {1, 1},
 };

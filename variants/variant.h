@@ -6,6 +6,13 @@
 
 #include <cstdint>
 
+// How the edit view uses viewBlend as its dissolve.
+enum ViewBlendUse {
+    VIEW_BLEND_NONE,     // the view has no dissolve
+    VIEW_BLEND_RESTORED, // dissolveLevel is set for the view pass, then restored
+    VIEW_BLEND_KEPT,     // dissolveLevel keeps viewBlend after the view is drawn
+};
+
 // A warp pass: fills out (outW x outH pixels) from the context's pictures.
 using WarpPassFn = void (*)(uint32_t *out, int outW, int outH);
 
@@ -24,6 +31,15 @@ struct VariantDesc {
     // edit view
     bool viewOverlay; // input 1 shows undeformed through the view at viewBlend
     bool viewMixed;   // the view samples the mixture of both inputs
+    // editor
+    bool hasKeyLevel = false; // key-level slider; keys take dissolveLevel as their level
+    ViewBlendUse viewBlendUse = VIEW_BLEND_NONE;
+    bool hasViewBlend = false;        // view A / mid / B buttons, view-blend slider, caption 407
+    int32_t doneHostImage = 50;       // Done button picture in GUI mode 3 (a host image)
+    int32_t doneImage = 215;          // Done button picture in the other modes
+    uint32_t doneKey = 0x100063;      // shortcut of the Done button
+    int32_t aboutText = 511;          // string of the about text
+    int32_t aboutNumbers[2] = {1, 1}; // the two numbers formatted into it
 };
 
 extern const VariantDesc vxMorphVariant;

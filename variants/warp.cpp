@@ -16,4 +16,12 @@ extern const VariantDesc vxWarpVariant = {
     {warpPassA, nullptr, nullptr},
     false,
     false,
+    false,
+    VIEW_BLEND_NONE,
+    false,
+    51,
+    214,
+    0x100069,
+    509,
+    {2, 1},
 };

@@ -1,0 +1,409 @@
+// The editor run against a scripted host: layout, sessions, leaving, the
+// parameter block and the variants' gadgets.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "editor/edit.h"
+#include "editor/session.h"
+#include "effect/effectfile.h"
+#include "effect/keys.h"
+#include "operator/operator.h"
+#include "platform/services.h"
+#include "tests/unit/fake_screen.h"
+#include "tests/unit/support.h"
+
+extern "C" const OpTagItem *GetOperatorInfo(void);
+
+namespace {
+
+EditorMessage message(uint16_t type)
+{
+    EditorMessage m{};
+    m.type = type;
+    return m;
+}
+// a: button, (b, c) in the edit view
+EditorMessage inView(const ScriptStep &s)
+{
+    EditorMessage m = message(s.a ? EDITOR_MSG_MOUSE_BUTTON : EDITOR_MSG_MOUSE_MOVE);
+    m.u.mouse.button = (uint16_t)s.a;
+    m.u.mouse.x = (int16_t)(ctx.imageAreaX + s.b);
+    m.y = (int16_t)(ctx.imageAreaY + s.c);
+    return m;
+}
+// a: button, (b, c) on the screen
+EditorMessage onScreen(const ScriptStep &s)
+{
+    EditorMessage m = message(EDITOR_MSG_MOUSE_BUTTON);
+    m.u.mouse.button = (uint16_t)s.a;
+    m.u.mouse.x = (int16_t)s.b;
+    m.y = (int16_t)s.c;
+    return m;
+}
+// a: gadget, b: value
+EditorMessage gadget(const ScriptStep &s)
+{
+    EditorMessage m = message(EDITOR_MSG_GADGET);
+    m.u.code = (uint32_t)ctx.editor.gadget[s.a];
+    m.value = s.b;
+    return m;
+}
+// Timeline click: a: 0 key row, 1 marker row; b: offset from the scale's left end
+EditorMessage onTimeline(const ScriptStep &s)
+{
+    EditorMessage m = message(EDITOR_MSG_MOUSE_BUTTON);
+    m.u.mouse.button = MOUSE_LEFT_DOWN;
+    m.u.mouse.x = (int16_t)(ctx.overviewX + 14 + s.b);
+    m.y = (int16_t)(ctx.overviewY + ctx.overviewHeight + (s.a ? 48 : 30));
+    return m;
+}
+
+// a: key code
+EditorMessage key(const ScriptStep &s)
+{
+    EditorMessage m = message(EDITOR_MSG_KEY);
+    m.u.code = (uint32_t)s.a;
+    return m;
+}
+
+const ScriptStep releaseOutside = {onScreen, MOUSE_LEFT_UP, 0, 0};
+
+std::vector<ScriptStep> paint(int button = MOUSE_LEFT_DOWN)
+{
+    return {{inView, button, 200, 200},
+            {inView, 0, 230, 210},
+            {inView, 0, 260, 220},
+            {inView, button == MOUSE_LEFT_DOWN ? MOUSE_LEFT_UP : MOUSE_RIGHT_UP, 260, 220}};
+}
+
+struct Edit : ::testing::Test {
+    FakeScreen screen;
+    ActionRecord record{};
+    std::string path;
+    void SetUp() override
+    {
+        path = scratchDir("edit") + "/effect.vfx";
+        start(&vxMorphVariant);
+        GetOperatorInfo();
+    }
+    void TearDown() override { resetContext(); }
+    void start(const VariantDesc *variant, uint32_t fields = 20)
+    {
+        resetContext(variant);
+        screen = FakeScreen{};
+        screen.fieldWidth = 352;
+        screen.fieldHeight = 144;
+        installFakeScreen(screen);
+        ctx.projectWidth = 352;
+        ctx.projectHeight = 144;
+        record.fieldCount = fields;
+        ctx.actionRecord = &record;
+        snprintf(ctx.effectPathBuffer, sizeof ctx.effectPathBuffer, "%s", path.c_str());
+        ctx.effectPath = ctx.effectPathBuffer;
+    }
+    int run(std::vector<ScriptStep> script)
+    {
+        screen.script = std::move(script);
+        return editEffect();
+    }
+    // The saved effect: frame, level and whether the grid is all zero, per key.
+    std::vector<std::tuple<uint32_t, int32_t, bool>> savedKeys()
+    {
+        ctx.imageWidth = 352;
+        ctx.imageHeight = 144;
+        ctx.gridCols = 88;
+        ctx.gridRows = 72;
+        ctx.lastFrame = (int32_t)record.fieldCount / 2 - 1;
+        std::vector<std::tuple<uint32_t, int32_t, bool>> keys;
+        if (loadEffect() != EFFECT_LOADED)
+            return keys;
+        for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
+            bool zero = true;
+            for (int i = 0; i < 88 * 72; ++i)
+                zero = zero && k->grid[i].dx == 0.0f && k->grid[i].dy == 0.0f;
+            keys.emplace_back(k->frame, k->level, zero);
+        }
+        freeKeys();
+        return keys;
+    }
+    const FakeGadget *gadgetOfKind(int kind, int32_t key)
+    {
+        for (const FakeGadget &g : screen.gadgets)
+            if (g.kind == kind && g.key == key)
+                return &g;
+        return nullptr;
+    }
+};
+
+TEST_F(Edit, LayoutFollowsTheScreenAndShrinksToALowScreen)
+{
+    const struct {
+        int sw, sh, visTop;
+        const VariantDesc *variant;
+        std::vector<int> expected; // overviewX, overviewY, W, overviewHeight, overviewBoxH,
+                                   // editBoxX, editBoxH, editViewHeight, logoX, bottomY
+    } cases[] = {
+        {1024,
+         768,
+         96,
+         &vxMorphVariant,
+         {49, 114, 290, 232, 410, 371, 540, 464, 195, 672}}, // too low: W shrinks
+        {1024, 1024, 224, &vxMorphVariant, {1, 281, 322, 257, 435, 355, 591, 515, 195, 928}},
+        {1024, 1024, 224, &vxDrawVariant, {1, 281, 322, 257, 409, 355, 591, 515, 195, 928}},
+        {600, 1024, 224, &vxWarpVariant, {0, 394, 181, 144, 296, 213, 365, 289, -17, 928}},
+    };
+    for (const auto &c : cases) {
+        start(c.variant);
+        ctx.editor.visibleTop = c.visTop;
+        ctx.editor.visibleBottom = c.sh - 1;
+        computeLayout(c.sw, c.sh, 720, 576);
+        const EditorSession &e = ctx.editor;
+        EXPECT_EQ(std::vector<int>({ctx.overviewX, ctx.overviewY, ctx.overviewWidth,
+                                    ctx.overviewHeight, e.overviewBoxHeight, ctx.editBoxX,
+                                    e.editBoxHeight, ctx.editViewHeight, e.logoX, e.bottomY}),
+                  c.expected)
+            << c.sw << "x" << c.sh << " " << c.variant->name;
+        EXPECT_EQ(ctx.editViewWidth, 2 * ctx.overviewWidth);
+        EXPECT_DOUBLE_EQ(ctx.viewScale, ctx.overviewWidth * 2.0 / 360);
+    }
+}
+
+TEST_F(Edit, SessionPaintsInsertsKeysAndStoresLevelsOnDone)
+{
+    std::vector<ScriptStep> script = paint();
+    script.push_back({gadget, GADGET_FRAME, 3});
+    script.push_back(releaseOutside);
+    for (const ScriptStep &s : paint())
+        script.push_back(s);
+    script.push_back({gadget, GADGET_KEY_LEVEL, 200});
+    script.push_back(releaseOutside);
+    script.push_back({gadget, GADGET_DONE, 0});
+    EXPECT_EQ(run(script), 0);
+    EXPECT_EQ(screen.nextStep, script.size());
+    EXPECT_EQ(savedKeys(), (std::vector<std::tuple<uint32_t, int32_t, bool>>{
+                               {0, 0, false}, {3, 200, false}, {9, 255, true}}));
+    EXPECT_EQ(paramBlock.savedFrame, 3);
+    EXPECT_EQ(screen.requestsDeleted, 1);
+    EXPECT_EQ(ctx.meshA, nullptr);
+    EXPECT_EQ(ctx.fieldBufferA, nullptr);
+    EXPECT_EQ(ctx.renderPrepared, 0);
+
+    // A second opening starts where the first left off.
+    start(&vxMorphVariant);
+    EXPECT_EQ(run({}), 0);
+    const FakeGadget *frame = gadgetOfKind(VG_GADGET_SLIDER, 0x200074);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(std::vector<int>({frame->minimum, frame->maximum, frame->value}),
+              std::vector<int>({0, 9, 3}));
+}
+
+using Keys = std::vector<std::tuple<uint32_t, int32_t, bool>>; // frame, level, zero grid
+
+std::vector<ScriptStep> joined(std::initializer_list<std::vector<ScriptStep>> parts)
+{
+    std::vector<ScriptStep> all;
+    for (const auto &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+TEST_F(Edit, EveryVariantPaintsTwoKeysAndSavesThem)
+{
+    const struct {
+        const VariantDesc *variant;
+        Keys keys;
+    } cases[] = {{&vxMorphVariant, {{0, 0, false}, {3, 85, false}, {9, 255, true}}},
+                 {&vxDrawVariant, {{0, 0, false}, {3, 0, false}, {9, 255, true}}},
+                 {&vxFxVariant, {{0, 0, false}, {3, 85, false}, {9, 255, true}}},
+                 {&vxWarpVariant, {{0, 0, false}, {3, 0, false}, {9, 100, true}}}};
+    for (const auto &c : cases) {
+        start(c.variant);
+        GetOperatorInfo();
+        std::filesystem::remove(path);
+        run(joined({paint(),
+                    {{gadget, GADGET_FRAME, 3}, releaseOutside},
+                    paint(),
+                    {{gadget, GADGET_DONE}}}));
+        EXPECT_EQ(savedKeys(), c.keys) << c.variant->name;
+    }
+}
+
+TEST_F(Edit, ReactionsKeepAndStoreTheMeshTheEditorShows)
+{
+    const ScriptStep done = {gadget, GADGET_DONE};
+    const struct {
+        const char *what;
+        std::vector<ScriptStep> script;
+        int textAnswer;
+        Keys keys;
+    } cases[] = {
+        {"generator amount, released",
+         {{gadget, GADGET_GENERATOR, 1}, {gadget, GADGET_AMOUNT, 50}, releaseOutside, done},
+         1,
+         {{0, 0, false}, {9, 255, true}}},
+        {"frame slider by keyboard",
+         joined({{{gadget, GADGET_FRAME, 3}}, paint(), {{gadget, GADGET_FRAME, 5}, done}}),
+         1,
+         {{0, 0, true}, {3, 85, false}, {9, 255, true}}},
+        {"copy and paste",
+         joined(
+             {paint(),
+              {{key, 0x20063}, {gadget, GADGET_FRAME, 4}, releaseOutside, {key, 0x20076}, done}}),
+         1,
+         {{0, 0, false}, {4, 113, false}, {9, 255, true}}},
+        {"reset confirmed",
+         joined({paint(), {{gadget, GADGET_RESET}, done}}),
+         1,
+         {{0, 0, true}, {9, 255, true}}},
+        {"reset cancelled",
+         joined({paint(), {{gadget, GADGET_RESET}, done}}),
+         2,
+         {{0, 0, false}, {9, 255, true}}},
+        {"delete key",
+         joined({{{gadget, GADGET_FRAME, 3}, releaseOutside},
+                 paint(),
+                 {{gadget, GADGET_DELETE_KEY}, done}}),
+         1,
+         {{0, 0, true}, {9, 255, true}}},
+        {"key level released once",
+         {{gadget, GADGET_FRAME, 3},
+          releaseOutside,
+          {gadget, GADGET_KEY_LEVEL, 200},
+          releaseOutside,
+          {onTimeline, 1, 103},
+          releaseOutside,
+          done},
+         1,
+         {{0, 0, true}, {3, 200, true}, {9, 255, true}}},
+        {"preview stores, close does not",
+         joined({paint(), {{gadget, GADGET_PREVIEW}}, paint()}),
+         1,
+         {{0, 0, false}, {9, 255, true}}},
+    };
+    for (const auto &c : cases) {
+        start(&vxMorphVariant);
+        GetOperatorInfo();
+        std::filesystem::remove(path);
+        screen.textAnswer = c.textAnswer;
+        run(c.script);
+        EXPECT_EQ(savedKeys(), c.keys) << c.what;
+        EXPECT_EQ(ctx.editorActive, 0);
+    }
+    EXPECT_EQ(screen.previews, 1);
+}
+
+TEST_F(Edit, StoredSettingsOutOfRangeTakeTheirDefaults)
+{
+    paramBlock = {0, 9, -1, 40, 300, 77, 3, 5, 7, 9, 9999, -5};
+    run({});
+    const EffectParamBlock &p = paramBlock;
+    EXPECT_EQ(std::vector<int>({p.brushSizeIndex, p.brushPreset, p.generatorType, p.viewBlend,
+                                p.savedFrame, p.mirrorMode, p.viewZoom, p.viewScrollX,
+                                p.viewScrollY, p.zoomPointX, p.zoomPointY}),
+              std::vector<int>({1, 1, 0, 128, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(ctx.brushRadius, 16);
+
+    paramBlock = {0, 3, 7, 5, 64, 2, 1, 2, 20, 7, 100, 80};
+    run({}); // zoom 2 re-applies the click point: scroll (2 (45 - 11), 36 - 9)
+    EXPECT_EQ(
+        std::vector<int>({paramBlock.brushSizeIndex, paramBlock.viewZoom, paramBlock.viewScrollX,
+                          paramBlock.viewScrollY, paramBlock.generatorType}),
+        std::vector<int>({3, 2, 68, 27, 5}));
+    EXPECT_EQ(ctx.brushRadius, 8);
+    EXPECT_EQ(ctx.brushMode, 3);
+}
+
+TEST_F(Edit, CloseLeavesTheCurrentKeysEditsUnstoredDoneStoresThem)
+{
+    for (bool done : {false, true}) {
+        start(&vxMorphVariant);
+        std::filesystem::remove(path);
+        std::vector<ScriptStep> script = paint();
+        if (done)
+            script.push_back({gadget, GADGET_DONE, 0});
+        run(script);
+        const auto keys = savedKeys();
+        ASSERT_EQ(keys.size(), 2u);
+        EXPECT_EQ(std::get<2>(keys[0]), !done);
+    }
+}
+
+TEST_F(Edit, RightDragRelaxesAtHalfStrengthAndRestoresThePreset)
+{
+    std::vector<ScriptStep> script = paint();
+    for (const ScriptStep &s : paint(MOUSE_RIGHT_DOWN))
+        script.push_back(s);
+    script.push_back({gadget, GADGET_DONE, 0});
+    run(script);
+    EXPECT_FLOAT_EQ(ctx.brushStrength, 0.7f);
+    EXPECT_EQ(ctx.brushMode, 2);
+}
+
+TEST_F(Edit, TimelineClicksSnapToKeysOrTakeTheFrame)
+{
+    // Keys on 0, 3 and 9 of frames 0..9; scale 154 pixels.
+    const struct {
+        int row, offset, frame;
+    } cases[] = {
+        {0, -4, 0},  // left of the scale: frame 0
+        {0, 103, 3}, // frame 6, halfway between 3 and 9: the earlier key
+        {0, 120, 9}, // frame 7: the nearer key
+        {0, 158, 9}, // right of the scale: the last key
+        {1, 103, 6}, // marker row: the frame as is
+        {1, 158, 9},
+    };
+    for (const auto &c : cases) {
+        start(&vxMorphVariant);
+        GetOperatorInfo();
+        std::filesystem::remove(path);
+        run({{gadget, GADGET_FRAME, 3},
+             releaseOutside,
+             {inView, MOUSE_LEFT_DOWN, 10, 10},
+             {inView, MOUSE_LEFT_UP, 10, 10},
+             {onTimeline, c.row, c.offset}});
+        EXPECT_EQ(paramBlock.savedFrame, c.frame) << c.row << " " << c.offset;
+    }
+    EXPECT_EQ(timelineFrame(ctx.overviewX + 14 - 100000), 0u);
+}
+
+TEST_F(Edit, EditorDoesNotOpenWithoutAClipImageQueueOrRoom)
+{
+    const struct {
+        uint32_t fields;
+        bool noImage, noQueue;
+        int screenHeight;
+        size_t texts;
+    } cases[] = {{1, false, false, 768, 1},
+                 {20, true, false, 768, 0},
+                 {20, false, true, 768, 0},
+                 {20, false, false, 60, 0}};
+    for (const auto &c : cases) {
+        start(&vxMorphVariant, c.fields);
+        GetOperatorInfo();
+        std::filesystem::remove(path);
+        screen.noImage = c.noImage;
+        screen.noQueue = c.noQueue;
+        screen.screenHeight = c.screenHeight;
+        run(paint());
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_EQ(screen.texts.size(), c.texts);
+        EXPECT_EQ(screen.liveImages, 0);
+        EXPECT_EQ(ctx.stringTable, nullptr);
+    }
+}
+
+TEST_F(Edit, WarpHasNoLevelOrViewBlendGadgetsAndItsOwnDoneKey)
+{
+    for (const VariantDesc *variant : {&vxMorphVariant, &vxWarpVariant}) {
+        start(variant);
+        run({});
+        const bool warp = variant == &vxWarpVariant;
+        EXPECT_EQ(gadgetOfKind(VG_GADGET_SLIDER, 0x200066) == nullptr, warp);
+        EXPECT_EQ(gadgetOfKind(VG_GADGET_SLIDER, 118) == nullptr, warp);
+        EXPECT_NE(gadgetOfKind(VG_GADGET_IMAGE_BUTTON, warp ? 0x100069 : 0x100063), nullptr);
+        EXPECT_EQ(screen.panels[0][3], ctx.overviewHeight + (warp ? 2 * 18 + 116 : 3 * 18 + 124));
+    }
+}
+
+} // namespace
