@@ -7,6 +7,7 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "host/gui.h"
 #include "platform/services.h"
 
 namespace vxh {
@@ -266,23 +267,6 @@ int fileRequest(void *h, FileRequest *request)
     return 0;
 }
 
-int openMeter(void *h, void *)
-{
-    ((Host *)h)->requests.push_back("meter:open");
-    return 0;
-}
-
-int updateMeter(void *, void *, int, int)
-{
-    return 0;
-}
-
-int closeMeter(void *h, void *)
-{
-    ((Host *)h)->requests.push_back("meter:close");
-    return 0;
-}
-
 void observeJournal(void *h, const char *line)
 {
     ((Host *)h)->journal.emplace_back(line);
@@ -310,10 +294,8 @@ void installHost(Host *host)
     s.textRequest = textRequest;
     s.fileRequest = fileRequest;
     s.archivesRequest = archivesRequest;
-    s.openMeter = openMeter;
-    s.updateMeter = updateMeter;
-    s.closeMeter = closeMeter;
     s.journal = observeJournal;
+    installGui(s);
     vxInstallHostServices(&s);
 }
 

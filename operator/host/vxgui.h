@@ -56,9 +56,9 @@ typedef struct EditorMessage {
 
 /* Button codes of mouse-button messages. */
 #define MOUSE_LEFT_DOWN 1
-#define MOUSE_LEFT_UP 2
-#define MOUSE_RIGHT_DOWN 3
-#define MOUSE_RIGHT_UP 4
+#define MOUSE_RIGHT_DOWN 2
+#define MOUSE_LEFT_UP 0x81
+#define MOUSE_RIGHT_UP 0x82
 
 /* Gadget extension (vgAllocGadExt); zero unless set. */
 typedef struct GadgetExtension {
