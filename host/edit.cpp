@@ -443,6 +443,13 @@ int runEdit(const std::vector<std::string> &args)
         unloadPlugin(plugin);
         return 2;
     }
+    if (o.window) {
+        host.screen.present = [&] { showWindow(host.screen); };
+        if (o.script.empty())
+            host.screen.askText = [&](const std::string &text, int buttons) {
+                return askInWindow(host.screen, text, buttons);
+            };
+    }
 
     // Input: the script's events one at a time, then the close message;
     // without a script the window's, or a close at once.

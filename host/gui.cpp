@@ -231,6 +231,8 @@ void drawMeter(Screen &s)
 
 void meterLine(const Screen &s)
 {
+    if (s.present)
+        s.present();
     if (s.meterOnStderr)
         fprintf(stderr, "vxhost: %s: %d of %d\n", s.meter.title.c_str(), s.meter.done,
                 s.meter.steps);

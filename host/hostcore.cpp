@@ -226,6 +226,11 @@ int textRequest(void *h, TextRequest *request)
 {
     Host &host = *(Host *)h;
     host.requests.push_back(std::string("text:") + (request->text ? request->text : ""));
+    if (host.replies.empty() && host.screen.askText) {
+        const int buttons = request->kind == 67 ? 2 : 1;
+        request->result = host.screen.askText(request->text ? request->text : "", buttons) == 1;
+        return 0;
+    }
     std::string answer;
     request->result = nextReply(host, "1 or 2", answer) && answer == "2" ? 0 : 1;
     return 0;

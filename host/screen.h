@@ -115,6 +115,12 @@ struct Screen {
     PopupMenu popup;
     Meter meter;
     bool meterOnStderr = true; // progress lines on stderr too
+    // Shows the screen where a person sees it (a window), e.g. while the
+    // meter runs; unset headless.
+    std::function<void()> present;
+    // Asks a text requester's question on the screen (1 first button, 0
+    // the other); unset: the host's reply queue answers.
+    std::function<int(const std::string &text, int buttons)> askText;
 };
 
 // ---- framebuffer (screen.cpp) ----

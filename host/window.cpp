@@ -184,6 +184,59 @@ bool pumpWindow(Screen &s, int timeout)
     return true;
 }
 
+int askInWindow(Screen &s, const std::string &text, int buttons)
+{
+    const int palette = s.guiMode == 3 ? 1 : 0;
+    int lines = 1;
+    for (char c : text)
+        lines += c == '\n';
+    const int w = std::min(s.width, std::max(260, textWidth(text) + 40));
+    const int h = std::min(s.height, lines * kFontHeight + 76);
+    const int x = (s.width - w) / 2, y = (s.height - h) / 2;
+    const std::vector<uint8_t> under = saveArea(s, x, y, w, h);
+    const uint8_t keep[3] = {s.colour[0], s.colour[1], s.colour[2]};
+    setColourYuva(s, paletteColour(palette, 1));
+    fillRect(s, x, y, x + w - 1, y + h - 1);
+    drawBevel(s, x, y, w, h, false);
+    setColourYuva(s, paletteColour(palette, 5));
+    drawBoxText(s, text, x + 20, y + 16, w - 40, lines * kFontHeight, 0);
+    const char *labels[2] = {"OK", "Cancel"};
+    SDL_Rect hit[2];
+    for (int b = 0; b < buttons; ++b) {
+        hit[b] = {buttons == 1 ? x + (w - 90) / 2 : x + w / 2 - 100 + b * 110, y + h - 36, 90, 23};
+        setColourYuva(s, paletteColour(palette, 11));
+        fillRect(s, hit[b].x, hit[b].y, hit[b].x + hit[b].w - 1, hit[b].y + hit[b].h - 1);
+        drawBevel(s, hit[b].x, hit[b].y, hit[b].w, hit[b].h, false);
+        setColourYuva(s, paletteColour(palette, 5));
+        drawBoxText(s, labels[b], hit[b].x, hit[b].y, hit[b].w, hit[b].h, 0x18);
+    }
+    setColourRgb(s, keep[0], keep[1], keep[2]);
+    int result = -1;
+    while (result < 0 && win.window) {
+        showWindow(s);
+        SDL_Event e;
+        if (!SDL_WaitEvent(&e))
+            result = 0;
+        else if (e.type == SDL_QUIT) {
+            SDL_PushEvent(&e); // the editor still gets its close
+            result = 0;
+        } else if (e.type == SDL_KEYDOWN &&
+                   (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER)) {
+            result = 1;
+        } else if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) {
+            result = buttons == 1;
+        } else if (e.type == SDL_MOUSEBUTTONUP && e.button.button == SDL_BUTTON_LEFT) {
+            SDL_Point p{e.button.x, e.button.y};
+            for (int b = 0; b < buttons; ++b)
+                if (SDL_PointInRect(&p, &hit[b]))
+                    result = b == 0;
+        }
+    }
+    restoreArea(s, under, x, y, w, h);
+    showWindow(s);
+    return result < 0 ? 0 : result;
+}
+
 void playInWindow(const Clip &clip)
 {
     if (!win.texture || clip.frames.empty())

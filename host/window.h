@@ -18,6 +18,9 @@ void showWindow(const Screen &screen);
 // happens) and turns what happened into input of the screen. False when
 // the window is gone.
 bool pumpWindow(Screen &screen, int timeout);
+// A modal question in the window with one button (OK) or two (OK,
+// Cancel): 1 for the first, 0 for the other or a closed window.
+int askInWindow(Screen &screen, const std::string &text, int buttons);
 // Plays a clip at its frame rate; any key or click ends it early.
 void playInWindow(const Clip &clip);
 void closeWindow();
