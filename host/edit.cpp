@@ -303,9 +303,9 @@ int gadgetByName(const Screen &s, const std::string &name)
         const Gadget &g = s.gadgets[i];
         if (g.removed)
             continue;
-        const bool match = kind == "str" ? g.textId == static_cast<int>(id)
-                                         : g.image && g.image->id == static_cast<int>(id) &&
-                                               g.image->table == (kind == "host");
+        const bool match =
+            kind == "str" ? g.textId == static_cast<int>(id)
+                          : g.imageId == static_cast<int>(id) && g.imageTable == (kind == "host");
         if (match)
             return static_cast<int>(i);
     }

@@ -284,7 +284,11 @@ int32_t addGadget(Screen &s, const VxGadgetSpec &spec)
     g.handle = s.nextHandle++;
     g.kind = spec.kind;
     g.x = spec.x, g.y = spec.y, g.w = spec.w, g.h = spec.h;
-    g.image = static_cast<const VxResImage *>(spec.image);
+    if (spec.image && vxResImageLive(spec.image)) {
+        g.image = static_cast<const VxResImage *>(spec.image);
+        g.imageId = g.image->id;
+        g.imageTable = g.image->table;
+    }
     const char *text = spec.text;
     if (spec.kind == VG_GADGET_CHECK_BOX && spec.extension)
         text = spec.extension->text;
@@ -385,7 +389,7 @@ void drawGadget(Screen &s, const Gadget &g)
     default: {
         const bool down = g.pressed || (isToggle(g) && g.value);
         drawFace(s, g, down, isToggle(g) && g.value ? 6 : 1);
-        if (g.image) {
+        if (g.image && vxResImageLive(g.image)) {
             drawImage(s, g.image, g.x + (g.w - g.image->width) / 2 + down,
                       g.y + (g.h - g.image->height) / 2 + down);
         } else {

@@ -344,9 +344,9 @@ std::string layoutJson(const Screen &s)
     for (size_t i = 0; i < s.gadgets.size(); ++i) {
         const Gadget &g = s.gadgets[i];
         std::string name = "null";
-        if (g.image)
-            name = std::string("\"") + (g.image->table ? "host:" : "img:") +
-                   std::to_string(g.image->id) + "\"";
+        if (g.imageId >= 0)
+            name = std::string("\"") + (g.imageTable ? "host:" : "img:") +
+                   std::to_string(g.imageId) + "\"";
         else if (g.textId >= 0)
             name = "\"str:" + std::to_string(g.textId) + "\"";
         snprintf(

@@ -182,7 +182,9 @@ void drawYuva(Screen &s, const uint32_t *pixels, int bytesPerRow, int x, int y, 
 
 void drawImage(Screen &s, const VxResImage *image, int x, int y)
 {
-    if (!image || !image->rgba)
+    // Only images of loaded tables: a pointer into a freed table is not
+    // read.
+    if (!image || !vxResImageLive(image))
         return;
     for (int j = 0; j < image->height; ++j)
         for (int i = 0; i < image->width; ++i) {

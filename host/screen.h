@@ -53,10 +53,11 @@ struct Gadget {
     int32_t handle = 0;
     int kind = 0; // VG_GADGET_*
     int x = 0, y = 0, w = 0, h = 0;
-    const VxResImage *image = nullptr;
-    std::string text;                 // button text, slider or check box label
-    int textId = -1;                  // resource id of the text, -1 when it is none
-    std::vector<std::string> entries; // popup
+    const VxResImage *image = nullptr; // read only while its table is loaded
+    int imageId = -1, imageTable = 0;  // its id and table (0 "vorlux_ops", 1 host)
+    std::string text;                  // button text, slider or check box label
+    int textId = -1;                   // resource id of the text, -1 when it is none
+    std::vector<std::string> entries;  // popup
     int32_t minimum = 0, maximum = 0, value = 0;
     uint32_t flags = 0;
     int group = 0; // toggle group (0: none)

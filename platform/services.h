@@ -24,6 +24,8 @@ typedef struct VxResImage {
 /* The id of a text handed out by resGetString of a table still loaded, or
    -1. Exported by libvxres for the host (gadget names in scripts). */
 int vxResStringId(const char *text);
+/* 1 when image was handed out by resGetImage of a table still loaded. */
+int vxResImageLive(const void *image);
 
 /* Integer metrics the GUI asks the host for. */
 enum {

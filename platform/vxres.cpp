@@ -34,6 +34,7 @@ struct ImageTable {
 
 std::set<StringTable *> liveStrings;
 std::set<ImageTable *> liveImages;
+std::set<const void *> liveImageRecords; // every image of liveImages
 
 // Directory of this library, where the resource files lie.
 std::string resourceDir()
@@ -162,6 +163,8 @@ VX_EXPORT void *resLoadImages(const char *name)
     if (!readImages(resourceDir() + "/" + name + ".images", kind, *table))
         return nullptr;
     liveImages.insert(table.get());
+    for (const auto &entry : table->images)
+        liveImageRecords.insert(&entry.second->image);
     return table.release();
 }
 
@@ -177,8 +180,11 @@ VX_EXPORT void *resGetImage(void *table, int id)
 VX_EXPORT void resFreeImages(void *table)
 {
     auto *t = static_cast<ImageTable *>(table);
-    if (liveImages.erase(t))
-        delete t;
+    if (!liveImages.erase(t))
+        return;
+    for (const auto &entry : t->images)
+        liveImageRecords.erase(&entry.second->image);
+    delete t;
 }
 
 VX_EXPORT int vxResStringId(const char *text)
@@ -188,4 +194,9 @@ VX_EXPORT int vxResStringId(const char *text)
             if (s.c_str() == text)
                 return id;
     return -1;
+}
+
+VX_EXPORT int vxResImageLive(const void *image)
+{
+    return liveImageRecords.count(image) ? 1 : 0;
 }

@@ -224,7 +224,10 @@ TEST_F(ScreenTest, ResourcesHoldEveryTextAndImage)
         EXPECT_LE(image->height, w.maxH) << w.id;
     }
     EXPECT_EQ(resGetImage(images, 1), nullptr);
+    void *logo = resGetImage(images, 302);
+    EXPECT_EQ(vxResImageLive(logo), 1);
     resFreeImages(images);
+    EXPECT_EQ(vxResImageLive(logo), 0); // a freed image is never drawn
     EXPECT_EQ(resLoadStrings("no_such_table"), nullptr);
     EXPECT_EQ(resLoadStrings("../platform/vorlux_ops"), nullptr);
 }
