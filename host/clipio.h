@@ -55,6 +55,9 @@ bool writeClip(const std::string& path, const Clip& clip, std::string& err);
 // YUVA -> 8-bit RGBA PNG, written atomically like writeClip.
 bool writePng(const std::string& path, int w, int h, const uint32_t* yuva, std::string& err);
 
+// Packed RGB bytes (3 per pixel) -> RGB PNG, written atomically.
+bool writePngRgb(const std::string& path, int w, int h, const uint8_t* rgb, std::string& err);
+
 // ---------------------------------------------------------------------------
 // Single formats (readClip / writeClip dispatch to these)
 

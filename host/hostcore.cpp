@@ -7,6 +7,7 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "host/gui.h"
 #include "platform/services.h"
 
 namespace vxh {
@@ -225,6 +226,11 @@ int textRequest(void *h, TextRequest *request)
 {
     Host &host = *(Host *)h;
     host.requests.push_back(std::string("text:") + (request->text ? request->text : ""));
+    if (host.replies.empty() && host.screen.askText) {
+        const int buttons = request->kind == 67 ? 2 : 1;
+        request->result = host.screen.askText(request->text ? request->text : "", buttons) == 1;
+        return 0;
+    }
     std::string answer;
     request->result = nextReply(host, "1 or 2", answer) && answer == "2" ? 0 : 1;
     return 0;
@@ -266,23 +272,6 @@ int fileRequest(void *h, FileRequest *request)
     return 0;
 }
 
-int openMeter(void *h, void *)
-{
-    ((Host *)h)->requests.push_back("meter:open");
-    return 0;
-}
-
-int updateMeter(void *, void *, int, int)
-{
-    return 0;
-}
-
-int closeMeter(void *h, void *)
-{
-    ((Host *)h)->requests.push_back("meter:close");
-    return 0;
-}
-
 void observeJournal(void *h, const char *line)
 {
     ((Host *)h)->journal.emplace_back(line);
@@ -310,10 +299,8 @@ void installHost(Host *host)
     s.textRequest = textRequest;
     s.fileRequest = fileRequest;
     s.archivesRequest = archivesRequest;
-    s.openMeter = openMeter;
-    s.updateMeter = updateMeter;
-    s.closeMeter = closeMeter;
     s.journal = observeJournal;
+    installGui(s);
     vxInstallHostServices(&s);
 }
 

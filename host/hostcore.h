@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/screen.h"
 #include "operator/host/records.h"
 
 namespace vxh {
@@ -60,6 +61,8 @@ struct Host {
     const OpTagItem *tags = nullptr;
     // Called for opPreview (the editor's preview); returns its result.
     std::function<int(int)> preview;
+    // The screen the editor draws on and takes its messages from.
+    Screen screen;
 
     // What the session saw.
     std::vector<Picture> outputs;          // opPutField images, in order

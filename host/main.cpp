@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "host/edit.h"
 #include "host/info.h"
 #include "host/render.h"
 #include "host/sampleeffect.h"
@@ -14,6 +15,7 @@ static void usage(FILE *out)
     fprintf(out,
             "usage: vxhost info PLUGIN\n"
             "       vxhost render PLUGIN -o OUT [options]   (see README.md)\n"
+            "       vxhost edit PLUGIN [options]            (see README.md)\n"
             "       vxhost sample-effect NAME [--size WxH] [--frames N]\n"
             "       vxhost samples DIR\n"
             "       vxhost contact OUT.png CLIP...\n");
@@ -124,6 +126,8 @@ int main(int argc, char **argv)
         }
         return vxh::runRender(options);
     }
+    if (command == "edit")
+        return vxh::runEdit(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "sample-effect")
         return sampleEffect(argc - 2, argv + 2);
     if (command == "samples")

@@ -103,6 +103,18 @@ bool writePngRows(PngWriteGuard& g, std::FILE* fp, int w, int h, const uint32_t*
     return true;
 }
 
+// Encodes packed RGB rows (the stand-in screen) as an RGB PNG.
+bool writeRgbRows(PngWriteGuard& g, std::FILE* fp, int w, int h, const uint8_t* rgb) {
+    if (setjmp(png_jmpbuf(g.png))) return false;
+    png_init_io(g.png, fp);
+    png_set_IHDR(g.png, g.info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(g.png, g.info);
+    for (int y = 0; y < h; ++y) png_write_row(g.png, const_cast<png_bytep>(rgb + size_t(y) * size_t(w) * 3));
+    png_write_end(g.png, g.info);
+    return true;
+}
+
 }  // namespace
 
 bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuva, std::string& err) {
@@ -178,6 +190,27 @@ bool writePngStream(std::FILE* fp, const std::string& name, int w, int h, const 
         return false;
     }
     return true;
+}
+
+bool writePngRgb(const std::string& path, int w, int h, const uint8_t* rgb, std::string& err) {
+    if (w < 1 || h < 1 || !rgb) {
+        err = path + ": invalid image " + std::to_string(w) + "x" + std::to_string(h);
+        return false;
+    }
+    TempFile t;
+    if (!openTemp(path, t, err)) return false;
+    PngWriteGuard g;
+    g.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &g.msg, onPngError, onPngWarning);
+    if (g.png) g.info = png_create_info_struct(g.png);
+    bool ok = g.png && g.info;
+    if (!ok) err = path + ": out of memory initialising PNG writer";
+    if (ok && !writeRgbRows(g, t.fp, w, h, rgb)) {
+        err = path + ": cannot write PNG: " + g.msg.text;
+        ok = false;
+    }
+    ok = ok && closeTemp(t, err) && commitTemp(t, err);
+    discardTemp(t);
+    return ok;
 }
 
 }  // namespace vxh

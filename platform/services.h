@@ -12,6 +12,21 @@
 extern "C" {
 #endif
 
+/* An image of a resource table (resGetImage): RGBA bytes, alpha 0 is
+   transparent. table is 0 for "vorlux_ops", 1 for the host's own images. */
+typedef struct VxResImage {
+    int32_t id;
+    int32_t table;
+    int32_t width, height;
+    const uint8_t *rgba;
+} VxResImage;
+
+/* The id of a text handed out by resGetString of a table still loaded, or
+   -1. Exported by libvxres for the host (gadget names in scripts). */
+int vxResStringId(const char *text);
+/* 1 when image was handed out by resGetImage of a table still loaded. */
+int vxResImageLive(const void *image);
+
 /* Integer metrics the GUI asks the host for. */
 enum {
     VG_METRIC_SCREEN_WIDTH,

@@ -1,0 +1,252 @@
+// `vxhost edit` on the command line, the nested preview, and the window's
+// key codes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+
+#include "host/edit.h"
+#include "host/window.h"
+
+#ifdef VX_HAVE_SDL2
+#include <SDL.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Edit : ::testing::Test {
+    fs::path dir;
+    void SetUp() override
+    {
+        const char *base = getenv("VXHOME");
+        dir = fs::path(base ? base : "/tmp/vx-test-home") / "edit" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir / "home");
+    }
+    // Exit code and output (stdout and stderr) of vxhost edit.
+    int run(const std::string &args, std::string &output, const std::string &env = "",
+            const std::string &plugin = std::string(VX_BUILD_PLUGIN_DIR) + "/VorluxMorph.so")
+    {
+        const std::string command = "VXHOME=" + (dir / "home").string() + " " + env +
+                                    " " VX_VXHOST " edit " + plugin + " " + args + " 2>&1";
+        FILE *pipe = popen(command.c_str(), "r");
+        char buffer[4096];
+        size_t n;
+        output.clear();
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, n);
+        const int status = pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string file(const std::string &name, const std::string &text)
+    {
+        std::ofstream(dir / name) << text;
+        return (dir / name).string();
+    }
+    std::vector<std::string> lines(const fs::path &path)
+    {
+        std::ifstream in(path);
+        std::vector<std::string> out;
+        for (std::string line; std::getline(in, line);)
+            out.push_back(line);
+        return out;
+    }
+};
+
+// The test editor logs every message it receives ("type code x y value";
+// for gadget messages code is the handle). Its gadgets: brush sizes 1-4
+// (handles 3-6), popup 7, check box 8, frame slider 9, key level 10,
+// Preview 11, Done 12.
+TEST_F(Edit, ScriptDrivesAnEditorEndToEnd)
+{
+    const std::string script = file("s.txt", "click 600 300\n"
+                                             "gadget img:202 1\n"
+                                             "click 40 85\n"
+                                             "screenshot " +
+                                                 (dir / "popup.png").string() +
+                                                 "\n"
+                                                 "click 40 140\n"
+                                                 "key 0x200074\n"
+                                                 "key 0xE005\n"
+                                                 "set key:0x200074 3\n"
+                                                 "key 115\n"
+                                                 "gadget str:405 0\n"
+                                                 "gadget str:404 10\n"
+                                                 "press 700 700 right\n"
+                                                 "move 701 702\n"
+                                                 "release 703 704 right\n"
+                                                 "key 0x20063\n");
+    std::string out;
+    EXPECT_EQ(run("--script " + script + " --fields 8 --reply 2 --preview-out " +
+                      (dir / "preview").string(),
+                  out, "", VX_FAKE_EDITOR),
+              0)
+        << out;
+    EXPECT_EQ(lines(dir / "home" / "messages.txt"),
+              (std::vector<std::string>{"3 0x1 600 300 0",  "3 0x81 600 300 0", "4 0x5 0 59 1",
+                                        "3 0x81 112 59 0",  "3 0x81 40 85 0",   "4 0x7 0 91 2",
+                                        "3 0x81 40 140 0",  "4 0x9 0 151 1",    "4 0x9 0 151 3",
+                                        "4 0x8 0 121 1",    "4 0xB 0 211 0",    "preview 0",
+                                        "3 0x81 95 211 0",  "4 0xA 0 181 10",   "asked 0",
+                                        "3 0x81 112 181 0", "3 0x2 700 700 0",  "2 0x0 701 702 0",
+                                        "3 0x82 703 704 0", "1 0x20063 0 0 0",  "7 0x0 0 0 0"}));
+    EXPECT_TRUE(fs::exists(dir / "popup.png"));
+    for (int f = 0; f < 4; ++f)
+        EXPECT_TRUE(fs::exists(dir / "preview" / ("preview1_000" + std::to_string(f) + ".png")));
+    EXPECT_FALSE(fs::exists(dir / "preview" / "preview1_0004.png"));
+}
+
+TEST_F(Edit, ScriptStopsAtCloseOrAtAMissingGadget)
+{
+    struct Case {
+        std::string script;
+        int code;
+        std::vector<std::string> messages;
+        std::string says;
+    } cases[] = {
+        {"close\nkey 1\n", 0, {"7 0x0 0 0 0"}, ""},
+        {"key 1\ngadget img:999 1\nkey 2\n",
+         1,
+         {"1 0x1 0 0 0", "7 0x0 0 0 0"},
+         "line 2: no gadget img:999"},
+        {"gadget host:50 0\nkey 2\n", 0, {"4 0xC 0 241 0"}, ""},
+    };
+    for (const Case &c : cases) {
+        std::string out;
+        EXPECT_EQ(run("--script " + file("s.txt", c.script), out, "", VX_FAKE_EDITOR), c.code)
+            << out;
+        EXPECT_EQ(lines(dir / "home" / "messages.txt"), c.messages) << c.script;
+        EXPECT_NE(out.find(c.says), std::string::npos) << out;
+    }
+}
+
+TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
+{
+    const std::string shot = (dir / "shot.png").string();
+    const std::string bad = file("bad.txt", "click 1 2\n\nkey\n");
+    struct Case {
+        std::string args, says;
+    } cases[] = {
+        {"--script " + bad + " --screenshot " + shot, "bad.txt:3: expected 'key CODE'"},
+        {"--script " + (dir / "none.txt").string(), "cannot open the script"},
+        {"--screen 10x10", "--screen takes WxH"},
+        {"--screen 800x600x", "--screen takes WxH"},
+        {"--gui-mode 4", "--gui-mode takes 0..3"},
+        {"-o out.y4m", "edit writes no clip"},
+        {"--fields 0", "--fields takes"},
+        {"--effect ../x", "--effect takes a plain name"},
+        {"--script", "--script needs a value"},
+    };
+    for (const Case &c : cases) {
+        std::string out;
+        EXPECT_EQ(run(c.args, out), 2) << c.args;
+        EXPECT_NE(out.find(c.says), std::string::npos) << c.args << "\n" << out;
+    }
+    EXPECT_FALSE(fs::exists(shot));
+}
+
+TEST_F(Edit, LeavesScreenshotAndLayout)
+{
+    const std::string shot = (dir / "shot.png").string(), layout = (dir / "layout.json").string();
+    const std::string script = file("s.txt", "click 5 5\nkey 0x20063\nclose\n");
+    std::string out;
+    EXPECT_EQ(run("--script " + script + " --screen 640x480 --screenshot " + shot +
+                      " --dump-layout " + layout + " --fields 6",
+                  out),
+              0)
+        << out;
+    int w = 0, h = 0;
+    std::vector<uint32_t> pixels;
+    std::string err;
+    ASSERT_TRUE(vxh::readPng(shot, w, h, pixels, err)) << err;
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    std::ifstream in(layout);
+    std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(json.find("\"screen\": {\"width\": 640, \"height\": 480}"), std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"gadgets\": ["), std::string::npos);
+}
+
+#ifdef VX_HAVE_SDL2
+TEST_F(Edit, OpensAWindow)
+{
+    std::string out;
+    EXPECT_EQ(run("--window --script " + file("s.txt", "key 5\n") + " --fields 4", out,
+                  "SDL_VIDEODRIVER=dummy", VX_FAKE_EDITOR),
+              0)
+        << out;
+    EXPECT_EQ(lines(dir / "home" / "messages.txt"),
+              (std::vector<std::string>{"1 0x5 0 0 0", "7 0x0 0 0 0"}));
+}
+
+TEST(Window, KeysGiveTheirCodes)
+{
+    struct Case {
+        int sym, scancode;
+        unsigned mod;
+        uint32_t code;
+    } cases[] = {
+        {'a', SDL_SCANCODE_A, 0, 'a'},
+        {'c', SDL_SCANCODE_C, KMOD_LCTRL, 0x20063},
+        {'v', SDL_SCANCODE_V, KMOD_RCTRL, 0x20076},
+        {'s', SDL_SCANCODE_S, KMOD_LCTRL, 0x20073},
+        {'c', SDL_SCANCODE_C, KMOD_LALT, 0x100063},
+        {'i', SDL_SCANCODE_I, KMOD_LALT, 0x100069},
+        {'t', SDL_SCANCODE_T, KMOD_LSHIFT, 0x200074},
+        {'1', SDL_SCANCODE_1, KMOD_LSHIFT, 0x200031},
+        {SDLK_HOME, SDL_SCANCODE_HOME, KMOD_LSHIFT, 0x20E00A},
+        {SDLK_END, SDL_SCANCODE_END, KMOD_LSHIFT, 0x20E00B},
+        {SDLK_DELETE, SDL_SCANCODE_DELETE, KMOD_LSHIFT, 0x20E002},
+        {SDLK_F1, SDL_SCANCODE_F1, 0, 0xE010},
+        {SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, KMOD_LCTRL | KMOD_LGUI, 0x4002E009},
+        {SDLK_KP_PERIOD, SDL_SCANCODE_KP_PERIOD, KMOD_LCTRL, 0x8002E002},
+        {SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, KMOD_LSHIFT, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(vxh::keyCode(c.sym, c.scancode, c.mod), c.code) << std::hex << c.code;
+}
+#endif
+
+// A preview runs set-up, every field and tear-down of the plug-in inside
+// the running action and weaves the frames.
+TEST_F(Edit, PreviewRendersEveryFieldNested)
+{
+    vxh::Plugin plugin;
+    std::string err;
+    ASSERT_TRUE(vxh::loadPlugin(std::string(VX_BUILD_PLUGIN_DIR) + "/VorluxMorph.so", plugin, err))
+        << err;
+    setenv("VXHOME", (dir / "home").c_str(), 1);
+    vxh::Host host;
+    host.tags = plugin.getInfo();
+    host.projectWidth = 64, host.projectHeight = 32;
+    host.instanceNames[1] = "preview";
+    host.fieldSource = [](int input, uint32_t field, vxh::Picture &pic) {
+        pic.width = 64, pic.height = 16;
+        pic.pixels.assign(64 * 16, vxh::packYuva(uint8_t(40 + 20 * input + field), 128, 128, 255));
+        return true;
+    };
+    vxh::installHost(&host);
+    ActionRecord install = {ACTION_INSTALL, 0, {0, 0, 0, 0}, 6, 0, 1};
+    plugin.action(&install);
+    vxh::Clip frames;
+    EXPECT_EQ(vxh::runPreview(plugin, host, 6, 1, 64, 32, frames), 0);
+    vxh::installHost(nullptr);
+    EXPECT_EQ(frames.frames.size(), 3u);
+    EXPECT_EQ(frames.width, 64);
+    EXPECT_EQ(frames.height, 32);
+    EXPECT_TRUE(host.liveImages.empty());
+    // The first frame is input 0 (the morph starts there): even lines of
+    // field 0, odd lines of field 1.
+    EXPECT_EQ(frames.frames[0][0] & 0xFF, 40u);
+    EXPECT_EQ(frames.frames[0][64] & 0xFF, 41u);
+    vxh::unloadPlugin(plugin);
+}
+
+} // namespace
