@@ -293,6 +293,17 @@ TEST_F(Edit, ReactionsKeepAndStoreTheMeshTheEditorShows)
     EXPECT_EQ(screen.previews, 1);
 }
 
+TEST_F(Edit, ShortClipAndNarrowScreenStillEdit)
+{
+    // Three fields: one frame, both keys on it; the frame slider runs 0..0.
+    start(&vxMorphVariant, 3);
+    screen.screenWidth = 600;
+    run(joined({paint(), {{gadget, GADGET_DONE}}}));
+    EXPECT_EQ(ctx.editor.logoX, -17);
+    EXPECT_EQ(gadgetOfKind(VG_GADGET_SLIDER, 0x200074)->maximum, 0);
+    EXPECT_EQ(savedKeys(), (Keys{{0, 0, false}, {0, 255, true}}));
+}
+
 TEST_F(Edit, StoredSettingsOutOfRangeTakeTheirDefaults)
 {
     paramBlock = {0, 9, -1, 40, 300, 77, 3, 5, 7, 9, 9999, -5};
