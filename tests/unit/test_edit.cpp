@@ -276,6 +276,7 @@ TEST_F(Edit, ReactionsKeepAndStoreTheMeshTheEditorShows)
           done},
          1,
          {{0, 0, true}, {3, 200, true}, {9, 255, true}}},
+        {"close does not store", paint(), 1, {{0, 0, true}, {9, 255, true}}},
         {"preview stores, close does not",
          joined({paint(), {{gadget, GADGET_PREVIEW}}, paint()}),
          1,
@@ -291,6 +292,17 @@ TEST_F(Edit, ReactionsKeepAndStoreTheMeshTheEditorShows)
         EXPECT_EQ(ctx.editorActive, 0);
     }
     EXPECT_EQ(screen.previews, 1);
+}
+
+TEST_F(Edit, ShortClipAndNarrowScreenStillEdit)
+{
+    // Three fields: one frame, both keys on it; the frame slider runs 0..0.
+    start(&vxMorphVariant, 3);
+    screen.screenWidth = 600;
+    run(joined({paint(), {{gadget, GADGET_DONE}}}));
+    EXPECT_EQ(ctx.editor.logoX, -17);
+    EXPECT_EQ(gadgetOfKind(VG_GADGET_SLIDER, 0x200074)->maximum, 0);
+    EXPECT_EQ(savedKeys(), (Keys{{0, 0, false}, {0, 255, true}}));
 }
 
 TEST_F(Edit, StoredSettingsOutOfRangeTakeTheirDefaults)
@@ -312,21 +324,6 @@ TEST_F(Edit, StoredSettingsOutOfRangeTakeTheirDefaults)
         std::vector<int>({3, 2, 68, 27, 5}));
     EXPECT_EQ(ctx.brushRadius, 8);
     EXPECT_EQ(ctx.brushMode, 3);
-}
-
-TEST_F(Edit, CloseLeavesTheCurrentKeysEditsUnstoredDoneStoresThem)
-{
-    for (bool done : {false, true}) {
-        start(&vxMorphVariant);
-        std::filesystem::remove(path);
-        std::vector<ScriptStep> script = paint();
-        if (done)
-            script.push_back({gadget, GADGET_DONE, 0});
-        run(script);
-        const auto keys = savedKeys();
-        ASSERT_EQ(keys.size(), 2u);
-        EXPECT_EQ(std::get<2>(keys[0]), !done);
-    }
 }
 
 TEST_F(Edit, RightDragRelaxesAtHalfStrengthAndRestoresThePreset)
