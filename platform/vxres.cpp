@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#define VX_EXPORT extern "C" __attribute__((visibility("default")))
+#include "platform/export.h"
 
 namespace {
 

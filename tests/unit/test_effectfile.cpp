@@ -1,6 +1,7 @@
 // The effect file: byte layout, round trip, frame rescaling, damaged files,
 // allocation failures and safe replacement of the file on disk.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <csignal>
@@ -333,9 +334,14 @@ TEST_F(EffectFileLoad, RejectsFilesOfOtherKindsAndSizes)
     setPath("");
     EXPECT_EQ(loadEffect(), 2);
     EXPECT_EQ(takeJournal().size(), 1u);
-    // A directory opens but holds no effect.
+    // A directory or a FIFO is not read at all (a FIFO would block).
     setPath(dir.c_str());
-    EXPECT_EQ(loadEffect(), 3);
+    EXPECT_EQ(loadEffect(), 2);
+    EXPECT_EQ(takeJournal().size(), 1u);
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    setPath(fifo.c_str());
+    EXPECT_EQ(loadEffect(), 2);
     EXPECT_EQ(takeJournal().size(), 1u);
     EXPECT_EQ(openDescriptors(), descriptors);
 }
