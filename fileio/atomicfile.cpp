@@ -74,7 +74,7 @@ int atomicOpen(const char *path, AtomicFile *file)
     return 0;
 }
 
-int atomicCommit(AtomicFile *file)
+int atomicClose(AtomicFile *file)
 {
     if (!file->stream) {
         errno = EBADF;
@@ -88,7 +88,25 @@ int atomicCommit(AtomicFile *file)
     if (fclose(file->stream) != 0 && !failure)
         failure = errno;
     file->stream = nullptr;
-    if (!failure && rename(file->tempPath, file->finalPath) != 0)
+    if (failure) {
+        unlink(file->tempPath);
+        file->tempPath[0] = '\0';
+        errno = failure;
+        return -1;
+    }
+    return 0;
+}
+
+int atomicCommit(AtomicFile *file)
+{
+    if (file->stream && atomicClose(file) != 0)
+        return -1;
+    if (!file->tempPath[0]) {
+        errno = EBADF;
+        return -1;
+    }
+    int failure = 0;
+    if (rename(file->tempPath, file->finalPath) != 0)
         failure = errno;
     if (failure) {
         unlink(file->tempPath);

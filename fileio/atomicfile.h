@@ -20,7 +20,10 @@ struct AtomicFile {
 // Creates the temporary for path (mode of the file it replaces, else of a
 // plain creation) and opens `stream` on it. -1 with errno on failure.
 int atomicOpen(const char *path, AtomicFile *file);
-// Flushes, syncs and closes the stream, renames the temporary into place
+// Flushes, syncs and closes the stream, keeping the temporary for a later
+// atomicCommit. -1 with errno (temporary removed) on failure.
+int atomicClose(AtomicFile *file);
+// Closes the stream as atomicClose if still open, renames the temporary into place
 // and syncs the directory. -1 with errno (temporary removed) on failure.
 int atomicCommit(AtomicFile *file);
 // Closes and removes the temporary; safe on a file never opened or committed.

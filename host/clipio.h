@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include "fileio/atomicfile.h"
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -95,7 +96,9 @@ std::string y4mHeaderLine(const Clip& facts, const char* chroma);
 std::string escapeBytes(std::string_view bytes);
 bool writeY4m(const std::string& path, const Clip& clip, std::string& err);
 // Reads one PNG into w*h packed YUVA pixels.
-bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuva, std::string& err);
+// Pictures of more than maxPixels are refused before any allocation.
+bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuva, std::string& err,
+             int64_t maxPixels = INT64_MAX);
 // Encodes one PNG to an open stream; `name` is used in error messages only.
 bool writePngStream(std::FILE* fp, const std::string& name, int w, int h, const uint32_t* yuva,
                     std::string& err);
@@ -112,10 +115,11 @@ bool parseFramePattern(const std::string& path, FramePattern& pat);
 std::string framePath(const FramePattern& pat, int index);
 
 // ---------------------------------------------------------------------------
-// Atomic output: a temporary "<final>.tmp-<pid>-<n>" beside the final file.
+// Atomic output: a unique temporary beside the final file (fileio/atomicfile.h).
 struct TempFile {
     std::string finalPath, tempPath;
     std::FILE* fp = nullptr;
+    AtomicFile file{};
 };
 // Creates the temporary (exclusively) and opens it for writing.
 bool openTemp(const std::string& finalPath, TempFile& t, std::string& err);

@@ -1,11 +1,13 @@
 #include "host/instance.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "fileio/atomicfile.h"
 #include "host/hostcore.h"
 
 namespace vxh {
@@ -52,7 +54,7 @@ std::string instanceStatePath(const std::string &pluginPath, const std::string &
 
 bool restoreInstance(const std::string &path, const OpTagItem *tags)
 {
-    FILE *f = fopen(path.c_str(), "rb");
+    FILE *f = openRegularFile(path.c_str());
     if (!f)
         return false;
     std::vector<char> stored;
@@ -83,18 +85,11 @@ bool storeInstance(const std::string &path, const OpTagItem *tags, std::string &
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     std::vector<char> bytes = snapshot(tags);
-    std::string temp = path + ".tmp";
-    FILE *f = fopen(temp.c_str(), "wb");
-    bool ok = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f)
-        ok = fclose(f) == 0 && ok;
-    if (ok)
-        ok = rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        remove(temp.c_str());
-        err = path + ": instance state cannot be written";
+    if (atomicWriteFile(path.c_str(), bytes.data(), bytes.size()) != 0) {
+        err = path + ": instance state cannot be written: " + strerror(errno);
+        return false;
     }
-    return ok;
+    return true;
 }
 
 } // namespace vxh
