@@ -908,8 +908,12 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
         if (in0.kind == InputKind::Still)
             frames = 25; // a still is a clip of one second
         else if (!countFrames(in0, frames, err)) {
+            if (interruptSignal) {
+                fprintf(stderr, "vxhost: interrupted while reading %s\n", shown(o.input0, 0).c_str());
+                return 128 + interruptSignal;
+            }
             fprintf(stderr, "vxhost: %s\n", err.c_str());
-            return interruptSignal ? 128 + interruptSignal : 2;
+            return 2;
         }
         fields = o.progressive ? frames : 2 * frames;
     }
@@ -930,9 +934,17 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     const int projH = o.projectHeight ? o.projectHeight : plan.fieldHeight * (o.progressive ? 1 : 2);
     const int workW = o.projectSize ? projW : plan.fieldWidth;
     const int workH = o.projectSize ? projH / 2 : plan.fieldHeight;
+    // What the plug-in would refuse at its first render, refused here.
     if (workW < 8 || workH < 4) {
         fprintf(stderr, "vxhost: the plug-in cannot render pictures of %dx%d (at least 8x4: a grid of 2x2 cells)%s\n",
                 workW, workH, o.projectSize ? "; the project size's fields are that small" : "");
+        return 2;
+    }
+    if (o.projectSize && (workW < plan.fieldWidth || workH < plan.fieldHeight)) {
+        fprintf(stderr,
+                "vxhost: --project-size prepares the effect at the project's fields of %dx%d, smaller than the "
+                "input's fields of %dx%d: the plug-in cannot render into them (give a larger --project)\n",
+                workW, workH, plan.fieldWidth, plan.fieldHeight);
         return 2;
     }
 
@@ -1041,7 +1053,7 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     if (code != 0) {
         abandonOutput(out);
         if (code >= 128)
-            fprintf(stderr, "vxhost: interrupted; nothing was written under %s\n", o.output.c_str());
+            fprintf(stderr, "vxhost: interrupted; %s was left as it was\n", o.output.c_str());
         else
             fprintf(stderr, "vxhost: %s%s\n", code == 1 ? (o.plugin + ": ").c_str() : "", err.c_str());
         if (journalLines)

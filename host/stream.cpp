@@ -268,14 +268,16 @@ bool openInput(const std::string &path, int64_t maxPixels, InputClip &in, std::v
         err = "an input name is empty";
         return false;
     }
-    if (path == "-")
-        return openY4m("standard input", stdin, false, maxPixels, in, err);
+    if (path == "-") {
+        in.name = "standard input";
+        return openY4m(in.name, stdin, false, maxPixels, in, err);
+    }
     FramePattern pat;
     if (parseFramePattern(path, pat))
         return openSequence(path, pat, maxPixels, in, warnings, err);
 
     // Opened without blocking so a FIFO's type can be seen; a FIFO is a pipe.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         err = path + ": cannot open: " + std::strerror(errno);
         return false;
@@ -286,7 +288,17 @@ bool openInput(const std::string &path, int64_t maxPixels, InputClip &in, std::v
         close(fd);
         return false;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (S_ISFIFO(st.st_mode)) {
+        // A pipe: wait for its writer like any reader of a pipe.
+        close(fd);
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            err = path + ": cannot open: " + std::strerror(errno);
+            return false;
+        }
+    } else {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     std::FILE *fp = fdopen(fd, "rb");
     if (!fp) {
         close(fd);
