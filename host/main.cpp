@@ -19,27 +19,34 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"info", vxh::infoCommand, "vxhost info PLUGIN", "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
+    {"info", vxh::infoCommand, "vxhost info PLUGIN",
+     "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
     {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]",
-     "  -o OUT                  .y4m file, - (standard output), a FIFO, or a PNG pattern such as out_%04d.png\n"
+     "  -o OUT                  .y4m file, - (standard output), a FIFO, or a PNG pattern such as "
+     "out_%04d.png\n"
      "  --input0 FILE, --input1 FILE\n"
-     "                          YUV4MPEG2 file or stream (- is standard input), PNG still or PNG pattern;\n"
+     "                          YUV4MPEG2 file or stream (- is standard input), PNG still or PNG "
+     "pattern;\n"
      "                          without them the built-in sample clips\n"
      "  --fields N              fields to render (default: every field of input 0)\n"
      "  --range A:B             render output fields A..B-1 only (A and B on frame boundaries)\n"
      "  --jobs N                split the clip across N worker processes (output identical)\n"
      "  --effect NAME           instance name; its effect file is $VXHOME/programs/vorlux/NAME\n"
-     "  --allow-default-effect  render the default effect when NAME's file is missing or does not fit\n"
+     "  --allow-default-effect  render the default effect when NAME's file is missing or does not "
+     "fit\n"
      "  --project WxH           project frame size (default: input 0's)\n"
      "  --project-size          the first render prepares the effect at the project size\n"
-     "  --gadget G=V            set gadget G (index 0..3 or label) to V (number or popup entry), then use it\n"
+     "  --gadget G=V            set gadget G (index 0..3 or label) to V (number or popup entry), "
+     "then use it\n"
      "  --press G               use gadget G without a value\n"
      "  --reply TEXT            queued answer for the next requester (file names without / or ..)\n"
-     "  --fresh                 render from the defaults; the saved instance state is not read or written\n"
+     "  --fresh                 render from the defaults; the saved instance state is not read or "
+     "written\n"
      "  --top-first, --bottom-first\n"
      "                          field order (default: the input's I tag; top first when absent)\n"
      "  --progressive           one field per frame: the whole frame\n"
-     "  --pix-fmt F             .y4m output chroma: 444alpha (default, exact host bytes), 444 or 420\n"
+     "  --pix-fmt F             .y4m output chroma: 444alpha (default, exact host bytes), 444 or "
+     "420\n"
      "  --max-pixels N          largest picture accepted (default 67108864)\n"
      "  --strict                warnings and journal lines fail the run\n"
      "  -q                      no progress bar\n"},
@@ -48,11 +55,14 @@ const Command commands[] = {
      "--reset restores the defaults.\n"},
     {"effects", vxh::effectsCommand, "vxhost effects",
      "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames and field size.\n"},
-    {"sample-effect", vxh::sampleEffectCommand, "vxhost sample-effect NAME [--size WxH] [--frames N] [--force]",
+    {"sample-effect", vxh::sampleEffectCommand,
+     "vxhost sample-effect NAME [--size WxH] [--frames N] [--force]",
      "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50).\n"
      "An existing effect is kept unless --force is given.\n"},
-    {"samples", vxh::samplesCommand, "vxhost samples DIR", "Writes the two built-in sample clips as .y4m.\n"},
-    {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...", "Writes a contact sheet of clips.\n"},
+    {"samples", vxh::samplesCommand, "vxhost samples DIR",
+     "Writes the two built-in sample clips as .y4m.\n"},
+    {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...",
+     "Writes a contact sheet of clips.\n"},
 };
 
 void usage(FILE *out)

@@ -26,10 +26,10 @@ constexpr int64_t kDefaultMaxPixels = int64_t(8192) * 8192;
 enum class InputKind { Y4m, Still, PngSequence, Sample };
 
 struct InputClip {
-    std::string name;   // as given; "-" is standard input, "" a sample clip
+    std::string name; // as given; "-" is standard input, "" a sample clip
     InputKind kind = InputKind::Y4m;
-    Clip facts;         // size, rate and header facts; no frames
-    long knownFrames = 0; // frames found so far
+    Clip facts;            // size, rate and header facts; no frames
+    long knownFrames = 0;  // frames found so far
     bool complete = false; // knownFrames is the clip's length
     // YUV4MPEG2
     std::FILE *fp = nullptr;
@@ -53,8 +53,8 @@ struct InputClip {
 // Opens path ("-" = standard input) as a YUV4MPEG2 stream or file, a PNG
 // still, or a PNG frame pattern. Sizes above maxPixels are refused before
 // anything is allocated. Warnings (a gap in a PNG sequence) are appended.
-bool openInput(const std::string &path, int64_t maxPixels, InputClip &in, std::vector<std::string> &warnings,
-               std::string &err);
+bool openInput(const std::string &path, int64_t maxPixels, InputClip &in,
+               std::vector<std::string> &warnings, std::string &err);
 // A built-in sample clip of w x h and `frames` frames, drawn on demand.
 void openSampleInput(int which, int w, int h, long frames, InputClip &in);
 void closeInput(InputClip &in);
@@ -74,8 +74,8 @@ struct OutputClip {
     PixFmt fmt = PixFmt::Yuva444;
     Clip facts;
     std::FILE *fp = nullptr;
-    bool inPlace = false;  // standard output, a pipe or a device: written as it is
-    TempFile temp;         // a regular file: written beside it, renamed at the end
+    bool inPlace = false; // standard output, a pipe or a device: written as it is
+    TempFile temp;        // a regular file: written beside it, renamed at the end
     std::vector<TempFile> frameTemps;
     long framesWritten = 0;
     std::vector<uint8_t> planes;
@@ -84,7 +84,8 @@ struct OutputClip {
 // Opens "-" (standard output), a .y4m name or a PNG frame pattern for frames
 // of facts' size. FIFOs and devices are written in place; regular files
 // through a temporary renamed into place by finishOutput.
-bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out, std::string &err);
+bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out,
+                std::string &err);
 bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err);
 // Completes the output; notes what a user should know (old PNG frames left).
 bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string &err);

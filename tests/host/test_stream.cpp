@@ -55,8 +55,10 @@ TEST(FieldPlan, FieldsTakeTheirLinesAndWeaveBack)
         vxh::extractField(plan, frame.data(), 0, f0);
         vxh::extractField(plan, frame.data(), 1, f1);
         for (int y = 0; y < c.fieldHeight; ++y) {
-            EXPECT_EQ(f0.pixels[(size_t)y * w], frame[(size_t)c.field0Lines[y] * w]) << c.height << " line " << y;
-            EXPECT_EQ(f1.pixels[(size_t)y * w], frame[(size_t)c.field1Lines[y] * w]) << c.height << " line " << y;
+            EXPECT_EQ(f0.pixels[(size_t)y * w], frame[(size_t)c.field0Lines[y] * w])
+                << c.height << " line " << y;
+            EXPECT_EQ(f1.pixels[(size_t)y * w], frame[(size_t)c.field1Lines[y] * w])
+                << c.height << " line " << y;
         }
         if (!c.progressive) {
             std::vector<uint32_t> woven;
@@ -106,7 +108,9 @@ TEST(InputClip, PipeAnswersAnyFrameInAnyOrder)
 struct Stream : Cli {
     std::string effect(const std::string &name, const std::string &size, int frames)
     {
-        CliRun r = vxhost("sample-effect " + name + " --size " + size + " --frames " + std::to_string(frames), home);
+        CliRun r = vxhost("sample-effect " + name + " --size " + size + " --frames " +
+                              std::to_string(frames),
+                          home);
         EXPECT_EQ(r.code, 0) << r.output;
         return name;
     }
@@ -138,13 +142,17 @@ TEST_F(Stream, PipesRangesAndWorkersMatchAWholeRender)
     EXPECT_TRUE(readAll(dir / "jobs3.y4m") == expected);
     render(morph + " --input0 " + a + " --range 0:4 -o " + (dir / "r0.y4m").string());
     render(morph + " --input0 " + a + " --range 4:100 -o " + (dir / "r1.y4m").string());
-    ASSERT_EQ(system(("cd " + dir.string() + " && { cat r0.y4m; tail -n +2 r1.y4m; } > ranges.y4m").c_str()), 0);
+    ASSERT_EQ(
+        system(
+            ("cd " + dir.string() + " && { cat r0.y4m; tail -n +2 r1.y4m; } > ranges.y4m").c_str()),
+        0);
     EXPECT_TRUE(readAll(dir / "ranges.y4m") == expected);
     render(morph + " --input0 " + a + " --range 3:6 -o " + (dir / "odd.y4m").string(), 2);
 
     const std::string fifo = (dir / "out.fifo").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::thread reader([&] { std::ofstream(dir / "fromfifo.y4m", std::ios::binary) << readAll(fifo); });
+    std::thread reader(
+        [&] { std::ofstream(dir / "fromfifo.y4m", std::ios::binary) << readAll(fifo); });
     render(morph + " --input0 " + a + " -o " + fifo);
     reader.join();
     EXPECT_TRUE(readAll(dir / "fromfifo.y4m") == expected);
@@ -161,24 +169,28 @@ TEST_F(Stream, OutputKeepsHeaderFactsAndOddHeights)
         for (int i = 0; i < 20 * 13 * 3; ++i)
             body += (char)((i * 7 + k * 13) % 251);
     }
-    std::ofstream(dir / "odd.y4m", std::ios::binary) << "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C444 XCOLORRANGE=FULL\n"
-                                                     << body;
+    std::ofstream(dir / "odd.y4m", std::ios::binary)
+        << "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C444 XCOLORRANGE=FULL\n"
+        << body;
     const std::string in = " -q --input0 " + (dir / "odd.y4m").string() + " -o ";
     for (const char *flags : {"", " --top-first", " --progressive"}) {
         render(plugin("VorluxWarp") + in + (dir / "o.y4m").string() + " --pix-fmt 444" + flags);
-        EXPECT_TRUE(readAll(dir / "o.y4m") == "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C444 XCOLORRANGE=FULL\n" + body)
+        EXPECT_TRUE(readAll(dir / "o.y4m") ==
+                    "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C444 XCOLORRANGE=FULL\n" + body)
             << flags;
     }
     render(plugin("VorluxWarp") + in + (dir / "o420.y4m").string() + " --pix-fmt 420");
     const std::string out = readAll(dir / "o420.y4m");
-    EXPECT_EQ(out.substr(0, out.find('\n')), "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C420jpeg XCOLORRANGE=FULL");
+    EXPECT_EQ(out.substr(0, out.find('\n')),
+              "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C420jpeg XCOLORRANGE=FULL");
     EXPECT_EQ(out.size(), out.find('\n') + 1 + 3 * (6 + 20 * 13 + 2 * 10 * 7));
 }
 
 TEST_F(Stream, EffectChecksSayWhatIsWrong)
 {
     const std::string a = smallClip("a.y4m", 32, 12, 2, 1);
-    const std::string run = plugin("VorluxMorph") + " -q --input0 " + a + " -o " + (dir / "o.y4m").string();
+    const std::string run =
+        plugin("VorluxMorph") + " -q --input0 " + a + " -o " + (dir / "o.y4m").string();
     effect("small", "16x4", 4);
     std::ofstream(dir / "home/programs/vorlux/torn", std::ios::binary) << std::string(30, '\0');
     struct Case {
@@ -188,7 +200,9 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
     };
     const Case cases[] = {
         {" --effect nothere", 2, {"programs/vorlux/nothere", "vxhost effects", "--size 32x6"}},
-        {" --effect small", 2, {"fields of 16x4", "fields are 32x6", "sample-effect small --size 32x6 --force"}},
+        {" --effect small",
+         2,
+         {"fields of 16x4", "fields are 32x6", "sample-effect small --size 32x6 --force"}},
         {" --effect torn", 2, {"not an effect file"}},
         {" --effect small --allow-default-effect", 0, {"warning:", "rendering the default effect"}},
         {" --effect nothere --allow-default-effect", 0, {"rendering the default effect"}},
@@ -199,22 +213,27 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
         CliRun r = vxhost("render " + run + c.args, home);
         EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.output;
         for (const std::string &s : c.said)
-            EXPECT_NE(r.output.find(s), std::string::npos) << c.args << ": " << s << "\n" << r.output;
+            EXPECT_NE(r.output.find(s), std::string::npos) << c.args << ": " << s << "\n"
+                                                           << r.output;
     }
-    EXPECT_NE(vxhost("effects", home).output.find("small                       4 keys       4 frames  fields 16x4"),
+    EXPECT_NE(vxhost("effects", home)
+                  .output.find("small                       4 keys       4 frames  fields 16x4"),
               std::string::npos);
 }
 
 TEST_F(Stream, GadgetsAreCheckedAndStateShownResetAndLeftAloneWhenFresh)
 {
     const std::string a = smallClip("a.y4m", 16, 8, 1, 1);
-    const std::string op = plugin("VorluxOp") + " -q --input0 " + a + " --fields 2 -o " + (dir / "o.y4m").string();
-    for (const char *bad : {"--gadget 7=1", "--gadget 1=101", "--gadget 0=17", "--gadget Deformation=Nothing",
-                            "--gadget 3=1", "--press 9", "--gadget Amount=+5", "--reply ../x"})
+    const std::string op =
+        plugin("VorluxOp") + " -q --input0 " + a + " --fields 2 -o " + (dir / "o.y4m").string();
+    for (const char *bad :
+         {"--gadget 7=1", "--gadget 1=101", "--gadget 0=17", "--gadget Deformation=Nothing",
+          "--gadget 3=1", "--press 9", "--gadget Amount=+5", "--reply ../x"})
         EXPECT_EQ(vxhost("render " + op + " " + bad, home).code, 2) << bad;
     render(op + " --gadget deformation=rotation --gadget Amount=60 --gadget 2=40");
     CliRun state = vxhost("state " + plugin("VorluxOp"), home);
-    EXPECT_NE(state.output.find(" 9 Rotation                 amount 60"), std::string::npos) << state.output;
+    EXPECT_NE(state.output.find(" 9 Rotation                 amount 60"), std::string::npos)
+        << state.output;
     EXPECT_NE(state.output.find("fade length 40 fields"), std::string::npos);
     render(op + " --fresh --gadget 1=-30");
     EXPECT_EQ(vxhost("state " + plugin("VorluxOp"), home).output, state.output);
@@ -228,8 +247,8 @@ TEST_F(Stream, InterruptedRunKeepsTheEarlierOutput)
     const fs::path out = dir / "o.y4m";
     std::ofstream(out) << "earlier";
     const std::string cmd = "VXHOME=" + (dir / "home").string() + " exec " VX_VXHOST " render " +
-                            plugin("VorluxMorph") + " -q --fields 10 --input0 - -o " + out.string() + " < " +
-                            (dir / "fifo").string();
+                            plugin("VorluxMorph") + " -q --fields 10 --input0 - -o " +
+                            out.string() + " < " + (dir / "fifo").string();
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -258,9 +277,10 @@ TEST_F(Stream, BadInputEndsInAClearMessage)
 {
     const std::string d = dir.string();
     // A small PNG declaring 16384 x 16384.
-    const unsigned char ihdr[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                                  0, 0, 0x40, 0, 0, 0, 0x40, 0, 8, 6, 0, 0, 0, 0xa9, 0xc8, 0x10, 0x84,
-                                  0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xaf, 0x06, 0x1e};
+    const unsigned char ihdr[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0,    0, 0,    13,
+                                  'I',  'H', 'D', 'R', 0,    0,    0x40, 0,    0,    0, 0x40, 0,
+                                  8,    6,   0,   0,   0,    0xa9, 0xc8, 0x10, 0x84, 0, 0,    0,
+                                  0,    'I', 'D', 'A', 'T',  0x35, 0xaf, 0x06, 0x1e};
     std::ofstream(dir / "huge.png", std::ios::binary).write((const char *)ihdr, sizeof ihdr);
     std::ofstream(dir / "bad.y4m", std::ios::binary) << "YUV4MPEG2 W16 H8 Q\x01\xff\n";
     fs::create_directories(dir / "adir");
@@ -282,7 +302,8 @@ TEST_F(Stream, BadInputEndsInAClearMessage)
         {warp + "--fields 5x", "", "--fields"},
         {warp + "--fields +5", "", "--fields"},
         {warp + "--project 4x2 --project-size", "", "cannot render"},
-        {"render " + plugin("VorluxMorph") + " -q -o " + d + "/o.y4m --effect fifo", "", "not a regular file"},
+        {"render " + plugin("VorluxMorph") + " -q -o " + d + "/o.y4m --effect fifo", "",
+         "not a regular file"},
         {"samples /etc/passwd/sub", "", "/etc/passwd/sub"},
         {"samples /dev/full", "", "/dev/full"},
         {"sample-effect x", "VXHOME=" + d + "/home2", "programs"},
@@ -298,6 +319,36 @@ TEST_F(Stream, BadInputEndsInAClearMessage)
     EXPECT_FALSE(fs::exists(dir / "o.y4m"));
 }
 
+TEST_F(Stream, DoubtfulInputsWarnAndFailWhenStrict)
+{
+    const std::string a = smallClip("a.y4m", 16, 8, 3, 1), b = smallClip("b.y4m", 16, 8, 1, 2);
+    std::string slow = readAll(b);
+    slow.replace(slow.find("F25:1"), 5, "F50:1");
+    std::ofstream(dir / "slow.y4m", std::ios::binary) << slow;
+    std::string err;
+    for (int k : {0, 1, 3}) // a gap after frame 1
+        ASSERT_TRUE(vxh::writePng((dir / ("p_00" + std::to_string(k) + ".png")).string(), 16, 8,
+                                  hashFrame(16, 8, k).data(), err))
+            << err;
+    const std::string run =
+        plugin("VorluxMorph") + " -q -o " + (dir / "o.y4m").string() + " --input0 ";
+    struct Case {
+        std::string inputs, said;
+    };
+    const Case cases[] = {
+        {a + " --input1 " + (dir / "slow.y4m").string(), "runs at 50:1 frames/s"},
+        {a + " --input1 " + b, "has 1 frames, fewer than the render needs"},
+        {(dir / "p_%03d.png").string(), "p_003.png are not read"},
+    };
+    for (const Case &c : cases) {
+        CliRun loose = vxhost("render " + run + c.inputs, home);
+        EXPECT_EQ(loose.code, 0) << loose.output;
+        EXPECT_NE(loose.output.find("warning: "), std::string::npos) << loose.output;
+        EXPECT_NE(loose.output.find(c.said), std::string::npos) << loose.output;
+        EXPECT_EQ(vxhost("render --strict " + run + c.inputs, home).code, 2) << c.inputs;
+    }
+}
+
 TEST_F(Stream, SampleEffectKeepsTheUsersWorkAndCommandsExplainThemselves)
 {
     effect("mine", "16x4", 4);
@@ -309,7 +360,8 @@ TEST_F(Stream, SampleEffectKeepsTheUsersWorkAndCommandsExplainThemselves)
     EXPECT_EQ(readAll(path), before);
     EXPECT_EQ(vxhost("sample-effect mine --size 32x8 --force", home).code, 0);
     EXPECT_NE(readAll(path), before);
-    for (const char *command : {"render", "state", "effects", "sample-effect", "samples", "contact", "info"}) {
+    for (const char *command :
+         {"render", "state", "effects", "sample-effect", "samples", "contact", "info"}) {
         CliRun help = vxhost(std::string(command) + " --help");
         EXPECT_EQ(help.code, 0);
         EXPECT_EQ(help.output.rfind(std::string("usage: vxhost ") + command, 0), 0u) << help.output;
