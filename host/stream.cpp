@@ -172,12 +172,11 @@ bool openY4m(const std::string &path, std::FILE *fp, bool owns, int64_t maxPixel
 // The highest-numbered file of a pattern in its directory, or -1.
 long highestPatternIndex(const FramePattern &pat)
 {
-    const fs::path prefix(pat.prefix);
+    // The directory part of the prefix, and the file-name part before the number.
+    const size_t slash = pat.prefix.rfind('/');
     const fs::path dir =
-        prefix.has_parent_path() && !pat.prefix.empty() && pat.prefix.back() != '/'
-            ? prefix.parent_path()
-            : fs::path(pat.prefix.empty() || pat.prefix.back() != '/' ? "." : pat.prefix);
-    const std::string stem = pat.prefix.back() == '/' ? "" : prefix.filename().string();
+        slash == std::string::npos ? fs::path(".") : fs::path(pat.prefix.substr(0, slash + 1));
+    const std::string stem = slash == std::string::npos ? pat.prefix : pat.prefix.substr(slash + 1);
     long best = -1;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
@@ -192,8 +191,7 @@ long highestPatternIndex(const FramePattern &pat)
             digits.find_first_not_of("0123456789") != std::string::npos)
             continue;
         const long index = std::stol(digits);
-        if (framePath(pat, int(index)) == (dir / name).string() ||
-            framePath(pat, int(index)) == name)
+        if (framePath(pat, int(index)) == pat.prefix.substr(0, slash + 1) + name)
             best = std::max(best, index);
     }
     return best;
@@ -502,6 +500,11 @@ bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputCl
         err = path + ": unknown output type (use a .y4m name, - for standard output, or a PNG "
                      "pattern such as "
                      "out_%04d.png)";
+        return false;
+    }
+    if (path == "-" && isatty(1)) {
+        err = "-o - writes video to standard output: pipe it into a program or a file, not a "
+              "terminal";
         return false;
     }
     if (path == "-") {

@@ -347,6 +347,15 @@ TEST_F(Stream, DoubtfulInputsWarnAndFailWhenStrict)
         EXPECT_NE(loose.output.find(c.said), std::string::npos) << loose.output;
         EXPECT_EQ(vxhost("render --strict " + run + c.inputs, home).code, 2) << c.inputs;
     }
+    // A shorter PNG sequence over a longer one says what it left.
+    const std::string pngs =
+        plugin("VorluxWarp") + " -q --input0 " + a + " -o " + (dir / "o_%02d.png").string();
+    EXPECT_EQ(vxhost("render " + pngs, home).code, 0);
+    CliRun shorter = vxhost("render " + pngs + " --fields 2", home);
+    EXPECT_NE(shorter.output.find("older frames " + (dir / "o_01.png").string() + " .. " +
+                                  (dir / "o_02.png").string() + " were left"),
+              std::string::npos)
+        << shorter.output;
 }
 
 TEST_F(Stream, SampleEffectKeepsTheUsersWorkAndCommandsExplainThemselves)
