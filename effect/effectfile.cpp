@@ -12,57 +12,20 @@
 #include <unistd.h>
 
 #include "effect/keys.h"
+#include "fileio/atomicfile.h"
 
 namespace {
 
-constexpr size_t HEADER_BYTES = 20;
-constexpr size_t KEY_HEAD_BYTES = 8;
-constexpr size_t NODE_BYTES = 8;
+constexpr size_t HEADER_BYTES = EFFECT_HEADER_BYTES;
+constexpr size_t KEY_HEAD_BYTES = EFFECT_KEY_HEAD_BYTES;
+constexpr size_t NODE_BYTES = EFFECT_NODE_BYTES;
 
 // Grid nodes are moved through this many nodes at a time.
 constexpr size_t CHUNK_NODES = 512;
 
-const char TEMP_SUFFIX[] = ".tmp-XXXXXX";
-
-void putU32(unsigned char *p, uint32_t v)
-{
-    p[0] = (unsigned char)(v & 0xFFu);
-    p[1] = (unsigned char)((v >> 8) & 0xFFu);
-    p[2] = (unsigned char)((v >> 16) & 0xFFu);
-    p[3] = (unsigned char)((v >> 24) & 0xFFu);
-}
-
-uint32_t getU32(const unsigned char *p)
-{
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-void putFloat(unsigned char *p, float f)
-{
-    uint32_t bits;
-    memcpy(&bits, &f, 4);
-    putU32(p, bits);
-}
-
-float getFloat(const unsigned char *p)
-{
-    const uint32_t bits = getU32(p);
-    float f;
-    memcpy(&f, &bits, 4);
-    return f;
-}
-
 bool hasPath(void)
 {
     return ctx.effectPath && ctx.effectPath[0] != '\0';
-}
-
-// Grid nodes per key that a file for this picture size holds.
-size_t fileNodeCount(int32_t width, int32_t height)
-{
-    if (width <= 0 || height <= 0)
-        return 0;
-    return (size_t)(width / 4) * (size_t)(height / 2);
 }
 
 // Negative lengths (fewer than two fields) count as a single frame.
@@ -83,10 +46,7 @@ bool writeGrid(const MeshNode *grid, size_t nodes)
     unsigned char chunk[CHUNK_NODES * NODE_BYTES];
     for (size_t done = 0; done < nodes;) {
         const size_t n = nodes - done < CHUNK_NODES ? nodes - done : CHUNK_NODES;
-        for (size_t i = 0; i < n; ++i) {
-            putFloat(chunk + i * NODE_BYTES, grid[done + i].dx);
-            putFloat(chunk + i * NODE_BYTES + 4, grid[done + i].dy);
-        }
+        encodeNodes(&grid[done].dx, n, chunk);
         if (!writeBytes(chunk, n * NODE_BYTES))
             return false;
         done += n;
@@ -101,19 +61,14 @@ bool writeKeys(void)
         ++keyCount;
 
     unsigned char header[HEADER_BYTES];
-    putU32(header + 0, EFFECT_MAGIC);
-    putU32(header + 4, currentLastFrame() + 1u);
-    putU32(header + 8, (uint32_t)ctx.imageWidth);
-    putU32(header + 12, (uint32_t)ctx.imageHeight);
-    putU32(header + 16, keyCount);
+    encodeEffectHeader({EFFECT_MAGIC, currentLastFrame() + 1u, ctx.imageWidth, ctx.imageHeight, keyCount}, header);
     if (!writeBytes(header, sizeof header))
         return false;
 
     const size_t nodes = gridNodeCount();
     for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
         unsigned char head[KEY_HEAD_BYTES];
-        putU32(head + 0, k->frame);
-        putU32(head + 4, (uint32_t)k->level);
+        encodeKeyHead(k->frame, k->level, head);
         if (!writeBytes(head, sizeof head))
             return false;
         if (k->grid) {
@@ -130,18 +85,6 @@ bool writeKeys(void)
     return true;
 }
 
-// Permissions of the new file: those of the file it replaces, or what a
-// plain creation would give.
-mode_t newFileMode(void)
-{
-    struct stat st;
-    if (stat(ctx.effectPath, &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_mode & 07777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
 // ---- reading --------------------------------------------------------------
 
 bool readBytes(unsigned char *bytes, size_t count)
@@ -156,10 +99,7 @@ bool readGrid(MeshNode *grid, size_t nodes)
         const size_t n = nodes - done < CHUNK_NODES ? nodes - done : CHUNK_NODES;
         if (!readBytes(chunk, n * NODE_BYTES))
             return false;
-        for (size_t i = 0; i < n; ++i) {
-            grid[done + i].dx = getFloat(chunk + i * NODE_BYTES);
-            grid[done + i].dy = getFloat(chunk + i * NODE_BYTES + 4);
-        }
+        decodeNodes(chunk, n, &grid[done].dx);
         done += n;
     }
     return true;
@@ -197,11 +137,13 @@ int readEffect(void)
         LOG_FAILURE();
         return EFFECT_NOT_FOR_PICTURE;
     }
-    const uint32_t magic = getU32(header + 0);
-    const uint32_t frameCount = getU32(header + 4);
-    const int32_t width = (int32_t)getU32(header + 8);
-    const int32_t height = (int32_t)getU32(header + 12);
-    const uint32_t keyCount = getU32(header + 16);
+    EffectHeader fileHeader;
+    decodeEffectHeader(header, fileHeader);
+    const uint32_t magic = fileHeader.magic;
+    const uint32_t frameCount = fileHeader.frameCount;
+    const int32_t width = fileHeader.width;
+    const int32_t height = fileHeader.height;
+    const uint32_t keyCount = fileHeader.keyCount;
     if (magic != EFFECT_MAGIC || width != ctx.imageWidth || height != ctx.imageHeight) {
         LOG_FAILURE();
         return EFFECT_NOT_FOR_PICTURE;
@@ -209,7 +151,7 @@ int readEffect(void)
     // The key grids hold gridNodeCount() nodes; the file holds what its
     // picture size gives. They must agree before anything is read into a grid.
     const size_t nodes = gridNodeCount();
-    if (nodes != fileNodeCount(width, height)) {
+    if (nodes != effectNodeCount(width, height)) {
         LOG_FAILURE();
         return EFFECT_NOT_FOR_PICTURE;
     }
@@ -234,8 +176,11 @@ int readEffect(void)
             LOG_FAILURE();
             return EFFECT_NOT_FOR_PICTURE;
         }
-        const uint32_t frame = rescaleFrame(getU32(head + 0), index, frameCount);
-        const int32_t level = clampLevel((int32_t)getU32(head + 4));
+        uint32_t storedFrame;
+        int32_t storedLevel;
+        decodeKeyHead(head, storedFrame, storedLevel);
+        const uint32_t frame = rescaleFrame(storedFrame, index, frameCount);
+        const int32_t level = clampLevel(storedLevel);
         // allocKey logs its own failure and leaves nothing allocated.
         KeyRecord *key = allocKey(frame, level);
         if (!key)
@@ -267,53 +212,27 @@ void saveEffect(void)
     }
     // A file whose grids do not match its picture size could not be read
     // back; keep whatever is on disk instead.
-    if (gridNodeCount() != fileNodeCount(ctx.imageWidth, ctx.imageHeight)) {
+    if (gridNodeCount() != effectNodeCount(ctx.imageWidth, ctx.imageHeight)) {
         LOG_FAILURE();
         return;
     }
 
-    // Write a temporary file beside the target and rename it over the target
-    // only once it is complete: the previous effect survives any failure.
-    char tempPath[PATH_MAX + sizeof TEMP_SUFFIX];
-    const size_t length = strlen(ctx.effectPath);
-    if (length >= PATH_MAX) {
+    // The previous effect survives any failure of the write.
+    AtomicFile file;
+    if (atomicOpen(ctx.effectPath, &file) != 0) {
         LOG_FAILURE();
         return;
     }
-    memcpy(tempPath, ctx.effectPath, length);
-    memcpy(tempPath + length, TEMP_SUFFIX, sizeof TEMP_SUFFIX);
-
-    const mode_t mode = newFileMode();
-    const int fd = mkstemp(tempPath);
-    if (fd < 0) {
-        LOG_FAILURE();
-        return;
-    }
-    // A file with the wrong permissions is still a good effect: no check.
-    (void)fchmod(fd, mode);
-    ctx.effectFile = fdopen(fd, "wb");
-    if (!ctx.effectFile) {
-        LOG_FAILURE();
-        close(fd);
-        unlink(tempPath);
-        return;
-    }
-
-    bool written = writeKeys();
-    if (written && (fflush(ctx.effectFile) != 0 || fsync(fd) != 0))
-        written = false;
-    if (fclose(ctx.effectFile) != 0)
-        written = false;
+    ctx.effectFile = file.stream;
+    const bool written = writeKeys();
     ctx.effectFile = nullptr;
     if (!written) {
         LOG_FAILURE();
-        unlink(tempPath);
+        atomicAbandon(&file);
         return;
     }
-    if (rename(tempPath, ctx.effectPath) != 0) {
+    if (atomicCommit(&file) != 0)
         LOG_FAILURE();
-        unlink(tempPath);
-    }
 }
 
 int loadEffect(void)
@@ -323,7 +242,8 @@ int loadEffect(void)
         LOG_FAILURE();
         return EFFECT_CANNOT_OPEN;
     }
-    ctx.effectFile = fopen(ctx.effectPath, "rb");
+    // Anything but a regular file (a FIFO would block) is unreadable.
+    ctx.effectFile = openRegularFile(ctx.effectPath);
     if (!ctx.effectFile) {
         LOG_FAILURE();
         return EFFECT_CANNOT_OPEN;

@@ -1,15 +1,10 @@
-// The effect file: an effect's key list on disk.
-//
-// Layout, little-endian, no gaps: a 20-byte header (magic 0x56580100, frame
-// count, picture width, picture height, key count), then per key its frame
-// (uint32), level (int32) and grid (gridRows x gridCols nodes of float32 dx
-// then dy, row by row).
+// The effect file: an effect's key list on disk (bytes: fileio/effectcodec.h).
 #ifndef VX_EFFECTFILE_H
 #define VX_EFFECTFILE_H
 
 #include <cstdint>
 
-enum : uint32_t { EFFECT_MAGIC = 0x56580100u };
+#include "fileio/effectcodec.h"
 
 // Results of loadEffect.
 enum {

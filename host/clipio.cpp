@@ -3,7 +3,6 @@
 #include "host/clipio.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -130,29 +129,23 @@ std::string framePath(const FramePattern& pat, int index) {
 // Atomic output
 
 bool openTemp(const std::string& finalPath, TempFile& t, std::string& err) {
-    static std::atomic<unsigned> counter{0};
     discardTemp(t);
     t.finalPath = finalPath;
-    t.tempPath = finalPath + ".tmp-" + std::to_string(long(::getpid())) + "-" + std::to_string(counter++);
-    // "x": fail rather than clobber if the name is somehow taken.
-    t.fp = std::fopen(t.tempPath.c_str(), "wbx");
-    if (!t.fp) {
-        err = finalPath + ": cannot create temporary file " + t.tempPath + ": " + std::strerror(errno);
-        t.tempPath.clear();
+    if (atomicOpen(finalPath.c_str(), &t.file) != 0) {
+        err = finalPath + ": cannot create a temporary file beside it: " + std::strerror(errno);
         return false;
     }
+    t.tempPath = t.file.tempPath;
+    t.fp = t.file.stream;
     return true;
 }
 
 bool closeTemp(TempFile& t, std::string& err) {
     if (!t.fp) return true;
-    const bool flushed = std::fflush(t.fp) == 0 && !std::ferror(t.fp);
-    const int flushErr = errno;
-    const bool closed = std::fclose(t.fp) == 0;
-    const int closeErr = errno;
     t.fp = nullptr;
-    if (!flushed || !closed) {
-        err = t.finalPath + ": write failed: " + std::strerror(!flushed ? flushErr : closeErr);
+    if (atomicClose(&t.file) != 0) {
+        err = t.finalPath + ": write failed: " + std::strerror(errno);
+        t.tempPath.clear();
         return false;
     }
     return true;
@@ -160,8 +153,9 @@ bool closeTemp(TempFile& t, std::string& err) {
 
 bool commitTemp(TempFile& t, std::string& err) {
     if (!closeTemp(t, err)) return false;
-    if (std::rename(t.tempPath.c_str(), t.finalPath.c_str()) != 0) {
+    if (atomicCommit(&t.file) != 0) {
         err = t.finalPath + ": cannot rename temporary file into place: " + std::strerror(errno);
+        t.tempPath.clear();
         return false;
     }
     t.tempPath.clear();
@@ -169,14 +163,9 @@ bool commitTemp(TempFile& t, std::string& err) {
 }
 
 void discardTemp(TempFile& t) {
-    if (t.fp) {
-        std::fclose(t.fp);
-        t.fp = nullptr;
-    }
-    if (!t.tempPath.empty()) {
-        std::remove(t.tempPath.c_str());
-        t.tempPath.clear();
-    }
+    t.fp = nullptr;
+    atomicAbandon(&t.file);
+    t.tempPath.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -278,6 +267,11 @@ bool readClip(const std::string& path, Clip& out, std::string& err) {
     if (parseFramePattern(path, pat)) return readPngSequence(path, pat, out, err);
 
     // Single file: recognise it by its first bytes.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        err = path + ": is a directory";
+        return false;
+    }
     std::FILE* fp = std::fopen(path.c_str(), "rb");
     if (!fp) {
         err = path + ": cannot open: " + std::strerror(errno);

@@ -12,8 +12,10 @@
 #pragma once
 
 #include <cstdint>
+#include "fileio/atomicfile.h"
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vxh {
@@ -21,6 +23,12 @@ namespace vxh {
 struct Clip {
     int width = 0, height = 0;      // frame size in pixels
     int fpsNum = 25, fpsDen = 1;
+    // YUV4MPEG2 header facts kept from the input: pixel aspect ("1:1"),
+    // interlacing ('p', 't', 'b', 'm', '?'; 0 = not given) and colour range
+    // ("LIMITED", "FULL"; empty = not given).
+    std::string aspect;
+    char interlace = 0;
+    std::string colorRange;
     std::vector<std::vector<uint32_t>> frames;   // each width*height packed YUVA pixels, row-major, no gaps
 };
 
@@ -66,9 +74,34 @@ bool writePngRgb(const std::string& path, int w, int h, const uint8_t* rgb, std:
 bool validateClip(const Clip& clip, std::string& why);
 
 bool readY4m(const std::string& path, Clip& out, std::string& err);
+
+// YUV4MPEG2 pieces the streaming reader shares.
+enum class Chroma { C444alpha, C444, C420, Mono };
+struct Y4mHeader {
+    int w = -1, h = -1;
+    int fpsNum = 25, fpsDen = 1;
+    Chroma chroma = Chroma::C420;
+    std::string aspect;      // value of A, empty when absent
+    char interlace = 0;      // value of I, 0 when absent
+    std::string colorRange;  // value of XCOLORRANGE=, empty when absent
+};
+enum class LineResult { Ok, Eof, Truncated, TooLong };
+// Reads bytes up to and excluding '\n' (at most 64 KiB).
+LineResult readY4mLine(std::FILE* fp, std::string& line);
+bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why);
+// Bytes of one frame's planes; false when absurdly large.
+bool y4mFrameBytes(const Y4mHeader& hd, size_t& bytes);
+void unpackY4mFrame(const Y4mHeader& hd, const uint8_t* src, uint32_t* dst);
+// The header line (with '\n') for frames of `facts` in colour space `chroma`
+// ("444alpha", "444", "420jpeg"), keeping rate, aspect, interlacing, range.
+std::string y4mHeaderLine(const Clip& facts, const char* chroma);
+// Printable ASCII as it is, every other byte (and '\\') as \xNN.
+std::string escapeBytes(std::string_view bytes);
 bool writeY4m(const std::string& path, const Clip& clip, std::string& err);
 // Reads one PNG into w*h packed YUVA pixels.
-bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuva, std::string& err);
+// Pictures of more than maxPixels are refused before any allocation.
+bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuva, std::string& err,
+             int64_t maxPixels = INT64_MAX);
 // Encodes one PNG to an open stream; `name` is used in error messages only.
 bool writePngStream(std::FILE* fp, const std::string& name, int w, int h, const uint32_t* yuva,
                     std::string& err);
@@ -85,10 +118,11 @@ bool parseFramePattern(const std::string& path, FramePattern& pat);
 std::string framePath(const FramePattern& pat, int index);
 
 // ---------------------------------------------------------------------------
-// Atomic output: a temporary "<final>.tmp-<pid>-<n>" beside the final file.
+// Atomic output: a unique temporary beside the final file (fileio/atomicfile.h).
 struct TempFile {
     std::string finalPath, tempPath;
     std::FILE* fp = nullptr;
+    AtomicFile file{};
 };
 // Creates the temporary (exclusively) and opens it for writing.
 bool openTemp(const std::string& finalPath, TempFile& t, std::string& err);
@@ -113,6 +147,8 @@ void weaveFields(const uint32_t* even, const uint32_t* odd, int w, int h, uint32
 // scene (zone-plate rings, rotating spokes, diagonal stripes, bouncing discs,
 // text). Deterministic and cheap. Non-positive sizes give an empty clip.
 Clip makeSampleClip(int which, int w = 720, int h = 576, int frames = 50);
+// Frame t of sample clip `which` (sides 1..kMaxFrameSide), drawn into f.
+void drawSampleFrame(int which, int w, int h, int t, std::vector<uint32_t>& f);
 
 // Contact sheet: one row per clip showing the frames at 0, 25, 50, 75 and 100 %
 // (index = (n-1)*pct/100), each box-filtered down to ceil(w/4) x ceil(h/4),

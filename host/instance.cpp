@@ -1,11 +1,13 @@
 #include "host/instance.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "fileio/atomicfile.h"
 #include "host/hostcore.h"
 
 namespace vxh {
@@ -14,8 +16,10 @@ namespace {
 
 const char kMagic[4] = {'V', 'X', 'S', 'T'};
 
+} // namespace
+
 // Block bytes, then the four gadget values (0 for absent gadgets).
-std::vector<char> snapshot(const OpTagItem *tags)
+std::vector<char> instanceSnapshot(const OpTagItem *tags)
 {
     std::vector<char> bytes(kMagic, kMagic + 4);
     uintptr_t value;
@@ -41,8 +45,6 @@ std::vector<char> snapshot(const OpTagItem *tags)
     return bytes;
 }
 
-} // namespace
-
 std::string instanceStatePath(const std::string &pluginPath, const std::string &instance)
 {
     const char *home = getenv("VXHOME");
@@ -52,7 +54,7 @@ std::string instanceStatePath(const std::string &pluginPath, const std::string &
 
 bool restoreInstance(const std::string &path, const OpTagItem *tags)
 {
-    FILE *f = fopen(path.c_str(), "rb");
+    FILE *f = openRegularFile(path.c_str());
     if (!f)
         return false;
     std::vector<char> stored;
@@ -61,7 +63,7 @@ bool restoreInstance(const std::string &path, const OpTagItem *tags)
     while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && stored.size() < 1 << 20)
         stored.insert(stored.end(), buffer, buffer + n);
     fclose(f);
-    std::vector<char> now = snapshot(tags);
+    std::vector<char> now = instanceSnapshot(tags);
     // Same plug-in layout: magic, block size and total length must agree.
     if (stored.size() != now.size() || memcmp(stored.data(), now.data(), 8) != 0)
         return false;
@@ -82,19 +84,12 @@ bool storeInstance(const std::string &path, const OpTagItem *tags, std::string &
 {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    std::vector<char> bytes = snapshot(tags);
-    std::string temp = path + ".tmp";
-    FILE *f = fopen(temp.c_str(), "wb");
-    bool ok = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f)
-        ok = fclose(f) == 0 && ok;
-    if (ok)
-        ok = rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        remove(temp.c_str());
-        err = path + ": instance state cannot be written";
+    std::vector<char> bytes = instanceSnapshot(tags);
+    if (atomicWriteFile(path.c_str(), bytes.data(), bytes.size()) != 0) {
+        err = path + ": instance state cannot be written: " + strerror(errno);
+        return false;
     }
-    return ok;
+    return true;
 }
 
 } // namespace vxh

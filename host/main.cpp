@@ -1,140 +1,122 @@
-// vxhost: the command-line stand-in host.
+// vxhost: the command-line stand-in host. One table row per command.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "host/commands.h"
 #include "host/edit.h"
-#include "host/info.h"
-#include "host/render.h"
-#include "host/sampleeffect.h"
-#include "host/clipio.h"
-#include <filesystem>
 
-static void usage(FILE *out)
+#ifndef VX_VERSION
+#define VX_VERSION "1.1"
+#endif
+
+namespace {
+
+int editCommand(int argc, char **argv)
 {
-    fprintf(out,
-            "usage: vxhost info PLUGIN\n"
-            "       vxhost render PLUGIN -o OUT [options]   (see README.md)\n"
-            "       vxhost edit PLUGIN [options]            (see README.md)\n"
-            "       vxhost sample-effect NAME [--size WxH] [--frames N]\n"
-            "       vxhost samples DIR\n"
-            "       vxhost contact OUT.png CLIP...\n");
+    return vxh::runEdit(std::vector<std::string>(argv, argv + argc));
 }
 
-// Writes the demo effect as instance NAME's effect file below VXHOME.
-static int sampleEffect(int argc, char **argv)
+struct Command {
+    const char *name;
+    int (*run)(int argc, char **argv);
+    const char *usage;   // first line: the synopsis
+    const char *options; // shown by CMD --help
+};
+
+const Command commands[] = {
+    {"info", vxh::infoCommand, "vxhost info PLUGIN",
+     "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
+    {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]",
+     "  -o OUT                  .y4m file, - (standard output), a FIFO, or a PNG pattern such as "
+     "out_%04d.png\n"
+     "  --input0 FILE, --input1 FILE\n"
+     "                          YUV4MPEG2 file or stream (- is standard input), PNG still or PNG "
+     "pattern;\n"
+     "                          without them the built-in sample clips\n"
+     "  --fields N              fields to render (default: every field of input 0)\n"
+     "  --range A:B             render output fields A..B-1 only (A and B on frame boundaries)\n"
+     "  --jobs N                split the clip across N worker processes (output identical)\n"
+     "  --effect NAME           instance name; its effect file is $VXHOME/programs/vorlux/NAME\n"
+     "  --allow-default-effect  render the default effect when NAME's file is missing or does not "
+     "fit\n"
+     "  --project WxH           project frame size (default: input 0's)\n"
+     "  --project-size          the first render prepares the effect at the project size\n"
+     "  --gadget G=V            set gadget G (index 0..3 or label) to V (number or popup entry), "
+     "then use it\n"
+     "  --press G               use gadget G without a value\n"
+     "  --reply TEXT            queued answer for the next requester (file names without / or ..)\n"
+     "  --fresh                 render from the defaults; the saved instance state is not read or "
+     "written\n"
+     "  --top-first, --bottom-first\n"
+     "                          field order (default: the input's I tag; top first when absent)\n"
+     "  --progressive           one field per frame: the whole frame\n"
+     "  --pix-fmt F             .y4m output chroma: 444alpha (default, exact host bytes), 444 or "
+     "420\n"
+     "  --max-pixels N          largest picture accepted (default 67108864)\n"
+     "  --strict                warnings and journal lines fail the run\n"
+     "  -q                      no progress bar\n"},
+    {"edit", editCommand, "vxhost edit PLUGIN [options]",
+     "  Render's --input0, --input1, --fields, --effect, --project and --reply, and:\n"
+     "  --script FILE           headless: one event a line (click, press, move, release, key,\n"
+     "                          gadget, set, screenshot, close)\n"
+     "  --window                show the screen in a window; mouse and keys drive the editor\n"
+     "  --screenshot FILE.png   the screen as the editor leaves it\n"
+     "  --dump-layout FILE.json every panel and gadget created\n"
+     "  --screen WxH            screen size (default 1024x768)\n"
+     "  --gui-mode N            GUI mode reported to the editor (default 3)\n"
+     "  --preview-out DIR       frames of each preview as PNG\n"},
+    {"state", vxh::stateCommand, "vxhost state PLUGIN [--effect NAME] [--reset]",
+     "Shows an instance's saved parameter block decoded and its gadget values;\n"
+     "--reset restores the defaults.\n"},
+    {"effects", vxh::effectsCommand, "vxhost effects",
+     "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames and field size.\n"},
+    {"sample-effect", vxh::sampleEffectCommand,
+     "vxhost sample-effect NAME [--size WxH] [--frames N] [--force]",
+     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50).\n"
+     "An existing effect is kept unless --force is given.\n"},
+    {"samples", vxh::samplesCommand, "vxhost samples DIR",
+     "Writes the two built-in sample clips as .y4m.\n"},
+    {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...",
+     "Writes a contact sheet of clips.\n"},
+};
+
+void usage(FILE *out)
 {
-    std::string name, err;
-    int w = 720, h = 288, frames = 50;
-    for (int i = 0; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--size" && i + 1 < argc) {
-            if (sscanf(argv[++i], "%dx%d", &w, &h) != 2 || w < 8 || h < 4 || w > 16384 || h > 16384) {
-                fprintf(stderr, "vxhost: --size takes WxH of one field\n");
-                return 2;
-            }
-        } else if (a == "--frames" && i + 1 < argc) {
-            frames = atoi(argv[++i]);
-        } else if (name.empty() && a[0] != '-') {
-            name = a;
-        } else {
-            fprintf(stderr, "vxhost: sample-effect: unexpected '%s'\n", a.c_str());
-            return 2;
-        }
-    }
-    if (name.empty() || name.find('/') != std::string::npos) {
-        fprintf(stderr, "vxhost: sample-effect needs a plain instance name\n");
-        return 2;
-    }
-    if (!vxh::ensureHome(err)) {
-        fprintf(stderr, "vxhost: %s\n", err.c_str());
-        return 2;
-    }
-    std::string dir = std::string(getenv("VXHOME")) + "/programs/vorlux/";
-    std::filesystem::create_directories(dir);
-    if (!vxh::writeSampleEffect(dir + name, w, h, frames, err)) {
-        fprintf(stderr, "vxhost: %s\n", err.c_str());
-        return 2;
-    }
-    printf("%s%s\n", dir.c_str(), name.c_str());
-    return 0;
+    fprintf(out, "usage:");
+    for (const Command &c : commands)
+        fprintf(out, "%s%s\n", &c == commands ? " " : "       ", c.usage);
+    fprintf(out, "       vxhost --version\n       vxhost COMMAND --help\n");
 }
 
-static int writeSamples(int argc, char **argv)
-{
-    if (argc != 1) {
-        fprintf(stderr, "vxhost: samples takes one directory\n");
-        return 2;
-    }
-    std::filesystem::create_directories(argv[0]);
-    for (int which = 0; which < 2; ++which) {
-        std::string path = std::string(argv[0]) + "/sample" + std::to_string(which) + ".y4m", err;
-        if (!vxh::writeClip(path, vxh::makeSampleClip(which), err)) {
-            fprintf(stderr, "vxhost: %s\n", err.c_str());
-            return 2;
-        }
-        printf("%s\n", path.c_str());
-    }
-    return 0;
-}
-
-static int contactSheet(int argc, char **argv)
-{
-    if (argc < 2) {
-        fprintf(stderr, "vxhost: contact takes OUT.png and at least one clip\n");
-        return 2;
-    }
-    std::vector<vxh::Clip> clips(argc - 1);
-    std::vector<const vxh::Clip *> rows;
-    std::string err;
-    for (int i = 1; i < argc; ++i) {
-        if (!vxh::readClip(argv[i], clips[i - 1], err)) {
-            fprintf(stderr, "vxhost: %s\n", err.c_str());
-            return 2;
-        }
-        rows.push_back(&clips[i - 1]);
-    }
-    if (!vxh::writeContactSheet(argv[0], rows, err)) {
-        fprintf(stderr, "vxhost: %s\n", err.c_str());
-        return 2;
-    }
-    printf("%s\n", argv[0]);
-    return 0;
-}
+} // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 2 || !strcmp(argv[1], "-h") || !strcmp(argv[1], "--help") || !strcmp(argv[1], "help")) {
-        usage(argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    if (argc < 2) {
+        usage(stderr);
+        return 2;
     }
-    std::string command = argv[1];
-    if (command == "info") {
-        if (argc != 3) {
-            fprintf(stderr, "vxhost: info takes one plug-in file\n");
-            return 2;
-        }
-        return vxh::printInfo(argv[2], stdout);
+    const std::string first = argv[1];
+    if (first == "-h" || first == "--help" || first == "help") {
+        usage(stdout);
+        return 0;
     }
-    if (command == "render") {
-        std::vector<std::string> args(argv + 2, argv + argc);
-        vxh::RenderOptions options;
-        std::string err;
-        if (!vxh::parseRenderArgs(args, options, err)) {
-            fprintf(stderr, "vxhost: %s\n", err.c_str());
-            return 2;
-        }
-        return vxh::runRender(options);
+    if (first == "--version") {
+        printf("vxhost %s\n", VX_VERSION);
+        return 0;
     }
-    if (command == "edit")
-        return vxh::runEdit(std::vector<std::string>(argv + 2, argv + argc));
-    if (command == "sample-effect")
-        return sampleEffect(argc - 2, argv + 2);
-    if (command == "samples")
-        return writeSamples(argc - 2, argv + 2);
-    if (command == "contact")
-        return contactSheet(argc - 2, argv + 2);
-    fprintf(stderr, "vxhost: unknown command '%s'\n", command.c_str());
+    for (const Command &c : commands) {
+        if (first != c.name)
+            continue;
+        for (int i = 2; i < argc; ++i)
+            if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+                printf("usage: %s\n%s", c.usage, c.options);
+                return 0;
+            }
+        return vxh::guarded(c.run, argc - 2, argv + 2);
+    }
+    fprintf(stderr, "vxhost: unknown command '%s'\n", first.c_str());
     usage(stderr);
     return 2;
 }

@@ -117,10 +117,12 @@ bool writeRgbRows(PngWriteGuard& g, std::FILE* fp, int w, int h, const uint8_t* 
 
 }  // namespace
 
-bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuva, std::string& err) {
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
+bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuva, std::string& err,
+             int64_t maxPixels) {
+    std::FILE* fp = openRegularFile(path.c_str());
     if (!fp) {
-        err = path + ": cannot open: " + std::strerror(errno);
+        err = path + (errno == EISDIR ? ": is a directory" : errno == EINVAL ? ": not a regular file" : ": cannot open: ") +
+              (errno == EISDIR || errno == EINVAL ? "" : std::strerror(errno));
         return false;
     }
     struct Closer {
@@ -149,6 +151,11 @@ bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuv
     }
     if (pw < 1 || ph < 1 || pw > png_uint_32(kMaxFrameSide) || ph > png_uint_32(kMaxFrameSide)) {
         err = path + ": unsupported PNG size " + std::to_string(pw) + "x" + std::to_string(ph);
+        return false;
+    }
+    if (int64_t(pw) * int64_t(ph) > maxPixels) {
+        err = path + ": pictures of " + std::to_string(pw) + "x" + std::to_string(ph) + " exceed the limit of " +
+              std::to_string(maxPixels) + " pixels (--max-pixels N raises it)";
         return false;
     }
     const size_t n = size_t(pw) * size_t(ph);

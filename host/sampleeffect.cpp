@@ -1,5 +1,6 @@
 #include "host/sampleeffect.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -7,22 +8,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "fileio/atomicfile.h"
+#include "fileio/effectcodec.h"
+
 namespace vxh {
 
 namespace {
-
-void put32(std::vector<uint8_t> &out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back((uint8_t)(v >> (8 * i)));
-}
-
-void putFloat(std::vector<uint8_t> &out, float f)
-{
-    uint32_t u;
-    memcpy(&u, &f, 4);
-    put32(out, u);
-}
 
 // Grid displacement (in mesh columns and rows) of key `shape`:
 // 0 none, 1 a swirl about the centre, 2 a swirl the other way with a
@@ -60,38 +51,28 @@ bool writeSampleEffect(const std::string &path, int w, int h, int frames, std::s
         return false;
     }
     const int last = frames - 1;
-    const uint32_t keyFrames[4] = {0, (uint32_t)(last / 3), (uint32_t)(2 * last / 3), (uint32_t)last};
+    const uint32_t keyFrames[4] = {0, (uint32_t)(last / 3), (uint32_t)(2 * (int64_t)last / 3), (uint32_t)last};
     const int levels[4] = {0, 64, 192, 255};
     const int shapes[4] = {0, 1, 2, 0};
-    std::vector<uint8_t> bytes;
-    put32(bytes, 0x56580100);
-    put32(bytes, (uint32_t)frames);
-    put32(bytes, (uint32_t)w);
-    put32(bytes, (uint32_t)h);
-    put32(bytes, 4);
+    const size_t nodes = effectNodeCount(w, h);
+    std::vector<uint8_t> bytes(EFFECT_HEADER_BYTES + 4 * (EFFECT_KEY_HEAD_BYTES + nodes * EFFECT_NODE_BYTES));
+    encodeEffectHeader({EFFECT_MAGIC, (uint32_t)frames, w, h, 4}, bytes.data());
+    std::vector<float> grid(2 * nodes);
+    unsigned char *at = bytes.data() + EFFECT_HEADER_BYTES;
     for (int k = 0; k < 4; ++k) {
-        put32(bytes, keyFrames[k]);
-        put32(bytes, (uint32_t)levels[k]);
+        encodeKeyHead(keyFrames[k], levels[k], at);
         for (int r = 0; r < rows; ++r)
-            for (int c = 0; c < cols; ++c) {
-                float dx, dy;
-                displacement(shapes[k], c, r, cols, rows, dx, dy);
-                putFloat(bytes, dx);
-                putFloat(bytes, dy);
-            }
+            for (int c = 0; c < cols; ++c)
+                displacement(shapes[k], c, r, cols, rows, grid[2 * ((size_t)r * cols + c)],
+                             grid[2 * ((size_t)r * cols + c) + 1]);
+        encodeNodes(grid.data(), nodes, at + EFFECT_KEY_HEAD_BYTES);
+        at += EFFECT_KEY_HEAD_BYTES + nodes * EFFECT_NODE_BYTES;
     }
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f) {
-        err = path + ": cannot be written";
+    if (atomicWriteFile(path.c_str(), bytes.data(), bytes.size()) != 0) {
+        err = path + ": cannot be written: " + strerror(errno);
         return false;
     }
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (fclose(f) == 0) && ok;
-    if (!ok) {
-        remove(path.c_str());
-        err = path + ": write failed";
-    }
-    return ok;
+    return true;
 }
 
 } // namespace vxh

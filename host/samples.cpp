@@ -314,18 +314,18 @@ Clip makeSampleClip(int which, int w, int h, int frames) {
     clip.fpsDen = 1;
     if (frames < 1) return clip;
 
+    clip.frames.resize(size_t(frames));
+    for (int t = 0; t < frames; ++t) drawSampleFrame(which, w, h, t, clip.frames[size_t(t)]);
+    return clip;
+}
+
+void drawSampleFrame(int which, int w, int h, int t, std::vector<uint32_t>& f) {
     Tables tb;
     buildTables(tb, w);
-
-    clip.frames.resize(size_t(frames));
-    for (int t = 0; t < frames; ++t) {
-        std::vector<uint32_t>& f = clip.frames[size_t(t)];
-        f.assign(size_t(w) * size_t(h), kBlack);
-        Canvas cv(f.data(), w, h);
-        if (which % 2 == 0) drawSampleA(cv, t, tb);
-        else drawSampleB(cv, t, tb);
-    }
-    return clip;
+    f.assign(size_t(w) * size_t(h), kBlack);
+    Canvas cv(f.data(), w, h);
+    if (which % 2 == 0) drawSampleA(cv, t, tb);
+    else drawSampleB(cv, t, tb);
 }
 
 }  // namespace vxh

@@ -29,8 +29,6 @@ namespace {
 
 constexpr size_t kMaxHeaderLine = 65536;  // header or FRAME line, including parameters
 
-enum class Chroma { C444alpha, C444, C420, Mono };
-
 struct FileCloser {
     std::FILE* fp;
     ~FileCloser() {
@@ -38,10 +36,10 @@ struct FileCloser {
     }
 };
 
-enum class LineResult { Ok, Eof, Truncated, TooLong };
-
 // Reads bytes up to and excluding '\n'. Eof means no byte at all was available.
-LineResult readLine(std::FILE* fp, std::string& line) {
+}  // namespace
+
+LineResult readY4mLine(std::FILE* fp, std::string& line) {
     line.clear();
     for (;;) {
         const int c = std::getc(fp);
@@ -51,6 +49,8 @@ LineResult readLine(std::FILE* fp, std::string& line) {
         line += char(c);
     }
 }
+
+namespace {
 
 // Unsigned decimal of 1..9 digits, nothing else.
 bool parseUnsigned(std::string_view s, int& v) {
@@ -70,11 +70,7 @@ bool parseRatio(std::string_view s, int& n, int& d) {
            parseUnsigned(s.substr(colon + 1), d);
 }
 
-struct Header {
-    int w = -1, h = -1;
-    int fpsNum = 25, fpsDen = 1;
-    Chroma chroma = Chroma::C420;
-};
+}  // namespace
 
 bool parseChroma(const std::string& tag, Chroma& c, std::string& why) {
     if (tag == "444alpha") c = Chroma::C444alpha;
@@ -93,7 +89,22 @@ bool parseChroma(const std::string& tag, Chroma& c, std::string& why) {
     return true;
 }
 
-bool parseHeader(const std::string& line, Header& hd, std::string& why) {
+std::string escapeBytes(std::string_view bytes) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            out += char(c);
+        } else {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why) {
     static constexpr std::string_view kMagic = "YUV4MPEG2";
     if (line.compare(0, kMagic.size(), kMagic) != 0 || (line.size() > kMagic.size() && line[kMagic.size()] != ' ')) {
         why = "not a YUV4MPEG2 file (bad signature)";
@@ -109,7 +120,7 @@ bool parseHeader(const std::string& line, Header& hd, std::string& why) {
         if (tok.empty()) continue;
         const char key = tok.front();
         const std::string_view val = tok.substr(1);
-        const std::string shown(tok.substr(0, 40));
+        const std::string shown = escapeBytes(tok.substr(0, 40));
         switch (key) {
         case 'W':
         case 'H': {
@@ -146,6 +157,7 @@ bool parseHeader(const std::string& line, Header& hd, std::string& why) {
                 why = "bad pixel aspect '" + shown + "'";
                 return false;
             }
+            hd.aspect = std::string(val);
             break;
         }
         case 'I':
@@ -153,11 +165,15 @@ bool parseHeader(const std::string& line, Header& hd, std::string& why) {
                 why = "bad interlacing parameter '" + shown + "'";
                 return false;
             }
+            hd.interlace = val[0];
             break;
         case 'C':
-            if (!parseChroma(std::string(val.substr(0, 40)), hd.chroma, why)) return false;
+            if (!parseChroma(escapeBytes(val.substr(0, 40)), hd.chroma, why)) return false;
             break;
-        case 'X':  // application extension: ignored
+        case 'X':  // application extension: only the colour range is kept
+            if (val.rfind("COLORRANGE=", 0) == 0 && val.size() < 64 && val.size() > 11 &&
+                val.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 11) == std::string_view::npos)
+                hd.colorRange = std::string(val.substr(11));
             break;
         default:
             why = "unknown header parameter '" + shown + "'";
@@ -173,7 +189,7 @@ bool parseHeader(const std::string& line, Header& hd, std::string& why) {
 
 // Bytes of one frame's planes. Sides are capped at kMaxFrameSide, so at most
 // 4 * 2^28 bytes; the check keeps 32-bit builds honest too.
-bool frameBytes(const Header& hd, size_t& bytes) {
+bool y4mFrameBytes(const Y4mHeader& hd, size_t& bytes) {
     const uint64_t n = uint64_t(hd.w) * uint64_t(hd.h);
     const uint64_t cw = (uint64_t(hd.w) + 1) / 2, ch = (uint64_t(hd.h) + 1) / 2;
     uint64_t b = 0;
@@ -188,7 +204,7 @@ bool frameBytes(const Header& hd, size_t& bytes) {
     return true;
 }
 
-void unpackFrame(const Header& hd, const uint8_t* src, uint32_t* dst) {
+void unpackY4mFrame(const Y4mHeader& hd, const uint8_t* src, uint32_t* dst) {
     const size_t w = size_t(hd.w), h = size_t(hd.h), n = w * h;
     const uint8_t* Y = src;
     switch (hd.chroma) {
@@ -221,7 +237,6 @@ void unpackFrame(const Header& hd, const uint8_t* src, uint32_t* dst) {
     }
 }
 
-}  // namespace
 
 bool readY4m(const std::string& path, Clip& out, std::string& err) {
     FileCloser f{std::fopen(path.c_str(), "rb")};
@@ -236,19 +251,19 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
     if (fseeko(f.fp, 0, SEEK_SET) != 0) fileSize = -1;
 
     std::string line, why;
-    switch (readLine(f.fp, line)) {
+    switch (readY4mLine(f.fp, line)) {
     case LineResult::Ok: break;
     case LineResult::Eof: err = path + ": file is empty"; return false;
     case LineResult::Truncated: err = path + ": header line is not terminated (file truncated?)"; return false;
     case LineResult::TooLong: err = path + ": header line is too long"; return false;
     }
-    Header hd;
-    if (!parseHeader(line, hd, why)) {
+    Y4mHeader hd;
+    if (!parseY4mHeader(line, hd, why)) {
         err = path + ": " + why;
         return false;
     }
     size_t bytes = 0;
-    if (!frameBytes(hd, bytes)) {
+    if (!y4mFrameBytes(hd, bytes)) {
         err = path + ": frame size " + std::to_string(hd.w) + "x" + std::to_string(hd.h) + " is too large";
         return false;
     }
@@ -258,10 +273,13 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
     clip.height = hd.h;
     clip.fpsNum = hd.fpsNum;
     clip.fpsDen = hd.fpsDen;
+    clip.aspect = hd.aspect;
+    clip.interlace = hd.interlace;
+    clip.colorRange = hd.colorRange;
     std::vector<uint8_t> raw;
     for (size_t index = 0;; ++index) {
         auto frameName = [index] { return "frame " + std::to_string(index); };
-        const LineResult lr = readLine(f.fp, line);
+        const LineResult lr = readY4mLine(f.fp, line);
         if (lr == LineResult::Eof) break;
         if (lr == LineResult::TooLong) {
             err = path + ": " + frameName() + ": FRAME line is too long";
@@ -291,7 +309,7 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
             return false;
         }
         clip.frames.emplace_back(size_t(hd.w) * size_t(hd.h));
-        unpackFrame(hd, raw.data(), clip.frames.back().data());
+        unpackY4mFrame(hd, raw.data(), clip.frames.back().data());
     }
     if (std::ferror(f.fp)) {
         err = path + ": read error: " + std::strerror(errno);
@@ -305,6 +323,16 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
     return true;
 }
 
+std::string y4mHeaderLine(const Clip& facts, const char* chroma) {
+    std::string line = "YUV4MPEG2 W" + std::to_string(facts.width) + " H" + std::to_string(facts.height) + " F" +
+                       std::to_string(facts.fpsNum) + ":" + std::to_string(facts.fpsDen);
+    if (facts.interlace) line += std::string(" I") + facts.interlace;
+    if (!facts.aspect.empty()) line += " A" + facts.aspect;
+    line += std::string(" C") + chroma;
+    if (!facts.colorRange.empty()) line += " XCOLORRANGE=" + facts.colorRange;
+    return line + "\n";
+}
+
 bool writeY4m(const std::string& path, const Clip& clip, std::string& err) {
     std::string why;
     if (!validateClip(clip, why)) {
@@ -313,8 +341,7 @@ bool writeY4m(const std::string& path, const Clip& clip, std::string& err) {
     }
     TempFile t;
     if (!openTemp(path, t, err)) return false;
-    const std::string header = "YUV4MPEG2 W" + std::to_string(clip.width) + " H" + std::to_string(clip.height) + " F" +
-                               std::to_string(clip.fpsNum) + ":" + std::to_string(clip.fpsDen) + " C444alpha\n";
+    const std::string header = y4mHeaderLine(clip, "444alpha");
     const size_t n = size_t(clip.width) * size_t(clip.height);
     std::vector<uint8_t> planes(4 * n);
     bool ok = std::fwrite(header.data(), 1, header.size(), t.fp) == header.size();

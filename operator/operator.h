@@ -7,7 +7,7 @@
 
 #include "operator/host/records.h"
 
-#define VX_EXPORT extern "C" __attribute__((visibility("default")))
+#include "platform/export.h"
 
 // operatorDir := $VXHOME + "/programs/vorlux/". -1 (logged) when VXHOME is
 // unset or empty, or too long for the directory and the names below it.

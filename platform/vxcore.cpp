@@ -2,7 +2,7 @@
 #include "operator/host/vxcore.h"
 #include "platform/services.h"
 
-#define VX_EXPORT extern "C" __attribute__((visibility("default")))
+#include "platform/export.h"
 
 static VxHostServices installed;
 

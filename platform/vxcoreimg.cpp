@@ -2,7 +2,7 @@
 #include "operator/host/vxcoreimg.h"
 #include "platform/services.h"
 
-#define VX_EXPORT extern "C" __attribute__((visibility("default")))
+#include "platform/export.h"
 
 VX_EXPORT HostImage *opAllocImage(int a, int b, int c, int d)
 {

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#define VX_EXPORT extern "C" __attribute__((visibility("default")))
+#include "platform/export.h"
 
 static FILE *openJournal(void)
 {
@@ -24,7 +26,17 @@ static FILE *openJournal(void)
     if (mkdir(path, 0777) != 0 && errno != EEXIST)
         return nullptr;
     strcat(path, "/journal");
-    return fopen(path, "a");
+    // Never wait on a FIFO or device put in the journal's place.
+    const int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    FILE *journal = nullptr;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        journal = fdopen(fd, "a");
+    if (!journal)
+        close(fd);
+    return journal;
 }
 
 VX_EXPORT void loggerMessage(int level, int line, const char *source, uint32_t moduleCode,

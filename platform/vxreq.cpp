@@ -3,7 +3,7 @@
 #include "operator/host/vxreq.h"
 #include "platform/services.h"
 
-#define VX_EXPORT extern "C" __attribute__((visibility("default")))
+#include "platform/export.h"
 
 #define FORWARD(entry, ...)                                                 \
     const VxHostServices *s = vxHostServices();                             \

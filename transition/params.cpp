@@ -1,9 +1,11 @@
 // VorluxOp's gadget reactions and its parameter files: the 100-byte
 // parameter block, loaded, saved and deleted through the host's requesters.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "effect/context.h"
+#include "fileio/atomicfile.h"
 #include "operator/host/vxcore.h"
 #include "operator/host/vxreq.h"
 #include "operator/host/vxres.h"
@@ -25,6 +27,14 @@ bool validTypeIndex(int index)
 bool terminatedWithin(const char *buffer, size_t size)
 {
     return memchr(buffer, '\0', size) != nullptr;
+}
+
+// A parameter file is named, not addressed: no separator and no "..", in the
+// name or the path, so nothing outside the parameter directory is touched.
+bool plainFileName(const char *name, const char *path)
+{
+    return name[0] != '\0' && !strchr(name, '/') && !strchr(name, '\\') && !strstr(name, "..") &&
+           !strstr(path, "/..") && !strstr(path, "../");
 }
 
 // Shows the file requester in `mode`; true when the user chose a file and
@@ -52,6 +62,10 @@ bool chooseFile(uint32_t mode, int title, const char *initialName)
         LOG_FAILURE();
         return false;
     }
+    if (!plainFileName(nameBuffer, pathBuffer)) {
+        LOG_FAILURE();
+        return false;
+    }
     return true;
 }
 
@@ -69,9 +83,14 @@ void loadParamFile(void)
         return;
     memcpy(opParams.lastFileName, nameBuffer, LAST_FILE_NAME_SIZE);
     opParams.lastFileName[LAST_FILE_NAME_SIZE - 1] = '\0';
-    FILE *file = fopen(pathBuffer, "rb");
-    if (!file)
+    // A missing file is skipped silently; one that is not a regular file
+    // (a FIFO would block) is logged.
+    FILE *file = openRegularFile(pathBuffer);
+    if (!file) {
+        if (errno == EINVAL || errno == EISDIR)
+            LOG_FAILURE();
         return;
+    }
     // A short file overwrites only what it holds; a long one only the block.
     fread(&opParams, 1, sizeof opParams, file);
     fclose(file);
@@ -85,13 +104,7 @@ void saveParamFile(void)
 {
     if (!chooseFile(FILEREQ_SAVE, 225, nullptr))
         return;
-    FILE *file = fopen(pathBuffer, "wb");
-    if (!file) {
-        LOG_FAILURE();
-        return;
-    }
-    const bool written = fwrite(&opParams, 1, sizeof opParams, file) == sizeof opParams;
-    if (fclose(file) != 0 || !written)
+    if (atomicWriteFile(pathBuffer, &opParams, sizeof opParams) != 0)
         LOG_FAILURE();
 }
 

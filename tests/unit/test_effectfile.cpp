@@ -1,6 +1,7 @@
 // The effect file: byte layout, round trip, frame rescaling, damaged files,
 // allocation failures and safe replacement of the file on disk.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <csignal>
@@ -118,16 +119,18 @@ struct EffectFile : ::testing::Test {
     static Bytes effectBytes(uint32_t frameCount, const std::vector<std::pair<uint32_t, int32_t>> &keys,
                              uint32_t magic = 0x56580100u, uint32_t width = 8, uint32_t height = 4)
     {
-        Bytes b;
-        for (uint32_t v : {magic, frameCount, width, height, (uint32_t)keys.size()})
-            putU32(b, v);
+        Bytes b(EFFECT_HEADER_BYTES);
+        encodeEffectHeader({magic, frameCount, (int32_t)width, (int32_t)height, (uint32_t)keys.size()}, b.data());
         for (const auto &[f, level] : keys) {
-            putU32(b, f);
-            putU32(b, (uint32_t)level);
+            unsigned char key[EFFECT_KEY_HEAD_BYTES + 4 * EFFECT_NODE_BYTES];
+            float nodes[8];
             for (size_t i = 0; i < 4; ++i) {
-                putU32(b, floatBits(nodeDx(f, i)));
-                putU32(b, floatBits(nodeDy(i)));
+                nodes[2 * i] = nodeDx(f, i);
+                nodes[2 * i + 1] = nodeDy(i);
             }
+            encodeKeyHead(f, level, key);
+            encodeNodes(nodes, 4, key + EFFECT_KEY_HEAD_BYTES);
+            b.insert(b.end(), key, key + sizeof key);
         }
         return b;
     }
@@ -333,9 +336,14 @@ TEST_F(EffectFileLoad, RejectsFilesOfOtherKindsAndSizes)
     setPath("");
     EXPECT_EQ(loadEffect(), 2);
     EXPECT_EQ(takeJournal().size(), 1u);
-    // A directory opens but holds no effect.
+    // A directory or a FIFO is not read at all (a FIFO would block).
     setPath(dir.c_str());
-    EXPECT_EQ(loadEffect(), 3);
+    EXPECT_EQ(loadEffect(), 2);
+    EXPECT_EQ(takeJournal().size(), 1u);
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    setPath(fifo.c_str());
+    EXPECT_EQ(loadEffect(), 2);
     EXPECT_EQ(takeJournal().size(), 1u);
     EXPECT_EQ(openDescriptors(), descriptors);
 }
