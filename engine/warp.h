@@ -42,6 +42,9 @@ uint32_t sampleTarget(float x, float y);
 uint32_t fetchMixed(int x, int y);
 uint32_t sampleMixed(float x, float y);
 
+// A warp pass: fills out (outW x outH pixels) from the context's pictures.
+using WarpPassFn = void (*)(uint32_t *out, int outW, int outH);
+
 // Fill out (outW x outH pixels, row stride outW) from the whole picture.
 void warpPassA(uint32_t *out, int outW, int outH);
 void warpPassB(uint32_t *out, int outW, int outH); // after warpPassA on out

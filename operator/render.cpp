@@ -10,6 +10,9 @@
 #include "operator/operator.h"
 #include "variants/variant.h"
 
+// The engine's pass of each RenderPass but the end mark.
+static const WarpPassFn passOf[] = {nullptr, warpPassA, warpPassB, warpPassMixed};
+
 // First render after set-up: load the effect (or build the default one)
 // and allocate the output picture and the working meshes.
 static int prepareRender(const ActionRecord *record, const RenderHold &hold)
@@ -57,10 +60,10 @@ int renderField(ActionRecord *record)
     interpolateMeshA();
     interpolateMeshB();
     opChkAbort();
-    for (WarpPassFn pass : vxVariant->passes) {
-        if (!pass)
+    for (RenderPass pass : vxVariant->passes) {
+        if (pass == RENDER_PASS_END || pass >= sizeof passOf / sizeof passOf[0])
             break;
-        pass(out, hold.width, hold.height);
+        passOf[pass](out, hold.width, hold.height);
         opChkAbort();
     }
     return deliverOutput(hold, out);

@@ -1,0 +1,425 @@
+// Internal to the engine: the warp passes several output pixels at a time.
+// Included once by each level's file, which defines VX_LANES (pixels per
+// step) and VX_WARP_ROWS (the name of its entry point) and is compiled with
+// that level's instruction-set flags. Everything else here has internal
+// linkage, so the levels never share a compiled copy.
+//
+// Each lane computes what warpRowsScalar computes for its pixel, with the
+// same operations in the same order: float32 products and sums without
+// contraction, truncating conversions, the same comparisons (so NaN and
+// -0.0 behave alike) and the same clamping of coordinates and indices.
+// Byte blends use the exact division by 255 of blendBytes.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "engine/warpkernels.h"
+
+namespace {
+
+constexpr int LANES = VX_LANES;
+typedef float VF __attribute__((vector_size(4 * VX_LANES)));
+typedef int32_t VI __attribute__((vector_size(4 * VX_LANES)));
+typedef uint32_t VU __attribute__((vector_size(4 * VX_LANES)));
+typedef uint16_t VH __attribute__((vector_size(4 * VX_LANES)));
+
+inline VF splat(float v)
+{
+    VF r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = v;
+    return r;
+}
+
+inline VI splat(int32_t v)
+{
+    VI r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = v;
+    return r;
+}
+
+inline VU splat(uint32_t v)
+{
+    VU r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = v;
+    return r;
+}
+
+inline VI lanesFrom(int32_t first)
+{
+    VI r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = first + k;
+    return r;
+}
+
+inline VF toFloat(VI v)
+{
+    return __builtin_convertvector(v, VF);
+}
+
+// Truncation toward zero, as a scalar cast (operands are kept in range).
+inline VI truncate(VF v)
+{
+    return __builtin_convertvector(v, VI);
+}
+
+inline VU loadPixels(const uint32_t *p)
+{
+    VU v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void storePixels(uint32_t *p, VU v)
+{
+    memcpy(p, &v, sizeof v);
+}
+
+// One bit per lane whose mask is set.
+inline unsigned laneBits(VI m)
+{
+#if VX_LANES == 16
+    return _mm512_test_epi32_mask((__m512i)m, (__m512i)m);
+#elif VX_LANES == 8
+    return (unsigned)_mm256_movemask_ps((__m256)m);
+#else
+    return (unsigned)_mm_movemask_ps((__m128)m);
+#endif
+}
+
+constexpr unsigned ALL_LANES = LANES == 32 ? ~0u : (1u << LANES) - 1u;
+
+inline VU gather(const uint32_t *base, VI index)
+{
+#if VX_LANES == 16
+    return (VU)_mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, (__m512i)index, base, 4);
+#elif VX_LANES == 8 && defined(__AVX2__)
+    return (VU)_mm256_i32gather_epi32((const int *)base, (__m256i)index, 4);
+#else
+    VU r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = base[index[k]];
+    return r;
+#endif
+}
+
+inline VF gather(const float *base, VI index)
+{
+#if VX_LANES == 16
+    return (VF)_mm512_mask_i32gather_ps(_mm512_setzero_ps(), 0xFFFF, (__m512i)index, base, 4);
+#elif VX_LANES == 8 && defined(__AVX2__)
+    return (VF)_mm256_i32gather_ps(base, (__m256i)index, 4);
+#else
+    VF r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = base[index[k]];
+    return r;
+#endif
+}
+
+// clampIndex of each lane into 0..size-1.
+inline VI clampIndex(VI v, VI last)
+{
+    const VI zero = splat(0);
+    v = v <= zero ? zero : v;
+    return v <= last ? v : last;
+}
+
+// boundCoordinate of each lane.
+inline VF boundCoordinate(VF v, VF limit)
+{
+    const VF low = splat(-1.0f);
+    v = v >= low ? v : low;
+    return v <= limit ? v : limit;
+}
+
+inline VU divideHalves255(VU x)
+{
+    const VU halves = splat(0x00FF00FFu);
+    return ((x + splat(0x00010001u) + ((x >> 8) & halves)) >> 8) & halves;
+}
+
+// blendBytes of each lane. A byte times a weight fits a 16-bit half, so
+// the products are 16-bit ones.
+inline VU blendBytes(VU a, VH wa, VU b, VH wb)
+{
+    const VU halves = splat(0x00FF00FFu);
+    const VU even = (VU)((VH)(a & halves) * wa) + (VU)((VH)(b & halves) * wb);
+    const VU odd = (VU)((VH)((a >> 8) & halves) * wa) + (VU)((VH)((b >> 8) & halves) * wb);
+    return divideHalves255(even) | (divideHalves255(odd) << 8);
+}
+
+// blendBilinear of each lane.
+inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy)
+{
+    const VU byteMask = splat(0xFFu);
+    const VF zero = splat(0.0f), top255 = splat(255.0f);
+    VU result = splat(0u);
+    for (int shift = 0; shift < 32; shift += 8) {
+        const VI a = (VI)((p00 >> shift) & byteMask);
+        const VI b = (VI)((p10 >> shift) & byteMask);
+        const VI c = (VI)((p01 >> shift) & byteMask);
+        const VI d = (VI)((p11 >> shift) & byteMask);
+        const VF top = toFloat(b - a) * fx + toFloat(a);
+        const VF bottom = toFloat(d - c) * fx + toFloat(c);
+        VF value = (bottom - top) * fy + top;
+        value = value < zero ? zero : (value > top255 ? top255 : value);
+        result |= (VU)truncate(value) << shift;
+    }
+    return result;
+}
+
+// What stays the same over a whole pass, in lanes.
+struct Lanes {
+    VF srcColStep, meshColStep, colLimit;
+    VF pixelsPerColumn, pixelsPerRow;
+    VF maxX, maxY, widthF;
+    VI lastX, lastY, width;
+    VH level, rest;
+    bool contiguous; // the copy of output column j is source column j
+};
+
+Lanes lanesOf(const PassParams &p)
+{
+    Lanes l;
+    l.srcColStep = splat(p.srcColStep);
+    l.meshColStep = splat(p.meshColStep);
+    l.colLimit = splat(p.mesh.colLimit);
+    l.pixelsPerColumn = splat(p.pixelsPerColumn);
+    l.pixelsPerRow = splat(p.pixelsPerRow);
+    l.maxX = splat(p.picture.maxX);
+    l.maxY = splat(p.picture.maxY);
+    l.widthF = splat((float)p.picture.width);
+    l.lastX = splat((int32_t)p.picture.width - 1);
+    l.lastY = splat((int32_t)p.picture.height - 1);
+    l.width = splat((int32_t)p.picture.width);
+    for (int k = 0; k < 2 * LANES; ++k) {
+        l.level[k] = (uint16_t)p.level;
+        l.rest[k] = (uint16_t)p.rest;
+    }
+    l.contiguous = p.srcColStep == 1.0f && (size_t)p.outW <= p.picture.width;
+    return l;
+}
+
+// One output row of a pass.
+struct Row {
+    uint32_t *line;
+    int32_t nearRow; // index of the first pixel of the nearest source row
+    VF sy, fr;
+    const float *node0, *node1; // mesh rows r and r + 1, as floats
+    bool inside;                // the row lies inside the mesh
+};
+
+// The pixel of kind K for lanes that copy: the nearest source pixel, or
+// the mixture there.
+template <PassKind K> inline VU copyAt(const PassParams &p, const Lanes &l, VI index)
+{
+    if (K == PASS_MIXED)
+        return blendBytes(gather(p.target, index), l.level, gather(p.picture.pixels, index), l.rest);
+    return gather(p.picture.pixels, index);
+}
+
+template <PassKind K> inline VU copyContiguous(const PassParams &p, const Lanes &l, int32_t index)
+{
+    if (K == PASS_MIXED)
+        return blendBytes(loadPixels(p.target + index), l.level, loadPixels(p.picture.pixels + index),
+                          l.rest);
+    return loadPixels(p.picture.pixels + index);
+}
+
+// Stores n <= LANES results of kind K at dst; pass B dissolves them into
+// what is there.
+template <PassKind K> inline void storeResult(const Lanes &l, uint32_t *dst, VU pixels, int n)
+{
+    if (n == LANES) {
+        if (K == PASS_DISSOLVE)
+            pixels = blendBytes(loadPixels(dst), l.rest, pixels, l.level);
+        storePixels(dst, pixels);
+        return;
+    }
+    VU old = splat(0u);
+    memcpy(&old, dst, (size_t)n * 4);
+    if (K == PASS_DISSOLVE)
+        pixels = blendBytes(old, l.rest, pixels, l.level);
+    memcpy(dst, &pixels, (size_t)n * 4);
+}
+
+// Nearest source column of each lane's output column (nearestIndex).
+inline VI nearestColumn(const Lanes &l, VF sx)
+{
+    return clampIndex(truncate(boundCoordinate(sx, l.widthF)), l.lastX);
+}
+
+// Output columns [j, end) of a row are undeformed: copies in bulk.
+template <PassKind K>
+void copyRun(const PassParams &p, const Lanes &l, const Row &row, int j, int end)
+{
+    if (K == PASS_SAMPLE && l.contiguous) {
+        memcpy(row.line + j, p.picture.pixels + row.nearRow + j, (size_t)(end - j) * 4);
+        return;
+    }
+    for (; j < end; j += LANES) {
+        const int n = end - j < LANES ? end - j : LANES;
+        VU pixels;
+        if (l.contiguous && n == LANES) {
+            pixels = copyContiguous<K>(p, l, row.nearRow + j);
+        } else {
+            const VF sx = toFloat(lanesFrom(j)) * l.srcColStep;
+            pixels = copyAt<K>(p, l, splat(row.nearRow) + nearestColumn(l, sx));
+        }
+        storeResult<K>(l, row.line + j, pixels, n);
+    }
+}
+
+// The bits of a node pair other than the sign bits: zero for +0.0 and -0.0.
+inline uint64_t magnitudeBits(const float *node)
+{
+    uint64_t bits;
+    memcpy(&bits, node, 8);
+    return bits & 0x7FFFFFFF7FFFFFFFull;
+}
+
+// End of the run of undeformed steps from output column j: a step is
+// undeformed when every node its pixels interpolate, on both mesh rows, is
+// zero or -0.0 in both components (the interpolation there is then zero or
+// -0.0) or when its pixels lie past the last mesh column.
+int undeformedUntil(const PassParams &p, const Row &row, int j)
+{
+    if (!row.inside)
+        return p.outW;
+    for (; j < p.outW; j += LANES) {
+        const float gcFirst = (float)j * p.meshColStep;
+        if (!(gcFirst < p.mesh.colLimit))
+            return p.outW;
+        const float gcLast = (float)(j + LANES - 1) * p.meshColStep;
+        const int cFirst = (int)gcFirst;
+        const int cLast = gcLast < p.mesh.colLimit ? (int)gcLast : (int)p.mesh.cols - 2;
+        uint64_t bits = 0;
+        for (int c = cFirst; c <= cLast + 1; ++c)
+            bits |= magnitudeBits(row.node0 + 2 * c) | magnitudeBits(row.node1 + 2 * c);
+        if (bits)
+            return j;
+    }
+    return p.outW;
+}
+
+// One step of LANES output pixels from column j, n of them stored.
+template <PassKind K>
+void warpStep(const PassParams &p, const Lanes &l, const Row &row, int j, int n)
+{
+    const VF jf = toFloat(lanesFrom(j));
+    const VF gc = jf * l.meshColStep;
+    const VF sx = jf * l.srcColStep;
+    const VF zero = splat(0.0f);
+
+    // Mesh interpolation; lanes past the last mesh column read node 0 and
+    // are then set to zero.
+    const VI inside = (gc >= zero) & (gc < l.colLimit);
+    const VI c = inside ? truncate(gc) : splat(0);
+    const VF fc = gc - toFloat(c);
+    const VI at = c + c;
+    const VF n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
+    const VF n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
+    const VF n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
+    const VF n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
+    const VF topX = (n10x - n00x) * fc + n00x;
+    const VF bottomX = (n11x - n01x) * fc + n01x;
+    const VF topY = (n10y - n00y) * fc + n00y;
+    const VF bottomY = (n11y - n01y) * fc + n01y;
+    VF dx = (bottomX - topX) * row.fr + topX;
+    VF dy = (bottomY - topY) * row.fr + topY;
+    dx = inside ? dx : zero;
+    dy = inside ? dy : zero;
+
+    // Zero, -0.0 and not-a-number all count as no displacement.
+    const VI signless = splat(0x7FFFFFFF);
+    const VI movedX = (VF)((VI)dx & signless) > zero;
+    const VI movedY = (VF)((VI)dy & signless) > zero;
+    dx = movedX ? dx : zero;
+    dy = movedY ? dy : zero;
+    const VI moved = movedX | movedY;
+    const unsigned movedBits = laneBits(moved);
+
+    VU pixels = splat(0u);
+    if (movedBits != ALL_LANES)
+        pixels = copyAt<K>(p, l, splat(row.nearRow) + nearestColumn(l, sx));
+    if (movedBits) {
+        const VF x = boundCoordinate(sx + l.pixelsPerColumn * dx, l.maxX);
+        const VF y = boundCoordinate(l.pixelsPerRow * dy + row.sy, l.maxY);
+        const VI ix = truncate(x), iy = truncate(y);
+        const VF fx = x - toFloat(ix), fy = y - toFloat(iy);
+        const VI one = splat(1);
+        const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
+        const VI y0 = clampIndex(iy, l.lastY) * l.width, y1 = clampIndex(iy + one, l.lastY) * l.width;
+        VU sample;
+        if (K == PASS_MIXED)
+            sample = blendBilinear(copyAt<K>(p, l, y0 + x0), copyAt<K>(p, l, y0 + x1),
+                                   copyAt<K>(p, l, y1 + x0), copyAt<K>(p, l, y1 + x1), fx, fy);
+        else
+            sample = blendBilinear(gather(p.picture.pixels, y0 + x0), gather(p.picture.pixels, y0 + x1),
+                                   gather(p.picture.pixels, y1 + x0), gather(p.picture.pixels, y1 + x1),
+                                   fx, fy);
+        pixels = moved ? sample : pixels;
+    }
+    storeResult<K>(l, row.line + j, pixels, n);
+}
+
+template <PassKind K> void warpRows(const PassParams &p, int rowBegin, int rowEnd)
+{
+    const Lanes l = lanesOf(p);
+    const float *nodes = (const float *)p.mesh.nodes;
+    for (int i = rowBegin; i < rowEnd; ++i) {
+        const float gr = (float)i * p.meshRowStep;
+        const float sy = (float)i * p.srcRowStep;
+        Row row;
+        row.line = p.out + (size_t)i * (size_t)p.outW;
+        row.nearRow = (int32_t)(nearestIndex(sy, p.picture.height) * p.picture.width);
+        row.sy = splat(sy);
+        row.inside = gr >= 0.0f && gr < p.mesh.rowLimit;
+        row.node0 = row.node1 = nodes;
+        if (row.inside) {
+            const int r = (int)gr;
+            row.fr = splat(gr - (float)r);
+            row.node0 = nodes + 2 * (size_t)r * p.mesh.cols;
+            row.node1 = row.node0 + 2 * p.mesh.cols;
+        }
+        int j = 0;
+        while (j < p.outW) {
+            const int end = undeformedUntil(p, row, j);
+            if (end > j) {
+                copyRun<K>(p, l, row, j, end < p.outW ? end : p.outW);
+                j = end;
+                continue;
+            }
+            warpStep<K>(p, l, row, j, p.outW - j < LANES ? p.outW - j : LANES);
+            j += LANES;
+        }
+    }
+}
+
+} // namespace
+
+void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
+{
+    // Pixel and node indices travel in 32-bit lanes.
+    const size_t limit = (size_t)1 << 30;
+    if (p.picture.width * p.picture.height >= limit || p.mesh.cols * (size_t)(p.mesh.rowLimit + 1) >= limit ||
+        (size_t)p.outW + LANES >= limit) {
+        warpRowsScalar(p, rowBegin, rowEnd);
+        return;
+    }
+    switch (p.kind) {
+    case PASS_SAMPLE:
+        warpRows<PASS_SAMPLE>(p, rowBegin, rowEnd);
+        break;
+    case PASS_DISSOLVE:
+        warpRows<PASS_DISSOLVE>(p, rowBegin, rowEnd);
+        break;
+    case PASS_MIXED:
+        warpRows<PASS_MIXED>(p, rowBegin, rowEnd);
+        break;
+    }
+}
