@@ -106,6 +106,56 @@ inline VU gather(const uint32_t *base, VI index)
 #endif
 }
 
+// Pixels index[k] and index[k] + 1 of each lane: one 64-bit read each.
+inline void gatherPairs(const uint32_t *base, VI index, VU &first, VU &second)
+{
+#if VX_LANES == 16
+    const __m512i at = (__m512i)index;
+    const __m512i low = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), 0xFF,
+                                                    _mm512_castsi512_si256(at), base, 4);
+    const __m512i high = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), 0xFF,
+                                                     _mm512_extracti64x4_epi64(at, 1), base, 4);
+    const VI even = lanesFrom(0) * splat(2);
+    first = (VU)_mm512_permutex2var_epi32(low, (__m512i)even, high);
+    second = (VU)_mm512_permutex2var_epi32(low, (__m512i)(even + splat(1)), high);
+#elif VX_LANES == 8 && defined(__AVX2__)
+    const __m256i at = (__m256i)index;
+    const long long *pairs = (const long long *)(const void *)base;
+    const __m256i low = _mm256_mask_i32gather_epi64(_mm256_setzero_si256(), pairs, _mm256_castsi256_si128(at),
+                                                    _mm256_set1_epi64x(-1), 4);
+    const __m256i high = _mm256_mask_i32gather_epi64(_mm256_setzero_si256(), pairs,
+                                                     _mm256_extracti128_si256(at, 1), _mm256_set1_epi64x(-1), 4);
+    // low = a0 b0 a1 b1 | a2 b2 a3 b3, high = a4 b4 a5 b5 | a6 b6 a7 b7
+    const __m256 a = _mm256_shuffle_ps((__m256)low, (__m256)high, 0x88); // a0 a1 a4 a5 | a2 a3 a6 a7
+    const __m256 b = _mm256_shuffle_ps((__m256)low, (__m256)high, 0xDD);
+    first = (VU)_mm256_permute4x64_epi64((__m256i)a, 0xD8);
+    second = (VU)_mm256_permute4x64_epi64((__m256i)b, 0xD8);
+#else
+    for (int k = 0; k < LANES; ++k) {
+        first[k] = base[index[k]];
+        second[k] = base[index[k] + 1];
+    }
+#endif
+}
+
+#if VX_LANES == 16
+// When every lane reads one source row and their pairs lie within 32
+// pixels of the leftmost, the pairs are picked out of two loads of that
+// row instead of gathered. False (nothing read) otherwise.
+inline bool windowPairs(const uint32_t *pixels, VI row, VI base, int32_t width, VU &first0, VU &second0)
+{
+    const int32_t left = _mm512_reduce_min_epi32((__m512i)base);
+    const VI at = base - splat(left);
+    if (left + 32 > width || laneBits((at > splat(30)) | (row != splat(row[0]))))
+        return false;
+    const uint32_t *p = pixels + row[0] + left;
+    const __m512i low = _mm512_loadu_si512(p), high = _mm512_loadu_si512(p + 16);
+    first0 = (VU)_mm512_permutex2var_epi32(low, (__m512i)at, high);
+    second0 = (VU)_mm512_permutex2var_epi32(low, (__m512i)(at + splat(1)), high);
+    return true;
+}
+#endif
+
 inline VF gather(const float *base, VI index)
 {
 #if VX_LANES == 16
@@ -118,6 +168,25 @@ inline VF gather(const float *base, VI index)
         r[k] = base[index[k]];
     return r;
 #endif
+}
+
+// Lane k of the result is lane index[k] of v.
+inline VF permute(VF v, VI index)
+{
+#if VX_LANES == 16
+    return (VF)_mm512_permutex2var_ps((__m512)v, (__m512i)index, (__m512)v);
+#elif VX_LANES == 8 && defined(__AVX2__)
+    return (VF)_mm256_permutevar8x32_ps((__m256)v, (__m256i)index);
+#else
+    return __builtin_shuffle(v, index);
+#endif
+}
+
+inline VF loadFloats(const float *p)
+{
+    VF v;
+    memcpy(&v, p, sizeof v);
+    return v;
 }
 
 // clampIndex of each lane into 0..size-1.
@@ -152,21 +221,42 @@ inline VU blendBytes(VU a, VH wa, VU b, VH wb)
     return divideHalves255(even) | (divideHalves255(odd) << 8);
 }
 
-// blendBilinear of each lane.
-inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy)
+// Byte shift / 8 of each lane, as a number 0..255: one byte shuffle
+// where the level has it (the shuffle works within 16-byte groups).
+inline VI byteOf(VU v, int shift)
 {
-    const VU byteMask = splat(0xFFu);
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+    const VI pick = splat((int32_t)(0x80808000u | (uint32_t)(shift / 8))) + ((lanesFrom(0) & splat(3)) << 2);
+#if VX_LANES == 16
+    return (VI)_mm512_shuffle_epi8((__m512i)v, (__m512i)pick);
+#else
+    return (VI)_mm256_shuffle_epi8((__m256i)v, (__m256i)pick);
+#endif
+#else
+    return (VI)((v >> shift) & splat(0xFFu));
+#endif
+}
+
+// blendBilinear of each lane. Without a negative fraction (extrapolates
+// false) every value lies within its four bytes up to rounding, so in
+// -1..256 where truncation alone gives the clamped result.
+inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy, bool extrapolates)
+{
     const VF zero = splat(0.0f), top255 = splat(255.0f);
     VU result = splat(0u);
+#pragma GCC unroll 4
     for (int shift = 0; shift < 32; shift += 8) {
-        const VI a = (VI)((p00 >> shift) & byteMask);
-        const VI b = (VI)((p10 >> shift) & byteMask);
-        const VI c = (VI)((p01 >> shift) & byteMask);
-        const VI d = (VI)((p11 >> shift) & byteMask);
+        const VI a = byteOf(p00, shift), b = byteOf(p10, shift);
+        const VI c = byteOf(p01, shift), d = byteOf(p11, shift);
         const VF top = toFloat(b - a) * fx + toFloat(a);
         const VF bottom = toFloat(d - c) * fx + toFloat(c);
         VF value = (bottom - top) * fy + top;
-        value = value < zero ? zero : (value > top255 ? top255 : value);
+        // As value < 0 ? 0 : (value > 255 ? 255 : value) once truncated
+        // (-0.0 becomes +0.0 here, and both truncate to 0); never NaN.
+        if (extrapolates) {
+            value = value > zero ? value : zero;
+            value = value < top255 ? value : top255;
+        }
         result |= (VU)truncate(value) << shift;
     }
     return result;
@@ -178,6 +268,7 @@ struct Lanes {
     VF pixelsPerColumn, pixelsPerRow;
     VF maxX, maxY, widthF;
     VI lastX, lastY, width;
+    bool pairs; // a picture of two columns or more: neighbours are read in pairs
     VH level, rest;
     bool contiguous; // the copy of output column j is source column j
 };
@@ -196,6 +287,7 @@ Lanes lanesOf(const PassParams &p)
     l.lastX = splat((int32_t)p.picture.width - 1);
     l.lastY = splat((int32_t)p.picture.height - 1);
     l.width = splat((int32_t)p.picture.width);
+    l.pairs = p.picture.width >= 2;
     for (int k = 0; k < 2 * LANES; ++k) {
         l.level[k] = (uint16_t)p.level;
         l.rest[k] = (uint16_t)p.rest;
@@ -315,16 +407,35 @@ void warpStep(const PassParams &p, const Lanes &l, const Row &row, int j, int n)
     const VF sx = jf * l.srcColStep;
     const VF zero = splat(0.0f);
 
-    // Mesh interpolation; lanes past the last mesh column read node 0 and
-    // are then set to zero.
+    // Mesh interpolation; lanes past the last mesh column read the node of
+    // lane 0 and are then set to zero. undeformedUntil leaves lane 0 inside.
+    const float gcFirst = (float)j * p.meshColStep;
+    const float gcLast = (float)(j + LANES - 1) * p.meshColStep;
+    const int cFirst = (int)gcFirst;
+    const int cLast = gcLast < p.mesh.colLimit ? (int)gcLast : (int)p.mesh.cols - 2;
     const VI inside = (gc >= zero) & (gc < l.colLimit);
-    const VI c = inside ? truncate(gc) : splat(0);
+    const VI c = inside ? truncate(gc) : splat(cFirst);
     const VF fc = gc - toFloat(c);
-    const VI at = c + c;
-    const VF n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
-    const VF n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
-    const VF n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
-    const VF n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
+    VF n00x, n00y, n10x, n10y, n01x, n01y, n11x, n11y;
+    if (cLast - cFirst < LANES / 2 && cFirst + LANES / 2 < (int)p.mesh.cols) {
+        // The step's nodes lie in one register's width of each mesh row:
+        // pick them out of two loads per row instead of gathering.
+        const VI at = (c - splat(cFirst)) * splat(2);
+        const VI atY = at + splat(1);
+        const float *node0 = row.node0 + 2 * cFirst, *node1 = row.node1 + 2 * cFirst;
+        const VF a0 = loadFloats(node0), b0 = loadFloats(node0 + 2);
+        const VF a1 = loadFloats(node1), b1 = loadFloats(node1 + 2);
+        n00x = permute(a0, at), n00y = permute(a0, atY);
+        n10x = permute(b0, at), n10y = permute(b0, atY);
+        n01x = permute(a1, at), n01y = permute(a1, atY);
+        n11x = permute(b1, at), n11y = permute(b1, atY);
+    } else {
+        const VI at = c + c;
+        n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
+        n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
+        n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
+        n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
+    }
     const VF topX = (n10x - n00x) * fc + n00x;
     const VF bottomX = (n11x - n01x) * fc + n01x;
     const VF topY = (n10y - n00y) * fc + n00y;
@@ -354,14 +465,45 @@ void warpStep(const PassParams &p, const Lanes &l, const Row &row, int j, int n)
         const VI one = splat(1);
         const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
         const VI y0 = clampIndex(iy, l.lastY) * l.width, y1 = clampIndex(iy + one, l.lastY) * l.width;
-        VU sample;
-        if (K == PASS_MIXED)
-            sample = blendBilinear(copyAt<K>(p, l, y0 + x0), copyAt<K>(p, l, y0 + x1),
-                                   copyAt<K>(p, l, y1 + x0), copyAt<K>(p, l, y1 + x1), fx, fy);
-        else
-            sample = blendBilinear(gather(p.picture.pixels, y0 + x0), gather(p.picture.pixels, y0 + x1),
-                                   gather(p.picture.pixels, y1 + x0), gather(p.picture.pixels, y1 + x1),
-                                   fx, fy);
+        const bool extrapolates = laneBits((fx < zero) | (fy < zero)) != 0;
+        VU p00, p10, p01, p11;
+        if (l.pairs) {
+            // Both columns come from the pair at x0 (at the last column, the
+            // pair before it); at an edge both are the same pixel of the pair.
+            const VI base = x0 < l.lastX ? x0 : l.lastX - one;
+            VU left0, right0, left1, right1;
+#if VX_LANES == 16
+            const int32_t width = (int32_t)p.picture.width;
+            if (K == PASS_MIXED || !windowPairs(p.picture.pixels, y0, base, width, left0, right0))
+                gatherPairs(p.picture.pixels, y0 + base, left0, right0);
+            if (K == PASS_MIXED || !windowPairs(p.picture.pixels, y1, base, width, left1, right1))
+                gatherPairs(p.picture.pixels, y1 + base, left1, right1);
+#else
+            gatherPairs(p.picture.pixels, y0 + base, left0, right0);
+            gatherPairs(p.picture.pixels, y1 + base, left1, right1);
+#endif
+            if (K == PASS_MIXED) {
+                VU t0, u0, t1, u1;
+                gatherPairs(p.target, y0 + base, t0, u0);
+                gatherPairs(p.target, y1 + base, t1, u1);
+                left0 = blendBytes(t0, l.level, left0, l.rest);
+                right0 = blendBytes(u0, l.level, right0, l.rest);
+                left1 = blendBytes(t1, l.level, left1, l.rest);
+                right1 = blendBytes(u1, l.level, right1, l.rest);
+            }
+            p00 = left0, p10 = right0, p01 = left1, p11 = right1;
+            if (laneBits((x0 == x1) | (x0 != base))) {
+                const VI firstIsLeft = x0 == base, secondIsLeft = x1 == base;
+                p00 = firstIsLeft ? left0 : right0;
+                p10 = secondIsLeft ? left0 : right0;
+                p01 = firstIsLeft ? left1 : right1;
+                p11 = secondIsLeft ? left1 : right1;
+            }
+        } else {
+            p00 = copyAt<K>(p, l, y0 + x0), p10 = copyAt<K>(p, l, y0 + x1);
+            p01 = copyAt<K>(p, l, y1 + x0), p11 = copyAt<K>(p, l, y1 + x1);
+        }
+        const VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
         pixels = moved ? sample : pixels;
     }
     storeResult<K>(l, row.line + j, pixels, n);
