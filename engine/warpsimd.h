@@ -139,14 +139,14 @@ inline void gatherPairs(const uint32_t *base, VI index, VU &first, VU &second)
 }
 
 #if VX_LANES == 16
-// When every lane reads one source row and their pairs lie within 32
-// pixels of the leftmost, the pairs are picked out of two loads of that
-// row instead of gathered. False (nothing read) otherwise.
+// When every lane reads one source row and their pairs lie in a window of
+// 32 pixels that starts 8 before lane 0's, the pairs are picked out of two
+// loads of that row instead of gathered. False (nothing read) otherwise.
 inline bool windowPairs(const uint32_t *pixels, VI row, VI base, int32_t width, VU &first0, VU &second0)
 {
-    const int32_t left = _mm512_reduce_min_epi32((__m512i)base);
+    const int32_t left = base[0] > 8 ? base[0] - 8 : 0;
     const VI at = base - splat(left);
-    if (left + 32 > width || laneBits((at > splat(30)) | (row != splat(row[0]))))
+    if (left + 32 > width || laneBits((VI)((VU)at > splat(30u)) | (row != splat(row[0]))))
         return false;
     const uint32_t *p = pixels + row[0] + left;
     const __m512i low = _mm512_loadu_si512(p), high = _mm512_loadu_si512(p + 16);
@@ -193,16 +193,18 @@ inline VF loadFloats(const float *p)
 inline VI clampIndex(VI v, VI last)
 {
     const VI zero = splat(0);
-    v = v <= zero ? zero : v;
-    return v <= last ? v : last;
+    v = v > zero ? v : zero;
+    return v < last ? v : last;
 }
 
-// boundCoordinate of each lane.
+// boundCoordinate of each lane, in the operand order of a maximum and a
+// minimum instruction: equal operands give the same value either way, and
+// not-a-number gives -1.
 inline VF boundCoordinate(VF v, VF limit)
 {
     const VF low = splat(-1.0f);
-    v = v >= low ? v : low;
-    return v <= limit ? v : limit;
+    v = v > low ? v : low;
+    return v < limit ? v : limit;
 }
 
 inline VU divideHalves255(VU x)
@@ -240,7 +242,7 @@ inline VI byteOf(VU v, int shift)
 // blendBilinear of each lane. Without a negative fraction (extrapolates
 // false) every value lies within its four bytes up to rounding, so in
 // -1..256 where truncation alone gives the clamped result.
-inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy, bool extrapolates)
+__attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy, bool extrapolates)
 {
     const VF zero = splat(0.0f), top255 = splat(255.0f);
     VU result = splat(0u);
@@ -374,28 +376,55 @@ inline uint64_t magnitudeBits(const float *node)
     return bits & 0x7FFFFFFF7FFFFFFFull;
 }
 
-// End of the run of undeformed steps from output column j: a step is
-// undeformed when every node its pixels interpolate, on both mesh rows, is
-// zero or -0.0 in both components (the interpolation there is then zero or
-// -0.0) or when its pixels lie past the last mesh column.
+// The first node column from c on which either mesh row of the output row
+// holds a node that is not zero or -0.0 in both components; cols if none.
+int firstDeformedNode(const Row &row, int c, int cols)
+{
+    const VU magnitude = splat(0x7FFFFFFFu), none = splat(0u);
+    for (; c + LANES / 2 <= cols; c += LANES / 2) {
+        VU a, b;
+        memcpy(&a, row.node0 + 2 * c, sizeof a);
+        memcpy(&b, row.node1 + 2 * c, sizeof b);
+        const unsigned lanes = laneBits((VI)(((a | b) & magnitude) != none));
+        if (lanes)
+            return c + __builtin_ctz(lanes) / 2;
+    }
+    for (; c < cols; ++c)
+        if (magnitudeBits(row.node0 + 2 * c) | magnitudeBits(row.node1 + 2 * c))
+            return c;
+    return cols;
+}
+
+// End of the run of undeformed output columns from j. A column is
+// undeformed when the nodes it interpolates, columns c and c + 1 of both
+// mesh rows, are all zero or -0.0 (the interpolation is then zero or -0.0),
+// or when it lies past the last mesh column.
 int undeformedUntil(const PassParams &p, const Row &row, int j)
 {
     if (!row.inside)
         return p.outW;
-    for (; j < p.outW; j += LANES) {
-        const float gcFirst = (float)j * p.meshColStep;
-        if (!(gcFirst < p.mesh.colLimit))
-            return p.outW;
-        const float gcLast = (float)(j + LANES - 1) * p.meshColStep;
-        const int cFirst = (int)gcFirst;
-        const int cLast = gcLast < p.mesh.colLimit ? (int)gcLast : (int)p.mesh.cols - 2;
-        uint64_t bits = 0;
-        for (int c = cFirst; c <= cLast + 1; ++c)
-            bits |= magnitudeBits(row.node0 + 2 * c) | magnitudeBits(row.node1 + 2 * c);
-        if (bits)
-            return j;
-    }
-    return p.outW;
+    const float step = p.meshColStep;
+    const float gc = (float)j * step;
+    if (!(gc < p.mesh.colLimit))
+        return p.outW;
+    const int deformed = firstDeformedNode(row, (int)gc, (int)p.mesh.cols);
+    if (deformed >= (int)p.mesh.cols)
+        return p.outW;
+    // The first column from j whose node c reaches deformed - 1; the
+    // truncated mesh column grows with the output column.
+    const int reach = deformed - 1;
+    if ((int)gc >= reach)
+        return j;
+    if (!(step > 0.0f))
+        return p.outW;
+    const double estimate = (double)reach / (double)step;
+    int end = estimate >= (double)p.outW ? p.outW : (int)estimate;
+    end = end < j ? j : end;
+    while (end > j && (int)((float)(end - 1) * step) >= reach)
+        --end;
+    while (end < p.outW && (int)((float)end * step) < reach)
+        ++end;
+    return end;
 }
 
 // One step of LANES output pixels from column j, n of them stored.
