@@ -427,23 +427,30 @@ int undeformedUntil(const PassParams &p, const Row &row, int j)
     return end;
 }
 
-// One step of LANES output pixels from column j, n of them stored.
-template <PassKind K>
-void warpStep(const PassParams &p, const Lanes &l, const Row &row, int j, int n)
+// The part of a step that depends on the mesh rows only, not on the
+// fraction between them: output rows that share their mesh rows share it.
+struct MeshStep {
+    VF sx;
+    VI inside; // the lane lies before the last mesh column
+    VF topX, bottomX, topY, bottomY;
+};
+
+// Mesh interpolation across the columns of a step; lanes past the last
+// mesh column read the node of lane 0 (later set to zero).
+// undeformedUntil leaves lane 0 inside.
+inline MeshStep meshStep(const PassParams &p, const Lanes &l, const Row &row, int j)
 {
     const VF jf = toFloat(lanesFrom(j));
     const VF gc = jf * l.meshColStep;
-    const VF sx = jf * l.srcColStep;
     const VF zero = splat(0.0f);
-
-    // Mesh interpolation; lanes past the last mesh column read the node of
-    // lane 0 and are then set to zero. undeformedUntil leaves lane 0 inside.
     const float gcFirst = (float)j * p.meshColStep;
     const float gcLast = (float)(j + LANES - 1) * p.meshColStep;
     const int cFirst = (int)gcFirst;
     const int cLast = gcLast < p.mesh.colLimit ? (int)gcLast : (int)p.mesh.cols - 2;
-    const VI inside = (gc >= zero) & (gc < l.colLimit);
-    const VI c = inside ? truncate(gc) : splat(cFirst);
+    MeshStep m;
+    m.sx = jf * l.srcColStep;
+    m.inside = (gc >= zero) & (gc < l.colLimit);
+    const VI c = m.inside ? truncate(gc) : splat(cFirst);
     const VF fc = gc - toFloat(c);
     VF n00x, n00y, n10x, n10y, n01x, n01y, n11x, n11y;
     if (cLast - cFirst < LANES / 2 && cFirst + LANES / 2 < (int)p.mesh.cols) {
@@ -465,14 +472,24 @@ void warpStep(const PassParams &p, const Lanes &l, const Row &row, int j, int n)
         n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
         n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
     }
-    const VF topX = (n10x - n00x) * fc + n00x;
-    const VF bottomX = (n11x - n01x) * fc + n01x;
-    const VF topY = (n10y - n00y) * fc + n00y;
-    const VF bottomY = (n11y - n01y) * fc + n01y;
-    VF dx = (bottomX - topX) * row.fr + topX;
-    VF dy = (bottomY - topY) * row.fr + topY;
-    dx = inside ? dx : zero;
-    dy = inside ? dy : zero;
+    m.topX = (n10x - n00x) * fc + n00x;
+    m.bottomX = (n11x - n01x) * fc + n01x;
+    m.topY = (n10y - n00y) * fc + n00y;
+    m.bottomY = (n11y - n01y) * fc + n01y;
+    return m;
+}
+
+// The rest of a step for one output row: n of its LANES pixels are stored.
+template <PassKind K>
+__attribute__((always_inline)) inline void sampleStep(const PassParams &p, const Lanes &l, const Row &row,
+                                                      const MeshStep &m, int j, int n)
+{
+    const VF zero = splat(0.0f);
+    const VF sx = m.sx;
+    VF dx = (m.bottomX - m.topX) * row.fr + m.topX;
+    VF dy = (m.bottomY - m.topY) * row.fr + m.topY;
+    dx = m.inside ? dx : zero;
+    dy = m.inside ? dy : zero;
 
     // Zero, -0.0 and not-a-number all count as no displacement.
     const VI signless = splat(0x7FFFFFFF);
@@ -538,36 +555,77 @@ void warpStep(const PassParams &p, const Lanes &l, const Row &row, int j, int n)
     storeResult<K>(l, row.line + j, pixels, n);
 }
 
+// Rows i and i + 1 share their mesh rows (or both lie outside the mesh):
+// their runs of undeformed columns are the same, and so is the mesh part
+// of every step.
+inline bool shareMeshRows(const PassParams &p, int i)
+{
+    const float gr0 = (float)i * p.meshRowStep, gr1 = (float)(i + 1) * p.meshRowStep;
+    const bool inside0 = gr0 >= 0.0f && gr0 < p.mesh.rowLimit;
+    const bool inside1 = gr1 >= 0.0f && gr1 < p.mesh.rowLimit;
+    return inside0 == inside1 && (!inside0 || (int)gr0 == (int)gr1);
+}
+
+Row rowAt(const PassParams &p, int i)
+{
+    const float *nodes = (const float *)p.mesh.nodes;
+    const float gr = (float)i * p.meshRowStep;
+    const float sy = (float)i * p.srcRowStep;
+    Row row;
+    row.line = p.out + (size_t)i * (size_t)p.outW;
+    row.nearRow = (int32_t)(nearestIndex(sy, p.picture.height) * p.picture.width);
+    row.sy = splat(sy);
+    row.fr = splat(0.0f);
+    row.inside = gr >= 0.0f && gr < p.mesh.rowLimit;
+    row.node0 = row.node1 = nodes;
+    if (row.inside) {
+        const int r = (int)gr;
+        row.fr = splat(gr - (float)r);
+        row.node0 = nodes + 2 * (size_t)r * p.mesh.cols;
+        row.node1 = row.node0 + 2 * p.mesh.cols;
+    }
+    return row;
+}
+
+// The first column from j not known to be undeformed; a quick look at the
+// first node saves the scan in deformed stretches.
+inline int undeformedFrom(const PassParams &p, const Row &row, int j)
+{
+    if (row.inside) {
+        const float gc = (float)j * p.meshColStep;
+        if (gc < p.mesh.colLimit) {
+            const int c = (int)gc;
+            if (magnitudeBits(row.node0 + 2 * c) | magnitudeBits(row.node1 + 2 * c))
+                return j;
+        }
+    }
+    return undeformedUntil(p, row, j);
+}
+
 template <PassKind K> void warpRows(const PassParams &p, int rowBegin, int rowEnd)
 {
     const Lanes l = lanesOf(p);
-    const float *nodes = (const float *)p.mesh.nodes;
-    for (int i = rowBegin; i < rowEnd; ++i) {
-        const float gr = (float)i * p.meshRowStep;
-        const float sy = (float)i * p.srcRowStep;
-        Row row;
-        row.line = p.out + (size_t)i * (size_t)p.outW;
-        row.nearRow = (int32_t)(nearestIndex(sy, p.picture.height) * p.picture.width);
-        row.sy = splat(sy);
-        row.inside = gr >= 0.0f && gr < p.mesh.rowLimit;
-        row.node0 = row.node1 = nodes;
-        if (row.inside) {
-            const int r = (int)gr;
-            row.fr = splat(gr - (float)r);
-            row.node0 = nodes + 2 * (size_t)r * p.mesh.cols;
-            row.node1 = row.node0 + 2 * p.mesh.cols;
-        }
+    for (int i = rowBegin; i < rowEnd;) {
+        const bool pair = i + 1 < rowEnd && shareMeshRows(p, i);
+        const Row row = rowAt(p, i), second = rowAt(p, pair ? i + 1 : i);
         int j = 0;
         while (j < p.outW) {
-            const int end = undeformedUntil(p, row, j);
+            const int end = undeformedFrom(p, row, j);
             if (end > j) {
-                copyRun<K>(p, l, row, j, end < p.outW ? end : p.outW);
+                copyRun<K>(p, l, row, j, end);
+                if (pair)
+                    copyRun<K>(p, l, second, j, end);
                 j = end;
                 continue;
             }
-            warpStep<K>(p, l, row, j, p.outW - j < LANES ? p.outW - j : LANES);
+            const int n = p.outW - j < LANES ? p.outW - j : LANES;
+            const MeshStep m = meshStep(p, l, row, j);
+            sampleStep<K>(p, l, row, m, j, n);
+            if (pair)
+                sampleStep<K>(p, l, second, m, j, n);
             j += LANES;
         }
+        i += pair ? 2 : 1;
     }
 }
 
