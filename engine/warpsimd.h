@@ -112,9 +112,9 @@ inline void gatherPairs(const uint32_t *base, VI index, VU &first, VU &second)
 #if VX_LANES == 16
     const __m512i at = (__m512i)index;
     const __m512i low = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), 0xFF,
-                                                    _mm512_castsi512_si256(at), base, 4);
+                                                    _mm512_maskz_extracti64x4_epi64(0xFF, at, 0), base, 4);
     const __m512i high = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), 0xFF,
-                                                     _mm512_extracti64x4_epi64(at, 1), base, 4);
+                                                     _mm512_maskz_extracti64x4_epi64(0xFF, at, 1), base, 4);
     const VI even = lanesFrom(0) * splat(2);
     first = (VU)_mm512_permutex2var_epi32(low, (__m512i)even, high);
     second = (VU)_mm512_permutex2var_epi32(low, (__m512i)(even + splat(1)), high);
@@ -138,21 +138,34 @@ inline void gatherPairs(const uint32_t *base, VI index, VU &first, VU &second)
 #endif
 }
 
-#if VX_LANES == 16
-// When every lane reads one source row and their pairs lie in a window of
-// 32 pixels that starts 8 before lane 0's, the pairs are picked out of two
-// loads of that row instead of gathered. False (nothing read) otherwise.
-inline bool windowPairs(const uint32_t *pixels, VI row, VI base, int32_t width, VU &first0, VU &second0)
+// A window of 2 x LANES pixels of one source row, two registers wide,
+// that starts WINDOW_LEAD pixels before lane 0's pair.
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+#define VX_WINDOW 1
+constexpr int WINDOW_LEAD = LANES / 2;
+
+// Lane k of the result is pixel at[k] (0 .. 2 x LANES - 1) of the window.
+inline VU pickFromWindow(VU low, VU high, VI at)
 {
-    const int32_t left = base[0] > 8 ? base[0] - 8 : 0;
+#if VX_LANES == 16
+    return (VU)_mm512_permutex2var_epi32((__m512i)low, (__m512i)at, (__m512i)high);
+#else
+    const VU fromLow = (VU)_mm256_permutevar8x32_epi32((__m256i)low, (__m256i)at);
+    const VU fromHigh = (VU)_mm256_permutevar8x32_epi32((__m256i)high, (__m256i)at);
+    return at > splat(LANES - 1) ? fromHigh : fromLow;
+#endif
+}
+
+// The first pixel of the window, when every lane reads one source row and
+// its pair lies in the window; -1 otherwise.
+inline int32_t windowStart(VI row, VI base, int32_t width)
+{
+    const int32_t left = base[0] > WINDOW_LEAD ? base[0] - WINDOW_LEAD : 0;
     const VI at = base - splat(left);
-    if (left + 32 > width || laneBits((VI)((VU)at > splat(30u)) | (row != splat(row[0]))))
-        return false;
-    const uint32_t *p = pixels + row[0] + left;
-    const __m512i low = _mm512_loadu_si512(p), high = _mm512_loadu_si512(p + 16);
-    first0 = (VU)_mm512_permutex2var_epi32(low, (__m512i)at, high);
-    second0 = (VU)_mm512_permutex2var_epi32(low, (__m512i)(at + splat(1)), high);
-    return true;
+    if (left + 2 * LANES > width ||
+        laneBits((VI)((VU)at > splat((uint32_t)(2 * LANES - 2))) | (row != splat(row[0]))))
+        return -1;
+    return left;
 }
 #endif
 
@@ -207,20 +220,29 @@ inline VF boundCoordinate(VF v, VF limit)
     return v < limit ? v : limit;
 }
 
-inline VU divideHalves255(VU x)
+// x / 255 for each 16-bit x <= 255 x 255: (x * 0x8081) >> 23 is exact there.
+inline VH divide255(VH x)
 {
-    const VU halves = splat(0x00FF00FFu);
-    return ((x + splat(0x00010001u) + ((x >> 8) & halves)) >> 8) & halves;
+    VH q;
+#if VX_LANES == 16
+    q = (VH)_mm512_mulhi_epu16((__m512i)x, _mm512_set1_epi16((short)0x8081));
+#elif VX_LANES == 8 && defined(__AVX2__)
+    q = (VH)_mm256_mulhi_epu16((__m256i)x, _mm256_set1_epi16((short)0x8081));
+#else
+    q = (VH)_mm_mulhi_epu16((__m128i)x, _mm_set1_epi16((short)0x8081));
+#endif
+    return q >> 7;
 }
 
-// blendBytes of each lane. A byte times a weight fits a 16-bit half, so
-// the products are 16-bit ones.
+// blendBytes of each lane, in 16-bit lanes: even bytes and odd bytes
+// apart, each weighted sum at most 255 x 255.
 inline VU blendBytes(VU a, VH wa, VU b, VH wb)
 {
-    const VU halves = splat(0x00FF00FFu);
-    const VU even = (VU)((VH)(a & halves) * wa) + (VU)((VH)(b & halves) * wb);
-    const VU odd = (VU)((VH)((a >> 8) & halves) * wa) + (VU)((VH)((b >> 8) & halves) * wb);
-    return divideHalves255(even) | (divideHalves255(odd) << 8);
+    const VH low = (VH)splat(0x00FF00FFu);
+    const VH ha = (VH)a, hb = (VH)b;
+    const VH even = (ha & low) * wa + (hb & low) * wb;
+    const VH odd = (ha >> 8) * wa + (hb >> 8) * wb;
+    return (VU)(divide255(even) | (divide255(odd) << 8));
 }
 
 // Byte shift / 8 of each lane, as a number 0..255: one byte shuffle
@@ -427,6 +449,37 @@ int undeformedUntil(const PassParams &p, const Row &row, int j)
     return end;
 }
 
+// Pixels base[k] and base[k] + 1 of source row row[k] (a pixel index) for
+// each lane, or of the mixture there: from a window of the row when the
+// lanes fit one, else gathered.
+template <PassKind K>
+inline void fetchPairs(const PassParams &p, const Lanes &l, VI row, VI base, VU &first, VU &second)
+{
+#ifdef VX_WINDOW
+    const int32_t left = windowStart(row, base, (int32_t)p.picture.width);
+    if (left >= 0) {
+        const uint32_t *source = p.picture.pixels + row[0] + left;
+        VU low = loadPixels(source), high = loadPixels(source + LANES);
+        if (K == PASS_MIXED) {
+            const uint32_t *target = p.target + row[0] + left;
+            low = blendBytes(loadPixels(target), l.level, low, l.rest);
+            high = blendBytes(loadPixels(target + LANES), l.level, high, l.rest);
+        }
+        const VI at = base - splat(left);
+        first = pickFromWindow(low, high, at);
+        second = pickFromWindow(low, high, at + splat(1));
+        return;
+    }
+#endif
+    gatherPairs(p.picture.pixels, row + base, first, second);
+    if (K == PASS_MIXED) {
+        VU t, u;
+        gatherPairs(p.target, row + base, t, u);
+        first = blendBytes(t, l.level, first, l.rest);
+        second = blendBytes(u, l.level, second, l.rest);
+    }
+}
+
 // The part of a step that depends on the mesh rows only, not on the
 // fraction between them: output rows that share their mesh rows share it.
 struct MeshStep {
@@ -518,25 +571,8 @@ __attribute__((always_inline)) inline void sampleStep(const PassParams &p, const
             // pair before it); at an edge both are the same pixel of the pair.
             const VI base = x0 < l.lastX ? x0 : l.lastX - one;
             VU left0, right0, left1, right1;
-#if VX_LANES == 16
-            const int32_t width = (int32_t)p.picture.width;
-            if (K == PASS_MIXED || !windowPairs(p.picture.pixels, y0, base, width, left0, right0))
-                gatherPairs(p.picture.pixels, y0 + base, left0, right0);
-            if (K == PASS_MIXED || !windowPairs(p.picture.pixels, y1, base, width, left1, right1))
-                gatherPairs(p.picture.pixels, y1 + base, left1, right1);
-#else
-            gatherPairs(p.picture.pixels, y0 + base, left0, right0);
-            gatherPairs(p.picture.pixels, y1 + base, left1, right1);
-#endif
-            if (K == PASS_MIXED) {
-                VU t0, u0, t1, u1;
-                gatherPairs(p.target, y0 + base, t0, u0);
-                gatherPairs(p.target, y1 + base, t1, u1);
-                left0 = blendBytes(t0, l.level, left0, l.rest);
-                right0 = blendBytes(u0, l.level, right0, l.rest);
-                left1 = blendBytes(t1, l.level, left1, l.rest);
-                right1 = blendBytes(u1, l.level, right1, l.rest);
-            }
+            fetchPairs<K>(p, l, y0, base, left0, right0);
+            fetchPairs<K>(p, l, y1, base, left1, right1);
             p00 = left0, p10 = right0, p01 = left1, p11 = right1;
             if (laneBits((x0 == x1) | (x0 != base))) {
                 const VI firstIsLeft = x0 == base, secondIsLeft = x1 == base;

@@ -64,6 +64,20 @@ std::vector<MeshNode> randomMesh(std::mt19937 &rng, size_t nodes)
     return mesh;
 }
 
+// A smooth field, as real effects have: steps of neighbouring pixels then
+// read neighbouring source pixels of one or two rows.
+std::vector<MeshNode> smoothMesh(std::mt19937 &rng, int cols, int rows)
+{
+    const float a = std::uniform_real_distribution<float>(0.5f, 4.0f)(rng);
+    const float b = std::uniform_real_distribution<float>(-0.3f, 0.3f)(rng);
+    std::vector<MeshNode> mesh((size_t)cols * rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            mesh[c + (size_t)cols * r] = {a * std::sin(0.05f * c + 0.1f * r) - 0.25f,
+                                          0.5f + 1.5f * std::cos(0.07f * r) + b * std::sin(0.2f * c)};
+    return mesh;
+}
+
 std::vector<uint32_t> randomPicture(std::mt19937 &rng, size_t pixels)
 {
     std::vector<uint32_t> picture(pixels);
@@ -86,7 +100,7 @@ TEST_P(SimdPasses, EveryLevelGivesTheScalarBits)
 {
     const Geometry g = GetParam();
     std::mt19937 rng(20261207u + (unsigned)g.width * 7u + (unsigned)g.outW);
-    for (int trial = 0; trial < 6; ++trial) {
+    for (int trial = 0; trial < 8; ++trial) {
         TearDown(); // the context must not free the previous trial's vectors
         ctx.workWidth = ctx.imageWidth = g.width;
         ctx.workHeight = ctx.imageHeight = g.height;
@@ -98,6 +112,10 @@ TEST_P(SimdPasses, EveryLevelGivesTheScalarBits)
         std::vector<MeshNode> meshA = randomMesh(rng, nodes), meshB = randomMesh(rng, nodes);
         if (trial == 0)
             meshA.assign(nodes, MeshNode{0.0f, -0.0f});
+        if (trial >= 6) {
+            meshA = smoothMesh(rng, ctx.meshCols, ctx.meshRows);
+            meshB = smoothMesh(rng, ctx.meshCols, ctx.meshRows);
+        }
         ctx.sourcePixels = source.data();
         ctx.targetPixels = target.data();
         ctx.meshA = meshA.data();
