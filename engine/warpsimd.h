@@ -453,7 +453,7 @@ int undeformedUntil(const PassParams &p, const Row &row, int j)
 // each lane, or of the mixture there: from a window of the row when the
 // lanes fit one, else gathered.
 template <PassKind K>
-inline void fetchPairs(const PassParams &p, const Lanes &l, VI row, VI base, VU &first, VU &second)
+__attribute__((always_inline)) inline void fetchPairs(const PassParams &p, const Lanes &l, VI row, VI base, VU &first, VU &second)
 {
 #ifdef VX_WINDOW
     const int32_t left = windowStart(row, base, (int32_t)p.picture.width);
