@@ -491,7 +491,7 @@ struct MeshStep {
 // Mesh interpolation across the columns of a step; lanes past the last
 // mesh column read the node of lane 0 (later set to zero).
 // undeformedUntil leaves lane 0 inside.
-inline MeshStep meshStep(const PassParams &p, const Lanes &l, const Row &row, int j)
+__attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, const Lanes &l, const Row &row, int j)
 {
     const VF jf = toFloat(lanesFrom(j));
     const VF gc = jf * l.meshColStep;
