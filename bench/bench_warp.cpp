@@ -73,15 +73,16 @@ const Size sizes[] = {{720, 288, true}, {1920, 540, true}, {720, 288, false}, {1
 
 std::string caseName(const Size &s)
 {
-    return std::to_string(s.width) + "x" + std::to_string(s.height) + (s.deformed ? " deformed" : " zero");
+    return std::to_string(s.width) + "x" + std::to_string(s.height) +
+           (s.deformed ? " deformed" : " zero");
 }
 
 void setCounters(benchmark::State &state, const Size &s)
 {
     // Pixels in 1e9s, inverted: CPU nanoseconds per pixel.
-    state.counters["ns/pixel"] =
-        benchmark::Counter((double)s.width * s.height * 1e-9,
-                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns/pixel"] = benchmark::Counter((double)s.width * s.height * 1e-9,
+                                                    benchmark::Counter::kIsIterationInvariantRate |
+                                                        benchmark::Counter::kInvert);
 }
 
 void runPass(benchmark::State &state, WarpPassFn pass, SimdLevel level, Size s)
@@ -160,7 +161,8 @@ void printTable(const TableReporter &r, const std::vector<std::string> &rows)
             return it == r.nsPerPixel.end() ? 0.0 : it->second;
         };
         const double remap = ns("cv::remap float maps"), copy = ns("memcpy");
-        std::printf("\n%-28s %9s %9s %9s\n", caseName(s).c_str(), "ns/pixel", "x remap", "x memcpy");
+        std::printf("\n%-28s %9s %9s %9s\n", caseName(s).c_str(), "ns/pixel", "x remap",
+                    "x memcpy");
         for (const std::string &row : rows) {
             const double v = ns(row);
             if (v == 0.0)
@@ -183,7 +185,8 @@ int main(int argc, char **argv)
     const struct {
         const char *name;
         WarpPassFn pass;
-    } passes[] = {{"warpPassA", warpPassA}, {"warpPassB", warpPassB}, {"warpPassMixed", warpPassMixed}};
+    } passes[] = {
+        {"warpPassA", warpPassA}, {"warpPassB", warpPassB}, {"warpPassMixed", warpPassMixed}};
     for (const auto &pass : passes)
         for (int level = SIMD_SCALAR; level <= bestSimdLevel(); ++level)
             rows.push_back(std::string(pass.name) + " " + simdLevelName((SimdLevel)level));
@@ -202,7 +205,8 @@ int main(int argc, char **argv)
 #ifdef VX_HAVE_OPENCV
         benchmark::RegisterBenchmark(("cv::remap float maps" + suffix).c_str(), runRemap, s, false)
             ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("cv::remap fixed-point maps" + suffix).c_str(), runRemap, s, true)
+        benchmark::RegisterBenchmark(("cv::remap fixed-point maps" + suffix).c_str(), runRemap, s,
+                                     true)
             ->Unit(benchmark::kMicrosecond);
 #endif
         benchmark::RegisterBenchmark(("memcpy" + suffix).c_str(), runMemcpy, s)

@@ -78,9 +78,10 @@ int prepareMeshes(const MeshNode *keyGrid)
     }
     MeshNode *meshBase = complete ? (MeshNode *)allocZeroed(count, sizeof(MeshNode)) : nullptr;
     MeshNode *clipboard = meshBase ? (MeshNode *)allocZeroed(count, sizeof(MeshNode)) : nullptr;
-    MeshNode *kernel = clipboard ? (MeshNode *)allocZeroed((size_t)BRUSH_KERNEL_SIDE * BRUSH_KERNEL_SIDE,
-                                                           sizeof(MeshNode))
-                                 : nullptr;
+    MeshNode *kernel = clipboard
+                           ? (MeshNode *)allocZeroed((size_t)BRUSH_KERNEL_SIDE * BRUSH_KERNEL_SIDE,
+                                                     sizeof(MeshNode))
+                           : nullptr;
     if (!kernel) {
         LOG_FAILURE();
         freeBlock(output);
@@ -222,7 +223,8 @@ uint32_t fetchMixed(int x, int y)
     const PassParams m = mixtureOf();
     if (!usable(m.picture))
         return 0;
-    return mixedAt(m, clampIndex(y, m.picture.height) * m.picture.width + clampIndex(x, m.picture.width));
+    return mixedAt(m, clampIndex(y, m.picture.height) * m.picture.width +
+                          clampIndex(x, m.picture.width));
 }
 
 uint32_t sampleMixed(float x, float y)
@@ -292,7 +294,7 @@ bool beginPass(PassParams &p, uint32_t *out, int outW, int outH, const MeshNode 
 using WarpRowsFn = void (*)(const PassParams &p, int rowBegin, int rowEnd);
 
 const WarpRowsFn warpRowsOfLevel[SIMD_LEVEL_COUNT] = {warpRowsScalar, warpRowsSse2, warpRowsAvx2,
-                                                        warpRowsAvx512};
+                                                      warpRowsAvx512};
 
 void runPass(const PassParams &p)
 {

@@ -106,8 +106,8 @@ static inline size_t nearestIndex(float v, size_t size)
 // Bilinear blend of four packed pixels, byte by byte. Differences are
 // integers converted to float32; the result is clamped to 0..255 and then
 // truncated (only an extrapolating fraction can leave that range).
-static inline uint32_t blendBilinear(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, float fx,
-                                     float fy)
+static inline uint32_t blendBilinear(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11,
+                                     float fx, float fy)
 {
     uint32_t result = 0;
     for (int shift = 0; shift < 32; shift += 8) {
@@ -164,7 +164,8 @@ static inline uint32_t divideHalves255(uint32_t x)
 static inline uint32_t blendBytes(uint32_t a, int wa, uint32_t b, int wb)
 {
     const uint32_t even = (a & 0x00FF00FFu) * (uint32_t)wa + (b & 0x00FF00FFu) * (uint32_t)wb;
-    const uint32_t odd = ((a >> 8) & 0x00FF00FFu) * (uint32_t)wa + ((b >> 8) & 0x00FF00FFu) * (uint32_t)wb;
+    const uint32_t odd =
+        ((a >> 8) & 0x00FF00FFu) * (uint32_t)wa + ((b >> 8) & 0x00FF00FFu) * (uint32_t)wb;
     return divideHalves255(even) | (divideHalves255(odd) << 8);
 }
 

@@ -111,22 +111,23 @@ inline void gatherPairs(const uint32_t *base, VI index, VU &first, VU &second)
 {
 #if VX_LANES == 16
     const __m512i at = (__m512i)index;
-    const __m512i low = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), 0xFF,
-                                                    _mm512_maskz_extracti64x4_epi64(0xFF, at, 0), base, 4);
-    const __m512i high = _mm512_mask_i32gather_epi64(_mm512_setzero_si512(), 0xFF,
-                                                     _mm512_maskz_extracti64x4_epi64(0xFF, at, 1), base, 4);
+    const __m512i low = _mm512_mask_i32gather_epi64(
+        _mm512_setzero_si512(), 0xFF, _mm512_maskz_extracti64x4_epi64(0xFF, at, 0), base, 4);
+    const __m512i high = _mm512_mask_i32gather_epi64(
+        _mm512_setzero_si512(), 0xFF, _mm512_maskz_extracti64x4_epi64(0xFF, at, 1), base, 4);
     const VI even = lanesFrom(0) * splat(2);
     first = (VU)_mm512_permutex2var_epi32(low, (__m512i)even, high);
     second = (VU)_mm512_permutex2var_epi32(low, (__m512i)(even + splat(1)), high);
 #elif VX_LANES == 8 && defined(__AVX2__)
     const __m256i at = (__m256i)index;
     const long long *pairs = (const long long *)(const void *)base;
-    const __m256i low = _mm256_mask_i32gather_epi64(_mm256_setzero_si256(), pairs, _mm256_castsi256_si128(at),
-                                                    _mm256_set1_epi64x(-1), 4);
-    const __m256i high = _mm256_mask_i32gather_epi64(_mm256_setzero_si256(), pairs,
-                                                     _mm256_extracti128_si256(at, 1), _mm256_set1_epi64x(-1), 4);
+    const __m256i low = _mm256_mask_i32gather_epi64(
+        _mm256_setzero_si256(), pairs, _mm256_castsi256_si128(at), _mm256_set1_epi64x(-1), 4);
+    const __m256i high = _mm256_mask_i32gather_epi64(
+        _mm256_setzero_si256(), pairs, _mm256_extracti128_si256(at, 1), _mm256_set1_epi64x(-1), 4);
     // low = a0 b0 a1 b1 | a2 b2 a3 b3, high = a4 b4 a5 b5 | a6 b6 a7 b7
-    const __m256 a = _mm256_shuffle_ps((__m256)low, (__m256)high, 0x88); // a0 a1 a4 a5 | a2 a3 a6 a7
+    const __m256 a =
+        _mm256_shuffle_ps((__m256)low, (__m256)high, 0x88); // a0 a1 a4 a5 | a2 a3 a6 a7
     const __m256 b = _mm256_shuffle_ps((__m256)low, (__m256)high, 0xDD);
     first = (VU)_mm256_permute4x64_epi64((__m256i)a, 0xD8);
     second = (VU)_mm256_permute4x64_epi64((__m256i)b, 0xD8);
@@ -250,7 +251,8 @@ inline VU blendBytes(VU a, VH wa, VU b, VH wb)
 inline VI byteOf(VU v, int shift)
 {
 #if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-    const VI pick = splat((int32_t)(0x80808000u | (uint32_t)(shift / 8))) + ((lanesFrom(0) & splat(3)) << 2);
+    const VI pick =
+        splat((int32_t)(0x80808000u | (uint32_t)(shift / 8))) + ((lanesFrom(0) & splat(3)) << 2);
 #if VX_LANES == 16
     return (VI)_mm512_shuffle_epi8((__m512i)v, (__m512i)pick);
 #else
@@ -264,7 +266,8 @@ inline VI byteOf(VU v, int shift)
 // blendBilinear of each lane. Without a negative fraction (extrapolates
 // false) every value lies within its four bytes up to rounding, so in
 // -1..256 where truncation alone gives the clamped result.
-__attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy, bool extrapolates)
+__attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
+                                                       bool extrapolates)
 {
     const VF zero = splat(0.0f), top255 = splat(255.0f);
     VU result = splat(0u);
@@ -334,15 +337,16 @@ struct Row {
 template <PassKind K> inline VU copyAt(const PassParams &p, const Lanes &l, VI index)
 {
     if (K == PASS_MIXED)
-        return blendBytes(gather(p.target, index), l.level, gather(p.picture.pixels, index), l.rest);
+        return blendBytes(gather(p.target, index), l.level, gather(p.picture.pixels, index),
+                          l.rest);
     return gather(p.picture.pixels, index);
 }
 
 template <PassKind K> inline VU copyContiguous(const PassParams &p, const Lanes &l, int32_t index)
 {
     if (K == PASS_MIXED)
-        return blendBytes(loadPixels(p.target + index), l.level, loadPixels(p.picture.pixels + index),
-                          l.rest);
+        return blendBytes(loadPixels(p.target + index), l.level,
+                          loadPixels(p.picture.pixels + index), l.rest);
     return loadPixels(p.picture.pixels + index);
 }
 
@@ -453,7 +457,8 @@ int undeformedUntil(const PassParams &p, const Row &row, int j)
 // each lane, or of the mixture there: from a window of the row when the
 // lanes fit one, else gathered.
 template <PassKind K>
-__attribute__((always_inline)) inline void fetchPairs(const PassParams &p, const Lanes &l, VI row, VI base, VU &first, VU &second)
+__attribute__((always_inline)) inline void fetchPairs(const PassParams &p, const Lanes &l, VI row,
+                                                      VI base, VU &first, VU &second)
 {
 #ifdef VX_WINDOW
     const int32_t left = windowStart(row, base, (int32_t)p.picture.width);
@@ -491,7 +496,8 @@ struct MeshStep {
 // Mesh interpolation across the columns of a step; lanes past the last
 // mesh column read the node of lane 0 (later set to zero).
 // undeformedUntil leaves lane 0 inside.
-__attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, const Lanes &l, const Row &row, int j)
+__attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, const Lanes &l,
+                                                        const Row &row, int j)
 {
     const VF jf = toFloat(lanesFrom(j));
     const VF gc = jf * l.meshColStep;
@@ -534,8 +540,8 @@ __attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, con
 
 // The rest of a step for one output row: n of its LANES pixels are stored.
 template <PassKind K>
-__attribute__((always_inline)) inline void sampleStep(const PassParams &p, const Lanes &l, const Row &row,
-                                                      const MeshStep &m, int j, int n)
+__attribute__((always_inline)) inline void
+sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &m, int j, int n)
 {
     const VF zero = splat(0.0f);
     const VF sx = m.sx;
@@ -563,7 +569,8 @@ __attribute__((always_inline)) inline void sampleStep(const PassParams &p, const
         const VF fx = x - toFloat(ix), fy = y - toFloat(iy);
         const VI one = splat(1);
         const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
-        const VI y0 = clampIndex(iy, l.lastY) * l.width, y1 = clampIndex(iy + one, l.lastY) * l.width;
+        const VI y0 = clampIndex(iy, l.lastY) * l.width,
+                 y1 = clampIndex(iy + one, l.lastY) * l.width;
         const bool extrapolates = laneBits((fx < zero) | (fy < zero)) != 0;
         VU p00, p10, p01, p11;
         if (l.pairs) {
@@ -671,8 +678,8 @@ void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
 {
     // Pixel and node indices travel in 32-bit lanes.
     const size_t limit = (size_t)1 << 30;
-    if (p.picture.width * p.picture.height >= limit || p.mesh.cols * (size_t)(p.mesh.rowLimit + 1) >= limit ||
-        (size_t)p.outW + LANES >= limit) {
+    if (p.picture.width * p.picture.height >= limit ||
+        p.mesh.cols * (size_t)(p.mesh.rowLimit + 1) >= limit || (size_t)p.outW + LANES >= limit) {
         warpRowsScalar(p, rowBegin, rowEnd);
         return;
     }

@@ -26,7 +26,8 @@ const std::pair<vxh::Clip, vxh::Clip> &clipsOf(int width, int height)
     if (it == clips.end())
         it = clips
                  .emplace(std::make_pair(width, height),
-                          std::make_pair(vxh::makeSampleClip(0, width, height), vxh::makeSampleClip(1, width, height)))
+                          std::make_pair(vxh::makeSampleClip(0, width, height),
+                                         vxh::makeSampleClip(1, width, height)))
                  .first;
     return it->second;
 }
@@ -66,15 +67,25 @@ void renderPlugin(benchmark::State &state, const char *name, int width, int heig
 }
 
 // Rotation at 40 and radial wave at 30, as in the demo.
-const std::vector<vxh::GadgetUse> opDeformation = {{0, true, 9}, {1, true, 40}, {0, true, 4}, {1, true, 30}};
+const std::vector<vxh::GadgetUse> opDeformation = {
+    {0, true, 9}, {1, true, 40}, {0, true, 4}, {1, true, 30}};
 
-void BM_MorphClip(benchmark::State &state, int w, int h) { renderPlugin(state, "VorluxMorph", w, h, true); }
+void BM_MorphClip(benchmark::State &state, int w, int h)
+{
+    renderPlugin(state, "VorluxMorph", w, h, true);
+}
 void BM_MorphClipUndeformed(benchmark::State &state, int w, int h)
 {
     renderPlugin(state, "VorluxMorph", w, h, false);
 }
-void BM_OpClip(benchmark::State &state, int w, int h) { renderPlugin(state, "VorluxOp", w, h, false, opDeformation); }
-void BM_OpClipUndeformed(benchmark::State &state, int w, int h) { renderPlugin(state, "VorluxOp", w, h, false); }
+void BM_OpClip(benchmark::State &state, int w, int h)
+{
+    renderPlugin(state, "VorluxOp", w, h, false, opDeformation);
+}
+void BM_OpClipUndeformed(benchmark::State &state, int w, int h)
+{
+    renderPlugin(state, "VorluxOp", w, h, false);
+}
 
 #define VX_CLIP_BENCH(fn, w, h)                                                                    \
     BENCHMARK_CAPTURE(fn, w##x##h, w, h)->Unit(benchmark::kMillisecond)->MinTime(2.0)

@@ -17,7 +17,7 @@ namespace {
 
 struct Geometry {
     const char *name;
-    int width, height;       // the sampled pictures
+    int width, height;         // the sampled pictures
     int meshWidth, meshHeight; // the picture size the mesh was made for
     int outW, outH;
 };
@@ -74,7 +74,8 @@ std::vector<MeshNode> smoothMesh(std::mt19937 &rng, int cols, int rows)
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
             mesh[c + (size_t)cols * r] = {a * std::sin(0.05f * c + 0.1f * r) - 0.25f,
-                                          0.5f + 1.5f * std::cos(0.07f * r) + b * std::sin(0.2f * c)};
+                                          0.5f + 1.5f * std::cos(0.07f * r) +
+                                              b * std::sin(0.2f * c)};
     return mesh;
 }
 
