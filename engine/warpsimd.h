@@ -157,14 +157,14 @@ inline VU pickFromWindow(VU low, VU high, VI at)
 #endif
 }
 
-// The first pixel of the window, when every lane reads one source row and
-// its pair lies in the window; -1 otherwise.
-inline int32_t windowStart(VI row, VI base, int32_t width)
+// The first pixel of the window, when every lane reads the same source
+// rows (one sample line iy) and its pair lies in the window; -1 otherwise.
+inline int32_t windowStart(VI iy, VI base, int32_t width)
 {
     const int32_t left = base[0] > WINDOW_LEAD ? base[0] - WINDOW_LEAD : 0;
     const VI at = base - splat(left);
     if (left + 2 * LANES > width ||
-        laneBits((VI)((VU)at > splat((uint32_t)(2 * LANES - 2))) | (row != splat(row[0]))))
+        laneBits((VI)((VU)at > splat((uint32_t)(2 * LANES - 2))) | (iy != splat(iy[0]))))
         return -1;
     return left;
 }
@@ -454,14 +454,13 @@ int undeformedUntil(const PassParams &p, const Row &row, int j)
 }
 
 // Pixels base[k] and base[k] + 1 of source row row[k] (a pixel index) for
-// each lane, or of the mixture there: from a window of the row when the
-// lanes fit one, else gathered.
+// each lane, or of the mixture there: from the window at left of the row
+// when windowStart found one (left >= 0), else gathered.
 template <PassKind K>
 __attribute__((always_inline)) inline void fetchPairs(const PassParams &p, const Lanes &l, VI row,
-                                                      VI base, VU &first, VU &second)
+                                                      VI base, int32_t left, VU &first, VU &second)
 {
 #ifdef VX_WINDOW
-    const int32_t left = windowStart(row, base, (int32_t)p.picture.width);
     if (left >= 0) {
         const uint32_t *source = p.picture.pixels + row[0] + left;
         VU low = loadPixels(source), high = loadPixels(source + LANES);
@@ -489,7 +488,8 @@ __attribute__((always_inline)) inline void fetchPairs(const PassParams &p, const
 // fraction between them: output rows that share their mesh rows share it.
 struct MeshStep {
     VF sx;
-    VI inside; // the lane lies before the last mesh column
+    VI inside;      // the lane lies before the last mesh column
+    bool allInside; // every lane does
     VF topX, bottomX, topY, bottomY;
 };
 
@@ -509,6 +509,7 @@ __attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, con
     MeshStep m;
     m.sx = jf * l.srcColStep;
     m.inside = (gc >= zero) & (gc < l.colLimit);
+    m.allInside = gcLast < p.mesh.colLimit;
     const VI c = m.inside ? truncate(gc) : splat(cFirst);
     const VF fc = gc - toFloat(c);
     VF n00x, n00y, n10x, n10y, n01x, n01y, n11x, n11y;
@@ -547,8 +548,10 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
     const VF sx = m.sx;
     VF dx = (m.bottomX - m.topX) * row.fr + m.topX;
     VF dy = (m.bottomY - m.topY) * row.fr + m.topY;
-    dx = m.inside ? dx : zero;
-    dy = m.inside ? dy : zero;
+    if (!m.allInside) {
+        dx = m.inside ? dx : zero;
+        dy = m.inside ? dy : zero;
+    }
 
     // Zero, -0.0 and not-a-number all count as no displacement.
     const VI signless = splat(0x7FFFFFFF);
@@ -578,8 +581,13 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             // pair before it); at an edge both are the same pixel of the pair.
             const VI base = x0 < l.lastX ? x0 : l.lastX - one;
             VU left0, right0, left1, right1;
-            fetchPairs<K>(p, l, y0, base, left0, right0);
-            fetchPairs<K>(p, l, y1, base, left1, right1);
+#ifdef VX_WINDOW
+            const int32_t window = windowStart(iy, base, (int32_t)p.picture.width);
+#else
+            const int32_t window = -1;
+#endif
+            fetchPairs<K>(p, l, y0, base, window, left0, right0);
+            fetchPairs<K>(p, l, y1, base, window, left1, right1);
             p00 = left0, p10 = right0, p01 = left1, p11 = right1;
             if (laneBits((x0 == x1) | (x0 != base))) {
                 const VI firstIsLeft = x0 == base, secondIsLeft = x1 == base;
