@@ -296,9 +296,21 @@ using WarpRowsFn = void (*)(const PassParams &p, int rowBegin, int rowEnd);
 const WarpRowsFn warpRowsOfLevel[SIMD_LEVEL_COUNT] = {warpRowsScalar, warpRowsSse2, warpRowsAvx2,
                                                       warpRowsAvx512};
 
-void runPass(const PassParams &p)
+// Runs a pass at the level in use. Above the scalar reference, the end
+// levels of a dissolve take the shorter road to the same bits: pass B at
+// level 0 leaves out as it is and at 255 is the plain warp of the target;
+// the mixture at level 0 is the source and at 255 the target.
+void runPass(PassParams p)
 {
-    warpRowsOfLevel[activeSimdLevel()](p, 0, p.outH);
+    const SimdLevel level = activeSimdLevel();
+    if (level != SIMD_SCALAR && p.kind != PASS_SAMPLE && (p.level == 0 || p.level == 255)) {
+        if (p.kind == PASS_DISSOLVE && p.level == 0)
+            return;
+        if (p.kind == PASS_MIXED && p.level == 255)
+            p.picture.pixels = p.target;
+        p.kind = PASS_SAMPLE;
+    }
+    warpRowsOfLevel[level](p, 0, p.outH);
 }
 
 } // namespace
