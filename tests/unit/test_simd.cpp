@@ -31,6 +31,8 @@ const Geometry geometries[] = {
     {"enlarged", 21, 14, 21, 14, 67, 45},
     {"mesh of the project size", 360, 144, 720, 288, 360, 144},
     {"mesh of a smaller project", 722, 290, 360, 144, 722, 290},
+    {"one column under a larger mesh", 1, 10, 64, 20, 1, 10},
+    {"tiny picture under a larger mesh", 5, 3, 64, 20, 17, 11},
 };
 
 float nodeValue(std::mt19937 &rng)
