@@ -47,9 +47,12 @@ void redrawKeys(void)
 
 void renderPasses(uint32_t *out, int32_t width, int32_t height)
 {
-    for (WarpPassFn pass : vxVariant->passes)
-        if (pass)
-            pass(out, width, height);
+    for (RenderPass code : vxVariant->passes) {
+        WarpPassFn pass = passFor(code);
+        if (!pass)
+            break;
+        pass(out, width, height);
+    }
 }
 
 void renderThumbnail(KeyRecord *key)

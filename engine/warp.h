@@ -42,6 +42,12 @@ uint32_t sampleTarget(float x, float y);
 uint32_t fetchMixed(int x, int y);
 uint32_t sampleMixed(float x, float y);
 
+// A warp pass: fills out (outW x outH pixels) from the context's pictures.
+using WarpPassFn = void (*)(uint32_t *out, int outW, int outH);
+// The pass a variant names by its code (1 A, 2 B, 3 mixed); null for any
+// other code, which ends a variant's list of passes.
+WarpPassFn passFor(int code);
+
 // Fill out (outW x outH pixels, row stride outW) from the whole picture.
 void warpPassA(uint32_t *out, int outW, int outH);
 void warpPassB(uint32_t *out, int outW, int outH); // after warpPassA on out

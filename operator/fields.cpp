@@ -20,9 +20,21 @@ uint32_t *rowOf(const HostImage *image, int y)
     return image->pixels + (size_t)(y + image->yOffset) * (size_t)image->stride + image->xOffset;
 }
 
+// Rows of the visible area follow each other without gaps: one copy.
+bool rowsContiguous(const HostImage *image)
+{
+    return image->stride == image->width;
+}
+
+// The copies move whole rows with memcpy, which uses the widest moves the
+// processor has; a gapless image moves in one piece.
 void copyFromImage(const HostImage *image, uint32_t *out)
 {
     const size_t w = (size_t)image->width;
+    if (rowsContiguous(image)) {
+        memcpy(out, rowOf(image, 0), w * (size_t)image->height * 4);
+        return;
+    }
     for (int y = 0; y < image->height; ++y)
         memcpy(out + (size_t)y * w, rowOf(image, y), w * 4);
 }
@@ -30,6 +42,10 @@ void copyFromImage(const HostImage *image, uint32_t *out)
 void copyToImage(const uint32_t *in, HostImage *image)
 {
     const size_t w = (size_t)image->width;
+    if (rowsContiguous(image)) {
+        memcpy(rowOf(image, 0), in, w * (size_t)image->height * 4);
+        return;
+    }
     for (int y = 0; y < image->height; ++y)
         memcpy(rowOf(image, y), in + (size_t)y * w, w * 4);
 }

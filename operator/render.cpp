@@ -10,6 +10,9 @@
 #include "operator/operator.h"
 #include "variants/variant.h"
 
+static_assert(RENDER_PASS_A == 1 && RENDER_PASS_B == 2 && RENDER_PASS_MIXED == 3,
+              "the engine's pass codes");
+
 // First render after set-up: load the effect (or build the default one)
 // and allocate the output picture and the working meshes.
 static int prepareRender(const ActionRecord *record, const RenderHold &hold)
@@ -57,7 +60,8 @@ int renderField(ActionRecord *record)
     interpolateMeshA();
     interpolateMeshB();
     opChkAbort();
-    for (WarpPassFn pass : vxVariant->passes) {
+    for (RenderPass code : vxVariant->passes) {
+        WarpPassFn pass = passFor(code);
         if (!pass)
             break;
         pass(out, hold.width, hold.height);

@@ -2,8 +2,10 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
+# The OpenCV development files serve only the benchmarks (a general-purpose
+# remap to compare the warp passes with); the build works without them.
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev libpng-dev
-  libfreetype-dev fonts-dejavu-core libsdl2-dev xvfb xauth)
+          libopencv-core-dev libopencv-imgproc-dev libfreetype-dev fonts-dejavu-core libsdl2-dev xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do

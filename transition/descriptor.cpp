@@ -17,7 +17,7 @@ extern const VariantDesc vxOpVariant = {
     255,
     false,
     false,
-    {nullptr, nullptr, nullptr},
+    {RENDER_PASS_END, RENDER_PASS_END, RENDER_PASS_END},
     false,
     false,
 };

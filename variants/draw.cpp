@@ -1,6 +1,5 @@
 // Draw: warps input 0; input 1 is fetched only as the editor's guide.
 #include "variants/variant.h"
-#include "engine/warp.h"
 
 extern const VariantDesc vxDrawVariant = {
     "VorluxDraw",
@@ -13,7 +12,7 @@ extern const VariantDesc vxDrawVariant = {
     255,
     true,
     false,
-    {warpPassA, nullptr, nullptr},
+    {RENDER_PASS_A, RENDER_PASS_END, RENDER_PASS_END},
     true,
     false,
     false,

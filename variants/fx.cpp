@@ -1,6 +1,5 @@
 // FX: the inputs are mixed at the keyed level, then the mixture is warped.
 #include "variants/variant.h"
-#include "engine/warp.h"
 
 extern const VariantDesc vxFxVariant = {
     "VorluxFX",
@@ -13,7 +12,7 @@ extern const VariantDesc vxFxVariant = {
     255,
     true,
     false,
-    {warpPassMixed, nullptr, nullptr},
+    {RENDER_PASS_MIXED, RENDER_PASS_END, RENDER_PASS_END},
     false,
     true,
     true,

@@ -1,6 +1,5 @@
 // Morph: both inputs move through their own meshes while the second dissolves in.
 #include "variants/variant.h"
-#include "engine/warp.h"
 
 extern const VariantDesc vxMorphVariant = {
     "VorluxMorph",
@@ -13,7 +12,7 @@ extern const VariantDesc vxMorphVariant = {
     255,
     true,
     false,
-    {warpPassA, warpPassB, nullptr},
+    {RENDER_PASS_A, RENDER_PASS_B, RENDER_PASS_END},
     true,
     false,
     true,

@@ -13,8 +13,9 @@ enum ViewBlendUse {
     VIEW_BLEND_KEPT,     // dissolveLevel keeps viewBlend after the view is drawn
 };
 
-// A warp pass: fills out (outW x outH pixels) from the context's pictures.
-using WarpPassFn = void (*)(uint32_t *out, int outW, int outH);
+// The warp passes a render runs, named here so that the tables stay plain
+// data; the render action maps them onto the engine's passes.
+enum RenderPass : uint8_t { RENDER_PASS_END, RENDER_PASS_A, RENDER_PASS_B, RENDER_PASS_MIXED };
 
 struct VariantDesc {
     const char *name;          // deliverable name, e.g. "VorluxMorph"
@@ -27,7 +28,7 @@ struct VariantDesc {
     int32_t lastKeyLevel;      // level of the last key of a new effect
     bool setsViewBlend;        // GetOperatorInfo writes the viewBlend default
     bool hasFallbackPath;      // a nameless instance uses spezial/warp.vlw
-    WarpPassFn passes[3];      // render passes in order, null-terminated
+    RenderPass passes[3];      // render passes in order, ended by RENDER_PASS_END
     // edit view
     bool viewOverlay; // input 1 shows undeformed through the view at viewBlend
     bool viewMixed;   // the view samples the mixture of both inputs

@@ -1,6 +1,5 @@
 // Warp: one input, no dissolve; a nameless instance keeps its effect in spezial/warp.vlw.
 #include "variants/variant.h"
-#include "engine/warp.h"
 
 extern const VariantDesc vxWarpVariant = {
     "VorluxWarp",
@@ -13,7 +12,7 @@ extern const VariantDesc vxWarpVariant = {
     100,
     false,
     true,
-    {warpPassA, nullptr, nullptr},
+    {RENDER_PASS_A, RENDER_PASS_END, RENDER_PASS_END},
     false,
     false,
     false,

@@ -1,0 +1,54 @@
+#include "engine/simd.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char *const levelNames[SIMD_LEVEL_COUNT] = {"scalar", "sse2", "avx2", "avx512"};
+
+// -1 until the first pass asks.
+int chosenLevel = -1;
+
+SimdLevel levelFromEnvironment(void)
+{
+    const char *wanted = std::getenv("VX_SIMD");
+    if (wanted)
+        for (int level = 0; level < SIMD_LEVEL_COUNT; ++level)
+            if (std::strcmp(wanted, levelNames[level]) == 0)
+                return selectSimdLevel((SimdLevel)level);
+    return selectSimdLevel(bestSimdLevel());
+}
+
+} // namespace
+
+SimdLevel bestSimdLevel(void)
+{
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+        return SIMD_AVX512;
+    if (__builtin_cpu_supports("avx2"))
+        return SIMD_AVX2;
+    return SIMD_SSE2;
+#else
+    return SIMD_SCALAR;
+#endif
+}
+
+SimdLevel activeSimdLevel(void)
+{
+    return chosenLevel < 0 ? levelFromEnvironment() : (SimdLevel)chosenLevel;
+}
+
+SimdLevel selectSimdLevel(SimdLevel level)
+{
+    const SimdLevel best = bestSimdLevel();
+    chosenLevel = level < SIMD_SCALAR ? SIMD_SCALAR : (level > best ? best : level);
+    return (SimdLevel)chosenLevel;
+}
+
+const char *simdLevelName(SimdLevel level)
+{
+    return level >= SIMD_SCALAR && level < SIMD_LEVEL_COUNT ? levelNames[level] : "unknown";
+}

@@ -1,0 +1,13 @@
+// Warp passes, 8 pixels per step.
+#if defined(__x86_64__)
+#define VX_LANES 8
+#define VX_WARP_ROWS warpRowsAvx2
+#include "engine/warpsimd.h"
+#else
+#include "engine/warpkernels.h"
+
+void warpRowsAvx2(const PassParams &p, int rowBegin, int rowEnd)
+{
+    warpRowsScalar(p, rowBegin, rowEnd);
+}
+#endif

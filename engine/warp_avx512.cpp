@@ -1,0 +1,13 @@
+// Warp passes, 16 pixels per step.
+#if defined(__x86_64__)
+#define VX_LANES 16
+#define VX_WARP_ROWS warpRowsAvx512
+#include "engine/warpsimd.h"
+#else
+#include "engine/warpkernels.h"
+
+void warpRowsAvx512(const PassParams &p, int rowBegin, int rowEnd)
+{
+    warpRowsScalar(p, rowBegin, rowEnd);
+}
+#endif

@@ -1,0 +1,705 @@
+// Internal to the engine: the warp passes several output pixels at a time.
+// Included once by each level's file, which defines VX_LANES (pixels per
+// step) and VX_WARP_ROWS (the name of its entry point) and is compiled with
+// that level's instruction-set flags. Everything else here has internal
+// linkage, so the levels never share a compiled copy.
+//
+// Each lane computes what warpRowsScalar computes for its pixel, with the
+// same operations in the same order: float32 products and sums without
+// contraction, truncating conversions, the same comparisons (so NaN and
+// -0.0 behave alike) and the same clamping of coordinates and indices.
+// Byte blends use the exact division by 255 of blendBytes.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "engine/warpkernels.h"
+
+namespace {
+
+constexpr int LANES = VX_LANES;
+typedef float VF __attribute__((vector_size(4 * VX_LANES)));
+typedef int32_t VI __attribute__((vector_size(4 * VX_LANES)));
+typedef uint32_t VU __attribute__((vector_size(4 * VX_LANES)));
+typedef uint16_t VH __attribute__((vector_size(4 * VX_LANES)));
+
+inline VF splat(float v)
+{
+    VF r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = v;
+    return r;
+}
+
+inline VI splat(int32_t v)
+{
+    VI r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = v;
+    return r;
+}
+
+inline VU splat(uint32_t v)
+{
+    VU r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = v;
+    return r;
+}
+
+inline VI lanesFrom(int32_t first)
+{
+    VI r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = first + k;
+    return r;
+}
+
+inline VF toFloat(VI v)
+{
+    return __builtin_convertvector(v, VF);
+}
+
+// Truncation toward zero, as a scalar cast (operands are kept in range).
+inline VI truncate(VF v)
+{
+    return __builtin_convertvector(v, VI);
+}
+
+inline VU loadPixels(const uint32_t *p)
+{
+    VU v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void storePixels(uint32_t *p, VU v)
+{
+    memcpy(p, &v, sizeof v);
+}
+
+// One bit per lane whose mask is set.
+inline unsigned laneBits(VI m)
+{
+#if VX_LANES == 16
+    return _mm512_test_epi32_mask((__m512i)m, (__m512i)m);
+#elif VX_LANES == 8
+    return (unsigned)_mm256_movemask_ps((__m256)m);
+#else
+    return (unsigned)_mm_movemask_ps((__m128)m);
+#endif
+}
+
+constexpr unsigned ALL_LANES = LANES == 32 ? ~0u : (1u << LANES) - 1u;
+
+inline VU gather(const uint32_t *base, VI index)
+{
+#if VX_LANES == 16
+    return (VU)_mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, (__m512i)index, base, 4);
+#elif VX_LANES == 8 && defined(__AVX2__)
+    return (VU)_mm256_i32gather_epi32((const int *)base, (__m256i)index, 4);
+#else
+    VU r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = base[index[k]];
+    return r;
+#endif
+}
+
+// Pixels index[k] and index[k] + 1 of each lane: one 64-bit read each.
+inline void gatherPairs(const uint32_t *base, VI index, VU &first, VU &second)
+{
+#if VX_LANES == 16
+    const __m512i at = (__m512i)index;
+    const __m512i low = _mm512_mask_i32gather_epi64(
+        _mm512_setzero_si512(), 0xFF, _mm512_maskz_extracti64x4_epi64(0xFF, at, 0), base, 4);
+    const __m512i high = _mm512_mask_i32gather_epi64(
+        _mm512_setzero_si512(), 0xFF, _mm512_maskz_extracti64x4_epi64(0xFF, at, 1), base, 4);
+    const VI even = lanesFrom(0) * splat(2);
+    first = (VU)_mm512_permutex2var_epi32(low, (__m512i)even, high);
+    second = (VU)_mm512_permutex2var_epi32(low, (__m512i)(even + splat(1)), high);
+#elif VX_LANES == 8 && defined(__AVX2__)
+    const __m256i at = (__m256i)index;
+    const long long *pairs = (const long long *)(const void *)base;
+    const __m256i low = _mm256_mask_i32gather_epi64(
+        _mm256_setzero_si256(), pairs, _mm256_castsi256_si128(at), _mm256_set1_epi64x(-1), 4);
+    const __m256i high = _mm256_mask_i32gather_epi64(
+        _mm256_setzero_si256(), pairs, _mm256_extracti128_si256(at, 1), _mm256_set1_epi64x(-1), 4);
+    // low = a0 b0 a1 b1 | a2 b2 a3 b3, high = a4 b4 a5 b5 | a6 b6 a7 b7
+    const __m256 a =
+        _mm256_shuffle_ps((__m256)low, (__m256)high, 0x88); // a0 a1 a4 a5 | a2 a3 a6 a7
+    const __m256 b = _mm256_shuffle_ps((__m256)low, (__m256)high, 0xDD);
+    first = (VU)_mm256_permute4x64_epi64((__m256i)a, 0xD8);
+    second = (VU)_mm256_permute4x64_epi64((__m256i)b, 0xD8);
+#else
+    for (int k = 0; k < LANES; ++k) {
+        first[k] = base[index[k]];
+        second[k] = base[index[k] + 1];
+    }
+#endif
+}
+
+// A window of 2 x LANES pixels of one source row, two registers wide,
+// that starts WINDOW_LEAD pixels before lane 0's pair.
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+#define VX_WINDOW 1
+constexpr int WINDOW_LEAD = LANES / 2;
+
+// Lane k of the result is pixel at[k] (0 .. 2 x LANES - 1) of the window.
+inline VU pickFromWindow(VU low, VU high, VI at)
+{
+#if VX_LANES == 16
+    return (VU)_mm512_permutex2var_epi32((__m512i)low, (__m512i)at, (__m512i)high);
+#else
+    const VU fromLow = (VU)_mm256_permutevar8x32_epi32((__m256i)low, (__m256i)at);
+    const VU fromHigh = (VU)_mm256_permutevar8x32_epi32((__m256i)high, (__m256i)at);
+    return at > splat(LANES - 1) ? fromHigh : fromLow;
+#endif
+}
+
+// The first pixel of the window, when every lane reads the same source
+// rows (one sample line iy) and its pair lies in the window; -1 otherwise.
+inline int32_t windowStart(VI iy, VI base, int32_t width)
+{
+    const int32_t left = base[0] > WINDOW_LEAD ? base[0] - WINDOW_LEAD : 0;
+    const VI at = base - splat(left);
+    if (left + 2 * LANES > width ||
+        laneBits((VI)((VU)at > splat((uint32_t)(2 * LANES - 2))) | (iy != splat(iy[0]))))
+        return -1;
+    return left;
+}
+#endif
+
+inline VF gather(const float *base, VI index)
+{
+#if VX_LANES == 16
+    return (VF)_mm512_mask_i32gather_ps(_mm512_setzero_ps(), 0xFFFF, (__m512i)index, base, 4);
+#elif VX_LANES == 8 && defined(__AVX2__)
+    return (VF)_mm256_i32gather_ps(base, (__m256i)index, 4);
+#else
+    VF r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = base[index[k]];
+    return r;
+#endif
+}
+
+// Lane k of the result is lane index[k] of v.
+inline VF permute(VF v, VI index)
+{
+#if VX_LANES == 16
+    return (VF)_mm512_permutex2var_ps((__m512)v, (__m512i)index, (__m512)v);
+#elif VX_LANES == 8 && defined(__AVX2__)
+    return (VF)_mm256_permutevar8x32_ps((__m256)v, (__m256i)index);
+#else
+    return __builtin_shuffle(v, index);
+#endif
+}
+
+inline VF loadFloats(const float *p)
+{
+    VF v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// clampIndex of each lane into 0..size-1.
+inline VI clampIndex(VI v, VI last)
+{
+    const VI zero = splat(0);
+    v = v > zero ? v : zero;
+    return v < last ? v : last;
+}
+
+// boundCoordinate of each lane, in the operand order of a maximum and a
+// minimum instruction: equal operands give the same value either way, and
+// not-a-number gives -1.
+inline VF boundCoordinate(VF v, VF limit)
+{
+    const VF low = splat(-1.0f);
+    v = v > low ? v : low;
+    return v < limit ? v : limit;
+}
+
+// x / 255 for each 16-bit x <= 255 x 255: (x * 0x8081) >> 23 is exact there.
+inline VH divide255(VH x)
+{
+    VH q;
+#if VX_LANES == 16
+    q = (VH)_mm512_mulhi_epu16((__m512i)x, _mm512_set1_epi16((short)0x8081));
+#elif VX_LANES == 8 && defined(__AVX2__)
+    q = (VH)_mm256_mulhi_epu16((__m256i)x, _mm256_set1_epi16((short)0x8081));
+#else
+    q = (VH)_mm_mulhi_epu16((__m128i)x, _mm_set1_epi16((short)0x8081));
+#endif
+    return q >> 7;
+}
+
+// blendBytes of each lane, in 16-bit lanes: even bytes and odd bytes
+// apart, each weighted sum at most 255 x 255.
+inline VU blendBytes(VU a, VH wa, VU b, VH wb)
+{
+    const VH low = (VH)splat(0x00FF00FFu);
+    const VH ha = (VH)a, hb = (VH)b;
+    const VH even = (ha & low) * wa + (hb & low) * wb;
+    const VH odd = (ha >> 8) * wa + (hb >> 8) * wb;
+    return (VU)(divide255(even) | (divide255(odd) << 8));
+}
+
+// Byte shift / 8 of each lane, as a number 0..255: one byte shuffle
+// where the level has it (the shuffle works within 16-byte groups).
+inline VI byteOf(VU v, int shift)
+{
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+    const VI pick =
+        splat((int32_t)(0x80808000u | (uint32_t)(shift / 8))) + ((lanesFrom(0) & splat(3)) << 2);
+#if VX_LANES == 16
+    return (VI)_mm512_shuffle_epi8((__m512i)v, (__m512i)pick);
+#else
+    return (VI)_mm256_shuffle_epi8((__m256i)v, (__m256i)pick);
+#endif
+#else
+    return (VI)((v >> shift) & splat(0xFFu));
+#endif
+}
+
+// blendBilinear of each lane. Without a negative fraction (extrapolates
+// false) every value lies within its four bytes up to rounding, so in
+// -1..256 where truncation alone gives the clamped result.
+__attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
+                                                       bool extrapolates)
+{
+    const VF zero = splat(0.0f), top255 = splat(255.0f);
+    VU result = splat(0u);
+#pragma GCC unroll 4
+    for (int shift = 0; shift < 32; shift += 8) {
+        const VI a = byteOf(p00, shift), b = byteOf(p10, shift);
+        const VI c = byteOf(p01, shift), d = byteOf(p11, shift);
+        const VF top = toFloat(b - a) * fx + toFloat(a);
+        const VF bottom = toFloat(d - c) * fx + toFloat(c);
+        VF value = (bottom - top) * fy + top;
+        // As value < 0 ? 0 : (value > 255 ? 255 : value) once truncated
+        // (-0.0 becomes +0.0 here, and both truncate to 0); never NaN.
+        if (extrapolates) {
+            value = value > zero ? value : zero;
+            value = value < top255 ? value : top255;
+        }
+        result |= (VU)truncate(value) << shift;
+    }
+    return result;
+}
+
+// What stays the same over a whole pass, in lanes.
+struct Lanes {
+    VF srcColStep, meshColStep, colLimit;
+    VF pixelsPerColumn, pixelsPerRow;
+    VF maxX, maxY, widthF;
+    VI lastX, lastY, width;
+    bool pairs; // a picture of two columns or more: neighbours are read in pairs
+    VH level, rest;
+    bool contiguous; // the copy of output column j is source column j
+};
+
+Lanes lanesOf(const PassParams &p)
+{
+    Lanes l;
+    l.srcColStep = splat(p.srcColStep);
+    l.meshColStep = splat(p.meshColStep);
+    l.colLimit = splat(p.mesh.colLimit);
+    l.pixelsPerColumn = splat(p.pixelsPerColumn);
+    l.pixelsPerRow = splat(p.pixelsPerRow);
+    l.maxX = splat(p.picture.maxX);
+    l.maxY = splat(p.picture.maxY);
+    l.widthF = splat((float)p.picture.width);
+    l.lastX = splat((int32_t)p.picture.width - 1);
+    l.lastY = splat((int32_t)p.picture.height - 1);
+    l.width = splat((int32_t)p.picture.width);
+    l.pairs = p.picture.width >= 2;
+    for (int k = 0; k < 2 * LANES; ++k) {
+        l.level[k] = (uint16_t)p.level;
+        l.rest[k] = (uint16_t)p.rest;
+    }
+    l.contiguous = p.srcColStep == 1.0f && (size_t)p.outW <= p.picture.width;
+    return l;
+}
+
+// One output row of a pass.
+struct Row {
+    uint32_t *line;
+    int32_t nearRow; // index of the first pixel of the nearest source row
+    VF sy, fr;
+    const float *node0, *node1; // mesh rows r and r + 1, as floats
+    bool inside;                // the row lies inside the mesh
+};
+
+// The pixel of kind K for lanes that copy: the nearest source pixel, or
+// the mixture there.
+template <PassKind K> inline VU copyAt(const PassParams &p, const Lanes &l, VI index)
+{
+    if (K == PASS_MIXED)
+        return blendBytes(gather(p.target, index), l.level, gather(p.picture.pixels, index),
+                          l.rest);
+    return gather(p.picture.pixels, index);
+}
+
+template <PassKind K> inline VU copyContiguous(const PassParams &p, const Lanes &l, int32_t index)
+{
+    if (K == PASS_MIXED)
+        return blendBytes(loadPixels(p.target + index), l.level,
+                          loadPixels(p.picture.pixels + index), l.rest);
+    return loadPixels(p.picture.pixels + index);
+}
+
+// Stores n <= LANES results of kind K at dst; pass B dissolves them into
+// what is there.
+template <PassKind K> inline void storeResult(const Lanes &l, uint32_t *dst, VU pixels, int n)
+{
+    if (n == LANES) {
+        if (K == PASS_DISSOLVE)
+            pixels = blendBytes(loadPixels(dst), l.rest, pixels, l.level);
+        storePixels(dst, pixels);
+        return;
+    }
+    VU old = splat(0u);
+    memcpy(&old, dst, (size_t)n * 4);
+    if (K == PASS_DISSOLVE)
+        pixels = blendBytes(old, l.rest, pixels, l.level);
+    memcpy(dst, &pixels, (size_t)n * 4);
+}
+
+// Nearest source column of each lane's output column (nearestIndex).
+inline VI nearestColumn(const Lanes &l, VF sx)
+{
+    return clampIndex(truncate(boundCoordinate(sx, l.widthF)), l.lastX);
+}
+
+// Output columns [j, end) of a row are undeformed: copies in bulk.
+template <PassKind K>
+void copyRun(const PassParams &p, const Lanes &l, const Row &row, int j, int end)
+{
+    if (K == PASS_SAMPLE && l.contiguous) {
+        memcpy(row.line + j, p.picture.pixels + row.nearRow + j, (size_t)(end - j) * 4);
+        return;
+    }
+    for (; j < end; j += LANES) {
+        const int n = end - j < LANES ? end - j : LANES;
+        VU pixels;
+        if (l.contiguous && n == LANES) {
+            pixels = copyContiguous<K>(p, l, row.nearRow + j);
+        } else {
+            const VF sx = toFloat(lanesFrom(j)) * l.srcColStep;
+            pixels = copyAt<K>(p, l, splat(row.nearRow) + nearestColumn(l, sx));
+        }
+        storeResult<K>(l, row.line + j, pixels, n);
+    }
+}
+
+// The bits of a node pair other than the sign bits: zero for +0.0 and -0.0.
+inline uint64_t magnitudeBits(const float *node)
+{
+    uint64_t bits;
+    memcpy(&bits, node, 8);
+    return bits & 0x7FFFFFFF7FFFFFFFull;
+}
+
+// The first node column from c on which either mesh row of the output row
+// holds a node that is not zero or -0.0 in both components; cols if none.
+int firstDeformedNode(const Row &row, int c, int cols)
+{
+    const VU magnitude = splat(0x7FFFFFFFu), none = splat(0u);
+    for (; c + LANES / 2 <= cols; c += LANES / 2) {
+        VU a, b;
+        memcpy(&a, row.node0 + 2 * c, sizeof a);
+        memcpy(&b, row.node1 + 2 * c, sizeof b);
+        const unsigned lanes = laneBits((VI)(((a | b) & magnitude) != none));
+        if (lanes)
+            return c + __builtin_ctz(lanes) / 2;
+    }
+    for (; c < cols; ++c)
+        if (magnitudeBits(row.node0 + 2 * c) | magnitudeBits(row.node1 + 2 * c))
+            return c;
+    return cols;
+}
+
+// End of the run of undeformed output columns from j. A column is
+// undeformed when the nodes it interpolates, columns c and c + 1 of both
+// mesh rows, are all zero or -0.0 (the interpolation is then zero or -0.0),
+// or when it lies past the last mesh column.
+int undeformedUntil(const PassParams &p, const Row &row, int j)
+{
+    if (!row.inside)
+        return p.outW;
+    const float step = p.meshColStep;
+    const float gc = (float)j * step;
+    if (!(gc < p.mesh.colLimit))
+        return p.outW;
+    const int deformed = firstDeformedNode(row, (int)gc, (int)p.mesh.cols);
+    if (deformed >= (int)p.mesh.cols)
+        return p.outW;
+    // The first column from j whose node c reaches deformed - 1; the
+    // truncated mesh column grows with the output column.
+    const int reach = deformed - 1;
+    if ((int)gc >= reach)
+        return j;
+    if (!(step > 0.0f))
+        return p.outW;
+    const double estimate = (double)reach / (double)step;
+    int end = estimate >= (double)p.outW ? p.outW : (int)estimate;
+    end = end < j ? j : end;
+    while (end > j && (int)((float)(end - 1) * step) >= reach)
+        --end;
+    while (end < p.outW && (int)((float)end * step) < reach)
+        ++end;
+    return end;
+}
+
+// Pixels base[k] and base[k] + 1 of source row row[k] (a pixel index) for
+// each lane, or of the mixture there: from the window at left of the row
+// when windowStart found one (left >= 0), else gathered.
+template <PassKind K>
+__attribute__((always_inline)) inline void fetchPairs(const PassParams &p, const Lanes &l, VI row,
+                                                      VI base, int32_t left, VU &first, VU &second)
+{
+#ifdef VX_WINDOW
+    if (left >= 0) {
+        const uint32_t *source = p.picture.pixels + row[0] + left;
+        VU low = loadPixels(source), high = loadPixels(source + LANES);
+        if (K == PASS_MIXED) {
+            const uint32_t *target = p.target + row[0] + left;
+            low = blendBytes(loadPixels(target), l.level, low, l.rest);
+            high = blendBytes(loadPixels(target + LANES), l.level, high, l.rest);
+        }
+        const VI at = base - splat(left);
+        first = pickFromWindow(low, high, at);
+        second = pickFromWindow(low, high, at + splat(1));
+        return;
+    }
+#endif
+    gatherPairs(p.picture.pixels, row + base, first, second);
+    if (K == PASS_MIXED) {
+        VU t, u;
+        gatherPairs(p.target, row + base, t, u);
+        first = blendBytes(t, l.level, first, l.rest);
+        second = blendBytes(u, l.level, second, l.rest);
+    }
+}
+
+// The part of a step that depends on the mesh rows only, not on the
+// fraction between them: output rows that share their mesh rows share it.
+struct MeshStep {
+    VF sx;
+    VI inside;      // the lane lies before the last mesh column
+    bool allInside; // every lane does
+    VF topX, bottomX, topY, bottomY;
+};
+
+// Mesh interpolation across the columns of a step; lanes past the last
+// mesh column read the node of lane 0 (later set to zero).
+// undeformedUntil leaves lane 0 inside.
+__attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, const Lanes &l,
+                                                        const Row &row, int j)
+{
+    const VF jf = toFloat(lanesFrom(j));
+    const VF gc = jf * l.meshColStep;
+    const VF zero = splat(0.0f);
+    const float gcFirst = (float)j * p.meshColStep;
+    const float gcLast = (float)(j + LANES - 1) * p.meshColStep;
+    const int cFirst = (int)gcFirst;
+    const int cLast = gcLast < p.mesh.colLimit ? (int)gcLast : (int)p.mesh.cols - 2;
+    MeshStep m;
+    m.sx = jf * l.srcColStep;
+    m.inside = (gc >= zero) & (gc < l.colLimit);
+    m.allInside = gcLast < p.mesh.colLimit;
+    const VI c = m.inside ? truncate(gc) : splat(cFirst);
+    const VF fc = gc - toFloat(c);
+    VF n00x, n00y, n10x, n10y, n01x, n01y, n11x, n11y;
+    if (cLast - cFirst < LANES / 2 && cFirst + LANES / 2 < (int)p.mesh.cols) {
+        // The step's nodes lie in one register's width of each mesh row:
+        // pick them out of two loads per row instead of gathering.
+        const VI at = (c - splat(cFirst)) * splat(2);
+        const VI atY = at + splat(1);
+        const float *node0 = row.node0 + 2 * cFirst, *node1 = row.node1 + 2 * cFirst;
+        const VF a0 = loadFloats(node0), b0 = loadFloats(node0 + 2);
+        const VF a1 = loadFloats(node1), b1 = loadFloats(node1 + 2);
+        n00x = permute(a0, at), n00y = permute(a0, atY);
+        n10x = permute(b0, at), n10y = permute(b0, atY);
+        n01x = permute(a1, at), n01y = permute(a1, atY);
+        n11x = permute(b1, at), n11y = permute(b1, atY);
+    } else {
+        const VI at = c + c;
+        n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
+        n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
+        n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
+        n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
+    }
+    m.topX = (n10x - n00x) * fc + n00x;
+    m.bottomX = (n11x - n01x) * fc + n01x;
+    m.topY = (n10y - n00y) * fc + n00y;
+    m.bottomY = (n11y - n01y) * fc + n01y;
+    return m;
+}
+
+// The rest of a step for one output row: n of its LANES pixels are stored.
+template <PassKind K>
+__attribute__((always_inline)) inline void
+sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &m, int j, int n)
+{
+    const VF zero = splat(0.0f);
+    const VF sx = m.sx;
+    VF dx = (m.bottomX - m.topX) * row.fr + m.topX;
+    VF dy = (m.bottomY - m.topY) * row.fr + m.topY;
+    if (!m.allInside) {
+        dx = m.inside ? dx : zero;
+        dy = m.inside ? dy : zero;
+    }
+
+    // Zero, -0.0 and not-a-number all count as no displacement.
+    const VI signless = splat(0x7FFFFFFF);
+    const VI movedX = (VF)((VI)dx & signless) > zero;
+    const VI movedY = (VF)((VI)dy & signless) > zero;
+    dx = movedX ? dx : zero;
+    dy = movedY ? dy : zero;
+    const VI moved = movedX | movedY;
+    const unsigned movedBits = laneBits(moved);
+
+    VU pixels = splat(0u);
+    if (movedBits != ALL_LANES)
+        pixels = copyAt<K>(p, l, splat(row.nearRow) + nearestColumn(l, sx));
+    if (movedBits) {
+        const VF x = boundCoordinate(sx + l.pixelsPerColumn * dx, l.maxX);
+        const VF y = boundCoordinate(l.pixelsPerRow * dy + row.sy, l.maxY);
+        const VI ix = truncate(x), iy = truncate(y);
+        const VF fx = x - toFloat(ix), fy = y - toFloat(iy);
+        const VI one = splat(1);
+        const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
+        const VI y0 = clampIndex(iy, l.lastY) * l.width,
+                 y1 = clampIndex(iy + one, l.lastY) * l.width;
+        const bool extrapolates = laneBits((fx < zero) | (fy < zero)) != 0;
+        VU p00, p10, p01, p11;
+        if (l.pairs) {
+            // Both columns come from the pair at x0 (at the last column, the
+            // pair before it); at an edge both are the same pixel of the pair.
+            const VI base = x0 < l.lastX ? x0 : l.lastX - one;
+            VU left0, right0, left1, right1;
+#ifdef VX_WINDOW
+            const int32_t window = windowStart(iy, base, (int32_t)p.picture.width);
+#else
+            const int32_t window = -1;
+#endif
+            fetchPairs<K>(p, l, y0, base, window, left0, right0);
+            fetchPairs<K>(p, l, y1, base, window, left1, right1);
+            p00 = left0, p10 = right0, p01 = left1, p11 = right1;
+            if (laneBits((x0 == x1) | (x0 != base))) {
+                const VI firstIsLeft = x0 == base, secondIsLeft = x1 == base;
+                p00 = firstIsLeft ? left0 : right0;
+                p10 = secondIsLeft ? left0 : right0;
+                p01 = firstIsLeft ? left1 : right1;
+                p11 = secondIsLeft ? left1 : right1;
+            }
+        } else {
+            p00 = copyAt<K>(p, l, y0 + x0), p10 = copyAt<K>(p, l, y0 + x1);
+            p01 = copyAt<K>(p, l, y1 + x0), p11 = copyAt<K>(p, l, y1 + x1);
+        }
+        const VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
+        pixels = moved ? sample : pixels;
+    }
+    storeResult<K>(l, row.line + j, pixels, n);
+}
+
+// Rows i and i + 1 share their mesh rows (or both lie outside the mesh):
+// their runs of undeformed columns are the same, and so is the mesh part
+// of every step.
+inline bool shareMeshRows(const PassParams &p, int i)
+{
+    const float gr0 = (float)i * p.meshRowStep, gr1 = (float)(i + 1) * p.meshRowStep;
+    const bool inside0 = gr0 >= 0.0f && gr0 < p.mesh.rowLimit;
+    const bool inside1 = gr1 >= 0.0f && gr1 < p.mesh.rowLimit;
+    return inside0 == inside1 && (!inside0 || (int)gr0 == (int)gr1);
+}
+
+Row rowAt(const PassParams &p, int i)
+{
+    const float *nodes = (const float *)p.mesh.nodes;
+    const float gr = (float)i * p.meshRowStep;
+    const float sy = (float)i * p.srcRowStep;
+    Row row;
+    row.line = p.out + (size_t)i * (size_t)p.outW;
+    row.nearRow = (int32_t)(nearestIndex(sy, p.picture.height) * p.picture.width);
+    row.sy = splat(sy);
+    row.fr = splat(0.0f);
+    row.inside = gr >= 0.0f && gr < p.mesh.rowLimit;
+    row.node0 = row.node1 = nodes;
+    if (row.inside) {
+        const int r = (int)gr;
+        row.fr = splat(gr - (float)r);
+        row.node0 = nodes + 2 * (size_t)r * p.mesh.cols;
+        row.node1 = row.node0 + 2 * p.mesh.cols;
+    }
+    return row;
+}
+
+// The first column from j not known to be undeformed; a quick look at the
+// first node saves the scan in deformed stretches.
+inline int undeformedFrom(const PassParams &p, const Row &row, int j)
+{
+    if (row.inside) {
+        const float gc = (float)j * p.meshColStep;
+        if (gc < p.mesh.colLimit) {
+            const int c = (int)gc;
+            if (magnitudeBits(row.node0 + 2 * c) | magnitudeBits(row.node1 + 2 * c))
+                return j;
+        }
+    }
+    return undeformedUntil(p, row, j);
+}
+
+template <PassKind K> void warpRows(const PassParams &p, int rowBegin, int rowEnd)
+{
+    const Lanes l = lanesOf(p);
+    for (int i = rowBegin; i < rowEnd;) {
+        const bool pair = i + 1 < rowEnd && shareMeshRows(p, i);
+        const Row row = rowAt(p, i), second = rowAt(p, pair ? i + 1 : i);
+        int j = 0;
+        while (j < p.outW) {
+            const int end = undeformedFrom(p, row, j);
+            if (end > j) {
+                copyRun<K>(p, l, row, j, end);
+                if (pair)
+                    copyRun<K>(p, l, second, j, end);
+                j = end;
+                continue;
+            }
+            const int n = p.outW - j < LANES ? p.outW - j : LANES;
+            const MeshStep m = meshStep(p, l, row, j);
+            sampleStep<K>(p, l, row, m, j, n);
+            if (pair)
+                sampleStep<K>(p, l, second, m, j, n);
+            j += LANES;
+        }
+        i += pair ? 2 : 1;
+    }
+}
+
+} // namespace
+
+void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
+{
+    // Pixel and node indices travel in 32-bit lanes.
+    const size_t limit = (size_t)1 << 30;
+    if (p.picture.width * p.picture.height >= limit ||
+        p.mesh.cols * (size_t)(p.mesh.rowLimit + 1) >= limit || (size_t)p.outW + LANES >= limit) {
+        warpRowsScalar(p, rowBegin, rowEnd);
+        return;
+    }
+    switch (p.kind) {
+    case PASS_SAMPLE:
+        warpRows<PASS_SAMPLE>(p, rowBegin, rowEnd);
+        break;
+    case PASS_DISSOLVE:
+        warpRows<PASS_DISSOLVE>(p, rowBegin, rowEnd);
+        break;
+    case PASS_MIXED:
+        warpRows<PASS_MIXED>(p, rowBegin, rowEnd);
+        break;
+    }
+}

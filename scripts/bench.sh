@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and runs them: the warp passes at every
+# instruction-set level beside memcpy and a general-purpose remap (table of
+# ns per pixel and ratios at the end), then whole-clip renders of VorluxMorph
+# and VorluxOp. Usage: scripts/bench.sh [--passes|--clips] [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+what=all
+case "${1:-}" in --passes | --clips) what=$1; shift ;; esac
+build=${1:-build}
+scripts/install-deps.sh
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target vxbench vxbench_render VorluxMorph VorluxOp
+if [ "$what" != --clips ]; then
+  "$build/bin/vxbench"
+fi
+if [ "$what" != --passes ]; then
+  "$build/bin/vxbench_render"
+fi

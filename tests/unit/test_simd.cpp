@@ -1,0 +1,168 @@
+// Every instruction-set level of the warp passes against the scalar pass,
+// bit for bit, on random pictures and meshes that hold zero runs, -0.0,
+// NaN, infinities and huge displacements.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "engine/simd.h"
+#include "engine/warp.h"
+#include "tests/unit/support.h"
+
+namespace {
+
+struct Geometry {
+    const char *name;
+    int width, height;         // the sampled pictures
+    int meshWidth, meshHeight; // the picture size the mesh was made for
+    int outW, outH;
+};
+
+const Geometry geometries[] = {
+    {"one to one, odd width", 37, 19, 37, 19, 37, 19},
+    {"one to one, PAL field", 720, 288, 720, 288, 720, 288},
+    {"one to one, 1080 field", 1920, 540, 1920, 540, 1920, 540},
+    {"preview", 203, 98, 203, 98, 50, 24},
+    {"thumbnail", 720, 288, 720, 288, 32, 24},
+    {"enlarged", 21, 14, 21, 14, 67, 45},
+    {"mesh of the project size", 360, 144, 720, 288, 360, 144},
+    {"mesh of a smaller project", 722, 290, 360, 144, 722, 290},
+    {"one column under a larger mesh", 1, 10, 64, 20, 1, 10},
+    {"tiny picture under a larger mesh", 5, 3, 64, 20, 17, 11},
+};
+
+float nodeValue(std::mt19937 &rng)
+{
+    const float specials[] = {0.0f,
+                              -0.0f,
+                              std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(),
+                              1e30f,
+                              -3e9f,
+                              1e-40f};
+    const unsigned pick = rng() % 100;
+    if (pick < 8)
+        return specials[pick];
+    return std::uniform_real_distribution<float>(-6.0f, 6.0f)(rng);
+}
+
+// Zero runs of random length between deformed ones, so both the bulk
+// copies and the lane-by-lane choice are crossed.
+std::vector<MeshNode> randomMesh(std::mt19937 &rng, size_t nodes)
+{
+    std::vector<MeshNode> mesh(nodes);
+    size_t i = 0;
+    while (i < nodes) {
+        const bool zero = rng() % 2 == 0;
+        for (size_t run = 1 + rng() % 40; run && i < nodes; --run, ++i)
+            mesh[i] = zero ? MeshNode{rng() % 5 ? 0.0f : -0.0f, 0.0f}
+                           : MeshNode{nodeValue(rng), nodeValue(rng)};
+    }
+    return mesh;
+}
+
+// A smooth field, as real effects have: steps of neighbouring pixels then
+// read neighbouring source pixels of one or two rows.
+std::vector<MeshNode> smoothMesh(std::mt19937 &rng, int cols, int rows)
+{
+    const float a = std::uniform_real_distribution<float>(0.5f, 4.0f)(rng);
+    const float b = std::uniform_real_distribution<float>(-0.3f, 0.3f)(rng);
+    std::vector<MeshNode> mesh((size_t)cols * rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            mesh[c + (size_t)cols * r] = {a * std::sin(0.05f * c + 0.1f * r) - 0.25f,
+                                          0.5f + 1.5f * std::cos(0.07f * r) +
+                                              b * std::sin(0.2f * c)};
+    return mesh;
+}
+
+std::vector<uint32_t> randomPicture(std::mt19937 &rng, size_t pixels)
+{
+    std::vector<uint32_t> picture(pixels);
+    for (uint32_t &p : picture)
+        p = rng();
+    return picture;
+}
+
+struct SimdPasses : ::testing::TestWithParam<Geometry> {
+    void TearDown() override
+    {
+        selectSimdLevel(bestSimdLevel());
+        ctx.sourcePixels = ctx.targetPixels = nullptr;
+        ctx.meshA = ctx.meshB = nullptr;
+        resetContext();
+    }
+};
+
+TEST_P(SimdPasses, EveryLevelGivesTheScalarBits)
+{
+    const Geometry g = GetParam();
+    std::mt19937 rng(20261207u + (unsigned)g.width * 7u + (unsigned)g.outW);
+    for (int trial = 0; trial < 8; ++trial) {
+        TearDown(); // the context must not free the previous trial's vectors
+        ctx.workWidth = ctx.imageWidth = g.width;
+        ctx.workHeight = ctx.imageHeight = g.height;
+        ctx.meshCols = ctx.gridCols = g.meshWidth / 4;
+        ctx.meshRows = ctx.gridRows = g.meshHeight / 2;
+        const size_t nodes = (size_t)ctx.meshCols * ctx.meshRows;
+        std::vector<uint32_t> source = randomPicture(rng, (size_t)g.width * g.height);
+        std::vector<uint32_t> target = randomPicture(rng, source.size());
+        std::vector<MeshNode> meshA = randomMesh(rng, nodes), meshB = randomMesh(rng, nodes);
+        if (trial == 0)
+            meshA.assign(nodes, MeshNode{0.0f, -0.0f});
+        if (trial >= 6) {
+            meshA = smoothMesh(rng, ctx.meshCols, ctx.meshRows);
+            meshB = smoothMesh(rng, ctx.meshCols, ctx.meshRows);
+        }
+        ctx.sourcePixels = source.data();
+        ctx.targetPixels = target.data();
+        ctx.meshA = meshA.data();
+        ctx.meshB = meshB.data();
+        ctx.meshCapacity = nodes;
+        ctx.dissolveLevel = trial == 1 ? 0 : (trial == 2 ? 255 : (int)(rng() % 256));
+        const std::vector<uint32_t> before = randomPicture(rng, (size_t)g.outW * g.outH);
+
+        // Pass A then B on one picture (as a morph renders), and the mixed pass.
+        auto render = [&](SimdLevel level) {
+            selectSimdLevel(level);
+            std::vector<uint32_t> morph = before, mixed = before;
+            warpPassA(morph.data(), g.outW, g.outH);
+            warpPassB(morph.data(), g.outW, g.outH);
+            warpPassMixed(mixed.data(), g.outW, g.outH);
+            morph.insert(morph.end(), mixed.begin(), mixed.end());
+            return morph;
+        };
+        const std::vector<uint32_t> expected = render(SIMD_SCALAR);
+        for (int level = SIMD_SSE2; level <= bestSimdLevel(); ++level) {
+            const std::vector<uint32_t> got = render((SimdLevel)level);
+            size_t first = 0;
+            while (first < got.size() && got[first] == expected[first])
+                ++first;
+            EXPECT_EQ(first, got.size()) << simdLevelName((SimdLevel)level) << ", trial " << trial
+                                         << ": first difference at pixel " << first;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Geometries, SimdPasses, ::testing::ValuesIn(geometries),
+                         [](const auto &info) {
+                             std::string name = info.param.name;
+                             for (char &c : name)
+                                 if (!isalnum((unsigned char)c))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST(SimdLevel, IsHeldAtWhatTheProcessorHas)
+{
+    EXPECT_EQ(selectSimdLevel(SIMD_SCALAR), SIMD_SCALAR);
+    EXPECT_EQ(selectSimdLevel(SIMD_AVX512), bestSimdLevel());
+    EXPECT_STREQ(simdLevelName(SIMD_AVX2), "avx2");
+}
+
+} // namespace
