@@ -347,6 +347,11 @@ TEST_F(Stream, DoubtfulInputsWarnAndFailWhenStrict)
         EXPECT_NE(loose.output.find(c.said), std::string::npos) << loose.output;
         EXPECT_EQ(vxhost("render --strict " + run + c.inputs, home).code, 2) << c.inputs;
     }
+    // A clip of one frame is two fields, not a still.
+    CliRun one = vxhost("render " + plugin("VorluxWarp") + " -q -o " + (dir / "one.y4m").string() +
+                            " --input0 " + b,
+                        home);
+    EXPECT_NE(one.output.find("rendered 2 fields"), std::string::npos) << one.output;
     // A shorter PNG sequence over a longer one says what it left.
     const std::string pngs =
         plugin("VorluxWarp") + " -q --input0 " + a + " -o " + (dir / "o_%02d.png").string();
