@@ -61,7 +61,8 @@ bool writeKeys(void)
         ++keyCount;
 
     unsigned char header[HEADER_BYTES];
-    encodeEffectHeader({EFFECT_MAGIC, currentLastFrame() + 1u, ctx.imageWidth, ctx.imageHeight, keyCount}, header);
+    encodeEffectHeader(
+        {EFFECT_MAGIC, currentLastFrame() + 1u, ctx.imageWidth, ctx.imageHeight, keyCount}, header);
     if (!writeBytes(header, sizeof header))
         return false;
 

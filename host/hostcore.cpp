@@ -281,7 +281,8 @@ int fileRequest(void *h, FileRequest *request)
         return 0;
     // A typed answer names a file in the requester's directory, nothing else
     // (queued answers are checked by their maker: vxhost render refuses them).
-    if (typed && (answer.find('/') != std::string::npos || answer.find("..") != std::string::npos)) {
+    if (typed &&
+        (answer.find('/') != std::string::npos || answer.find("..") != std::string::npos)) {
         std::cerr << "vxhost: '" << answer << "' is not a plain file name: cancelled\n";
         return 0;
     }

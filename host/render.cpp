@@ -110,8 +110,7 @@ int drive(Plugin &plugin, Host &host, Drive &d, std::string &err)
         return true;
     };
     host.projectWidth = o.projectWidth ? o.projectWidth : d.plan.width;
-    host.projectHeight =
-        o.projectHeight ? o.projectHeight : d.plan.fieldHeight * (d.plan.progressive ? 1 : 2);
+    host.projectHeight = o.projectHeight ? o.projectHeight : 2 * d.plan.fieldHeight;
     host.instanceNames[1] = o.effect.empty() ? "untitled" : o.effect;
     if (!host.tags)
         host.tags = plugin.getInfo();
@@ -975,8 +974,7 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
         end = std::min(o.rangeEnd, fields);
     }
     const int projW = o.projectWidth ? o.projectWidth : w;
-    const int projH =
-        o.projectHeight ? o.projectHeight : plan.fieldHeight * (o.progressive ? 1 : 2);
+    const int projH = o.projectHeight ? o.projectHeight : 2 * plan.fieldHeight;
     const int workW = o.projectSize ? projW : plan.fieldWidth;
     const int workH = o.projectSize ? projH / 2 : plan.fieldHeight;
     // What the plug-in would refuse at its first render, refused here.
@@ -1045,6 +1043,11 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     Clip facts = in0.facts;
     facts.frames.clear();
     OutputClip out;
+    // Whatever ends the run (an exception included), no temporary stays.
+    struct Abandoner {
+        OutputClip &out;
+        ~Abandoner() { abandonOutput(out); }
+    } abandoner{out};
     if (!openOutput(o.output, facts, worker ? PixFmt::Yuva444 : o.pixFmt, out, err)) {
         fprintf(stderr, "vxhost: %s\n", err.c_str());
         return 2;

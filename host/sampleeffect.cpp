@@ -51,11 +51,13 @@ bool writeSampleEffect(const std::string &path, int w, int h, int frames, std::s
         return false;
     }
     const int last = frames - 1;
-    const uint32_t keyFrames[4] = {0, (uint32_t)(last / 3), (uint32_t)(2 * (int64_t)last / 3), (uint32_t)last};
+    const uint32_t keyFrames[4] = {0, (uint32_t)(last / 3), (uint32_t)(2 * (int64_t)last / 3),
+                                   (uint32_t)last};
     const int levels[4] = {0, 64, 192, 255};
     const int shapes[4] = {0, 1, 2, 0};
     const size_t nodes = effectNodeCount(w, h);
-    std::vector<uint8_t> bytes(EFFECT_HEADER_BYTES + 4 * (EFFECT_KEY_HEAD_BYTES + nodes * EFFECT_NODE_BYTES));
+    std::vector<uint8_t> bytes(EFFECT_HEADER_BYTES +
+                               4 * (EFFECT_KEY_HEAD_BYTES + nodes * EFFECT_NODE_BYTES));
     encodeEffectHeader({EFFECT_MAGIC, (uint32_t)frames, w, h, 4}, bytes.data());
     std::vector<float> grid(2 * nodes);
     unsigned char *at = bytes.data() + EFFECT_HEADER_BYTES;

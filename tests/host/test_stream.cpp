@@ -286,7 +286,6 @@ TEST_F(Stream, BadInputEndsInAClearMessage)
     fs::create_directories(dir / "adir");
     fs::create_directories(dir / "home2");
     std::ofstream(dir / "home2/programs") << "a file";
-    ASSERT_EQ(mkfifo((dir / "home/fx").c_str(), 0600), 0);
     fs::create_directories(dir / "home/programs/vorlux");
     ASSERT_EQ(mkfifo((dir / "home/programs/vorlux/fifo").c_str(), 0600), 0);
     const std::string warp = "render " + plugin("VorluxWarp") + " -q -o " + d + "/o.y4m ";
@@ -317,6 +316,14 @@ TEST_F(Stream, BadInputEndsInAClearMessage)
         EXPECT_EQ(r.output.find("terminate"), std::string::npos) << r.output;
     }
     EXPECT_FALSE(fs::exists(dir / "o.y4m"));
+    // FIFOs in the journal's and the instance state's places are not waited on.
+    fs::create_directories(dir / "home/log");
+    fs::create_directories(dir / "home/vxhost/instances");
+    ASSERT_EQ(mkfifo((dir / "home/log/journal").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "home/vxhost/instances/VorluxWarp.so.untitled").c_str(), 0600), 0);
+    CliRun fifos = vxhost(warp + "--fields 2", home + " timeout 30");
+    EXPECT_EQ(fifos.code, 0) << fifos.output;
+    EXPECT_NE(fifos.output.find("journal: level=4"), std::string::npos) << fifos.output;
 }
 
 TEST_F(Stream, DoubtfulInputsWarnAndFailWhenStrict)
@@ -347,6 +354,11 @@ TEST_F(Stream, DoubtfulInputsWarnAndFailWhenStrict)
         EXPECT_NE(loose.output.find(c.said), std::string::npos) << loose.output;
         EXPECT_EQ(vxhost("render --strict " + run + c.inputs, home).code, 2) << c.inputs;
     }
+    // A clip of one frame is two fields, not a still.
+    CliRun one = vxhost("render " + plugin("VorluxWarp") + " -q -o " + (dir / "one.y4m").string() +
+                            " --input0 " + b,
+                        home);
+    EXPECT_NE(one.output.find("rendered 2 fields"), std::string::npos) << one.output;
     // A shorter PNG sequence over a longer one says what it left.
     const std::string pngs =
         plugin("VorluxWarp") + " -q --input0 " + a + " -o " + (dir / "o_%02d.png").string();

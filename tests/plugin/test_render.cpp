@@ -92,11 +92,13 @@ struct Key {
 std::string effectBytes(uint32_t frameCount, int w, int h, const std::vector<Key> &keys)
 {
     std::string bytes(EFFECT_HEADER_BYTES, '\0');
-    encodeEffectHeader({EFFECT_MAGIC, frameCount, w, h, (uint32_t)keys.size()}, (unsigned char *)bytes.data());
+    encodeEffectHeader({EFFECT_MAGIC, frameCount, w, h, (uint32_t)keys.size()},
+                       (unsigned char *)bytes.data());
     for (const Key &k : keys) {
         std::string key(EFFECT_KEY_HEAD_BYTES + k.grid.size() * EFFECT_NODE_BYTES, '\0');
         encodeKeyHead(k.frame, k.level, (unsigned char *)key.data());
-        encodeNodes(reinterpret_cast<const float *>(k.grid.data()), k.grid.size(), (unsigned char *)key.data() + EFFECT_KEY_HEAD_BYTES);
+        encodeNodes(reinterpret_cast<const float *>(k.grid.data()), k.grid.size(),
+                    (unsigned char *)key.data() + EFFECT_KEY_HEAD_BYTES);
         bytes += key;
     }
     return bytes;

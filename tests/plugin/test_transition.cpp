@@ -497,8 +497,9 @@ TEST_F(TransitionFiles, PathAnswersAndSpecialFilesAreRefusedAndLogged)
     const auto start = sampleBlock(3);
     setBlock(start);
     size_t lines = 0;
-    for (const auto &replies : std::vector<std::vector<std::string>>{
-             {"delete", "../outside"}, {"load", "../outside"}, {"save", "../outside"}, {"save", "a/b"}}) {
+    const std::vector<std::vector<std::string>> answers = {
+        {"delete", "../outside"}, {"load", "../outside"}, {"save", "../outside"}, {"save", "a/b"}};
+    for (const auto &replies : answers) {
         archives(replies);
         EXPECT_TRUE(fs::exists(outside)) << replies[0];
         expectJournal(++lines);

@@ -120,7 +120,8 @@ struct EffectFile : ::testing::Test {
                              uint32_t magic = 0x56580100u, uint32_t width = 8, uint32_t height = 4)
     {
         Bytes b(EFFECT_HEADER_BYTES);
-        encodeEffectHeader({magic, frameCount, (int32_t)width, (int32_t)height, (uint32_t)keys.size()}, b.data());
+        encodeEffectHeader(
+            {magic, frameCount, (int32_t)width, (int32_t)height, (uint32_t)keys.size()}, b.data());
         for (const auto &[f, level] : keys) {
             unsigned char key[EFFECT_KEY_HEAD_BYTES + 4 * EFFECT_NODE_BYTES];
             float nodes[8];
