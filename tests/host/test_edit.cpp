@@ -142,6 +142,7 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
         {"--fields 0", "--fields takes"},
         {"--effect ../x", "--effect takes a plain name"},
         {"--script", "--script needs a value"},
+        {"--press 1", "--gadget and --press are for render"},
     };
     for (const Case &c : cases) {
         std::string out;
