@@ -79,6 +79,12 @@ void put(Screen &s, int x, int y, const uint8_t *c)
 
 } // namespace
 
+bool screenReady(const Screen &s)
+{
+    return s.width > 0 && s.height > 0 &&
+           s.rgb.size() == static_cast<size_t>(s.width) * static_cast<size_t>(s.height) * 3;
+}
+
 uint32_t paletteColour(int palette, int n)
 {
     if (palette == 1 && n == 1001)
@@ -124,6 +130,8 @@ void putPixel(Screen &s, int x, int y)
 
 void fillRect(Screen &s, int x0, int y0, int x1, int y1)
 {
+    if (!screenReady(s))
+        return;
     if (x0 > x1)
         std::swap(x0, x1);
     if (y0 > y1)
@@ -203,7 +211,7 @@ void drawFrame(Screen &s, int x0, int y0, int x1, int y1)
 
 void drawYuva(Screen &s, const uint32_t *pixels, int bytesPerRow, int x, int y, int w, int h)
 {
-    if (!pixels || w <= 0 || h <= 0 || bytesPerRow < w * 4)
+    if (!pixels || w <= 0 || h <= 0 || bytesPerRow < w * 4 || !screenReady(s))
         return;
     for (int j = std::max(0, -y); j < h && y + j < s.height; ++j) {
         const uint32_t *row = reinterpret_cast<const uint32_t *>(
@@ -298,6 +306,10 @@ void restoreArea(Screen &s, const std::vector<uint8_t> &pixels, int x, int y, in
 
 bool saveScreen(const Screen &s, const std::string &path, std::string &err)
 {
+    if (!screenReady(s)) {
+        err = path + ": the screen has no pixels";
+        return false;
+    }
     return writePngRgb(path, s.width, s.height, s.rgb.data(), err);
 }
 

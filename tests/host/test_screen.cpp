@@ -104,6 +104,19 @@ TEST_F(ScreenTest, DrawingClipsAndTakesInclusiveCorners)
     }
 }
 
+TEST(Screen, WithoutPixelsNothingIsDrawn)
+{
+    vxh::Screen bare; // sized but not yet allocated
+    vxh::fillRect(bare, 0, 0, 10, 10);
+    vxh::drawText(bare, "text", 0, 0, 0, 0, 100, 100);
+    VxGadgetSpec spec{};
+    spec.kind = VG_GADGET_SLIDER, spec.w = 50, spec.h = 20, spec.maximum = 9;
+    EXPECT_GT(vxh::addGadget(bare, spec), 0);
+    std::string err;
+    EXPECT_FALSE(vxh::saveScreen(bare, "/tmp/never.png", err));
+    EXPECT_FALSE(vxh::initScreen(bare, 63, 100));
+}
+
 TEST_F(ScreenTest, OverlayConvertsStudioRangeYuva)
 {
     struct Case {
