@@ -344,6 +344,10 @@ bool playEvent(Screen &s, const ScriptEvent &e, std::string &err)
             err = "line " + std::to_string(e.line) + ": no gadget " + e.name + " on the screen";
             return false;
         }
+        if (!s.gadgets[index].enabled) {
+            err = "line " + std::to_string(e.line) + ": gadget " + e.name + " is disabled";
+            return false;
+        }
         useGadget(s, index, e.value, e.kind == ScriptEvent::GADGET);
         return true;
     }
