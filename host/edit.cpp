@@ -219,7 +219,13 @@ bool parseEditArgs(const std::vector<std::string> &args, EditOptions &o, std::st
     // editor writes no clip, so a placeholder output satisfies it.
     rest.push_back("-o");
     rest.push_back("unused.y4m");
-    return parseRenderArgs(rest, o.render, err);
+    if (!parseRenderArgs(rest, o.render, err))
+        return false;
+    if (!o.render.gadgets.empty()) {
+        err = "edit opens the editor itself: --gadget and --press are for render";
+        return false;
+    }
+    return true;
 }
 
 bool readScript(const std::string &path, std::vector<ScriptEvent> &events, std::string &err)
@@ -336,6 +342,10 @@ bool playEvent(Screen &s, const ScriptEvent &e, std::string &err)
         const int index = gadgetByName(s, e.name);
         if (index < 0) {
             err = "line " + std::to_string(e.line) + ": no gadget " + e.name + " on the screen";
+            return false;
+        }
+        if (!s.gadgets[index].enabled) {
+            err = "line " + std::to_string(e.line) + ": gadget " + e.name + " is disabled";
             return false;
         }
         useGadget(s, index, e.value, e.kind == ScriptEvent::GADGET);

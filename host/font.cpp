@@ -111,6 +111,8 @@ int textWidth(const std::string &text)
 
 void drawText(Screen &s, const std::string &text, int x, int y, int cx0, int cy0, int cx1, int cy1)
 {
+    if (!screenReady(s))
+        return;
     cx0 = std::max(cx0, 0), cy0 = std::max(cy0, 0);
     cx1 = std::min(cx1, s.width - 1), cy1 = std::min(cy1, s.height - 1);
     int lineY = y;

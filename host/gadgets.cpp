@@ -245,7 +245,7 @@ void dragSlider(Screen &s, int index, int x, bool always)
 {
     Gadget &g = s.gadgets[index];
     const int32_t v = clampValue(g, sliderValueAt(g, x));
-    if (v == g.value && !always)
+    if (!g.enabled || (v == g.value && !always))
         return;
     g.value = v;
     drawGadget(s, g);

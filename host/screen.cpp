@@ -3,6 +3,7 @@
 #include "host/screen.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "host/clipio.h"
@@ -78,6 +79,12 @@ void put(Screen &s, int x, int y, const uint8_t *c)
 
 } // namespace
 
+bool screenReady(const Screen &s)
+{
+    return s.width > 0 && s.height > 0 &&
+           s.rgb.size() == static_cast<size_t>(s.width) * static_cast<size_t>(s.height) * 3;
+}
+
 uint32_t paletteColour(int palette, int n)
 {
     if (palette == 1 && n == 1001)
@@ -123,6 +130,8 @@ void putPixel(Screen &s, int x, int y)
 
 void fillRect(Screen &s, int x0, int y0, int x1, int y1)
 {
+    if (!screenReady(s))
+        return;
     if (x0 > x1)
         std::swap(x0, x1);
     if (y0 > y1)
@@ -134,14 +143,49 @@ void fillRect(Screen &s, int x0, int y0, int x1, int y1)
             put(s, x, y, s.colour);
 }
 
+namespace {
+
+// Liang-Barsky: shortens the segment to the part inside [lo, hi] in both
+// coordinates; false when nothing of it is inside.
+bool clipSegment(double &x0, double &y0, double &x1, double &y1, double lo, double hiX, double hiY)
+{
+    double t0 = 0, t1 = 1;
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy}, q[4] = {x0 - lo, hiX - x0, y0 - lo, hiY - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+    }
+    if (t0 > t1)
+        return false;
+    x1 = x0 + t1 * dx, y1 = y0 + t1 * dy;
+    x0 = x0 + t0 * dx, y0 = y0 + t0 * dy;
+    return true;
+}
+
+} // namespace
+
 void drawLine(Screen &s, int x0, int y0, int x1, int y1)
 {
-    // Bresenham over the whole segment; pixels off the screen are skipped.
-    // Segments far off the screen are bounded by the screen's own size.
+    // Bresenham; pixels off the screen are skipped. A segment much longer
+    // than the screen is first cut to the screen (with a margin).
     const long limit = 4L * (s.width + s.height);
     if (std::labs(static_cast<long>(x1) - x0) > limit ||
-        std::labs(static_cast<long>(y1) - y0) > limit)
-        return;
+        std::labs(static_cast<long>(y1) - y0) > limit) {
+        double a = x0, b = y0, c = x1, d = y1;
+        if (!clipSegment(a, b, c, d, -2, s.width + 1, s.height + 1))
+            return;
+        x0 = static_cast<int>(std::lround(a)), y0 = static_cast<int>(std::lround(b));
+        x1 = static_cast<int>(std::lround(c)), y1 = static_cast<int>(std::lround(d));
+    }
     int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
     int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
@@ -167,7 +211,7 @@ void drawFrame(Screen &s, int x0, int y0, int x1, int y1)
 
 void drawYuva(Screen &s, const uint32_t *pixels, int bytesPerRow, int x, int y, int w, int h)
 {
-    if (!pixels || w <= 0 || h <= 0 || bytesPerRow < w * 4)
+    if (!pixels || w <= 0 || h <= 0 || bytesPerRow < w * 4 || !screenReady(s))
         return;
     for (int j = std::max(0, -y); j < h && y + j < s.height; ++j) {
         const uint32_t *row = reinterpret_cast<const uint32_t *>(
@@ -262,6 +306,10 @@ void restoreArea(Screen &s, const std::vector<uint8_t> &pixels, int x, int y, in
 
 bool saveScreen(const Screen &s, const std::string &path, std::string &err)
 {
+    if (!screenReady(s)) {
+        err = path + ": the screen has no pixels";
+        return false;
+    }
     return writePngRgb(path, s.width, s.height, s.rgb.data(), err);
 }
 

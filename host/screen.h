@@ -128,6 +128,9 @@ struct Screen {
 
 // Sizes the screen (sides 64..8192) and paints it with the background.
 bool initScreen(Screen &s, int width, int height);
+// True once the framebuffer is allocated; drawing on a screen that is not
+// does nothing.
+bool screenReady(const Screen &s);
 void setColourRgb(Screen &s, uint8_t r, uint8_t g, uint8_t b);
 void setColourYuva(Screen &s, uint32_t yuva);
 // The colour of palette 0 (classic) or 1 (new) entry n, as packed YUVA.

@@ -143,9 +143,13 @@ bool openWindow(const Screen &s, std::string &err)
     win = Window{};
     win.width = s.width, win.height = s.height;
     win.window = SDL_CreateWindow("vxhost", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.width,
-                                  s.height, 0);
+                                  s.height, SDL_WINDOW_RESIZABLE);
     if (win.window)
         win.renderer = SDL_CreateRenderer(win.window, -1, 0);
+    // A window resized by the user scales the screen; SDL hands the mouse
+    // positions back in screen pixels.
+    if (win.renderer)
+        SDL_RenderSetLogicalSize(win.renderer, s.width, s.height);
     if (win.renderer)
         win.texture = SDL_CreateTexture(win.renderer, SDL_PIXELFORMAT_RGB24,
                                         SDL_TEXTUREACCESS_STREAMING, s.width, s.height);

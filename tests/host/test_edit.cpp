@@ -10,6 +10,9 @@
 
 #include "host/edit.h"
 #include "host/window.h"
+#include "operator/host/vxgui.h"
+#include "operator/host/vxmsgq.h"
+#include "operator/host/vxreq.h"
 
 #ifdef VX_HAVE_SDL2
 #include <SDL.h>
@@ -142,6 +145,7 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
         {"--fields 0", "--fields takes"},
         {"--effect ../x", "--effect takes a plain name"},
         {"--script", "--script needs a value"},
+        {"--press 1", "--gadget and --press are for render"},
     };
     for (const Case &c : cases) {
         std::string out;
@@ -184,6 +188,41 @@ TEST_F(Edit, OpensAWindow)
         << out;
     EXPECT_EQ(lines(dir / "home" / "messages.txt"),
               (std::vector<std::string>{"1 0x5 0 0 0", "7 0x0 0 0 0"}));
+}
+
+// SDL events pushed into a dummy window come out as the screen's messages.
+TEST(Window, EventsBecomeMessages)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    vxh::Host host;
+    vxh::installHost(&host);
+    vxh::initScreen(host.screen, 200, 100);
+    std::string err;
+    ASSERT_TRUE(vxh::openWindow(host.screen, err)) << err;
+    RequestRecord request{};
+    request.messageQueue = msgQCreate(10, 44, 0);
+    ASSERT_EQ(vreqCreateRequest(&request), 0);
+    SDL_Event e{};
+    e.type = SDL_MOUSEBUTTONDOWN, e.button.button = SDL_BUTTON_RIGHT, e.button.x = 30,
+    e.button.y = 40;
+    SDL_PushEvent(&e);
+    e.type = SDL_MOUSEBUTTONUP;
+    SDL_PushEvent(&e);
+    e = SDL_Event{};
+    e.type = SDL_KEYDOWN, e.key.keysym.sym = 'c', e.key.keysym.mod = KMOD_LCTRL;
+    SDL_PushEvent(&e);
+    e = SDL_Event{};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+    std::vector<std::pair<int, uint32_t>> got;
+    EditorMessage m;
+    host.screen.waitInput = [&](int timeout) { return vxh::pumpWindow(host.screen, timeout); };
+    while (vgMsgQReceive(&m, 0) == 0)
+        got.emplace_back(m.type, m.type == EDITOR_MSG_MOUSE_BUTTON ? m.u.mouse.button : m.u.code);
+    vxh::closeWindow();
+    vxh::installHost(nullptr);
+    EXPECT_EQ(got,
+              (std::vector<std::pair<int, uint32_t>>{{3, 2}, {3, 0x82}, {1, 0x20063}, {7, 0}}));
 }
 
 TEST(Window, KeysGiveTheirCodes)

@@ -356,6 +356,9 @@ TEST_F(Input, ScriptNamesFindGadgets)
                                          {4, uint32_t(slider), 0, 0, 3}}));
     e.name = "img:999";
     EXPECT_FALSE(vxh::playEvent(host.screen, e, err));
+    e.name = "key:0x64"; // the disabled button: a user cannot use it
+    EXPECT_FALSE(vxh::playEvent(host.screen, e, err));
+    EXPECT_NE(err.find("is disabled"), std::string::npos);
 }
 
 } // namespace

@@ -73,6 +73,7 @@ TEST_F(ScreenTest, DrawingClipsAndTakesInclusiveCorners)
         {"line", [] { vgLine(0, 0, 0, 4, 0); }, 5, 0, 0, 4, 0},
         {"line from off screen", [] { vgLine(0, -10, 5, 10, 5); }, 11, 0, 5, 10, 5},
         {"diagonal", [] { vgLine(0, 3, 3, 7, 7); }, 5, 3, 3, 7, 7},
+        {"very long line", [] { vgLine(0, -2000000000, 9, 2000000000, 9); }, 100, 0, 9, 99, 9},
         {"box", [] { vgDrawBox(0, 10, 10, 13, 12, 18); }, 10, 10, 10, 13, 12},
         {"pixel off screen", [] { vgSetPixel(0, -1, 0); }, 0, 0, 0, 0, 0},
         {"pixel at the corner", [] { vgSetPixel(0, 99, 79); }, 1, 99, 79, 99, 79},
@@ -101,6 +102,19 @@ TEST_F(ScreenTest, DrawingClipsAndTakesInclusiveCorners)
                 << c.what;
         }
     }
+}
+
+TEST(Screen, WithoutPixelsNothingIsDrawn)
+{
+    vxh::Screen bare; // sized but not yet allocated
+    vxh::fillRect(bare, 0, 0, 10, 10);
+    vxh::drawText(bare, "text", 0, 0, 0, 0, 100, 100);
+    VxGadgetSpec spec{};
+    spec.kind = VG_GADGET_SLIDER, spec.w = 50, spec.h = 20, spec.maximum = 9;
+    EXPECT_GT(vxh::addGadget(bare, spec), 0);
+    std::string err;
+    EXPECT_FALSE(vxh::saveScreen(bare, "/tmp/never.png", err));
+    EXPECT_FALSE(vxh::initScreen(bare, 63, 100));
 }
 
 TEST_F(ScreenTest, OverlayConvertsStudioRangeYuva)
