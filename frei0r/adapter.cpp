@@ -381,6 +381,7 @@ bool renderFrame(Instance &inst, double time, const uint32_t *in1, const uint32_
     const int w = inst.width, h = inst.height;
     const size_t count = (size_t)w * h;
     const uint32_t *inputs[2] = {in1, in2 ? in2 : in1};
+    inst.host.journal.clear();
     for (int i = 0; i < 2; ++i) {
         toHostPixels(inputs[i], count, inst.frames[i]);
         if (!key.progressive)

@@ -8,9 +8,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
-out=${OUT:-out}/frei0r
+base=$(realpath -m "${OUT:-out}")
+out=$base/frei0r
 mkdir -p "$out"
-export VXHOME=${VXHOME:-$PWD/${OUT:-out}/vxhome}
+export VXHOME=${VXHOME:-$base/vxhome}
 export FREI0R_PATH=$PWD/build/frei0r
 vx=build/bin/vxhost
 
@@ -41,13 +42,21 @@ display_aspect_num=5
 display_aspect_den=4
 colorspace=601
 PROFILE
+# melt now and then hangs or stops early (whatever the plug-in): up to three
+# tries, until all 50 frames are written (numbered from 1).
 transition() { # NAME TRANSITION-AND-PARAMETERS...
   local name=$1
   shift
-  melt -silent -profile "$out/profile" avformat:"$out/a_%04d.png" out=49 \
-    -track avformat:"$out/b_%04d.png" out=49 -transition "$@" in=0 out=49 a_track=0 b_track=1 \
-    -consumer avformat:"$out/$name"_%04d.png vcodec=png pix_fmt=rgba real_time=-1 2>&1 |
-    grep -v -e LADSPA -e '^$' || true
+  for attempt in 1 2 3; do
+    rm -f "$out/$name"_*.png
+    timeout 600 melt -silent -profile "$out/profile" avformat:"$out/a_%04d.png" out=49 \
+      -track avformat:"$out/b_%04d.png" out=49 -transition "$@" in=0 out=49 a_track=0 b_track=1 \
+      -consumer avformat:"$out/$name"_%04d.png vcodec=png pix_fmt=rgba real_time=-1 \
+      </dev/null 2>&1 | grep -v -e LADSPA -e '^$' || true
+    [ -e "$out/$name"_0050.png ] && return 0
+  done
+  echo "melt did not finish $name" >&2
+  return 1
 }
 transition melt-morph frei0r.vorlux_morph effect=demo-morph length=50
 transition melt-op frei0r.vorlux_op length=50 amount9=40 amount4=30 fade=25
