@@ -4,8 +4,10 @@ set -euo pipefail
 
 # The OpenCV development files serve only the benchmarks (a general-purpose
 # remap to compare the warp passes with); the build works without them.
+# ffmpeg and melt are the video tools the frei0r adapter is tested in.
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev libpng-dev
-          libopencv-core-dev libopencv-imgproc-dev libfreetype-dev fonts-dejavu-core libsdl2-dev xvfb xauth)
+  libopencv-core-dev libopencv-imgproc-dev libfreetype-dev fonts-dejavu-core libsdl2-dev xvfb xauth
+  frei0r-plugins-dev ffmpeg melt)
 
 missing=()
 for p in "${packages[@]}"; do

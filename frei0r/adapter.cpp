@@ -1,0 +1,537 @@
+// The adapter core: each frei0r instance drives a private copy of its
+// operator through the same host side as vxhost. A frame becomes two fields
+// of the host's Y, U, V, A pixels (or one picture when progressive), the
+// operator renders each field, and the woven result goes back as RGBA.
+#include "frei0r/adapter.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+#include "host/clipio.h"
+#include "host/hostcore.h"
+#include "host/render.h"
+#include "platform/services.h"
+
+namespace {
+
+constexpr int kDeformTypes = 17;
+constexpr uint32_t kInstanceId = 1;
+constexpr size_t kIdleCopiesPerKind = 4;
+constexpr double kMaxFrames = 5000000;
+
+// Parameters; the procedural kind has no effect file and starts at P_LENGTH.
+enum ParamId {
+    P_EFFECT,
+    P_LENGTH,
+    P_RATE,
+    P_PROGRESS,
+    P_PROGRESSIVE,
+    P_AMOUNT,
+    P_FADE = P_AMOUNT + kDeformTypes,
+    P_COUNT
+};
+
+const f0r_param_info_t kParams[P_COUNT] = {
+    {"effect", F0R_PARAM_STRING,
+     "effect file: a name below $VXHOME/programs/vorlux/, or a path (with a '/')"},
+    {"length", F0R_PARAM_DOUBLE,
+     "length of the clip in frames (the operator sees two fields each)"},
+    {"rate", F0R_PARAM_DOUBLE, "frames per second, to turn the host's time into a frame position"},
+    {"progress", F0R_PARAM_DOUBLE,
+     "position in the clip, 0 = first frame .. 1 = last; below 0 the host's time decides"},
+    {"progressive", F0R_PARAM_BOOL, "one picture per frame instead of two fields"},
+    {"amount0", F0R_PARAM_DOUBLE, "amount of deformation type 0, -100..100"},
+    {"amount1", F0R_PARAM_DOUBLE, "amount of deformation type 1, -100..100"},
+    {"amount2", F0R_PARAM_DOUBLE, "amount of deformation type 2, -100..100"},
+    {"amount3", F0R_PARAM_DOUBLE, "amount of deformation type 3, -100..100"},
+    {"amount4", F0R_PARAM_DOUBLE, "amount of deformation type 4, -100..100"},
+    {"amount5", F0R_PARAM_DOUBLE, "amount of deformation type 5, -100..100"},
+    {"amount6", F0R_PARAM_DOUBLE, "amount of deformation type 6, -100..100"},
+    {"amount7", F0R_PARAM_DOUBLE, "amount of deformation type 7, -100..100"},
+    {"amount8", F0R_PARAM_DOUBLE, "amount of deformation type 8, -100..100"},
+    {"amount9", F0R_PARAM_DOUBLE, "amount of deformation type 9, -100..100"},
+    {"amount10", F0R_PARAM_DOUBLE, "amount of deformation type 10, -100..100"},
+    {"amount11", F0R_PARAM_DOUBLE, "amount of deformation type 11, -100..100"},
+    {"amount12", F0R_PARAM_DOUBLE, "amount of deformation type 12, -100..100"},
+    {"amount13", F0R_PARAM_DOUBLE, "amount of deformation type 13, -100..100"},
+    {"amount14", F0R_PARAM_DOUBLE, "amount of deformation type 14, -100..100"},
+    {"amount15", F0R_PARAM_DOUBLE, "amount of deformation type 15, -100..100"},
+    {"amount16", F0R_PARAM_DOUBLE, "amount of deformation type 16, -100..100"},
+    {"fade", F0R_PARAM_DOUBLE, "cross-fade length in fields, 0..300"},
+};
+
+struct Settings {
+    std::string effect = "untitled";
+    double length = 50, rate = 25, progress = -1;
+    bool progressive = false;
+    double amounts[kDeformTypes] = {};
+    double fade = 25;
+};
+
+// What one set-up of the operator is made for; a change sets it up anew.
+struct SetupKey {
+    std::string effect;
+    uint32_t fieldCount = 0;
+    bool progressive = false;
+    int16_t amounts[kDeformTypes] = {};
+    int16_t fade = 0;
+    bool operator==(const SetupKey &) const = default;
+};
+
+// A loaded private copy of an operator library, and the memory file it was
+// loaded from (kept open so that its /proc name is not reused while loaded).
+struct OperatorCopy {
+    vxh::Plugin plugin;
+    int fd = -1;
+};
+
+struct Instance {
+    const VxfKind *kind = nullptr;
+    int width = 0, height = 0;
+    Settings settings;
+    OperatorCopy op;
+    vxh::Host host;
+    bool setUp = false, setupFailed = false;
+    SetupKey prepared;
+    std::string effectPath;             // the instance's file name handed to the operator
+    std::vector<uint32_t> frames[2];    // the inputs' frames in host pixels
+    std::vector<uint32_t> fields[2][2]; // [input][parity]
+    uint32_t firstField = 0;            // field number of the frame's first field
+    bool reported = false;
+};
+
+// The host libraries serve one table per process, so every operator call of
+// every instance, and every change to an instance, runs under this lock.
+std::mutex operatorLock;
+std::map<const VxfKind *, std::vector<OperatorCopy>> idleCopies;
+Instance *active = nullptr; // the instance whose operator runs (under the lock)
+
+// ffmpeg's frei0r filter passes the frame's time stamp in milliseconds;
+// MLT (melt) and other hosts pass seconds.
+double secondsPerTimeUnit()
+{
+    static const double unit = dlsym(RTLD_DEFAULT, "mlt_factory_init")   ? 1.0
+                               : dlsym(RTLD_DEFAULT, "avfilter_version") ? 0.001
+                                                                         : 1.0;
+    return unit;
+}
+
+// Rounds to the nearest integer within lo..hi; NaN gives lo.
+long clampRound(double value, double lo, double hi)
+{
+    if (!(value > lo))
+        return (long)lo;
+    return value >= hi ? (long)hi : (long)std::floor(value + 0.5);
+}
+
+int paramId(const VxfKind &kind, int index)
+{
+    const int id = kind.procedural ? index + P_LENGTH : index;
+    if (index < 0 || id >= P_COUNT || (!kind.procedural && id >= P_AMOUNT))
+        return -1;
+    return id;
+}
+
+double *doubleParam(Settings &s, int id)
+{
+    switch (id) {
+    case P_LENGTH:
+        return &s.length;
+    case P_RATE:
+        return &s.rate;
+    case P_PROGRESS:
+        return &s.progress;
+    case P_FADE:
+        return &s.fade;
+    default:
+        return id >= P_AMOUNT && id < P_FADE ? &s.amounts[id - P_AMOUNT] : nullptr;
+    }
+}
+
+uint32_t framesOf(const Settings &s)
+{
+    return (uint32_t)clampRound(s.length, 1, kMaxFrames);
+}
+
+SetupKey setupKeyOf(const Instance &inst)
+{
+    const Settings &s = inst.settings;
+    SetupKey key;
+    key.effect = inst.kind->procedural ? "" : s.effect;
+    key.fieldCount = 2 * framesOf(s);
+    key.progressive = s.progressive;
+    if (inst.kind->procedural) {
+        for (int j = 0; j < kDeformTypes; ++j)
+            key.amounts[j] = (int16_t)clampRound(s.amounts[j], -100, 100);
+        key.fade = (int16_t)clampRound(s.fade, 0, 300);
+    }
+    return key;
+}
+
+// Frame k of the clip: from the progress value when it is set, else from
+// the host's time; clamped to the clip.
+uint32_t frameOf(const Settings &s, double time)
+{
+    const uint32_t frames = framesOf(s);
+    const double k =
+        s.progress >= 0 ? s.progress * (frames - 1) : time * secondsPerTimeUnit() * s.rate;
+    return (uint32_t)clampRound(k, 0, frames - 1);
+}
+
+// A private copy of the operator library: the operator keeps its state in
+// static data, so each instance loads the file afresh from an anonymous
+// memory file, which the dynamic loader takes for a library of its own.
+bool loadCopy(const std::string &file, OperatorCopy &copy, std::string &err)
+{
+    int in = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        err = file + ": " + strerror(errno);
+        return false;
+    }
+    int fd = memfd_create("vorlux-operator", MFD_CLOEXEC);
+    bool ok = fd >= 0;
+    char buffer[65536];
+    for (ssize_t n; ok && (n = read(in, buffer, sizeof buffer)) != 0;)
+        ok = n > 0 && write(fd, buffer, (size_t)n) == n;
+    if (!ok)
+        err = file + ": cannot copy the library (" + strerror(errno) + ")";
+    close(in);
+    if (ok && !vxh::loadPlugin("/proc/self/fd/" + std::to_string(fd), copy.plugin, err)) {
+        err = file + ": " + err;
+        ok = false;
+    }
+    if (!ok) {
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    copy.fd = fd;
+    return true;
+}
+
+std::string operatorPath(const VxfKind &kind)
+{
+    const char *dir = getenv("VX_OPERATOR_DIR");
+    return std::string(dir && *dir ? dir : VX_BUILD_PLUGIN_DIR) + "/" + kind.operatorFile;
+}
+
+// Copies are reused: melt may construct and destruct an instance per frame.
+bool takeCopy(const VxfKind &kind, OperatorCopy &copy, std::string &err)
+{
+    std::vector<OperatorCopy> &idle = idleCopies[&kind];
+    if (idle.empty())
+        return loadCopy(operatorPath(kind), copy, err);
+    copy = idle.back();
+    idle.pop_back();
+    return true;
+}
+
+void returnCopy(const VxfKind &kind, OperatorCopy &copy)
+{
+    std::vector<OperatorCopy> &idle = idleCopies[&kind];
+    if (idle.size() < kIdleCopiesPerKind) {
+        idle.push_back(copy);
+    } else {
+        vxh::unloadPlugin(copy.plugin);
+        close(copy.fd);
+    }
+    copy = OperatorCopy{};
+}
+
+// The instance's file name: a path as given, or a name in the operator's
+// directory.
+const char *effectName(void *, uint32_t, const char *dir)
+{
+    const std::string &effect = active->prepared.effect;
+    active->effectPath = effect.find('/') != std::string::npos ? effect : std::string(dir) + effect;
+    return active->effectPath.c_str();
+}
+
+// Serves the host libraries for one instance while it lives.
+struct ActiveHost {
+    explicit ActiveHost(Instance &inst)
+    {
+        active = &inst;
+        vxh::installHost(&inst.host);
+        VxHostServices services = *vxHostServices();
+        services.customPrefsName = effectName;
+        vxInstallHostServices(&services);
+    }
+    ~ActiveHost()
+    {
+        vxh::installHost(nullptr);
+        active = nullptr;
+    }
+};
+
+int act(Instance &inst, uint16_t action, uint32_t field = 0)
+{
+    ActionRecord record = {action, 0, {0, 0, 0, 0}, inst.prepared.fieldCount, field, kInstanceId};
+    return inst.op.plugin.action(&record);
+}
+
+void report(Instance &inst, const std::string &what)
+{
+    if (inst.reported)
+        return;
+    inst.reported = true;
+    fprintf(stderr, "%s: %s; passing the input through\n", inst.kind->name, what.c_str());
+}
+
+std::string lastJournalLine(const Instance &inst)
+{
+    return inst.host.journal.empty() ? "no journal line" : inst.host.journal.back();
+}
+
+// VorluxOp keeps the amounts of its 17 deformation types in its 100-byte
+// parameter block (int16 each from offset 0, the cross-fade length as int16
+// at 34) and reads the cross-fade length from its length slider (gadget 2).
+void applyProceduralParams(const OpTagItem *tags, const SetupKey &key)
+{
+    uintptr_t value = 0;
+    if (vxh::findTag(tags, OP_TAG_PARAMS, value) && value) {
+        auto *desc = (ParamBlockDesc *)value;
+        if (desc->block && desc->size >= 36) {
+            memcpy(desc->block, key.amounts, sizeof key.amounts);
+            memcpy((uint8_t *)desc->block + 34, &key.fade, sizeof key.fade);
+        }
+    }
+    vxh::setGadgetValue(vxh::findGadget(tags, 0), 0);
+    vxh::setGadgetValue(vxh::findGadget(tags, 1), key.amounts[0]);
+    vxh::setGadgetValue(vxh::findGadget(tags, 2), key.fade);
+}
+
+void endSetup(Instance &inst)
+{
+    if (inst.setUp)
+        act(inst, ACTION_TEARDOWN);
+    inst.setUp = false;
+}
+
+// Sets the operator up for key, as a host does before a clip: install,
+// parameters, set-up. A failed set-up is not retried until the key changes.
+bool prepare(Instance &inst, const SetupKey &key)
+{
+    if (key == inst.prepared && (inst.setUp || inst.setupFailed))
+        return inst.setUp;
+    endSetup(inst);
+    inst.prepared = key;
+    inst.setupFailed = true;
+    inst.host.tags = inst.op.plugin.getInfo(); // also resets the parameter block
+    inst.host.projectWidth = inst.width;
+    inst.host.projectHeight = key.progressive ? 2 * inst.height : inst.height;
+    if (inst.kind->procedural)
+        applyProceduralParams(inst.host.tags, key);
+    act(inst, ACTION_INSTALL);
+    if (act(inst, ACTION_SETUP) != 0)
+        return false;
+    inst.setUp = true;
+    inst.setupFailed = false;
+    return true;
+}
+
+void toHostPixels(const uint32_t *rgba, size_t count, std::vector<uint32_t> &yuva)
+{
+    yuva.resize(count);
+    const auto *bytes = (const uint8_t *)rgba;
+    for (size_t i = 0; i < count; ++i, bytes += 4)
+        yuva[i] = vxh::rgbaToYuva(bytes[0], bytes[1], bytes[2], bytes[3]);
+}
+
+void toRgba(const std::vector<uint32_t> &yuva, uint32_t *rgba)
+{
+    auto *bytes = (uint8_t *)rgba;
+    for (size_t i = 0; i < yuva.size(); ++i, bytes += 4)
+        vxh::yuvaToRgba(yuva[i], bytes[0], bytes[1], bytes[2], bytes[3]);
+}
+
+// The fields of the current frame; a filter's operator that reads a second
+// input (the draw operator's guide) gets the first again.
+bool serveField(const Instance &inst, int input, uint32_t field, vxh::Picture &pic)
+{
+    const int inputs = inst.kind->pluginType == F0R_PLUGIN_TYPE_MIXER2 ? 2 : 1;
+    const uint32_t parity = field - inst.firstField;
+    if (input < 0 || input > 1 || parity > (inst.prepared.progressive ? 0u : 1u))
+        return false;
+    const int source = input < inputs ? input : 0;
+    pic.width = inst.width;
+    pic.height = inst.prepared.progressive ? inst.height : inst.height / 2;
+    pic.pixels = inst.prepared.progressive ? inst.frames[source] : inst.fields[source][parity];
+    return true;
+}
+
+bool renderFrame(Instance &inst, double time, const uint32_t *in1, const uint32_t *in2,
+                 uint32_t *out)
+{
+    if (!inst.op.plugin.handle)
+        return false;
+    const SetupKey key = setupKeyOf(inst);
+    const uint32_t frame = frameOf(inst.settings, time);
+    const int w = inst.width, h = inst.height;
+    const size_t count = (size_t)w * h;
+    const uint32_t *inputs[2] = {in1, in2 ? in2 : in1};
+    inst.host.journal.clear();
+    for (int i = 0; i < 2; ++i) {
+        toHostPixels(inputs[i], count, inst.frames[i]);
+        if (!key.progressive)
+            vxh::splitFields(inst.frames[i].data(), w, h, inst.fields[i][0], inst.fields[i][1]);
+    }
+    inst.firstField = 2 * frame;
+
+    ActiveHost scope(inst);
+    inst.host.fieldSource = [&inst](int input, uint32_t field, vxh::Picture &pic) {
+        return serveField(inst, input, field, pic);
+    };
+    if (!prepare(inst, key)) {
+        report(inst, "set-up failed (" + lastJournalLine(inst) + ")");
+        return false;
+    }
+    const int pictures = key.progressive ? 1 : 2;
+    const int pictureHeight = key.progressive ? h : h / 2;
+    std::vector<uint32_t> rendered[2];
+    for (int f = 0; f < pictures; ++f) {
+        inst.host.outputs.clear();
+        const uint32_t field = inst.firstField + f;
+        if (act(inst, ACTION_RENDER, field) != 0 || inst.host.outputs.size() != 1 ||
+            inst.host.outputs[0].width != w || inst.host.outputs[0].height != pictureHeight) {
+            report(inst, "the render of field " + std::to_string(field) + " failed (" +
+                             lastJournalLine(inst) + ")");
+            return false;
+        }
+        rendered[f] = std::move(inst.host.outputs[0].pixels);
+    }
+    if (key.progressive) {
+        toRgba(rendered[0], out);
+    } else {
+        std::vector<uint32_t> woven(count);
+        vxh::weaveFields(rendered[0].data(), rendered[1].data(), w, h, woven.data());
+        toRgba(woven, out);
+    }
+    return true;
+}
+
+} // namespace
+
+VX_EXPORT void vxfPluginInfo(const VxfKind *kind, f0r_plugin_info_t *info)
+{
+    info->name = kind->name;
+    info->author = "Vorlux";
+    info->plugin_type = kind->pluginType;
+    info->color_model = F0R_COLOR_MODEL_RGBA8888;
+    info->frei0r_version = FREI0R_MAJOR_VERSION;
+    info->major_version = 1;
+    info->minor_version = 0;
+    info->num_params = kind->procedural ? P_COUNT - P_LENGTH : P_AMOUNT;
+    info->explanation = kind->explanation;
+}
+
+VX_EXPORT void vxfParamInfo(const VxfKind *kind, f0r_param_info_t *info, int index)
+{
+    const int id = paramId(*kind, index);
+    if (id >= 0 && info)
+        *info = kParams[id];
+}
+
+VX_EXPORT f0r_instance_t vxfConstruct(const VxfKind *kind, unsigned width, unsigned height)
+{
+    try {
+        auto inst = std::make_unique<Instance>();
+        inst->kind = kind;
+        std::lock_guard<std::mutex> lock(operatorLock);
+        std::string err;
+        if (width < 1 || height < 1 || width > vxh::kMaxFrameSide || height > vxh::kMaxFrameSide)
+            report(*inst, "frames of " + std::to_string(width) + "x" + std::to_string(height) +
+                              " are outside 1..16384");
+        else if (!vxh::ensureHome(err) || !takeCopy(*kind, inst->op, err))
+            report(*inst, err);
+        inst->width = (int)width;
+        inst->height = (int)height;
+        return inst.release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+VX_EXPORT void vxfDestruct(f0r_instance_t instance)
+{
+    auto *inst = (Instance *)instance;
+    if (!inst)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(operatorLock);
+        if (inst->op.plugin.handle) {
+            try {
+                ActiveHost scope(*inst);
+                endSetup(*inst);
+                returnCopy(*inst->kind, inst->op);
+            } catch (...) {
+            }
+        }
+    }
+    delete inst;
+}
+
+VX_EXPORT void vxfSetParam(f0r_instance_t instance, f0r_param_t value, int index)
+{
+    auto *inst = (Instance *)instance;
+    const int id = inst && value ? paramId(*inst->kind, index) : -1;
+    if (id < 0)
+        return;
+    std::lock_guard<std::mutex> lock(operatorLock);
+    Settings &s = inst->settings;
+    try {
+        if (id == P_EFFECT) {
+            const char *text = *(const char *const *)value;
+            s.effect = text && *text ? text : "untitled";
+        } else if (id == P_PROGRESSIVE) {
+            s.progressive = *(const double *)value >= 0.5;
+        } else {
+            *doubleParam(s, id) = *(const double *)value;
+        }
+    } catch (...) {
+    }
+}
+
+VX_EXPORT void vxfGetParam(f0r_instance_t instance, f0r_param_t value, int index)
+{
+    auto *inst = (Instance *)instance;
+    const int id = inst && value ? paramId(*inst->kind, index) : -1;
+    if (id < 0)
+        return;
+    std::lock_guard<std::mutex> lock(operatorLock);
+    Settings &s = inst->settings;
+    if (id == P_EFFECT)
+        *(const char **)value = s.effect.c_str();
+    else if (id == P_PROGRESSIVE)
+        *(double *)value = s.progressive ? 1.0 : 0.0;
+    else
+        *(double *)value = *doubleParam(s, id);
+}
+
+VX_EXPORT void vxfUpdate(f0r_instance_t instance, double time, const uint32_t *in1,
+                         const uint32_t *in2, uint32_t *out)
+{
+    auto *inst = (Instance *)instance;
+    if (!inst || !in1 || !out)
+        return;
+    std::lock_guard<std::mutex> lock(operatorLock);
+    bool ok = false;
+    try {
+        ok = renderFrame(*inst, time, in1, in2, out);
+    } catch (...) {
+        report(*inst, "out of memory");
+    }
+    if (!ok && out != in1)
+        memmove(out, in1, (size_t)inst->width * inst->height * 4);
+}
