@@ -21,9 +21,11 @@ struct Command {
 const Command commands[] = {
     {"info", vxh::infoCommand, "vxhost info PLUGIN", "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
     {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]",
-     "  -o OUT                  .y4m file, - (standard output), a FIFO, or a PNG pattern such as out_%04d.png\n"
+     "  -o OUT                  .y4m file, - (standard output), a FIFO, a PNG pattern such as out_%04d.png,\n"
+     "                          or a .mp4, .mov or .mkv file (H.264 unless --codec)\n"
      "  --input0 FILE, --input1 FILE\n"
-     "                          YUV4MPEG2 file or stream (- is standard input), PNG still or PNG pattern;\n"
+     "                          YUV4MPEG2 file or stream (- is standard input), PNG still or PNG pattern,\n"
+     "                          or a media file FFmpeg's libraries decode (MP4, MOV, MKV, ...);\n"
      "                          without them the built-in sample clips\n"
      "  --fields N              fields to render (default: every field of input 0)\n"
      "  --range A:B             render output fields A..B-1 only (A and B on frame boundaries)\n"
@@ -39,7 +41,10 @@ const Command commands[] = {
      "  --top-first, --bottom-first\n"
      "                          field order (default: the input's I tag; top first when absent)\n"
      "  --progressive           one field per frame: the whole frame\n"
-     "  --pix-fmt F             .y4m output chroma: 444alpha (default, exact host bytes), 444 or 420\n"
+     "  --pix-fmt F             output chroma: 444alpha (.y4m default, exact host bytes), 444 or 420\n"
+     "                          (.mp4/.mov/.mkv default)\n"
+     "  --codec NAME            encoder of a .mp4/.mov/.mkv output (default H.264: libx264)\n"
+     "  --crf N                 its quality, 0 (best) to 63 (default: the encoder's, 23 for H.264)\n"
      "  --max-pixels N          largest picture accepted (default 67108864)\n"
      "  --strict                warnings and journal lines fail the run\n"
      "  -q                      no progress bar\n"},

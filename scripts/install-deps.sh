@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev libpng-dev)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev libpng-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
 
 missing=()
 for p in "${packages[@]}"; do
