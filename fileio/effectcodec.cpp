@@ -89,7 +89,8 @@ const char *effectLayoutFault(const EffectHeader &header, uint64_t fileBytes)
     if (effectNodeCount(header.width, header.height) == 0)
         return "an effect for a picture too small for a grid";
     // Node counts stay below 2^59 (int32 sides), so the product cannot wrap.
-    if ((uint64_t)header.keyCount > (fileBytes - EFFECT_HEADER_BYTES) / effectKeyBytes(header.width, header.height))
+    if ((uint64_t)header.keyCount >
+        (fileBytes - EFFECT_HEADER_BYTES) / effectKeyBytes(header.width, header.height))
         return "truncated (fewer keys than its header says)";
     return nullptr;
 }

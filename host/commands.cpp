@@ -61,9 +61,9 @@ struct BlockField {
     int offset, size;
 };
 const BlockField kEffectBlock[] = {
-    {"brush size", 2, 2}, {"brush preset", 4, 2},  {"generator", 6, 2},     {"view blend", 8, 4},
-    {"saved frame", 12, 4}, {"mirror", 16, 2},     {"zoom", 18, 2},         {"scroll x", 20, 2},
-    {"scroll y", 22, 2},  {"zoom point x", 24, 2}, {"zoom point y", 26, 2},
+    {"brush size", 2, 2},   {"brush preset", 4, 2},  {"generator", 6, 2},     {"view blend", 8, 4},
+    {"saved frame", 12, 4}, {"mirror", 16, 2},       {"zoom", 18, 2},         {"scroll x", 20, 2},
+    {"scroll y", 22, 2},    {"zoom point x", 24, 2}, {"zoom point y", 26, 2},
 };
 
 long fieldValue(const uint8_t *block, int offset, int size)
@@ -92,9 +92,11 @@ void printBlock(const OpTagItem *tags, void *strings)
     if (desc->size == 100) {
         // Deformation amounts (17 int16), fade length (int16), last file name.
         const GadgetDesc *types = findGadget(tags, 0);
-        const auto *popup = types && types->kind == GADGET_POPUP ? (const GadgetPopup *)types : nullptr;
+        const auto *popup =
+            types && types->kind == GADGET_POPUP ? (const GadgetPopup *)types : nullptr;
         for (int t = 0; t < 17; ++t) {
-            const char *name = popup && popup->entries ? resText(strings, (int)popup->entries[t]) : "type";
+            const char *name =
+                popup && popup->entries ? resText(strings, (int)popup->entries[t]) : "type";
             printf("  %2d %-24s amount %ld\n", t, name, fieldValue(block, 2 * t, 2));
         }
         printf("  fade length %ld fields\n", fieldValue(block, 34, 2));
@@ -121,9 +123,11 @@ void printGadgets(const OpTagItem *tags, void *strings)
                 ++entries;
             printf("  gadget %d %-16s %d%s%s\n", i, resText(strings, g->label), p->value,
                    p->value >= 0 && p->value < entries ? " " : "",
-                   p->value >= 0 && p->value < entries ? resText(strings, (int)p->entries[p->value]) : "");
+                   p->value >= 0 && p->value < entries ? resText(strings, (int)p->entries[p->value])
+                                                       : "");
         } else if (g->kind == GADGET_SLIDER) {
-            printf("  gadget %d %-16s %d\n", i, resText(strings, g->label), ((const GadgetSlider *)g)->value);
+            printf("  gadget %d %-16s %d\n", i, resText(strings, g->label),
+                   ((const GadgetSlider *)g)->value);
         } else {
             printf("  gadget %d %-16s (button)\n", i, resText(strings, g->label));
         }
@@ -137,7 +141,8 @@ int guarded(int (*command)(int, char **), int argc, char **argv)
     try {
         return command(argc, argv);
     } catch (const fs::filesystem_error &e) {
-        std::string paths = e.path1().string() + (e.path2().empty() ? "" : ", " + e.path2().string());
+        std::string paths =
+            e.path1().string() + (e.path2().empty() ? "" : ", " + e.path2().string());
         return fail(paths + ": " + e.code().message());
     } catch (const std::bad_alloc &) {
         return fail("out of memory");
@@ -197,7 +202,8 @@ int stateCommand(int argc, char **argv)
     if (reset) {
         std::error_code ec;
         if (fs::remove(path, ec) || !ec)
-            printf("instance '%s': saved state removed; the next render starts from the defaults\n", name.c_str());
+            printf("instance '%s': saved state removed; the next render starts from the defaults\n",
+                   name.c_str());
         if (ec) {
             unloadPlugin(plugin);
             return fail(path + ": " + ec.message());
@@ -234,7 +240,8 @@ int effectsCommand(int argc, char **)
         // The transition's parameter files live in op/.
         if (it.depth() == 0 && it->is_directory(ec) && it->path().filename() == "op")
             it.disable_recursion_pending();
-        else if (it->is_regular_file(ec) && it->path().filename().string().find(".tmp-") == std::string::npos)
+        else if (it->is_regular_file(ec) &&
+                 it->path().filename().string().find(".tmp-") == std::string::npos)
             names.push_back(fs::relative(it->path(), dir, ec).string());
     }
     std::sort(names.begin(), names.end());
@@ -253,12 +260,14 @@ int effectsCommand(int argc, char **)
         }
         EffectHeader header;
         decodeEffectHeader(bytes, header);
-        const char *fault = !f ? "unreadable" : effectLayoutFault(header, got < sizeof bytes ? got : (uint64_t)st.st_size);
+        const char *fault =
+            !f ? "unreadable"
+               : effectLayoutFault(header, got < sizeof bytes ? got : (uint64_t)st.st_size);
         if (fault)
             printf("%-24s %s\n", name.c_str(), fault);
         else
-            printf("%-24s %4u keys  %6u frames  fields %dx%d\n", name.c_str(), header.keyCount, header.frameCount,
-                   header.width, header.height);
+            printf("%-24s %4u keys  %6u frames  fields %dx%d\n", name.c_str(), header.keyCount,
+                   header.frameCount, header.width, header.height);
     }
     return 0;
 }
@@ -272,10 +281,13 @@ int sampleEffectCommand(int argc, char **argv)
         const std::string a = argv[i];
         if (a == "--size" && i + 1 < argc) {
             if (!parseSize(argv[++i], 8, 4, w, h))
-                return fail(std::string("--size takes WxH of one field, 8x4 up to 16384x16384, not '") + argv[i] + "'");
+                return fail(
+                    std::string("--size takes WxH of one field, 8x4 up to 16384x16384, not '") +
+                    argv[i] + "'");
         } else if (a == "--frames" && i + 1 < argc) {
             if (!parseNumber(argv[++i], 4, 1000000, frames))
-                return fail(std::string("--frames takes a number from 4 to 1000000, not '") + argv[i] + "'");
+                return fail(std::string("--frames takes a number from 4 to 1000000, not '") +
+                            argv[i] + "'");
         } else if (a == "--force") {
             force = true;
         } else if (name.empty() && !a.empty() && a[0] != '-') {

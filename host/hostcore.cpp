@@ -5,6 +5,8 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <unistd.h>
 
 #include "platform/services.h"
@@ -87,9 +89,15 @@ HostImage *newImage(Host &host, int w, int h)
     int stride = host.padLeft + w + host.padRight;
     if (stride > 32767)
         return nullptr;
-    auto *image = new HostImage{};
     size_t count = (size_t)stride * (size_t)(host.padTop + h);
-    image->pixels = new uint32_t[count ? count : 1];
+    auto *image = new (std::nothrow) HostImage{};
+    if (!image)
+        return nullptr;
+    image->pixels = new (std::nothrow) uint32_t[count ? count : 1];
+    if (!image->pixels) {
+        delete image;
+        return nullptr;
+    }
     // Padding holds a marker so a copy that strays into it shows.
     for (size_t i = 0; i < count; ++i)
         image->pixels[i] = 0xDEADBEEF;
@@ -136,8 +144,13 @@ HostImage *serveField(void *h, int input, uint32_t field)
     Host &host = *(Host *)h;
     ++host.fieldRequests;
     Picture pic;
-    if (!host.fieldSource || !host.fieldSource(input, field, pic))
+    // No exception crosses into the plug-in: a field that cannot be had is null.
+    try {
+        if (!host.fieldSource || !host.fieldSource(input, field, pic))
+            return nullptr;
+    } catch (const std::exception &) {
         return nullptr;
+    }
     HostImage *image = newImage(host, pic.width, pic.height);
     if (!image)
         return nullptr;
@@ -154,7 +167,12 @@ int takeField(void *h, HostImage *image)
         ++host.badImageReturns;
         return -1;
     }
-    host.outputs.push_back(visiblePicture(image));
+    try {
+        host.outputs.push_back(visiblePicture(image));
+    } catch (const std::exception &) {
+        deleteImage(host, image);
+        return -1;
+    }
     deleteImage(host, image);
     return 0;
 }
@@ -250,10 +268,17 @@ int fileRequest(void *h, FileRequest *request)
     host.requests.push_back(std::string("file:") + (request->title ? request->title : ""));
     request->result = 0;
     std::string answer;
+    const bool typed = host.replies.empty();
     if (!nextReply(host, "file name or cancel", answer))
         return -1;
     if (answer == "cancel" || answer.empty())
         return 0;
+    // A typed answer names a file in the requester's directory, nothing else
+    // (queued answers are checked by their maker: vxhost render refuses them).
+    if (typed && (answer.find('/') != std::string::npos || answer.find("..") != std::string::npos)) {
+        std::cerr << "vxhost: '" << answer << "' is not a plain file name: cancelled\n";
+        return 0;
+    }
     if (!request->pathBuffer || !request->nameBuffer || request->pathSize <= 0 ||
         request->nameSize <= 0)
         return -1;

@@ -16,8 +16,10 @@ namespace {
 
 const char kMagic[4] = {'V', 'X', 'S', 'T'};
 
+} // namespace
+
 // Block bytes, then the four gadget values (0 for absent gadgets).
-std::vector<char> snapshot(const OpTagItem *tags)
+std::vector<char> instanceSnapshot(const OpTagItem *tags)
 {
     std::vector<char> bytes(kMagic, kMagic + 4);
     uintptr_t value;
@@ -43,8 +45,6 @@ std::vector<char> snapshot(const OpTagItem *tags)
     return bytes;
 }
 
-} // namespace
-
 std::string instanceStatePath(const std::string &pluginPath, const std::string &instance)
 {
     const char *home = getenv("VXHOME");
@@ -63,7 +63,7 @@ bool restoreInstance(const std::string &path, const OpTagItem *tags)
     while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && stored.size() < 1 << 20)
         stored.insert(stored.end(), buffer, buffer + n);
     fclose(f);
-    std::vector<char> now = snapshot(tags);
+    std::vector<char> now = instanceSnapshot(tags);
     // Same plug-in layout: magic, block size and total length must agree.
     if (stored.size() != now.size() || memcmp(stored.data(), now.data(), 8) != 0)
         return false;
@@ -84,7 +84,7 @@ bool storeInstance(const std::string &path, const OpTagItem *tags, std::string &
 {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    std::vector<char> bytes = snapshot(tags);
+    std::vector<char> bytes = instanceSnapshot(tags);
     if (atomicWriteFile(path.c_str(), bytes.data(), bytes.size()) != 0) {
         err = path + ": instance state cannot be written: " + strerror(errno);
         return false;

@@ -19,32 +19,36 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"info", vxh::infoCommand, "vxhost info PLUGIN", "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
+    {"info", vxh::infoCommand, "vxhost info PLUGIN",
+     "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
     {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]",
-     "  -o OUT                  .y4m file, - (standard output), a FIFO, a PNG pattern such as out_%04d.png,\n"
-     "                          or a .mp4, .mov or .mkv file (H.264 unless --codec)\n"
+     "  -o OUT                  .y4m file, - (standard output), a FIFO, a PNG pattern\n"
+     "                          such as out_%04d.png, or a .mp4, .mov or .mkv file\n"
      "  --input0 FILE, --input1 FILE\n"
-     "                          YUV4MPEG2 file or stream (- is standard input), PNG still or PNG pattern,\n"
-     "                          or a media file FFmpeg's libraries decode (MP4, MOV, MKV, ...);\n"
+     "                          YUV4MPEG2 file or stream (- is standard input), PNG still,\n"
+     "                          PNG pattern, or a media file (MP4, MOV, MKV, ...);\n"
      "                          without them the built-in sample clips\n"
      "  --fields N              fields to render (default: every field of input 0)\n"
      "  --range A:B             render output fields A..B-1 only (A and B on frame boundaries)\n"
      "  --jobs N                split the clip across N worker processes (output identical)\n"
      "  --effect NAME           instance name; its effect file is $VXHOME/programs/vorlux/NAME\n"
-     "  --allow-default-effect  render the default effect when NAME's file is missing or does not fit\n"
+     "  --allow-default-effect  render the default effect when NAME's file is missing or does not "
+     "fit\n"
      "  --project WxH           project frame size (default: input 0's)\n"
      "  --project-size          the first render prepares the effect at the project size\n"
-     "  --gadget G=V            set gadget G (index 0..3 or label) to V (number or popup entry), then use it\n"
+     "  --gadget G=V            set gadget G (index 0..3 or label) to V (number or popup entry), "
+     "then use it\n"
      "  --press G               use gadget G without a value\n"
      "  --reply TEXT            queued answer for the next requester (file names without / or ..)\n"
-     "  --fresh                 render from the defaults; the saved instance state is not read or written\n"
+     "  --fresh                 render from the defaults; the saved instance state is not read or "
+     "written\n"
      "  --top-first, --bottom-first\n"
      "                          field order (default: the input's I tag; top first when absent)\n"
      "  --progressive           one field per frame: the whole frame\n"
-     "  --pix-fmt F             output chroma: 444alpha (.y4m default, exact host bytes), 444 or 420\n"
-     "                          (.mp4/.mov/.mkv default)\n"
-     "  --codec NAME            encoder of a .mp4/.mov/.mkv output (default H.264: libx264)\n"
-     "  --crf N                 its quality, 0 (best) to 63 (default: the encoder's, 23 for H.264)\n"
+     "  --pix-fmt F             output chroma: 444alpha (.y4m default: exact host bytes),\n"
+     "                          444 or 420 (.mp4/.mov/.mkv default)\n"
+     "  --codec NAME            encoder of a .mp4/.mov/.mkv output (default: H.264)\n"
+     "  --crf N                 its quality, 0 (best) to 63 (default: 23 for H.264)\n"
      "  --max-pixels N          largest picture accepted (default 67108864)\n"
      "  --strict                warnings and journal lines fail the run\n"
      "  -q                      no progress bar\n"},
@@ -53,11 +57,14 @@ const Command commands[] = {
      "--reset restores the defaults.\n"},
     {"effects", vxh::effectsCommand, "vxhost effects",
      "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames and field size.\n"},
-    {"sample-effect", vxh::sampleEffectCommand, "vxhost sample-effect NAME [--size WxH] [--frames N] [--force]",
+    {"sample-effect", vxh::sampleEffectCommand,
+     "vxhost sample-effect NAME [--size WxH] [--frames N] [--force]",
      "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50).\n"
      "An existing effect is kept unless --force is given.\n"},
-    {"samples", vxh::samplesCommand, "vxhost samples DIR", "Writes the two built-in sample clips as .y4m.\n"},
-    {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...", "Writes a contact sheet of clips.\n"},
+    {"samples", vxh::samplesCommand, "vxhost samples DIR",
+     "Writes the two built-in sample clips as .y4m.\n"},
+    {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...",
+     "Writes a contact sheet of clips.\n"},
 };
 
 void usage(FILE *out)

@@ -55,8 +55,8 @@ void progress(bool show, long done, long total)
         return;
     const int width = 40;
     int filled = (int)(done * width / total);
-    fprintf(stderr, "\r[%.*s%*s] %ld/%ld fields", filled, "########################################",
-            width - filled, "", done, total);
+    fprintf(stderr, "\r[%.*s%*s] %ld/%ld fields", filled,
+            "########################################", width - filled, "", done, total);
     fflush(stderr);
 }
 
@@ -70,7 +70,7 @@ struct Drive {
     const RenderOptions *options = nullptr;
     FieldPlan plan;
     long totalFields = 0;
-    long begin = 0, end = 0;      // output fields rendered
+    long begin = 0, end = 0; // output fields rendered
     bool runGadgets = true;
     bool showProgress = false;
     // Frame k of input 0 or 1; null with err on failure.
@@ -112,7 +112,8 @@ int drive(Plugin &plugin, Host &host, Drive &d, std::string &err)
         return true;
     };
     host.projectWidth = o.projectWidth ? o.projectWidth : d.plan.width;
-    host.projectHeight = o.projectHeight ? o.projectHeight : d.plan.fieldHeight * (d.plan.progressive ? 1 : 2);
+    host.projectHeight =
+        o.projectHeight ? o.projectHeight : d.plan.fieldHeight * (d.plan.progressive ? 1 : 2);
     host.instanceNames[1] = o.effect.empty() ? "untitled" : o.effect;
     if (!host.tags)
         host.tags = plugin.getInfo();
@@ -123,7 +124,8 @@ int drive(Plugin &plugin, Host &host, Drive &d, std::string &err)
 
     const uint32_t instance = 1;
     auto act = [&](uint16_t action, uint16_t gadget, uint32_t field, uint8_t flags) {
-        ActionRecord record = {action, gadget, {flags, 0, 0, 0}, (uint32_t)d.totalFields, field, instance};
+        ActionRecord record = {action, gadget,  {flags, 0, 0, 0}, (uint32_t)d.totalFields,
+                               field,  instance};
         const int result = plugin.action(&record);
         echoJournal(host, d);
         return result;
@@ -150,14 +152,16 @@ int drive(Plugin &plugin, Host &host, Drive &d, std::string &err)
             break;
         }
         host.outputs.clear();
-        const int result = act(ACTION_RENDER, 0, (uint32_t)f, f == d.begin && o.projectSize ? 1 : 0);
+        const int result =
+            act(ACTION_RENDER, 0, (uint32_t)f, f == d.begin && o.projectSize ? 1 : 0);
         if (d.inputFailures) {
             err = d.inputError;
             code = interruptSignal ? 128 + interruptSignal : 2;
             break;
         }
         if (result != 0 || host.outputs.size() != 1) {
-            err = "render of field " + std::to_string(f) + " failed (" + lastJournalLine(host) + ")";
+            err =
+                "render of field " + std::to_string(f) + " failed (" + lastJournalLine(host) + ")";
             code = 1;
             break;
         }
@@ -220,12 +224,14 @@ void extractField(const FieldPlan &plan, const uint32_t *frame, uint32_t field, 
     }
     const int parity = (int)(field & 1) ^ (plan.bottomFirst ? 1 : 0);
     for (int y = 0; y < pic.height; ++y) {
-        const int line = std::min(2 * y + parity, plan.height - 1); // the padding repeats the last line
+        const int line =
+            std::min(2 * y + parity, plan.height - 1); // the padding repeats the last line
         memcpy(&pic.pixels[(size_t)y * row], frame + (size_t)line * row, row * 4);
     }
 }
 
-void weaveFrame(const FieldPlan &plan, const Picture &first, const Picture &second, std::vector<uint32_t> &frame)
+void weaveFrame(const FieldPlan &plan, const Picture &first, const Picture &second,
+                std::vector<uint32_t> &frame)
 {
     const size_t row = (size_t)plan.width;
     frame.resize(row * plan.height);
@@ -262,7 +268,8 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
                 return false;
             (a == "--input0" ? input0Given : input1Given) = true;
             if (input.empty()) {
-                err = a + " takes a file name, not an empty text (leave the option out for the sample clip)";
+                err = a + " takes a file name, not an empty text (leave the option out for the "
+                          "sample clip)";
                 return false;
             }
         } else if (a == "--effect") {
@@ -295,7 +302,9 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
             use.hasValue = a == "--gadget";
             const size_t eq = v.find('=');
             if (use.hasValue && (eq == std::string::npos || eq == 0 || eq + 1 == v.size())) {
-                err = "--gadget takes GADGET=VALUE (an index 0..3 or a label, a number or an entry), not '" + v + "'";
+                err = "--gadget takes GADGET=VALUE (an index 0..3 or a label, a number or an "
+                      "entry), not '" +
+                      v + "'";
                 return false;
             }
             use.target = use.hasValue ? v.substr(0, eq) : v;
@@ -351,8 +360,10 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
             if (!value(v))
                 return false;
             const size_t colon = v.find(':');
-            if (colon == std::string::npos || !parseNumber(v.substr(0, colon), 0, 10000000, o.rangeBegin) ||
-                !parseNumber(v.substr(colon + 1), 1, 10000000, o.rangeEnd) || o.rangeEnd <= o.rangeBegin) {
+            if (colon == std::string::npos ||
+                !parseNumber(v.substr(0, colon), 0, 10000000, o.rangeBegin) ||
+                !parseNumber(v.substr(colon + 1), 1, 10000000, o.rangeEnd) ||
+                o.rangeEnd <= o.rangeBegin) {
                 err = "--range takes A:B, output fields A up to B-1 with A < B, not '" + v + "'";
                 return false;
             }
@@ -383,7 +394,8 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
         return false;
     }
     if (o.output.empty()) {
-        err = "render needs -o OUT (.y4m, - for standard output, or a PNG pattern such as out_%04d.png)";
+        err = "render needs -o OUT (.y4m, - for standard output, or a PNG pattern such as "
+              "out_%04d.png)";
         return false;
     }
     if (o.progressive && o.order != FieldOrder::FromInput) {
@@ -413,13 +425,15 @@ bool resolveGadgets(const OpTagItem *tags, std::vector<GadgetUse> &uses, std::st
         return std::string(s ? s : "");
     };
     auto same = [](const std::string &a, const std::string &b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                    return tolower((unsigned char)x) == tolower((unsigned char)y);
                });
     };
     bool ok = true;
     for (GadgetUse &use : uses) {
-        const std::string what = (use.hasValue ? "--gadget " + use.target + "=" + use.setting : "--press " + use.target);
+        const std::string what =
+            (use.hasValue ? "--gadget " + use.target + "=" + use.setting : "--press " + use.target);
         long index = -1;
         if (!parseNumber(use.target, 0, 3, index))
             for (int i = 0; i < 4; ++i)
@@ -427,7 +441,8 @@ bool resolveGadgets(const OpTagItem *tags, std::vector<GadgetUse> &uses, std::st
                     index = i;
         GadgetDesc *g = index >= 0 ? findGadget(tags, (int)index) : nullptr;
         if (!g) {
-            err = what + ": the plug-in has no gadget '" + use.target + "' (vxhost info lists its gadgets)";
+            err = what + ": the plug-in has no gadget '" + use.target +
+                  "' (vxhost info lists its gadgets)";
             ok = false;
             break;
         }
@@ -447,21 +462,22 @@ bool resolveGadgets(const OpTagItem *tags, std::vector<GadgetUse> &uses, std::st
                     named = true;
                 }
             if (!named && !parseNumber(use.setting, 0, entries - 1, value)) {
-                err = what + ": popup '" + text(g->label) + "' has entries 0.." + std::to_string(entries - 1) +
-                      " (vxhost info lists them)";
+                err = what + ": popup '" + text(g->label) + "' has entries 0.." +
+                      std::to_string(entries - 1) + " (vxhost info lists them)";
                 ok = false;
                 break;
             }
         } else if (g->kind == GADGET_SLIDER) {
             auto *s = (const GadgetSlider *)g;
             if (!parseNumber(use.setting, s->minimum, s->maximum, value)) {
-                err = what + ": slider '" + text(g->label) + "' takes " + std::to_string(s->minimum) + ".." +
-                      std::to_string(s->maximum);
+                err = what + ": slider '" + text(g->label) + "' takes " +
+                      std::to_string(s->minimum) + ".." + std::to_string(s->maximum);
                 ok = false;
                 break;
             }
         } else {
-            err = what + ": gadget " + std::to_string(index) + " is a button; use --press " + std::to_string(index);
+            err = what + ": gadget " + std::to_string(index) + " is a button; use --press " +
+                  std::to_string(index);
             ok = false;
             break;
         }
@@ -498,7 +514,8 @@ bool ensureHome(std::string &err)
     const bool existed = fs::exists(dir, ec);
     fs::create_directories(dir, ec);
     if (!fs::is_directory(dir, ec)) {
-        err = "VXHOME '" + dir + "' is not a directory that can be made" + (ec ? " (" + ec.message() + ")" : "");
+        err = "VXHOME '" + dir + "' is not a directory that can be made" +
+              (ec ? " (" + ec.message() + ")" : "");
         return false;
     }
     if (!existed)
@@ -509,8 +526,8 @@ bool ensureHome(std::string &err)
 // ---------------------------------------------------------------------------
 // In-memory render
 
-bool renderClip(Plugin &plugin, Host &host, const RenderOptions &o, const Clip &in0, const Clip &in1, Clip &out,
-                std::string &err)
+bool renderClip(Plugin &plugin, Host &host, const RenderOptions &o, const Clip &in0,
+                const Clip &in1, Clip &out, std::string &err)
 {
     Drive d;
     d.options = &o;
@@ -556,7 +573,9 @@ struct Warnings {
 
 std::string shown(const std::string &input, int which)
 {
-    return input.empty() ? "sample clip " + std::to_string(which) : input == "-" ? "standard input" : input;
+    return input.empty()  ? "sample clip " + std::to_string(which)
+           : input == "-" ? "standard input"
+                          : input;
 }
 
 std::string effectPath(const std::string &name)
@@ -567,7 +586,8 @@ std::string effectPath(const std::string &name)
 bool usesEffectFile(const OpTagItem *tags)
 {
     uintptr_t value;
-    return findTag(tags, OP_TAG_PARAMS, value) && value && ((const ParamBlockDesc *)value)->size == 28;
+    return findTag(tags, OP_TAG_PARAMS, value) && value &&
+           ((const ParamBlockDesc *)value)->size == 28;
 }
 
 // Checks the instance's effect file the way the plug-in will load it.
@@ -577,26 +597,30 @@ int checkEffect(const RenderOptions &o, int fieldW, int fieldH, Warnings &warn)
     const std::string name = o.effect.empty() ? "untitled" : o.effect;
     const std::string path = effectPath(name);
     const std::string size = std::to_string(fieldW) + "x" + std::to_string(fieldH);
-    const std::string make = "make a fitting one with `vxhost sample-effect " + name + " --size " + size +
+    const std::string make = "make a fitting one with `vxhost sample-effect " + name + " --size " +
+                             size +
                              " --force`, or render the default effect with --allow-default-effect";
     std::string fault;
     FILE *f = openRegularFile(path.c_str());
     if (!f && errno == ENOENT) {
         if (o.effect.empty() || o.allowDefaultEffect) {
-            fprintf(stderr, "vxhost: instance '%s' has no effect file (%s): rendering the default effect\n",
+            fprintf(stderr,
+                    "vxhost: instance '%s' has no effect file (%s): rendering the default effect\n",
                     name.c_str(), path.c_str());
             return 0;
         }
         fprintf(stderr,
                 "vxhost: effect '%s' not found: no file %s\n"
-                "vxhost: `vxhost effects` lists the effects; `vxhost sample-effect %s --size %s` makes one; "
+                "vxhost: `vxhost effects` lists the effects; `vxhost sample-effect %s --size %s` "
+                "makes one; "
                 "--allow-default-effect renders the default effect\n",
                 name.c_str(), path.c_str(), name.c_str(), size.c_str());
         return 2;
     }
     if (!f) {
-        fault = std::string(errno == EISDIR ? "is a directory" : errno == EINVAL ? "is not a regular file"
-                                                                                   : strerror(errno));
+        fault = std::string(errno == EISDIR   ? "is a directory"
+                            : errno == EINVAL ? "is not a regular file"
+                                              : strerror(errno));
     } else {
         unsigned char bytes[EFFECT_HEADER_BYTES] = {};
         struct stat st;
@@ -605,21 +629,23 @@ int checkEffect(const RenderOptions &o, int fieldW, int fieldH, Warnings &warn)
         fclose(f);
         EffectHeader header;
         decodeEffectHeader(bytes, header);
-        const char *layout = effectLayoutFault(header, got < sizeof bytes ? got : (uint64_t)st.st_size);
+        const char *layout =
+            effectLayoutFault(header, got < sizeof bytes ? got : (uint64_t)st.st_size);
         if (layout)
             fault = layout;
         else if (header.width != fieldW || header.height != fieldH)
-            fault = "is for fields of " + std::to_string(header.width) + "x" + std::to_string(header.height) +
-                    " but this render's fields are " + size;
+            fault = "is for fields of " + std::to_string(header.width) + "x" +
+                    std::to_string(header.height) + " but this render's fields are " + size;
     }
     if (fault.empty())
         return 0;
     if (o.allowDefaultEffect) {
-        warn.say("effect '" + name + "' (" + path + ") " + fault + ": rendering the default effect");
+        warn.say("effect '" + name + "' (" + path + ") " + fault +
+                 ": rendering the default effect");
         return 0;
     }
-    fprintf(stderr, "vxhost: effect '%s' (%s) %s\nvxhost: %s\n", name.c_str(), path.c_str(), fault.c_str(),
-            make.c_str());
+    fprintf(stderr, "vxhost: effect '%s' (%s) %s\nvxhost: %s\n", name.c_str(), path.c_str(),
+            fault.c_str(), make.c_str());
     return 2;
 }
 
@@ -630,12 +656,22 @@ struct Worker {
     FILE *stream = nullptr; // read end of the pipe, or the worker's temporary file
 };
 
-std::vector<std::string> workerArgs(const RenderOptions &o, const std::string &stateFile, long fields, long a,
-                                    long b)
+std::vector<std::string> workerArgs(const RenderOptions &o, const std::string &stateFile,
+                                    long fields, long a, long b)
 {
-    std::vector<std::string> args = {"render", o.plugin, "-o", "-", "-q", "--fields", std::to_string(fields),
-                                     "--range", std::to_string(a) + ":" + std::to_string(b), "--worker-state",
-                                     stateFile, "--max-pixels", std::to_string(o.maxPixels)};
+    std::vector<std::string> args = {"render",
+                                     o.plugin,
+                                     "-o",
+                                     "-",
+                                     "-q",
+                                     "--fields",
+                                     std::to_string(fields),
+                                     "--range",
+                                     std::to_string(a) + ":" + std::to_string(b),
+                                     "--worker-state",
+                                     stateFile,
+                                     "--max-pixels",
+                                     std::to_string(o.maxPixels)};
     auto add = [&](const std::string &opt, const std::string &value) {
         args.push_back(opt);
         args.push_back(value);
@@ -661,7 +697,8 @@ std::vector<std::string> workerArgs(const RenderOptions &o, const std::string &s
     return args;
 }
 
-bool startWorker(const char *self, const std::vector<std::string> &args, bool toPipe, Worker &w, std::string &err)
+bool startWorker(const char *self, const std::vector<std::string> &args, bool toPipe, Worker &w,
+                 std::string &err)
 {
     int fds[2] = {-1, -1};
     if (toPipe) {
@@ -710,7 +747,8 @@ int waitWorker(Worker &w)
             kill(w.pid, SIGTERM);
     }
     w.pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status)
+                             : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
 // Reads the next frame of a worker's stream (C444alpha) in order.
@@ -768,8 +806,8 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
     std::vector<Worker> workers(ranges.size());
     int code = 0;
     for (size_t j = 0; j < ranges.size() && code == 0; ++j)
-        if (!startWorker(self, workerArgs(o, stateFile, fields, ranges[j].first, ranges[j].second), j == 0,
-                         workers[j], err))
+        if (!startWorker(self, workerArgs(o, stateFile, fields, ranges[j].first, ranges[j].second),
+                         j == 0, workers[j], err))
             code = 2;
     std::vector<uint32_t> frame;
     const long unit = o.progressive ? 1 : 2;
@@ -780,7 +818,8 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
         if (j > 0) {
             // Written to a temporary file: complete once the worker has ended.
             if (int status = waitWorker(w); status != 0) {
-                err = "worker " + std::to_string(j) + " failed (exit " + std::to_string(status) + ")";
+                err =
+                    "worker " + std::to_string(j) + " failed (exit " + std::to_string(status) + ")";
                 code = status >= 128 ? status : status == 1 ? 1 : 2;
                 break;
             }
@@ -903,23 +942,25 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     for (const std::string &n : notes)
         warn.say(n);
     if (h < 2 && !o.progressive) {
-        fprintf(stderr, "vxhost: %s: frames of %dx%d are too small to split into fields\n", shown(o.input0, 0).c_str(),
-                w, h);
+        fprintf(stderr, "vxhost: %s: frames of %dx%d are too small to split into fields\n",
+                shown(o.input0, 0).c_str(), w, h);
         return 2;
     }
     if (in1.facts.width != w || in1.facts.height != h) {
         fprintf(stderr, "vxhost: %s is %dx%d but %s is %dx%d: both inputs must have one size\n",
-                shown(o.input1, 1).c_str(), in1.facts.width, in1.facts.height, shown(o.input0, 0).c_str(), w, h);
+                shown(o.input1, 1).c_str(), in1.facts.width, in1.facts.height,
+                shown(o.input0, 0).c_str(), w, h);
         return 2;
     }
-    if (!o.input1.empty() && (int64_t)in1.facts.fpsNum * in0.facts.fpsDen != (int64_t)in0.facts.fpsNum * in1.facts.fpsDen)
+    if (!o.input1.empty() && (int64_t)in1.facts.fpsNum * in0.facts.fpsDen !=
+                                 (int64_t)in0.facts.fpsNum * in1.facts.fpsDen)
         warn.say(shown(o.input1, 1) + " runs at " + std::to_string(in1.facts.fpsNum) + ":" +
                  std::to_string(in1.facts.fpsDen) + " frames/s but " + shown(o.input0, 0) + " at " +
                  std::to_string(in0.facts.fpsNum) + ":" + std::to_string(in0.facts.fpsDen));
 
     // Field layout and length.
-    const bool bottomFirst =
-        o.order == FieldOrder::BottomFirst || (o.order == FieldOrder::FromInput && in0.facts.interlace == 'b');
+    const bool bottomFirst = o.order == FieldOrder::BottomFirst ||
+                             (o.order == FieldOrder::FromInput && in0.facts.interlace == 'b');
     const FieldPlan plan = planFields(w, h, o.progressive, bottomFirst);
     long fields = o.fields;
     if (fields < 0) {
@@ -927,17 +968,24 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
         if (in0.kind == InputKind::Still)
             frames = 25; // a still is a clip of one second
         else if (!countFrames(in0, frames, err)) {
+            if (interruptSignal) {
+                fprintf(stderr, "vxhost: interrupted while reading %s\n",
+                        shown(o.input0, 0).c_str());
+                return 128 + interruptSignal;
+            }
             fprintf(stderr, "vxhost: %s\n", err.c_str());
-            return interruptSignal ? 128 + interruptSignal : 2;
+            return 2;
         }
         fields = o.progressive ? frames : 2 * frames;
     }
     const long unit = o.progressive ? 1 : 2;
     long begin = 0, end = fields;
     if (o.rangeBegin >= 0) {
-        if (o.rangeBegin >= fields || o.rangeBegin % unit != 0 || (o.rangeEnd < fields && o.rangeEnd % unit != 0)) {
+        if (o.rangeBegin >= fields || o.rangeBegin % unit != 0 ||
+            (o.rangeEnd < fields && o.rangeEnd % unit != 0)) {
             fprintf(stderr,
-                    "vxhost: --range %ld:%ld does not fit: the clip has %ld fields and a range must start and end "
+                    "vxhost: --range %ld:%ld does not fit: the clip has %ld fields and a range "
+                    "must start and end "
                     "on a frame (even field numbers; the end may be past the last field)\n",
                     o.rangeBegin, o.rangeEnd, fields);
             return 2;
@@ -946,12 +994,25 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
         end = std::min(o.rangeEnd, fields);
     }
     const int projW = o.projectWidth ? o.projectWidth : w;
-    const int projH = o.projectHeight ? o.projectHeight : plan.fieldHeight * (o.progressive ? 1 : 2);
+    const int projH =
+        o.projectHeight ? o.projectHeight : plan.fieldHeight * (o.progressive ? 1 : 2);
     const int workW = o.projectSize ? projW : plan.fieldWidth;
     const int workH = o.projectSize ? projH / 2 : plan.fieldHeight;
+    // What the plug-in would refuse at its first render, refused here.
     if (workW < 8 || workH < 4) {
-        fprintf(stderr, "vxhost: the plug-in cannot render pictures of %dx%d (at least 8x4: a grid of 2x2 cells)%s\n",
+        fprintf(stderr,
+                "vxhost: the plug-in cannot render pictures of %dx%d (at least 8x4: a grid of 2x2 "
+                "cells)%s\n",
                 workW, workH, o.projectSize ? "; the project size's fields are that small" : "");
+        return 2;
+    }
+    if (o.projectSize && (workW < plan.fieldWidth || workH < plan.fieldHeight)) {
+        fprintf(stderr,
+                "vxhost: --project-size prepares the effect at the project's fields of %dx%d, "
+                "smaller than the "
+                "input's fields of %dx%d: the plug-in cannot render into them (give a larger "
+                "--project)\n",
+                workW, workH, plan.fieldWidth, plan.fieldHeight);
         return 2;
     }
 
@@ -974,7 +1035,8 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     }
     for (const std::string &reply : o.replies)
         if (reply.find('/') != std::string::npos || reply.find("..") != std::string::npos) {
-            fprintf(stderr, "vxhost: --reply '%s': requester answers are plain file names (no / or ..)\n",
+            fprintf(stderr,
+                    "vxhost: --reply '%s': requester answers are plain file names (no / or ..)\n",
                     reply.c_str());
             return 2;
         }
@@ -989,8 +1051,14 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     const std::string state = instanceStatePath(o.plugin, instance);
     if (worker)
         restoreInstance(o.workerState, host.tags);
-    else if (!o.fresh)
-        restoreInstance(state, host.tags);
+    else if (!o.fresh) {
+        const std::vector<char> defaults = instanceSnapshot(host.tags);
+        if (restoreInstance(state, host.tags) && instanceSnapshot(host.tags) != defaults)
+            fprintf(stderr,
+                    "vxhost: instance '%s' uses its saved settings (vxhost state shows them, "
+                    "--fresh leaves them out)\n",
+                    instance.c_str());
+    }
 
     // Output.
     Clip facts = in0.facts;
@@ -1022,7 +1090,8 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     d.frameOf = [&](int input, long k, std::string &why) -> const uint32_t * {
         InputClip &in = input == 0 ? in0 : in1;
         const uint32_t *px = frameAt(in, k, why);
-        if (px && input == 1 && !shortWarned && in.complete && k >= in.knownFrames && !o.input1.empty()) {
+        if (px && input == 1 && !shortWarned && in.complete && k >= in.knownFrames &&
+            !o.input1.empty()) {
             shortWarned = true;
             warn.say(shown(o.input1, 1) + " has " + std::to_string(in.knownFrames) +
                      " frames, fewer than the render needs: its last frame is repeated");
@@ -1033,11 +1102,14 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
         }
         return px;
     };
-    d.deliver = [&](const std::vector<uint32_t> &frame, std::string &why) { return writeFrame(out, frame.data(), why); };
+    d.deliver = [&](const std::vector<uint32_t> &frame, std::string &why) {
+        return writeFrame(out, frame.data(), why);
+    };
     if (o.jobs > 1) {
         // The parent alone applies the gadgets and keeps the state; workers
         // render from a copy of it.
-        std::string stateCopy = std::string(getenv("VXHOME")) + "/vxhost/instances/.job-" + std::to_string(getpid());
+        std::string stateCopy =
+            std::string(getenv("VXHOME")) + "/vxhost/instances/.job-" + std::to_string(getpid());
         std::error_code ec;
         fs::create_directories(fs::path(stateCopy).parent_path(), ec);
         d.begin = d.end = 0;
@@ -1053,7 +1125,8 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     } else {
         code = drive(plugin, host, d, err);
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!worker && !o.fresh) {
         std::string stateErr;
         if (!storeInstance(state, host.tags, stateErr))
@@ -1066,9 +1139,10 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     if (code != 0) {
         abandonOutput(out);
         if (code >= 128)
-            fprintf(stderr, "vxhost: interrupted; nothing was written under %s\n", o.output.c_str());
+            fprintf(stderr, "vxhost: interrupted; %s was left as it was\n", o.output.c_str());
         else
-            fprintf(stderr, "vxhost: %s%s\n", code == 1 ? (o.plugin + ": ").c_str() : "", err.c_str());
+            fprintf(stderr, "vxhost: %s%s\n", code == 1 ? (o.plugin + ": ").c_str() : "",
+                    err.c_str());
         if (journalLines)
             fprintf(stderr, "vxhost: %zu journal line(s) during the run\n", journalLines);
         return code;
@@ -1076,11 +1150,14 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     for (const std::string &n : notes)
         warn.say(n);
     if (!worker)
-        fprintf(stderr, "vxhost: rendered %ld fields in %.2f s (%.1f fields/s) to %s; %zu journal line(s)\n",
-                end - begin, seconds, seconds > 0 ? (end - begin) / seconds : 0.0,
-                o.output == "-" ? "standard output" : o.output.c_str(), journalLines);
+        fprintf(
+            stderr,
+            "vxhost: rendered %ld fields in %.2f s (%.1f fields/s) to %s; %zu journal line(s)\n",
+            end - begin, seconds, seconds > 0 ? (end - begin) / seconds : 0.0,
+            o.output == "-" ? "standard output" : o.output.c_str(), journalLines);
     if (o.strict && (journalLines || warn.count)) {
-        fprintf(stderr, "vxhost: --strict: %zu journal line(s), %d warning(s)\n", journalLines, warn.count);
+        fprintf(stderr, "vxhost: --strict: %zu journal line(s), %d warning(s)\n", journalLines,
+                warn.count);
         return 1;
     }
     return 0;

@@ -28,31 +28,32 @@ enum class FieldOrder { FromInput, TopFirst, BottomFirst };
 struct RenderOptions {
     std::string plugin;
     std::string output;
-    std::string input0, input1;   // empty: the built-in sample clips; "-": standard input
-    long fields = -1;             // -1: two per frame of input 0
-    std::string effect;           // instance name; empty: "untitled"
+    std::string input0, input1; // empty: the built-in sample clips; "-": standard input
+    long fields = -1;           // -1: two per frame of input 0
+    std::string effect;         // instance name; empty: "untitled"
     int projectWidth = 0, projectHeight = 0; // 0: input 0's frame size
-    bool projectSize = false;     // flags bit 0 on the first render
+    bool projectSize = false;                // flags bit 0 on the first render
     std::vector<GadgetUse> gadgets;
     std::vector<std::string> replies;
     bool quiet = false;
     FieldOrder order = FieldOrder::FromInput;
-    bool progressive = false;     // one field per frame, the whole frame
+    bool progressive = false; // one field per frame, the whole frame
     PixFmt pixFmt = PixFmt::Yuva444;
-    bool pixFmtGiven = false;     // else media files are written in 4:2:0
-    std::string codec;            // media output encoder; empty: H.264
-    int crf = -1;                 // media output quality; -1: the encoder's default
+    bool pixFmtGiven = false; // else media files are written in 4:2:0
+    std::string codec;        // media output encoder; empty: H.264
+    int crf = -1;             // media output quality; -1: the encoder's default
     int64_t maxPixels = kDefaultMaxPixels;
-    bool strict = false;          // warnings and journal lines fail the run
+    bool strict = false; // warnings and journal lines fail the run
     bool allowDefaultEffect = false;
-    bool fresh = false;           // defaults instead of the saved state, which stays untouched
+    bool fresh = false; // defaults instead of the saved state, which stays untouched
     long rangeBegin = -1, rangeEnd = -1; // output fields [begin, end); -1: all
     int jobs = 1;
-    std::string workerState;      // set in worker processes: state to render with
+    std::string workerState; // set in worker processes: state to render with
 };
 
 // Parses the arguments after "render"; false with a one-line message.
-bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &options, std::string &err);
+bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &options,
+                     std::string &err);
 // Resolves labels and entry texts of --gadget and checks every use against
 // the descriptor (gadget present, value in range). False with a message.
 bool resolveGadgets(const OpTagItem *tags, std::vector<GadgetUse> &uses, std::string &err);
@@ -71,7 +72,7 @@ bool ensureHome(std::string &err);
 // bottom field first (field 2k = odd lines), or progressive (field k =
 // frame k). An odd frame height is padded by repeating the last line.
 struct FieldPlan {
-    int width = 0, height = 0;   // frame size
+    int width = 0, height = 0; // frame size
     bool progressive = false, bottomFirst = false;
     int fieldWidth = 0, fieldHeight = 0;
 };
@@ -79,14 +80,15 @@ FieldPlan planFields(int width, int height, bool progressive, bool bottomFirst);
 void extractField(const FieldPlan &plan, const uint32_t *frame, uint32_t field, Picture &pic);
 // Weaves the pictures of fields 2k and 2k+1 (first, second) into a frame of
 // the plan's size, dropping a padding line.
-void weaveFrame(const FieldPlan &plan, const Picture &first, const Picture &second, std::vector<uint32_t> &frame);
+void weaveFrame(const FieldPlan &plan, const Picture &first, const Picture &second,
+                std::vector<uint32_t> &frame);
 
 // Renders in memory (for tests and benchmarks): install, gadgets, set-up,
 // one render per field, tear-down, over whole clips. Fills out (frames
 // woven from the output fields). On a failed render returns false with a
 // message naming the field and the journal line.
-bool renderClip(Plugin &plugin, Host &host, const RenderOptions &options, const Clip &in0, const Clip &in1,
-                Clip &out, std::string &err);
+bool renderClip(Plugin &plugin, Host &host, const RenderOptions &options, const Clip &in0,
+                const Clip &in1, Clip &out, std::string &err);
 
 } // namespace vxh
 

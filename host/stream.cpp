@@ -23,8 +23,9 @@ bool tooLarge(int w, int h, int64_t maxPixels)
 
 std::string pixelLimitMessage(const std::string &name, int w, int h, int64_t maxPixels)
 {
-    return name + ": pictures of " + std::to_string(w) + "x" + std::to_string(h) + " exceed the limit of " +
-           std::to_string(maxPixels) + " pixels (--max-pixels N raises it)";
+    return name + ": pictures of " + std::to_string(w) + "x" + std::to_string(h) +
+           " exceed the limit of " + std::to_string(maxPixels) +
+           " pixels (--max-pixels N raises it)";
 }
 
 // Reads the FRAME line before a frame's planes. False at a clean end (err
@@ -36,8 +37,10 @@ bool readFrameMarker(InputClip &in, std::string &err)
     if (lr == LineResult::Eof)
         return false;
     const std::string frame = in.name + ": frame " + std::to_string(in.knownFrames);
-    if (lr == LineResult::TooLong || line.compare(0, 5, "FRAME") != 0 || (line.size() > 5 && line[5] != ' ')) {
-        err = frame + ": expected a FRAME marker, found '" + escapeBytes(std::string_view(line).substr(0, 20)) + "'";
+    if (lr == LineResult::TooLong || line.compare(0, 5, "FRAME") != 0 ||
+        (line.size() > 5 && line[5] != ' ')) {
+        err = frame + ": expected a FRAME marker, found '" +
+              escapeBytes(std::string_view(line).substr(0, 20)) + "'";
         return false;
     }
     if (lr == LineResult::Truncated) {
@@ -65,8 +68,8 @@ bool indexFile(InputClip &in, std::string &err)
         const int64_t at = ftello(in.fp);
         if (size - at < int64_t(in.frameBytes)) {
             err = in.name + ": frame " + std::to_string(in.knownFrames) + " is truncated (" +
-                  std::to_string(size - at < 0 ? 0 : size - at) + " of " + std::to_string(in.frameBytes) +
-                  " bytes present)";
+                  std::to_string(size - at < 0 ? 0 : size - at) + " of " +
+                  std::to_string(in.frameBytes) + " bytes present)";
             return false;
         }
         in.offsets.push_back(at);
@@ -95,19 +98,21 @@ bool spoolNextFrame(InputClip &in, std::string &err)
     in.raw.resize(in.frameBytes);
     const size_t got = std::fread(in.raw.data(), 1, in.frameBytes, in.fp);
     if (got != in.frameBytes) {
-        err = in.name + ": frame " + std::to_string(in.knownFrames) + " is truncated (" + std::to_string(got) +
-              " of " + std::to_string(in.frameBytes) + " bytes present)";
+        err = in.name + ": frame " + std::to_string(in.knownFrames) + " is truncated (" +
+              std::to_string(got) + " of " + std::to_string(in.frameBytes) + " bytes present)";
         return false;
     }
     if (!in.spool) {
         in.spool = std::tmpfile();
         if (!in.spool) {
-            err = in.name + ": cannot create a temporary file for the piped frames: " + std::strerror(errno);
+            err = in.name +
+                  ": cannot create a temporary file for the piped frames: " + std::strerror(errno);
             return false;
         }
     }
     const int64_t at = int64_t(in.offsets.size()) * int64_t(in.frameBytes);
-    if (fseeko(in.spool, at, SEEK_SET) != 0 || std::fwrite(in.raw.data(), 1, in.frameBytes, in.spool) != in.frameBytes) {
+    if (fseeko(in.spool, at, SEEK_SET) != 0 ||
+        std::fwrite(in.raw.data(), 1, in.frameBytes, in.spool) != in.frameBytes) {
         err = in.name + ": cannot keep piped frames in a temporary file: " + std::strerror(errno);
         return false;
     }
@@ -116,16 +121,24 @@ bool spoolNextFrame(InputClip &in, std::string &err)
     return true;
 }
 
-bool openY4m(const std::string &path, std::FILE *fp, bool owns, int64_t maxPixels, InputClip &in, std::string &err)
+bool openY4m(const std::string &path, std::FILE *fp, bool owns, int64_t maxPixels, InputClip &in,
+             std::string &err)
 {
     in.fp = fp;
     in.ownsFp = owns;
     std::string line, why;
     switch (readY4mLine(fp, line)) {
-    case LineResult::Ok: break;
-    case LineResult::Eof: err = path + ": file is empty"; return false;
-    case LineResult::Truncated: err = path + ": header line is not terminated (file truncated?)"; return false;
-    case LineResult::TooLong: err = path + ": header line is too long"; return false;
+    case LineResult::Ok:
+        break;
+    case LineResult::Eof:
+        err = path + ": file is empty";
+        return false;
+    case LineResult::Truncated:
+        err = path + ": header line is not terminated (file truncated?)";
+        return false;
+    case LineResult::TooLong:
+        err = path + ": header line is too long";
+        return false;
     }
     if (!parseY4mHeader(line, in.header, why)) {
         err = path + ": " + why;
@@ -162,9 +175,10 @@ bool openY4m(const std::string &path, std::FILE *fp, bool owns, int64_t maxPixel
 long highestPatternIndex(const FramePattern &pat)
 {
     const fs::path prefix(pat.prefix);
-    const fs::path dir = prefix.has_parent_path() && !pat.prefix.empty() && pat.prefix.back() != '/'
-                             ? prefix.parent_path()
-                             : fs::path(pat.prefix.empty() || pat.prefix.back() != '/' ? "." : pat.prefix);
+    const fs::path dir =
+        prefix.has_parent_path() && !pat.prefix.empty() && pat.prefix.back() != '/'
+            ? prefix.parent_path()
+            : fs::path(pat.prefix.empty() || pat.prefix.back() != '/' ? "." : pat.prefix);
     const std::string stem = pat.prefix.back() == '/' ? "" : prefix.filename().string();
     long best = -1;
     std::error_code ec;
@@ -174,11 +188,14 @@ long highestPatternIndex(const FramePattern &pat)
         if (name.size() <= stem.size() + suffix.size() || name.compare(0, stem.size(), stem) != 0 ||
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
-        const std::string digits = name.substr(stem.size(), name.size() - stem.size() - suffix.size());
-        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        const std::string digits =
+            name.substr(stem.size(), name.size() - stem.size() - suffix.size());
+        if (digits.empty() || digits.size() > 9 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
             continue;
         const long index = std::stol(digits);
-        if (framePath(pat, int(index)) == (dir / name).string() || framePath(pat, int(index)) == name)
+        if (framePath(pat, int(index)) == (dir / name).string() ||
+            framePath(pat, int(index)) == name)
             best = std::max(best, index);
     }
     return best;
@@ -190,14 +207,15 @@ bool exists(const std::string &path)
     return fs::exists(path, ec);
 }
 
-bool openSequence(const std::string &path, const FramePattern &pat, int64_t maxPixels, InputClip &in,
-                  std::vector<std::string> &warnings, std::string &err)
+bool openSequence(const std::string &path, const FramePattern &pat, int64_t maxPixels,
+                  InputClip &in, std::vector<std::string> &warnings, std::string &err)
 {
     in.kind = InputKind::PngSequence;
     in.pattern = pat;
     in.firstIndex = exists(framePath(pat, 0)) ? 0 : 1;
     if (!exists(framePath(pat, in.firstIndex))) {
-        err = path + ": no frames found (neither " + framePath(pat, 0) + " nor " + framePath(pat, 1) + " exists)";
+        err = path + ": no frames found (neither " + framePath(pat, 0) + " nor " +
+              framePath(pat, 1) + " exists)";
         return false;
     }
     long n = 0;
@@ -236,8 +254,9 @@ bool decodeFrame(InputClip &in, long k, std::vector<uint32_t> &out, std::string 
         if (!readPng(name, w, h, out, err, int64_t(in.facts.width) * in.facts.height))
             return false;
         if (w != in.facts.width || h != in.facts.height) {
-            err = name + ": frame is " + std::to_string(w) + "x" + std::to_string(h) + " but earlier frames are " +
-                  std::to_string(in.facts.width) + "x" + std::to_string(in.facts.height);
+            err = name + ": frame is " + std::to_string(w) + "x" + std::to_string(h) +
+                  " but earlier frames are " + std::to_string(in.facts.width) + "x" +
+                  std::to_string(in.facts.height);
             return false;
         }
         return true;
@@ -262,8 +281,8 @@ bool decodeFrame(InputClip &in, long k, std::vector<uint32_t> &out, std::string 
 
 } // namespace
 
-bool openInput(const std::string &path, int64_t maxPixels, InputClip &in, std::vector<std::string> &warnings,
-               std::string &err)
+bool openInput(const std::string &path, int64_t maxPixels, InputClip &in,
+               std::vector<std::string> &warnings, std::string &err)
 {
     closeInput(in);
     in = InputClip{};
@@ -272,14 +291,16 @@ bool openInput(const std::string &path, int64_t maxPixels, InputClip &in, std::v
         err = "an input name is empty";
         return false;
     }
-    if (path == "-")
-        return openY4m("standard input", stdin, false, maxPixels, in, err);
+    if (path == "-") {
+        in.name = "standard input";
+        return openY4m(in.name, stdin, false, maxPixels, in, err);
+    }
     FramePattern pat;
     if (parseFramePattern(path, pat))
         return openSequence(path, pat, maxPixels, in, warnings, err);
 
     // Opened without blocking so a FIFO's type can be seen; a FIFO is a pipe.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         err = path + ": cannot open: " + std::strerror(errno);
         return false;
@@ -290,7 +311,17 @@ bool openInput(const std::string &path, int64_t maxPixels, InputClip &in, std::v
         close(fd);
         return false;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (S_ISFIFO(st.st_mode)) {
+        // A pipe: wait for its writer like any reader of a pipe.
+        close(fd);
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            err = path + ": cannot open: " + std::strerror(errno);
+            return false;
+        }
+    } else {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     std::FILE *fp = fdopen(fd, "rb");
     if (!fp) {
         close(fd);
@@ -460,8 +491,8 @@ bool putBytes(std::FILE *fp, const void *bytes, size_t n)
 
 } // namespace
 
-bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out, std::string &err,
-                const MediaSettings *media)
+bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out,
+                std::string &err, const MediaSettings *media)
 {
     out = OutputClip{};
     out.path = path;
@@ -475,13 +506,16 @@ bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputCl
     }
     if (path.find('%') != std::string::npos) {
         if (!parseFramePattern(path, out.pat)) {
-            err = path + ": output pattern must contain exactly one %d-style conversion (e.g. out_%04d.png)";
+            err =
+                path +
+                ": output pattern must contain exactly one %d-style conversion (e.g. out_%04d.png)";
             return false;
         }
         out.pattern = true;
         return true;
     }
-    const bool y4mName = path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".y4m") == 0;
+    const bool y4mName =
+        path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".y4m") == 0;
     struct stat st;
     const bool special = path == "-" || (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
     if (special && path != "-" && S_ISDIR(st.st_mode)) {
@@ -489,7 +523,8 @@ bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputCl
         return false;
     }
     if (!y4mName && !special) {
-        err = path + ": unknown output type (use a .y4m, .mp4, .mov or .mkv name, - for standard output, or a PNG "
+        err = path + ": unknown output type (use a .y4m, .mp4, .mov or .mkv name, - for standard "
+                     "output, or a PNG "
                      "pattern such as out_%04d.png)";
         return false;
     }
@@ -530,14 +565,17 @@ bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err)
         const std::string name = framePath(out.pat, int(out.framesWritten));
         out.frameTemps.emplace_back();
         TempFile &t = out.frameTemps.back();
-        if (!openTemp(name, t, err) || !writePngStream(t.fp, name, w, h, frame, err) || !closeTemp(t, err))
+        if (!openTemp(name, t, err) || !writePngStream(t.fp, name, w, h, frame, err) ||
+            !closeTemp(t, err))
             return false;
         ++out.framesWritten;
         return true;
     }
     packPlanes(frame, w, h, out.fmt, out.planes);
-    if (!putBytes(out.fp, "FRAME\n", 6) || !putBytes(out.fp, out.planes.data(), out.planes.size())) {
-        err = (out.path == "-" ? std::string("standard output") : out.path) + ": write failed: " + std::strerror(errno);
+    if (!putBytes(out.fp, "FRAME\n", 6) ||
+        !putBytes(out.fp, out.planes.data(), out.planes.size())) {
+        err = (out.path == "-" ? std::string("standard output") : out.path) +
+              ": write failed: " + std::strerror(errno);
         return false;
     }
     ++out.framesWritten;
@@ -555,7 +593,8 @@ bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string 
         out.frameTemps.clear();
         const long highest = highestPatternIndex(out.pat);
         if (highest >= out.framesWritten)
-            notes.push_back(out.path + ": older frames " + framePath(out.pat, int(out.framesWritten)) + " .. " +
+            notes.push_back(out.path + ": older frames " +
+                            framePath(out.pat, int(out.framesWritten)) + " .. " +
                             framePath(out.pat, int(highest)) + " were left as they were");
         return true;
     }

@@ -30,10 +30,10 @@ constexpr int64_t kDefaultMaxPixels = int64_t(8192) * 8192;
 enum class InputKind { Y4m, Still, PngSequence, Sample, Media };
 
 struct InputClip {
-    std::string name;   // as given; "-" is standard input, "" a sample clip
+    std::string name; // as given; "-" is standard input, "" a sample clip
     InputKind kind = InputKind::Y4m;
-    Clip facts;         // size, rate and header facts; no frames
-    long knownFrames = 0; // frames found so far
+    Clip facts;            // size, rate and header facts; no frames
+    long knownFrames = 0;  // frames found so far
     bool complete = false; // knownFrames is the clip's length
     // YUV4MPEG2
     std::FILE *fp = nullptr;
@@ -57,11 +57,12 @@ struct InputClip {
 };
 
 // Opens path ("-" = standard input) as a YUV4MPEG2 stream or file, a PNG
-// still, a PNG frame pattern, or any other media file the libraries of
-// host/media.h read (named files only; notes say how pixels are converted). Sizes above maxPixels are refused before
-// anything is allocated. Warnings (a gap in a PNG sequence) are appended.
-bool openInput(const std::string &path, int64_t maxPixels, InputClip &in, std::vector<std::string> &warnings,
-               std::string &err);
+// still, a PNG frame pattern, or a media file read by host/media.h (named
+// files only). Sizes above maxPixels are refused before anything is
+// allocated. Warnings (a gap in a PNG sequence, a pixel conversion) are
+// appended.
+bool openInput(const std::string &path, int64_t maxPixels, InputClip &in,
+               std::vector<std::string> &warnings, std::string &err);
 // A built-in sample clip of w x h and `frames` frames, drawn on demand.
 void openSampleInput(int which, int w, int h, long frames, InputClip &in);
 void closeInput(InputClip &in);
@@ -86,8 +87,8 @@ struct OutputClip {
     PixFmt fmt = PixFmt::Yuva444;
     Clip facts;
     std::FILE *fp = nullptr;
-    bool inPlace = false;  // standard output, a pipe or a device: written as it is
-    TempFile temp;         // a regular file: written beside it, renamed at the end
+    bool inPlace = false; // standard output, a pipe or a device: written as it is
+    TempFile temp;        // a regular file: written beside it, renamed at the end
     std::vector<TempFile> frameTemps;
     long framesWritten = 0;
     std::vector<uint8_t> planes;
@@ -99,8 +100,8 @@ struct OutputClip {
 // file (.mp4, .mov, .mkv, encoded as `media` says) for frames of facts'
 // size. FIFOs and devices are written in place; regular files through a
 // temporary renamed into place by finishOutput.
-bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out, std::string &err,
-                const MediaSettings *media = nullptr);
+bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out,
+                std::string &err, const MediaSettings *media = nullptr);
 bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err);
 // Completes the output; notes what a user should know (old PNG frames left).
 bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string &err);

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 
+#include "fileio/effectcodec.h"
 #include "platform/services.h"
 #include "tests/plugin/plugin_support.h"
 #include "tests/reference/warp_reference.h"
@@ -87,30 +88,16 @@ struct Key {
     Grid grid;
 };
 
-void putU32(std::string &bytes, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes.push_back((char)((v >> (8 * i)) & 0xFF));
-}
-
+// The effect file of keys, through the codec the plug-ins and vxhost share.
 std::string effectBytes(uint32_t frameCount, int w, int h, const std::vector<Key> &keys)
 {
-    std::string bytes;
-    putU32(bytes, 0x56580100u);
-    putU32(bytes, frameCount);
-    putU32(bytes, (uint32_t)w);
-    putU32(bytes, (uint32_t)h);
-    putU32(bytes, (uint32_t)keys.size());
+    std::string bytes(EFFECT_HEADER_BYTES, '\0');
+    encodeEffectHeader({EFFECT_MAGIC, frameCount, w, h, (uint32_t)keys.size()}, (unsigned char *)bytes.data());
     for (const Key &k : keys) {
-        putU32(bytes, k.frame);
-        putU32(bytes, (uint32_t)k.level);
-        for (const MeshNode &n : k.grid) {
-            uint32_t bits[2];
-            memcpy(&bits[0], &n.dx, 4);
-            memcpy(&bits[1], &n.dy, 4);
-            putU32(bytes, bits[0]);
-            putU32(bytes, bits[1]);
-        }
+        std::string key(EFFECT_KEY_HEAD_BYTES + k.grid.size() * EFFECT_NODE_BYTES, '\0');
+        encodeKeyHead(k.frame, k.level, (unsigned char *)key.data());
+        encodeNodes(reinterpret_cast<const float *>(k.grid.data()), k.grid.size(), (unsigned char *)key.data() + EFFECT_KEY_HEAD_BYTES);
+        bytes += key;
     }
     return bytes;
 }

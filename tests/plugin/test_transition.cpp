@@ -488,6 +488,34 @@ TEST_F(TransitionFiles, SaveWritesTheBlockAndLoadRestoresIt)
     expectJournal(0);
 }
 
+TEST_F(TransitionFiles, PathAnswersAndSpecialFilesAreRefusedAndLogged)
+{
+    // Outside the parameter directory: a load, save or delete through ".."
+    // or a separator touches nothing there.
+    const fs::path outside = fs::path(paramPath("x")).parent_path().parent_path() / "outside";
+    std::ofstream(outside) << "keep";
+    const auto start = sampleBlock(3);
+    setBlock(start);
+    size_t lines = 0;
+    for (const auto &replies : std::vector<std::vector<std::string>>{
+             {"delete", "../outside"}, {"load", "../outside"}, {"save", "../outside"}, {"save", "a/b"}}) {
+        archives(replies);
+        EXPECT_TRUE(fs::exists(outside)) << replies[0];
+        expectJournal(++lines);
+    }
+    EXPECT_EQ(block(), start);
+    host.gadgetChanges.clear();
+    // A FIFO in a parameter file's place is not waited on.
+    ASSERT_EQ(mkfifo(paramPath("pipe").c_str(), 0600), 0);
+    archives({"load", "pipe"});
+    expectJournal(++lines);
+    // A save over an existing file replaces it whole.
+    writeFile("old", std::vector<uint8_t>(160, 7));
+    archives({"save", "old"});
+    EXPECT_EQ(readFile("old"), block());
+    expectJournal(lines);
+}
+
 TEST_F(TransitionFiles, ShortAndLongFilesTouchOnlyTheBlock)
 {
     const auto start = sampleBlock(2);

@@ -1,0 +1,77 @@
+// Memory and speed of whole 1080 renders through vxhost as a user runs it:
+// a generated clip piped in, VorluxMorph through a four-key effect, output
+// streamed to /dev/null. Reports the largest process's max RSS (vxhost,
+// its workers or the generator) and fields per second, for clips of 250
+// and 1000 frames with one and two worker processes.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "host/sampleeffect.h"
+
+namespace {
+
+// Runs a shell command; returns its exit status and the max RSS (KiB) of
+// the largest process in its tree.
+int runMeasured(const std::string &command, long &maxRssKiB)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), (char *)nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    wait4(pid, &status, 0, &usage);
+    maxRssKiB = usage.ru_maxrss;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void BM_Morph1080Stream(benchmark::State &state)
+{
+    const long frames = state.range(0), jobs = state.range(1);
+    const std::string home = (std::filesystem::temp_directory_path() / "vx-bench-stream").string();
+    setenv("VXHOME", home.c_str(), 1);
+    std::filesystem::create_directories(home + "/programs/vorlux");
+    std::string err;
+    const std::string name = "bench1080-" + std::to_string(frames);
+    if (!vxh::writeSampleEffect(home + "/programs/vorlux/" + name, 1920, 540, (int)frames, err)) {
+        state.SkipWithError(err.c_str());
+        return;
+    }
+    const std::string command = std::string(VX_CLIPGEN) + " 1920 1080 " + std::to_string(frames) +
+                                " | " + VX_VXHOST + " render " + VX_BUILD_PLUGIN_DIR +
+                                "/VorluxMorph.so --effect " + name + " --input0 - -q --jobs " +
+                                std::to_string(jobs) + " -o /dev/null 2>/dev/null";
+    long rss = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (runMeasured(command, rss) != 0) {
+            state.SkipWithError("vxhost render failed");
+            break;
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        state.counters["fields/s"] = (double)(2 * frames) / seconds;
+        state.counters["maxRSS_MiB"] = (double)rss / 1024.0;
+    }
+}
+
+BENCHMARK(BM_Morph1080Stream)
+    ->ArgNames({"frames", "jobs"})
+    ->Args({250, 1})
+    ->Args({250, 2})
+    ->Args({1000, 1})
+    ->Args({1000, 2})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+} // namespace

@@ -1,0 +1,372 @@
+// vxhost as a streaming tool: pipes, fields, ranges, workers, checks and
+// the faults found with bad input.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "host/render.h"
+#include "host/stream.h"
+#include "tests/host/cli_support.h"
+
+namespace {
+
+using namespace clitest;
+
+std::string readAll(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Frame k as vxhost stores it: rows of a hash, so any misplaced line shows.
+std::vector<uint32_t> hashFrame(int w, int h, int k)
+{
+    std::vector<uint32_t> f((size_t)w * h);
+    for (size_t i = 0; i < f.size(); ++i)
+        f[i] = (uint32_t)(i * 2654435761u + k * 7919u) | 0xFF000000u;
+    return f;
+}
+
+TEST(FieldPlan, FieldsTakeTheirLinesAndWeaveBack)
+{
+    struct Case {
+        int height;
+        bool progressive, bottomFirst;
+        int fieldHeight;
+        std::vector<int> field0Lines, field1Lines; // frame lines of fields 0 and 1
+    };
+    const Case cases[] = {
+        {6, false, false, 3, {0, 2, 4}, {1, 3, 5}},
+        {6, false, true, 3, {1, 3, 5}, {0, 2, 4}},
+        {5, false, false, 3, {0, 2, 4}, {1, 3, 4}}, // odd: the last line repeats as padding
+        {5, false, true, 3, {1, 3, 4}, {0, 2, 4}},
+        {5, true, false, 5, {0, 1, 2, 3, 4}, {0, 1, 2, 3, 4}},
+    };
+    const int w = 3;
+    for (const Case &c : cases) {
+        const auto frame = hashFrame(w, c.height, 0);
+        const vxh::FieldPlan plan = vxh::planFields(w, c.height, c.progressive, c.bottomFirst);
+        ASSERT_EQ(plan.fieldHeight, c.fieldHeight);
+        vxh::Picture f0, f1;
+        vxh::extractField(plan, frame.data(), 0, f0);
+        vxh::extractField(plan, frame.data(), 1, f1);
+        for (int y = 0; y < c.fieldHeight; ++y) {
+            EXPECT_EQ(f0.pixels[(size_t)y * w], frame[(size_t)c.field0Lines[y] * w])
+                << c.height << " line " << y;
+            EXPECT_EQ(f1.pixels[(size_t)y * w], frame[(size_t)c.field1Lines[y] * w])
+                << c.height << " line " << y;
+        }
+        if (!c.progressive) {
+            std::vector<uint32_t> woven;
+            vxh::weaveFrame(plan, f0, f1, woven);
+            EXPECT_EQ(woven, frame) << c.height << (c.bottomFirst ? " bottom" : " top");
+        }
+    }
+}
+
+// A FIFO is read as a pipe: frames asked in any order, more than the two
+// kept decoded, come back from the spool exactly.
+TEST(InputClip, PipeAnswersAnyFrameInAnyOrder)
+{
+    const fs::path dir = fs::temp_directory_path() / ("vx-stream-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    vxh::Clip clip;
+    clip.width = 12;
+    clip.height = 6;
+    for (int k = 0; k < 7; ++k)
+        clip.frames.push_back(hashFrame(12, 6, k));
+    std::string err;
+    ASSERT_TRUE(vxh::writeClip((dir / "c.y4m").string(), clip, err)) << err;
+    const std::string fifo = (dir / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const std::string bytes = readAll(dir / "c.y4m");
+        std::ofstream(fifo, std::ios::binary).write(bytes.data(), (long)bytes.size());
+    });
+    vxh::InputClip in;
+    std::vector<std::string> warnings;
+    ASSERT_TRUE(vxh::openInput(fifo, vxh::kDefaultMaxPixels, in, warnings, err)) << err;
+    EXPECT_FALSE(in.seekable);
+    for (long k : {5L, 0L, 3L, 6L, 1L, 5L, 9L}) {
+        const uint32_t *px = vxh::frameAt(in, k, err);
+        ASSERT_NE(px, nullptr) << err;
+        const auto &want = clip.frames[(size_t)std::min(k, 6L)];
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), px)) << "frame " << k;
+    }
+    long frames = 0;
+    EXPECT_TRUE(vxh::countFrames(in, frames, err));
+    EXPECT_EQ(frames, 7);
+    vxh::closeInput(in);
+    writer.join();
+    fs::remove_all(dir);
+}
+
+struct Stream : Cli {
+    std::string effect(const std::string &name, const std::string &size, int frames)
+    {
+        CliRun r = vxhost("sample-effect " + name + " --size " + size + " --frames " +
+                              std::to_string(frames),
+                          home);
+        EXPECT_EQ(r.code, 0) << r.output;
+        return name;
+    }
+    std::string render(const std::string &args, int want = 0)
+    {
+        CliRun r = vxhost("render " + args, home);
+        EXPECT_EQ(r.code, want) << args << "\n" << r.output;
+        return r.output;
+    }
+};
+
+// Pipes in and out, a FIFO output, field ranges stitched with tail and two
+// worker processes all give the bytes of one whole render.
+TEST_F(Stream, PipesRangesAndWorkersMatchAWholeRender)
+{
+    const std::string a = smallClip("a.y4m", 32, 12, 5, 1), b = smallClip("b.y4m", 32, 12, 5, 2);
+    effect("fx", "32x6", 5);
+    const std::string morph = plugin("VorluxMorph") + " -q --effect fx --input1 " + b;
+    const fs::path whole = dir / "whole.y4m";
+    render(morph + " --input0 " + a + " -o " + whole.string());
+    const std::string expected = readAll(whole);
+    ASSERT_GT(expected.size(), 100u);
+
+    render(morph + " --input0 - -o - < " + a + " > " + (dir / "pipe.y4m").string());
+    EXPECT_TRUE(readAll(dir / "pipe.y4m") == expected);
+    render(morph + " --input0 " + a + " --jobs 2 -o " + (dir / "jobs.y4m").string());
+    EXPECT_TRUE(readAll(dir / "jobs.y4m") == expected);
+    render(morph + " --input0 - --jobs 3 -o - < " + a + " > " + (dir / "jobs3.y4m").string());
+    EXPECT_TRUE(readAll(dir / "jobs3.y4m") == expected);
+    render(morph + " --input0 " + a + " --range 0:4 -o " + (dir / "r0.y4m").string());
+    render(morph + " --input0 " + a + " --range 4:100 -o " + (dir / "r1.y4m").string());
+    ASSERT_EQ(
+        system(
+            ("cd " + dir.string() + " && { cat r0.y4m; tail -n +2 r1.y4m; } > ranges.y4m").c_str()),
+        0);
+    EXPECT_TRUE(readAll(dir / "ranges.y4m") == expected);
+    render(morph + " --input0 " + a + " --range 3:6 -o " + (dir / "odd.y4m").string(), 2);
+
+    const std::string fifo = (dir / "out.fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread reader(
+        [&] { std::ofstream(dir / "fromfifo.y4m", std::ios::binary) << readAll(fifo); });
+    render(morph + " --input0 " + a + " -o " + fifo);
+    reader.join();
+    EXPECT_TRUE(readAll(dir / "fromfifo.y4m") == expected);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+// The output keeps the input's header facts and size; an odd height comes
+// back whole (VorluxWarp's default effect is the identity).
+TEST_F(Stream, OutputKeepsHeaderFactsAndOddHeights)
+{
+    std::string body;
+    for (int k = 0; k < 3; ++k) {
+        body += "FRAME\n";
+        for (int i = 0; i < 20 * 13 * 3; ++i)
+            body += (char)((i * 7 + k * 13) % 251);
+    }
+    std::ofstream(dir / "odd.y4m", std::ios::binary)
+        << "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C444 XCOLORRANGE=FULL\n"
+        << body;
+    const std::string in = " -q --input0 " + (dir / "odd.y4m").string() + " -o ";
+    for (const char *flags : {"", " --top-first", " --progressive"}) {
+        render(plugin("VorluxWarp") + in + (dir / "o.y4m").string() + " --pix-fmt 444" + flags);
+        EXPECT_TRUE(readAll(dir / "o.y4m") ==
+                    "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C444 XCOLORRANGE=FULL\n" + body)
+            << flags;
+    }
+    render(plugin("VorluxWarp") + in + (dir / "o420.y4m").string() + " --pix-fmt 420");
+    const std::string out = readAll(dir / "o420.y4m");
+    EXPECT_EQ(out.substr(0, out.find('\n')),
+              "YUV4MPEG2 W20 H13 F30000:1001 Ib A16:15 C420jpeg XCOLORRANGE=FULL");
+    EXPECT_EQ(out.size(), out.find('\n') + 1 + 3 * (6 + 20 * 13 + 2 * 10 * 7));
+}
+
+TEST_F(Stream, EffectChecksSayWhatIsWrong)
+{
+    const std::string a = smallClip("a.y4m", 32, 12, 2, 1);
+    const std::string run =
+        plugin("VorluxMorph") + " -q --input0 " + a + " -o " + (dir / "o.y4m").string();
+    effect("small", "16x4", 4);
+    std::ofstream(dir / "home/programs/vorlux/torn", std::ios::binary) << std::string(30, '\0');
+    struct Case {
+        std::string args;
+        int code;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {" --effect nothere", 2, {"programs/vorlux/nothere", "vxhost effects", "--size 32x6"}},
+        {" --effect small",
+         2,
+         {"fields of 16x4", "fields are 32x6", "sample-effect small --size 32x6 --force"}},
+        {" --effect torn", 2, {"not an effect file"}},
+        {" --effect small --allow-default-effect", 0, {"warning:", "rendering the default effect"}},
+        {" --effect nothere --allow-default-effect", 0, {"rendering the default effect"}},
+        {"", 0, {"'untitled' has no effect file", "journal: level=4", "1 journal line(s)"}},
+        {" --strict", 1, {"--strict"}},
+    };
+    for (const Case &c : cases) {
+        CliRun r = vxhost("render " + run + c.args, home);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.output;
+        for (const std::string &s : c.said)
+            EXPECT_NE(r.output.find(s), std::string::npos) << c.args << ": " << s << "\n"
+                                                           << r.output;
+    }
+    EXPECT_NE(vxhost("effects", home)
+                  .output.find("small                       4 keys       4 frames  fields 16x4"),
+              std::string::npos);
+}
+
+TEST_F(Stream, GadgetsAreCheckedAndStateShownResetAndLeftAloneWhenFresh)
+{
+    const std::string a = smallClip("a.y4m", 16, 8, 1, 1);
+    const std::string op =
+        plugin("VorluxOp") + " -q --input0 " + a + " --fields 2 -o " + (dir / "o.y4m").string();
+    for (const char *bad :
+         {"--gadget 7=1", "--gadget 1=101", "--gadget 0=17", "--gadget Deformation=Nothing",
+          "--gadget 3=1", "--press 9", "--gadget Amount=+5", "--reply ../x"})
+        EXPECT_EQ(vxhost("render " + op + " " + bad, home).code, 2) << bad;
+    render(op + " --gadget deformation=rotation --gadget Amount=60 --gadget 2=40");
+    CliRun state = vxhost("state " + plugin("VorluxOp"), home);
+    EXPECT_NE(state.output.find(" 9 Rotation                 amount 60"), std::string::npos)
+        << state.output;
+    EXPECT_NE(state.output.find("fade length 40 fields"), std::string::npos);
+    render(op + " --fresh --gadget 1=-30");
+    EXPECT_EQ(vxhost("state " + plugin("VorluxOp"), home).output, state.output);
+    CliRun reset = vxhost("state " + plugin("VorluxOp") + " --reset", home);
+    EXPECT_NE(reset.output.find("defaults (no saved state)"), std::string::npos) << reset.output;
+    EXPECT_NE(reset.output.find(" 9 Rotation                 amount 0"), std::string::npos);
+}
+
+TEST_F(Stream, InterruptedRunKeepsTheEarlierOutput)
+{
+    const fs::path out = dir / "o.y4m";
+    std::ofstream(out) << "earlier";
+    const std::string cmd = "VXHOME=" + (dir / "home").string() + " exec " VX_VXHOST " render " +
+                            plugin("VorluxMorph") + " -q --fields 10 --input0 - -o " +
+                            out.string() + " < " + (dir / "fifo").string();
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), (char *)nullptr);
+        _exit(127);
+    }
+    // One frame arrives, the next never does: the run waits on the pipe
+    // with the first frame written to its temporary.
+    const int fd = open((dir / "fifo").c_str(), O_WRONLY);
+    const std::string frame = "YUV4MPEG2 W16 H8 C444\nFRAME\n" + std::string(16 * 8 * 3, '\x50');
+    ASSERT_EQ(write(fd, frame.data(), frame.size()), (ssize_t)frame.size());
+    usleep(300000);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(fd);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
+    EXPECT_TRUE(fs::exists(dir / "home")); // the run got as far as its home
+    EXPECT_EQ(readAll(out), "earlier");
+    for (const auto &e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
+}
+
+// Each input a user reported, with the answer now given.
+TEST_F(Stream, BadInputEndsInAClearMessage)
+{
+    const std::string d = dir.string();
+    // A small PNG declaring 16384 x 16384.
+    const unsigned char ihdr[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0,    0, 0,    13,
+                                  'I',  'H', 'D', 'R', 0,    0,    0x40, 0,    0,    0, 0x40, 0,
+                                  8,    6,   0,   0,   0,    0xa9, 0xc8, 0x10, 0x84, 0, 0,    0,
+                                  0,    'I', 'D', 'A', 'T',  0x35, 0xaf, 0x06, 0x1e};
+    std::ofstream(dir / "huge.png", std::ios::binary).write((const char *)ihdr, sizeof ihdr);
+    std::ofstream(dir / "bad.y4m", std::ios::binary) << "YUV4MPEG2 W16 H8 Q\x01\xff\n";
+    fs::create_directories(dir / "adir");
+    fs::create_directories(dir / "home2");
+    std::ofstream(dir / "home2/programs") << "a file";
+    ASSERT_EQ(mkfifo((dir / "home/fx").c_str(), 0600), 0);
+    fs::create_directories(dir / "home/programs/vorlux");
+    ASSERT_EQ(mkfifo((dir / "home/programs/vorlux/fifo").c_str(), 0600), 0);
+    const std::string warp = "render " + plugin("VorluxWarp") + " -q -o " + d + "/o.y4m ";
+    struct Case {
+        std::string args, env, said;
+    };
+    const Case cases[] = {
+        {warp + "--input0 " + d + "/huge.png", "", "exceed the limit"},
+        {warp + "--input0 ''", "", "empty"},
+        {warp + "--input0 " + d + "/adir", "", "is a directory"},
+        {warp + "--input0 " + d + "/bad.y4m", "", "'Q\\x01\\xff'"},
+        {warp + "--fields ' 5'", "", "--fields"},
+        {warp + "--fields 5x", "", "--fields"},
+        {warp + "--fields +5", "", "--fields"},
+        {warp + "--project 4x2 --project-size", "", "cannot render"},
+        {"render " + plugin("VorluxMorph") + " -q -o " + d + "/o.y4m --effect fifo", "",
+         "not a regular file"},
+        {"samples /etc/passwd/sub", "", "/etc/passwd/sub"},
+        {"samples /dev/full", "", "/dev/full"},
+        {"sample-effect x", "VXHOME=" + d + "/home2", "programs"},
+        {"sample-effect x --frames 2147483647", "", "--frames"},
+        {"contact " + d + "/sheet.jpg " + d + "/o.y4m", "", "PNG"},
+    };
+    for (const Case &c : cases) {
+        CliRun r = vxhost(c.args, c.env.empty() ? home : c.env);
+        EXPECT_EQ(r.code, 2) << c.args << "\n" << r.output;
+        EXPECT_NE(r.output.find(c.said), std::string::npos) << c.args << "\n" << r.output;
+        EXPECT_EQ(r.output.find("terminate"), std::string::npos) << r.output;
+    }
+    EXPECT_FALSE(fs::exists(dir / "o.y4m"));
+}
+
+TEST_F(Stream, DoubtfulInputsWarnAndFailWhenStrict)
+{
+    const std::string a = smallClip("a.y4m", 16, 8, 3, 1), b = smallClip("b.y4m", 16, 8, 1, 2);
+    std::string slow = readAll(b);
+    slow.replace(slow.find("F25:1"), 5, "F50:1");
+    std::ofstream(dir / "slow.y4m", std::ios::binary) << slow;
+    std::string err;
+    for (int k : {0, 1, 3}) // a gap after frame 1
+        ASSERT_TRUE(vxh::writePng((dir / ("p_00" + std::to_string(k) + ".png")).string(), 16, 8,
+                                  hashFrame(16, 8, k).data(), err))
+            << err;
+    const std::string run =
+        plugin("VorluxMorph") + " -q -o " + (dir / "o.y4m").string() + " --input0 ";
+    struct Case {
+        std::string inputs, said;
+    };
+    const Case cases[] = {
+        {a + " --input1 " + (dir / "slow.y4m").string(), "runs at 50:1 frames/s"},
+        {a + " --input1 " + b, "has 1 frames, fewer than the render needs"},
+        {(dir / "p_%03d.png").string(), "p_003.png are not read"},
+    };
+    for (const Case &c : cases) {
+        CliRun loose = vxhost("render " + run + c.inputs, home);
+        EXPECT_EQ(loose.code, 0) << loose.output;
+        EXPECT_NE(loose.output.find("warning: "), std::string::npos) << loose.output;
+        EXPECT_NE(loose.output.find(c.said), std::string::npos) << loose.output;
+        EXPECT_EQ(vxhost("render --strict " + run + c.inputs, home).code, 2) << c.inputs;
+    }
+}
+
+TEST_F(Stream, SampleEffectKeepsTheUsersWorkAndCommandsExplainThemselves)
+{
+    effect("mine", "16x4", 4);
+    const std::string path = (dir / "home/programs/vorlux/mine").string();
+    const std::string before = readAll(path);
+    CliRun again = vxhost("sample-effect mine --size 32x8", home);
+    EXPECT_EQ(again.code, 2);
+    EXPECT_NE(again.output.find("--force"), std::string::npos);
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(vxhost("sample-effect mine --size 32x8 --force", home).code, 0);
+    EXPECT_NE(readAll(path), before);
+    for (const char *command :
+         {"render", "state", "effects", "sample-effect", "samples", "contact", "info"}) {
+        CliRun help = vxhost(std::string(command) + " --help");
+        EXPECT_EQ(help.code, 0);
+        EXPECT_EQ(help.output.rfind(std::string("usage: vxhost ") + command, 0), 0u) << help.output;
+    }
+    EXPECT_EQ(vxhost("--version").output.rfind("vxhost ", 0), 0u);
+}
+
+} // namespace
