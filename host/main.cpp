@@ -58,8 +58,9 @@ const Command commands[] = {
     {"effects", vxh::effectsCommand, "vxhost effects",
      "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames and field size.\n"},
     {"sample-effect", vxh::sampleEffectCommand,
-     "vxhost sample-effect NAME [--size WxH] [--frames N] [--force]",
-     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50).\n"
+     "vxhost sample-effect NAME [--size WxH] [--frames N | --like CLIP] [--force]",
+     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50);\n"
+     "--like CLIP fits the effect to a clip's fields and length.\n"
      "An existing effect is kept unless --force is given.\n"},
     {"samples", vxh::samplesCommand, "vxhost samples DIR",
      "Writes the two built-in sample clips as .y4m.\n"},

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev libpng-dev
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg)
 
 missing=()
 for p in "${packages[@]}"; do
