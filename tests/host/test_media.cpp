@@ -3,6 +3,7 @@
 // ffprobe tools to make and probe files; skipped without them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -190,6 +191,61 @@ TEST_F(Media, LosslessRoundTripInAnyOrder)
         }
         vxh::closeInput(media);
         vxh::closeInput(y4m);
+    }
+}
+
+// Formats the YUV4MPEG2 path has no counterpart for follow their stated
+// rule, checked against the decoded samples the ffmpeg tool writes raw.
+TEST_F(Media, OtherFormatsFollowTheirRule)
+{
+    const int w = 64, h = 48;
+    ASSERT_EQ(ffmpeg("-f lavfi -i mandelbrot=size=64x48 -frames:v 1 -c:v ffv1 -pix_fmt yuv422p10le "
+                     "p10.mkv")
+                  .code,
+              0);
+    ASSERT_EQ(ffmpeg("-i p10.mkv -f rawvideo p10.raw").code, 0);
+    ASSERT_EQ(
+        ffmpeg("-f lavfi -i mandelbrot=size=64x48 -frames:v 1 -c:v qtrle -pix_fmt rgb24 rgb.mov")
+            .code,
+        0);
+    ASSERT_EQ(ffmpeg("-i rgb.mov -f rawvideo rgb.raw").code, 0);
+    const std::string p10 = bytesOf(dir / "p10.raw"), rgb = bytesOf(dir / "rgb.raw");
+    ASSERT_EQ(p10.size(), size_t(w * h * 2 * 2));
+    ASSERT_EQ(rgb.size(), size_t(w * h * 3));
+    auto sample = [&](size_t i) {
+        return unsigned(uint8_t(p10[2 * i])) | unsigned(uint8_t(p10[2 * i + 1])) << 8;
+    };
+    auto to8 = [](unsigned v) { return uint8_t(std::min(255u, (v + 2) >> 2)); };
+    struct Case {
+        const char *file, *note;
+    } cases[] = {
+        {"p10.mkv", "chroma replicated over the 2x1 block it covers; 10-bit samples rounded"},
+        {"rgb.mov", "RGB converted to Y, U, V with the BT.601 studio-range matrix"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        vxh::InputClip in;
+        std::vector<std::string> notes;
+        std::string err;
+        ASSERT_TRUE(vxh::openInput((dir / c.file).string(), vxh::kDefaultMaxPixels, in, notes, err))
+            << err;
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_NE(notes[0].find(c.note), std::string::npos) << notes[0];
+        const uint32_t *px = vxh::frameAt(in, 0, err);
+        ASSERT_NE(px, nullptr) << err;
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const size_t i = size_t(y * w + x), ci = size_t(y * w / 2 + x / 2);
+                const uint32_t want =
+                    c.file[0] == 'p'
+                        ? vxh::packYuva(to8(sample(i)), to8(sample(size_t(w * h) + ci)),
+                                        to8(sample(size_t(w * h * 3 / 2) + ci)), 255)
+                        : vxh::rgbaToYuva(uint8_t(rgb[3 * i]), uint8_t(rgb[3 * i + 1]),
+                                          uint8_t(rgb[3 * i + 2]), 255);
+                wrong += px[i] != want;
+            }
+        EXPECT_EQ(wrong, 0);
+        vxh::closeInput(in);
     }
 }
 
