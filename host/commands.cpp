@@ -1,5 +1,6 @@
 #include "host/commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -288,6 +289,20 @@ int sampleEffectCommand(int argc, char **argv)
             if (!parseNumber(argv[++i], 4, 1000000, frames))
                 return fail(std::string("--frames takes a number from 4 to 1000000, not '") +
                             argv[i] + "'");
+        } else if (a == "--like" && i + 1 < argc) {
+            // Fits a clip: its fields' size and its length.
+            InputClip in;
+            std::vector<std::string> notes;
+            long n = 0;
+            const bool ok =
+                openInput(argv[++i], kDefaultMaxPixels, in, notes, err) && countFrames(in, n, err);
+            closeInput(in);
+            if (!ok)
+                return fail(err);
+            const FieldPlan plan = planFields(in.facts.width, in.facts.height, false, false);
+            w = plan.fieldWidth;
+            h = plan.fieldHeight;
+            frames = int(std::min(std::max(n, 4L), 1000000L));
         } else if (a == "--force") {
             force = true;
         } else if (name.empty() && !a.empty() && a[0] != '-') {
@@ -340,9 +355,27 @@ int contactCommand(int argc, char **argv)
     std::vector<const Clip *> rows;
     std::string err;
     for (int i = 1; i < argc; ++i) {
-        if (!readClip(argv[i], clips[i - 1], err))
+        // Only the five frames shown are read, so any input and any length will do.
+        InputClip in;
+        std::vector<std::string> notes;
+        long frames = 0;
+        if (!openInput(argv[i], kDefaultMaxPixels, in, notes, err) ||
+            !countFrames(in, frames, err)) {
+            closeInput(in);
             return fail(err);
-        rows.push_back(&clips[i - 1]);
+        }
+        Clip &c = clips[i - 1];
+        c = in.facts;
+        for (int pct : {0, 25, 50, 75, 100}) {
+            const uint32_t *px = frameAt(in, (frames - 1) * pct / 100, err);
+            if (!px) {
+                closeInput(in);
+                return fail(err);
+            }
+            c.frames.emplace_back(px, px + size_t(c.width) * size_t(c.height));
+        }
+        closeInput(in);
+        rows.push_back(&c);
     }
     if (!writeContactSheet(out, rows, err))
         return fail(err);

@@ -28,11 +28,11 @@ const Command commands[] = {
     {"info", vxh::infoCommand, "vxhost info PLUGIN",
      "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
     {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]",
-     "  -o OUT                  .y4m file, - (standard output), a FIFO, or a PNG pattern such as "
-     "out_%04d.png\n"
+     "  -o OUT                  .y4m file, - (standard output), a FIFO, a PNG pattern\n"
+     "                          such as out_%04d.png, or a .mp4, .mov or .mkv file\n"
      "  --input0 FILE, --input1 FILE\n"
-     "                          YUV4MPEG2 file or stream (- is standard input), PNG still or PNG "
-     "pattern;\n"
+     "                          YUV4MPEG2 file or stream (- is standard input), PNG still,\n"
+     "                          PNG pattern, or a media file (MP4, MOV, MKV, ...);\n"
      "                          without them the built-in sample clips\n"
      "  --fields N              fields to render (default: every field of input 0)\n"
      "  --range A:B             render output fields A..B-1 only (A and B on frame boundaries)\n"
@@ -51,8 +51,10 @@ const Command commands[] = {
      "  --top-first, --bottom-first\n"
      "                          field order (default: the input's I tag; top first when absent)\n"
      "  --progressive           one field per frame: the whole frame\n"
-     "  --pix-fmt F             .y4m output chroma: 444alpha (default, exact host bytes), 444 or "
-     "420\n"
+     "  --pix-fmt F             output chroma: 444alpha (.y4m default: exact host bytes),\n"
+     "                          444 or 420 (.mp4/.mov/.mkv default)\n"
+     "  --codec NAME            encoder of a .mp4/.mov/.mkv output (default: H.264)\n"
+     "  --crf N                 its quality, 0 (best) to 63 (default: 23 for H.264)\n"
      "  --max-pixels N          largest picture accepted (default 67108864)\n"
      "  --strict                warnings and journal lines fail the run\n"
      "  -q                      no progress bar\n"},
@@ -72,8 +74,9 @@ const Command commands[] = {
     {"effects", vxh::effectsCommand, "vxhost effects",
      "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames and field size.\n"},
     {"sample-effect", vxh::sampleEffectCommand,
-     "vxhost sample-effect NAME [--size WxH] [--frames N] [--force]",
-     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50).\n"
+     "vxhost sample-effect NAME [--size WxH] [--frames N | --like CLIP] [--force]",
+     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50);\n"
+     "--like CLIP fits the effect to a clip's fields and length.\n"
      "An existing effect is kept unless --force is given.\n"},
     {"samples", vxh::samplesCommand, "vxhost samples DIR",
      "Writes the two built-in sample clips as .y4m.\n"},

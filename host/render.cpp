@@ -1,5 +1,7 @@
 #include "host/render.h"
 
+#include "host/media.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -324,6 +326,19 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
                 err = "--pix-fmt takes 444alpha, 444 or 420, not '" + v + "'";
                 return false;
             }
+            o.pixFmtGiven = true;
+        } else if (a == "--codec") {
+            if (!value(o.codec))
+                return false;
+        } else if (a == "--crf") {
+            long n;
+            if (!value(v))
+                return false;
+            if (!parseNumber(v, 0, 63, n)) {
+                err = "--crf takes a quality from 0 (best) to 63, not '" + v + "'";
+                return false;
+            }
+            o.crf = (int)n;
         } else if (a == "--max-pixels") {
             if (!value(v))
                 return false;
@@ -388,6 +403,10 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
     }
     if (o.input0 == "-" && o.input1 == "-") {
         err = "only one input can be standard input";
+        return false;
+    }
+    if ((!o.codec.empty() || o.crf >= 0) && !isMediaOutputName(o.output)) {
+        err = "--codec and --crf apply to .mp4, .mov and .mkv outputs only";
         return false;
     }
     if (o.jobs > 1 && o.rangeBegin >= 0) {
@@ -1048,10 +1067,16 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
         OutputClip &out;
         ~Abandoner() { abandonOutput(out); }
     } abandoner{out};
-    if (!openOutput(o.output, facts, worker ? PixFmt::Yuva444 : o.pixFmt, out, err)) {
+    MediaSettings media;
+    media.codec = o.codec;
+    media.crf = o.crf;
+    media.fmt = o.pixFmtGiven ? o.pixFmt : PixFmt::Yuv420;
+    if (!openOutput(o.output, facts, worker ? PixFmt::Yuva444 : o.pixFmt, out, err, &media)) {
         fprintf(stderr, "vxhost: %s\n", err.c_str());
         return 2;
     }
+    for (const std::string &n : out.notes)
+        warn.say(n);
 
     auto start = std::chrono::steady_clock::now();
     int code = 0;

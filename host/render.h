@@ -39,6 +39,9 @@ struct RenderOptions {
     FieldOrder order = FieldOrder::FromInput;
     bool progressive = false; // one field per frame, the whole frame
     PixFmt pixFmt = PixFmt::Yuva444;
+    bool pixFmtGiven = false; // else media files are written in 4:2:0
+    std::string codec;        // media output encoder; empty: H.264
+    int crf = -1;             // media output quality; -1: the encoder's default
     int64_t maxPixels = kDefaultMaxPixels;
     bool strict = false; // warnings and journal lines fail the run
     bool allowDefaultEffect = false;

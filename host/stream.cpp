@@ -1,5 +1,7 @@
 #include "host/stream.h"
 
+#include "host/media.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -269,6 +271,8 @@ bool decodeFrame(InputClip &in, long k, std::vector<uint32_t> &out, std::string 
         unpackY4mFrame(in.header, in.raw.data(), out.data());
         return true;
     }
+    case InputKind::Media:
+        return readMediaFrame(in.media, k, out, err);
     }
     return false;
 }
@@ -343,8 +347,15 @@ bool openInput(const std::string &path, int64_t maxPixels, InputClip &in,
         in.complete = true;
         return true;
     }
-    err = path + ": not a YUV4MPEG2 or PNG file";
-    return false;
+    if (!S_ISREG(st.st_mode)) {
+        err = path + ": a pipe carries YUV4MPEG2 or PNG only; give other media files by name";
+        return false;
+    }
+    in.kind = InputKind::Media;
+    if (!openMediaReader(path, maxPixels, in.media, in.facts, in.knownFrames, warnings, err))
+        return false;
+    in.complete = true;
+    return true;
 }
 
 void openSampleInput(int which, int w, int h, long frames, InputClip &in)
@@ -366,6 +377,7 @@ void closeInput(InputClip &in)
     if (in.spool)
         std::fclose(in.spool);
     in.fp = in.spool = nullptr;
+    closeMediaReader(in.media);
 }
 
 bool countFrames(InputClip &in, long &frames, std::string &err)
@@ -421,15 +433,6 @@ bool parsePixFmt(const std::string &text, PixFmt &fmt)
     return true;
 }
 
-namespace {
-
-const char *chromaTag(PixFmt fmt)
-{
-    return fmt == PixFmt::Yuva444 ? "444alpha" : fmt == PixFmt::Yuv444 ? "444" : "420jpeg";
-}
-
-// Planes of one frame in the output's colour space. 4:2:0 chroma is the
-// rounded mean of the samples of each 2x2 block (fewer at odd edges).
 void packPlanes(const uint32_t *src, int w, int h, PixFmt fmt, std::vector<uint8_t> &planes)
 {
     const size_t n = size_t(w) * size_t(h);
@@ -464,6 +467,21 @@ void packPlanes(const uint32_t *src, int w, int h, PixFmt fmt, std::vector<uint8
         }
 }
 
+bool isMediaOutputName(const std::string &path)
+{
+    for (const char *ext : {".mp4", ".mov", ".mkv"})
+        if (path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ext) == 0)
+            return true;
+    return false;
+}
+
+namespace {
+
+const char *chromaTag(PixFmt fmt)
+{
+    return fmt == PixFmt::Yuva444 ? "444alpha" : fmt == PixFmt::Yuv444 ? "444" : "420jpeg";
+}
+
 bool putBytes(std::FILE *fp, const void *bytes, size_t n)
 {
     return std::fwrite(bytes, 1, n, fp) == n;
@@ -472,12 +490,18 @@ bool putBytes(std::FILE *fp, const void *bytes, size_t n)
 } // namespace
 
 bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out,
-                std::string &err)
+                std::string &err, const MediaSettings *media)
 {
     out = OutputClip{};
     out.path = path;
     out.fmt = fmt;
     out.facts = facts;
+    if (isMediaOutputName(path)) {
+        MediaSettings settings;
+        if (media)
+            settings = *media;
+        return openMediaWriter(path, facts, settings, out.media, out.notes, err);
+    }
     if (path.find('%') != std::string::npos) {
         if (!parseFramePattern(path, out.pat)) {
             err =
@@ -497,9 +521,9 @@ bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputCl
         return false;
     }
     if (!y4mName && !special) {
-        err = path + ": unknown output type (use a .y4m name, - for standard output, or a PNG "
-                     "pattern such as "
-                     "out_%04d.png)";
+        err = path + ": unknown output type (use a .y4m, .mp4, .mov or .mkv name, - for standard "
+                     "output, or a PNG "
+                     "pattern such as out_%04d.png)";
         return false;
     }
     if (path == "-" && isatty(1)) {
@@ -534,6 +558,12 @@ bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputCl
 bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err)
 {
     const int w = out.facts.width, h = out.facts.height;
+    if (out.media) {
+        if (!writeMediaFrame(out.media, frame, err))
+            return false;
+        ++out.framesWritten;
+        return true;
+    }
     if (out.pattern) {
         const std::string name = framePath(out.pat, int(out.framesWritten));
         out.frameTemps.emplace_back();
@@ -557,6 +587,8 @@ bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err)
 
 bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string &err)
 {
+    if (out.media)
+        return finishMediaWriter(out.media, err);
     if (out.pattern) {
         for (TempFile &t : out.frameTemps)
             if (!commitTemp(t, err))
@@ -585,6 +617,7 @@ bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string 
 
 void abandonOutput(OutputClip &out)
 {
+    abandonMediaWriter(out.media);
     for (TempFile &t : out.frameTemps)
         discardTemp(t);
     out.frameTemps.clear();

@@ -19,11 +19,15 @@
 
 namespace vxh {
 
+struct MediaReader;
+struct MediaWriter;
+struct MediaSettings;
+
 // Largest picture (width x height) accepted unless --max-pixels says more:
 // 8192 x 8192, a little above 8K UHD.
 constexpr int64_t kDefaultMaxPixels = int64_t(8192) * 8192;
 
-enum class InputKind { Y4m, Still, PngSequence, Sample };
+enum class InputKind { Y4m, Still, PngSequence, Sample, Media };
 
 struct InputClip {
     std::string name; // as given; "-" is standard input, "" a sample clip
@@ -43,6 +47,8 @@ struct InputClip {
     int firstIndex = 0;
     // Sample clip
     int sampleWhich = 0;
+    // Media file (host/media.h)
+    MediaReader *media = nullptr;
     // Decoded frames kept
     long cachedIndex[2] = {-1, -1};
     std::vector<uint32_t> cached[2];
@@ -51,8 +57,10 @@ struct InputClip {
 };
 
 // Opens path ("-" = standard input) as a YUV4MPEG2 stream or file, a PNG
-// still, or a PNG frame pattern. Sizes above maxPixels are refused before
-// anything is allocated. Warnings (a gap in a PNG sequence) are appended.
+// still, a PNG frame pattern, or a media file read by host/media.h (named
+// files only). Sizes above maxPixels are refused before anything is
+// allocated. Warnings (a gap in a PNG sequence, a pixel conversion) are
+// appended.
 bool openInput(const std::string &path, int64_t maxPixels, InputClip &in,
                std::vector<std::string> &warnings, std::string &err);
 // A built-in sample clip of w x h and `frames` frames, drawn on demand.
@@ -66,6 +74,11 @@ const uint32_t *frameAt(InputClip &in, long k, std::string &err);
 
 enum class PixFmt { Yuva444, Yuv444, Yuv420 };
 bool parsePixFmt(const std::string &text, PixFmt &fmt);
+// Planes of one frame in a planar colour space: 4:2:0 chroma is the rounded
+// mean of the samples of each 2x2 block (fewer at odd edges).
+void packPlanes(const uint32_t *src, int w, int h, PixFmt fmt, std::vector<uint8_t> &planes);
+// .mp4, .mov or .mkv, any case: written through host/media.h.
+bool isMediaOutputName(const std::string &path);
 
 struct OutputClip {
     std::string path;
@@ -79,13 +92,16 @@ struct OutputClip {
     std::vector<TempFile> frameTemps;
     long framesWritten = 0;
     std::vector<uint8_t> planes;
+    MediaWriter *media = nullptr;
+    std::vector<std::string> notes; // how frames are converted for the encoder
 };
 
-// Opens "-" (standard output), a .y4m name or a PNG frame pattern for frames
-// of facts' size. FIFOs and devices are written in place; regular files
-// through a temporary renamed into place by finishOutput.
+// Opens "-" (standard output), a .y4m name, a PNG frame pattern or a media
+// file (.mp4, .mov, .mkv, encoded as `media` says) for frames of facts'
+// size. FIFOs and devices are written in place; regular files through a
+// temporary renamed into place by finishOutput.
 bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out,
-                std::string &err);
+                std::string &err, const MediaSettings *media = nullptr);
 bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err);
 // Completes the output; notes what a user should know (old PNG frames left).
 bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string &err);

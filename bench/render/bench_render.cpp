@@ -68,7 +68,7 @@ void renderPlugin(benchmark::State &state, const char *name, int width, int heig
 
 // Rotation at 40 and radial wave at 30, as in the demo.
 const std::vector<vxh::GadgetUse> opDeformation = {
-    {0, true, 9}, {1, true, 40}, {0, true, 4}, {1, true, 30}};
+    {0, true, 9, {}, {}}, {1, true, 40, {}, {}}, {0, true, 4, {}, {}}, {1, true, 30, {}, {}}};
 
 void BM_MorphClip(benchmark::State &state, int w, int h)
 {

@@ -1,0 +1,287 @@
+// Media files: decoding matches the YUV4MPEG2 path, outputs probe right,
+// damage is refused. Needs FFmpeg's libraries in vxhost and the ffmpeg and
+// ffprobe tools to make and probe files; skipped without them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+
+#include "host/media.h"
+#include "host/stream.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Shell {
+    int code = -1;
+    std::string output;
+};
+
+Shell shell(const std::string &command)
+{
+    Shell run;
+    FILE *pipe = popen((command + " 2>&1").c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string bytesOf(const fs::path &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+struct Media : ::testing::Test {
+    fs::path dir;
+    void SetUp() override
+    {
+        if (!vxh::mediaBuilt())
+            GTEST_SKIP() << "vxhost was built without FFmpeg's libraries "
+                            "(libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)";
+        if (shell("ffmpeg -version").code != 0 || shell("ffprobe -version").code != 0)
+            GTEST_SKIP() << "the ffmpeg and ffprobe tools are not installed";
+        const char *base = getenv("VXHOME");
+        dir = fs::path(base ? base : "/tmp/vx-test-home") / "media" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir / "home");
+    }
+    Shell in(const std::string &command) { return shell("cd " + dir.string() + " && " + command); }
+    Shell ffmpeg(const std::string &args) { return in("ffmpeg -v error -y " + args); }
+    Shell render(const std::string &plugin, const std::string &args)
+    {
+        return in("VXHOME=" + (dir / "home").string() +
+                  " " VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/" + plugin + ".so --fresh -q " +
+                  args);
+    }
+    // Codec, size, rate, frame count and pixel format as ffprobe sees them.
+    std::string probe(const std::string &file)
+    {
+        return in("ffprobe -v error -count_frames -select_streams v -show_entries "
+                  "stream=codec_name,width,height,r_frame_rate,nb_read_frames,pix_fmt,field_order "
+                  "-of "
+                  "default=nw=1 " +
+                  file)
+            .output;
+    }
+};
+
+// Two clips of a kind, their frames as the ffmpeg tool decodes them written
+// as YUV4MPEG2, and a morph rendered from each pair: the same bytes.
+TEST_F(Media, RenderFromMediaEqualsRenderFromItsDecodedFrames)
+{
+    struct Case {
+        const char *what, *file, *encode;
+    } cases[] = {
+        {"H.264 4:2:0 with B-frames", "x.mp4", "-c:v libx264 -bf 3 -g 5 -pix_fmt yuv420p"},
+        {"H.264 4:4:4 in Matroska", "x.mkv", "-c:v libx264 -pix_fmt yuv444p"},
+        {"grey FFV1", "g.mkv", "-c:v ffv1 -pix_fmt gray"},
+        {"full-range MJPEG", "j.mov", "-c:v mjpeg -pix_fmt yuvj420p"},
+        {"interlaced H.264", "i.mp4", "-c:v libx264 -flags +ildct+ilme -pix_fmt yuv420p"},
+    };
+    ASSERT_EQ(in("VXHOME=home " VX_VXHOST " sample-effect m --size 176x72 --frames 7").code, 0);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string a = std::string("a") + c.file, b = std::string("b") + c.file;
+        ASSERT_EQ(ffmpeg("-f lavfi -i mandelbrot=size=176x144:rate=25 -frames:v 7 " +
+                         std::string(c.encode) + " " + a)
+                      .code,
+                  0);
+        ASSERT_EQ(ffmpeg("-f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 7 " +
+                         std::string(c.encode) + " " + b)
+                      .code,
+                  0);
+        ASSERT_EQ(ffmpeg("-i " + a + " -f yuv4mpegpipe a.y4m").code, 0);
+        ASSERT_EQ(ffmpeg("-i " + b + " -f yuv4mpegpipe b.y4m").code, 0);
+        const Shell fromMedia =
+            render("VorluxMorph", "--effect m --input0 " + a + " --input1 " + b + " -o m1.y4m");
+        ASSERT_EQ(fromMedia.code, 0) << fromMedia.output;
+        ASSERT_EQ(render("VorluxMorph", "--effect m --input0 a.y4m --input1 b.y4m -o m2.y4m").code,
+                  0);
+        const std::string one = bytesOf(dir / "m1.y4m"), two = bytesOf(dir / "m2.y4m");
+        EXPECT_GT(one.size(), 7u * 176 * 144 * 4);
+        EXPECT_TRUE(one == two) << one.substr(0, 80) << "\n" << two.substr(0, 80);
+    }
+}
+
+TEST_F(Media, OutputsProbeWithCodecSizeRateAndFrames)
+{
+    vxh::Clip clip;
+    clip.width = 176;
+    clip.height = 144;
+    clip.fpsNum = 30000;
+    clip.fpsDen = 1001;
+    clip.frames.resize(6);
+    for (int f = 0; f < 6; ++f)
+        vxh::drawSampleFrame(1, 176, 144, f, clip.frames[size_t(f)]);
+    std::string err;
+    ASSERT_TRUE(vxh::writeClip((dir / "p.y4m").string(), clip, err)) << err;
+    clip.interlace = 't';
+    ASSERT_TRUE(vxh::writeClip((dir / "t.y4m").string(), clip, err)) << err;
+    struct Case {
+        const char *input, *out, *options, *expected;
+    } cases[] = {
+        {"p.y4m", "o.mp4", "",
+         "codec_name=h264\nwidth=176\nheight=144\npix_fmt=yuv420p\nr_frame_rate=30000/1001\n"},
+        {"p.y4m", "o.mkv", "--codec ffv1 --pix-fmt 444",
+         "codec_name=ffv1\npix_fmt=yuv444p\nr_frame_rate=30000/1001\n"},
+        {"p.y4m", "o.mov", "--codec prores_ks",
+         "codec_name=prores\npix_fmt=yuv422p10le\nr_frame_rate=30000/1001\n"},
+        {"t.y4m", "t.mp4", "--crf 30", "codec_name=h264\nfield_order=tt\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.out);
+        const Shell run = render("VorluxWarp", std::string("--allow-default-effect --input0 ") +
+                                                   c.input + " -o " + c.out + " " + c.options);
+        ASSERT_EQ(run.code, 0) << run.output;
+        const std::string facts = probe(c.out),
+                          expected = std::string(c.expected) + "nb_read_frames=6\n";
+        for (size_t at = 0, next; (next = expected.find('\n', at)) != std::string::npos;
+             at = next + 1)
+            EXPECT_NE(facts.find(expected.substr(at, next + 1 - at)), std::string::npos) << facts;
+    }
+}
+
+// A lossless H.264 file decodes to the very frames a 4:2:0 YUV4MPEG2 output
+// holds, read in any order: seeking back across groups of pictures in an
+// MP4, decoding again from the start in a raw stream without time stamps.
+TEST_F(Media, LosslessRoundTripInAnyOrder)
+{
+    const std::string common =
+        "--allow-default-effect --progressive --input0 in.mp4 --pix-fmt 420 ";
+    ASSERT_EQ(ffmpeg("-f lavfi -i mandelbrot=size=176x144:rate=25 -frames:v 12 -c:v libx264 -g 4 "
+                     "-bf 2 in.mp4")
+                  .code,
+              0);
+    ASSERT_EQ(render("VorluxWarp", common + "--crf 0 -o out.mp4").code, 0);
+    ASSERT_EQ(render("VorluxWarp", common + "-o out.y4m").code, 0);
+    ASSERT_EQ(ffmpeg("-i out.mp4 -c copy -f h264 out.h264").code, 0);
+    for (const char *name : {"out.mp4", "out.h264"}) {
+        SCOPED_TRACE(name);
+        vxh::InputClip media, y4m;
+        std::vector<std::string> notes;
+        std::string err;
+        ASSERT_TRUE(
+            vxh::openInput((dir / name).string(), vxh::kDefaultMaxPixels, media, notes, err))
+            << err;
+        ASSERT_TRUE(
+            vxh::openInput((dir / "out.y4m").string(), vxh::kDefaultMaxPixels, y4m, notes, err))
+            << err;
+        EXPECT_EQ(media.knownFrames, 12);
+        EXPECT_TRUE(notes.empty());
+        for (long k : {0, 1, 11, 3, 2, 9, 10, 0, 7, 5, 6, 4, 8}) {
+            const uint32_t *a = vxh::frameAt(media, k, err);
+            ASSERT_NE(a, nullptr) << err;
+            const std::vector<uint32_t> frame(a, a + 176 * 144);
+            const uint32_t *b = vxh::frameAt(y4m, k, err);
+            ASSERT_NE(b, nullptr) << err;
+            EXPECT_TRUE(std::equal(frame.begin(), frame.end(), b)) << "frame " << k;
+        }
+        vxh::closeInput(media);
+        vxh::closeInput(y4m);
+    }
+}
+
+// Formats the YUV4MPEG2 path has no counterpart for follow their stated
+// rule, checked against the decoded samples the ffmpeg tool writes raw.
+TEST_F(Media, OtherFormatsFollowTheirRule)
+{
+    const int w = 64, h = 48;
+    ASSERT_EQ(ffmpeg("-f lavfi -i mandelbrot=size=64x48 -frames:v 1 -c:v ffv1 -pix_fmt yuv422p10le "
+                     "p10.mkv")
+                  .code,
+              0);
+    ASSERT_EQ(ffmpeg("-i p10.mkv -f rawvideo p10.raw").code, 0);
+    ASSERT_EQ(
+        ffmpeg("-f lavfi -i mandelbrot=size=64x48 -frames:v 1 -c:v qtrle -pix_fmt rgb24 rgb.mov")
+            .code,
+        0);
+    ASSERT_EQ(ffmpeg("-i rgb.mov -f rawvideo rgb.raw").code, 0);
+    const std::string p10 = bytesOf(dir / "p10.raw"), rgb = bytesOf(dir / "rgb.raw");
+    ASSERT_EQ(p10.size(), size_t(w * h * 2 * 2));
+    ASSERT_EQ(rgb.size(), size_t(w * h * 3));
+    auto sample = [&](size_t i) {
+        return unsigned(uint8_t(p10[2 * i])) | unsigned(uint8_t(p10[2 * i + 1])) << 8;
+    };
+    auto to8 = [](unsigned v) { return uint8_t(std::min(255u, (v + 2) >> 2)); };
+    struct Case {
+        const char *file, *note;
+    } cases[] = {
+        {"p10.mkv", "chroma replicated over the 2x1 block it covers; 10-bit samples rounded"},
+        {"rgb.mov", "RGB converted to Y, U, V with the BT.601 studio-range matrix"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        vxh::InputClip in;
+        std::vector<std::string> notes;
+        std::string err;
+        ASSERT_TRUE(vxh::openInput((dir / c.file).string(), vxh::kDefaultMaxPixels, in, notes, err))
+            << err;
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_NE(notes[0].find(c.note), std::string::npos) << notes[0];
+        const uint32_t *px = vxh::frameAt(in, 0, err);
+        ASSERT_NE(px, nullptr) << err;
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const size_t i = size_t(y * w + x), ci = size_t(y * w / 2 + x / 2);
+                const uint32_t want =
+                    c.file[0] == 'p'
+                        ? vxh::packYuva(to8(sample(i)), to8(sample(size_t(w * h) + ci)),
+                                        to8(sample(size_t(w * h * 3 / 2) + ci)), 255)
+                        : vxh::rgbaToYuva(uint8_t(rgb[3 * i]), uint8_t(rgb[3 * i + 1]),
+                                          uint8_t(rgb[3 * i + 2]), 255);
+                wrong += px[i] != want;
+            }
+        EXPECT_EQ(wrong, 0);
+        vxh::closeInput(in);
+    }
+}
+
+TEST_F(Media, DamagedOrVideolessInputsExitTwoLeavingNothing)
+{
+    ASSERT_EQ(
+        ffmpeg("-f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 20 -c:v libx264 ok.mp4").code,
+        0);
+    ASSERT_EQ(ffmpeg("-i ok.mp4 -c copy -movflags +faststart fast.mp4").code, 0);
+    const std::string fast = bytesOf(dir / "fast.mp4"), ok = bytesOf(dir / "ok.mp4");
+    std::string corrupt = fast;
+    for (size_t i = corrupt.size() / 2; i < corrupt.size() / 2 + 3000 && i < corrupt.size(); ++i)
+        corrupt[i] = char(i * 2654435761u >> 13);
+    std::ofstream(dir / "cut.mp4", std::ios::binary) << ok.substr(0, ok.size() / 2);
+    std::ofstream(dir / "cutfast.mp4", std::ios::binary) << fast.substr(0, fast.size() * 2 / 3);
+    std::ofstream(dir / "corrupt.mp4", std::ios::binary) << corrupt;
+    ASSERT_EQ(ffmpeg("-f lavfi -i sine -t 1 sound.m4a").code, 0);
+    struct Case {
+        const char *input, *says;
+    } cases[] = {
+        {"cut.mp4", "cut.mp4: not a YUV4MPEG2, PNG or media file the libraries can open"},
+        {"cutfast.mp4", "cutfast.mp4: frame "},
+        {"corrupt.mp4", "corrupt.mp4: decode error near frame"},
+        {"sound.m4a", "sound.m4a: has no video stream"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.input);
+        for (const char *out : {"out.mp4", "out.y4m"}) {
+            const Shell run = render("VorluxWarp", std::string("--allow-default-effect --input0 ") +
+                                                       c.input + " -o " + out);
+            EXPECT_EQ(run.code, 2) << run.output;
+            EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+            for (const auto &entry : fs::directory_iterator(dir))
+                EXPECT_NE(entry.path().filename().string().rfind("out", 0), 0u) << entry.path();
+        }
+    }
+}
+
+} // namespace
