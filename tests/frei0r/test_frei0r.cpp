@@ -78,6 +78,9 @@ struct Frei0r : ::testing::Test {
 
     void SetUp() override
     {
+#ifdef VX_SANITIZED
+        GTEST_SKIP() << "sanitizer build: the plug-ins cannot run inside tools built without it";
+#endif
         if (!installed("ffmpeg"))
             GTEST_SKIP() << "ffmpeg is not installed: the frei0r plug-ins are not tried";
         const char *base = getenv("VXHOME");
