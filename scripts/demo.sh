@@ -15,7 +15,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
 out=${OUT:-out}
 mkdir -p "$out"
-export VXHOME=${VXHOME:-$PWD/$out/vxhome}
+case $out in /*) ;; *) out=$PWD/$out ;; esac
+export VXHOME=${VXHOME:-$out/vxhome}
 vx=build/bin/vxhost
 plugins=build/plugins
 
