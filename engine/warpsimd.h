@@ -90,7 +90,7 @@ inline unsigned laneBits(VI m)
 #endif
 }
 
-constexpr unsigned ALL_LANES = LANES == 32 ? ~0u : (1u << LANES) - 1u;
+constexpr unsigned ALL_LANES = (1u << LANES) - 1u;
 
 inline VU gather(const uint32_t *base, VI index)
 {
