@@ -453,32 +453,33 @@ int undeformedUntil(const PassParams &p, const Row &row, int j)
     return end;
 }
 
-// Pixels base[k] and base[k] + 1 of source row row[k] (a pixel index) for
-// each lane, or of the mixture there: from the window at left of the row
-// when windowStart found one (left >= 0), else gathered.
-template <PassKind K>
-__attribute__((always_inline)) inline void fetchPairs(const PassParams &p, const Lanes &l, VI row,
-                                                      VI base, int32_t left, VU &first, VU &second)
-{
 #ifdef VX_WINDOW
-    if (left >= 0) {
-        const uint32_t *source = p.picture.pixels + row[0] + left;
-        VU low = loadPixels(source), high = loadPixels(source + LANES);
-        if (K == PASS_MIXED) {
-            const uint32_t *target = p.target + row[0] + left;
-            low = blendBytes(loadPixels(target), l.level, low, l.rest);
-            high = blendBytes(loadPixels(target + LANES), l.level, high, l.rest);
-        }
-        const VI at = base - splat(left);
-        first = pickFromWindow(low, high, at);
-        second = pickFromWindow(low, high, at + splat(1));
-        return;
+// Pixels at[k] and at[k] + 1 of the window that starts at pixel index
+// start, or of the mixture there.
+template <PassKind K>
+__attribute__((always_inline)) inline void windowPairs(const PassParams &p, const Lanes &l,
+                                                       size_t start, VI at, VU &first, VU &second)
+{
+    VU low = loadPixels(p.picture.pixels + start),
+       high = loadPixels(p.picture.pixels + start + LANES);
+    if (K == PASS_MIXED) {
+        low = blendBytes(loadPixels(p.target + start), l.level, low, l.rest);
+        high = blendBytes(loadPixels(p.target + start + LANES), l.level, high, l.rest);
     }
+    first = pickFromWindow(low, high, at);
+    second = pickFromWindow(low, high, at + splat(1));
+}
 #endif
-    gatherPairs(p.picture.pixels, row + base, first, second);
+
+// Pixels index[k] and index[k] + 1 of each lane, or of the mixture there.
+template <PassKind K>
+__attribute__((always_inline)) inline void gatheredPairs(const PassParams &p, const Lanes &l,
+                                                         VI index, VU &first, VU &second)
+{
+    gatherPairs(p.picture.pixels, index, first, second);
     if (K == PASS_MIXED) {
         VU t, u;
-        gatherPairs(p.target, row + base, t, u);
+        gatherPairs(p.target, index, t, u);
         first = blendBytes(t, l.level, first, l.rest);
         second = blendBytes(u, l.level, second, l.rest);
     }
@@ -572,8 +573,6 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         const VF fx = x - toFloat(ix), fy = y - toFloat(iy);
         const VI one = splat(1);
         const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
-        const VI y0 = clampIndex(iy, l.lastY) * l.width,
-                 y1 = clampIndex(iy + one, l.lastY) * l.width;
         const bool extrapolates = laneBits((fx < zero) | (fy < zero)) != 0;
         VU p00, p10, p01, p11;
         if (l.pairs) {
@@ -582,12 +581,21 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             const VI base = x0 < l.lastX ? x0 : l.lastX - one;
             VU left0, right0, left1, right1;
 #ifdef VX_WINDOW
+            // Lanes on one sample line: two windows, rows found once.
             const int32_t window = windowStart(iy, base, (int32_t)p.picture.width);
-#else
-            const int32_t window = -1;
+            if (window >= 0) {
+                const VI at = base - splat(window);
+                const size_t row0 = ::clampIndex(iy[0], p.picture.height) * p.picture.width;
+                const size_t row1 = ::clampIndex(iy[0] + 1, p.picture.height) * p.picture.width;
+                windowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
+                windowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
+            } else
 #endif
-            fetchPairs<K>(p, l, y0, base, window, left0, right0);
-            fetchPairs<K>(p, l, y1, base, window, left1, right1);
+            {
+                gatheredPairs<K>(p, l, clampIndex(iy, l.lastY) * l.width + base, left0, right0);
+                gatheredPairs<K>(p, l, clampIndex(iy + one, l.lastY) * l.width + base, left1,
+                                 right1);
+            }
             p00 = left0, p10 = right0, p01 = left1, p11 = right1;
             if (laneBits((x0 == x1) | (x0 != base))) {
                 const VI firstIsLeft = x0 == base, secondIsLeft = x1 == base;
@@ -597,6 +605,8 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
                 p11 = secondIsLeft ? left1 : right1;
             }
         } else {
+            const VI y0 = clampIndex(iy, l.lastY) * l.width;
+            const VI y1 = clampIndex(iy + one, l.lastY) * l.width;
             p00 = copyAt<K>(p, l, y0 + x0), p10 = copyAt<K>(p, l, y0 + x1);
             p01 = copyAt<K>(p, l, y1 + x0), p11 = copyAt<K>(p, l, y1 + x1);
         }
