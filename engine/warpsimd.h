@@ -572,13 +572,13 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         const VI ix = truncate(x), iy = truncate(y);
         const VF fx = x - toFloat(ix), fy = y - toFloat(iy);
         const VI one = splat(1);
-        const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
         const bool extrapolates = laneBits((fx < zero) | (fy < zero)) != 0;
         VU p00, p10, p01, p11;
         if (l.pairs) {
-            // Both columns come from the pair at x0 (at the last column, the
-            // pair before it); at an edge both are the same pixel of the pair.
-            const VI base = x0 < l.lastX ? x0 : l.lastX - one;
+            // Both columns come from the pair at the clamped ix (at the last
+            // column, the pair before it); at an edge, where ix < 0 or
+            // ix >= the last column, both are the same pixel of the pair.
+            const VI base = clampIndex(ix, l.lastX - one);
             VU left0, right0, left1, right1;
 #ifdef VX_WINDOW
             // Lanes on one sample line: two windows, rows found once.
@@ -597,7 +597,8 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
                                  right1);
             }
             p00 = left0, p10 = right0, p01 = left1, p11 = right1;
-            if (laneBits((x0 == x1) | (x0 != base))) {
+            if (laneBits((VI)((VU)ix >= (VU)l.lastX))) {
+                const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
                 const VI firstIsLeft = x0 == base, secondIsLeft = x1 == base;
                 p00 = firstIsLeft ? left0 : right0;
                 p10 = secondIsLeft ? left0 : right0;
@@ -605,6 +606,7 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
                 p11 = secondIsLeft ? left1 : right1;
             }
         } else {
+            const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
             const VI y0 = clampIndex(iy, l.lastY) * l.width;
             const VI y1 = clampIndex(iy + one, l.lastY) * l.width;
             p00 = copyAt<K>(p, l, y0 + x0), p10 = copyAt<K>(p, l, y0 + x1);
