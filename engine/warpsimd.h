@@ -554,7 +554,16 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         dy = m.inside ? dy : zero;
     }
 
-    // Zero, -0.0 and not-a-number all count as no displacement.
+    // Zero, -0.0 and not-a-number all count as no displacement: |d| > 0
+    // is an ordered not-equal comparison with zero.
+#if VX_LANES == 16
+    const __mmask16 movedX = _mm512_cmp_ps_mask((__m512)dx, (__m512)zero, _CMP_NEQ_OQ);
+    const __mmask16 movedY = _mm512_cmp_ps_mask((__m512)dy, (__m512)zero, _CMP_NEQ_OQ);
+    dx = (VF)_mm512_maskz_mov_ps(movedX, (__m512)dx);
+    dy = (VF)_mm512_maskz_mov_ps(movedY, (__m512)dy);
+    const unsigned movedBits = (unsigned)(movedX | movedY);
+    const VI moved = (VI)_mm512_maskz_mov_epi32(movedX | movedY, _mm512_set1_epi32(-1));
+#else
     const VI signless = splat(0x7FFFFFFF);
     const VI movedX = (VF)((VI)dx & signless) > zero;
     const VI movedY = (VF)((VI)dy & signless) > zero;
@@ -562,6 +571,7 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
     dy = movedY ? dy : zero;
     const VI moved = movedX | movedY;
     const unsigned movedBits = laneBits(moved);
+#endif
 
     VU pixels = splat(0u);
     if (movedBits != ALL_LANES)
