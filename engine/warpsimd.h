@@ -90,6 +90,35 @@ inline unsigned laneBits(VI m)
 #endif
 }
 
+// Lane bits of comparisons, straight from the comparison where the level
+// has mask registers.
+inline unsigned lanesBelow(VF a, VF b) // a < b, false for not-a-number
+{
+#if VX_LANES == 16
+    return _mm512_cmp_ps_mask((__m512)a, (__m512)b, _CMP_LT_OQ);
+#else
+    return laneBits(a < b);
+#endif
+}
+
+inline unsigned lanesAbove(VU a, VU b) // a > b, unsigned
+{
+#if VX_LANES == 16
+    return _mm512_cmpgt_epu32_mask((__m512i)a, (__m512i)b);
+#else
+    return laneBits((VI)(a > b));
+#endif
+}
+
+inline unsigned lanesDiffering(VU a, VU b)
+{
+#if VX_LANES == 16
+    return _mm512_cmpneq_epu32_mask((__m512i)a, (__m512i)b);
+#else
+    return laneBits((VI)(a != b));
+#endif
+}
+
 constexpr unsigned ALL_LANES = (1u << LANES) - 1u;
 
 inline VU gather(const uint32_t *base, VI index)
@@ -163,8 +192,8 @@ inline int32_t windowStart(VI iy, VI base, int32_t width)
 {
     const int32_t left = base[0] > WINDOW_LEAD ? base[0] - WINDOW_LEAD : 0;
     const VI at = base - splat(left);
-    if (left + 2 * LANES > width ||
-        laneBits((VI)((VU)at > splat((uint32_t)(2 * LANES - 2))) | (iy != splat(iy[0]))))
+    if (left + 2 * LANES > width || (lanesAbove((VU)at, splat((uint32_t)(2 * LANES - 2))) |
+                                     lanesDiffering((VU)iy, splat((uint32_t)iy[0]))))
         return -1;
     return left;
 }
@@ -411,7 +440,7 @@ int firstDeformedNode(const Row &row, int c, int cols)
         VU a, b;
         memcpy(&a, row.node0 + 2 * c, sizeof a);
         memcpy(&b, row.node1 + 2 * c, sizeof b);
-        const unsigned lanes = laneBits((VI)(((a | b) & magnitude) != none));
+        const unsigned lanes = lanesDiffering((a | b) & magnitude, none);
         if (lanes)
             return c + __builtin_ctz(lanes) / 2;
     }
@@ -582,7 +611,7 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         const VI ix = truncate(x), iy = truncate(y);
         const VF fx = x - toFloat(ix), fy = y - toFloat(iy);
         const VI one = splat(1);
-        const bool extrapolates = laneBits((fx < zero) | (fy < zero)) != 0;
+        const bool extrapolates = (lanesBelow(fx, zero) | lanesBelow(fy, zero)) != 0;
         VU p00, p10, p01, p11;
         if (l.pairs) {
             // Both columns come from the pair at the clamped ix (at the last
@@ -607,7 +636,7 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
                                  right1);
             }
             p00 = left0, p10 = right0, p01 = left1, p11 = right1;
-            if (laneBits((VI)((VU)ix >= (VU)l.lastX))) {
+            if (lanesAbove((VU)ix, (VU)(l.lastX - one))) {
                 const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
                 const VI firstIsLeft = x0 == base, secondIsLeft = x1 == base;
                 p00 = firstIsLeft ? left0 : right0;
