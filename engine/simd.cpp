@@ -12,12 +12,7 @@ int chosenLevel = -1;
 
 SimdLevel levelFromEnvironment(void)
 {
-    const char *wanted = std::getenv("VX_SIMD");
-    if (wanted)
-        for (int level = 0; level < SIMD_LEVEL_COUNT; ++level)
-            if (std::strcmp(wanted, levelNames[level]) == 0)
-                return selectSimdLevel((SimdLevel)level);
-    return selectSimdLevel(bestSimdLevel());
+    return selectSimdLevel(simdLevelNamed(std::getenv("VX_SIMD"), bestSimdLevel()));
 }
 
 } // namespace
@@ -46,6 +41,15 @@ SimdLevel selectSimdLevel(SimdLevel level)
     const SimdLevel best = bestSimdLevel();
     chosenLevel = level < SIMD_SCALAR ? SIMD_SCALAR : (level > best ? best : level);
     return (SimdLevel)chosenLevel;
+}
+
+SimdLevel simdLevelNamed(const char *name, SimdLevel otherwise)
+{
+    if (name)
+        for (int level = 0; level < SIMD_LEVEL_COUNT; ++level)
+            if (std::strcmp(name, levelNames[level]) == 0)
+                return (SimdLevel)level;
+    return otherwise;
 }
 
 const char *simdLevelName(SimdLevel level)

@@ -16,5 +16,7 @@ SimdLevel activeSimdLevel(void);
 SimdLevel selectSimdLevel(SimdLevel level);
 // "scalar", "sse2", "avx2", "avx512".
 const char *simdLevelName(SimdLevel level);
+// The level of one of those names; otherwise for a null or unknown name.
+SimdLevel simdLevelNamed(const char *name, SimdLevel otherwise);
 
 #endif

@@ -90,7 +90,36 @@ inline unsigned laneBits(VI m)
 #endif
 }
 
-constexpr unsigned ALL_LANES = LANES == 32 ? ~0u : (1u << LANES) - 1u;
+// Lane bits of comparisons, straight from the comparison where the level
+// has mask registers.
+inline unsigned lanesBelow(VF a, VF b) // a < b, false for not-a-number
+{
+#if VX_LANES == 16
+    return _mm512_cmp_ps_mask((__m512)a, (__m512)b, _CMP_LT_OQ);
+#else
+    return laneBits(a < b);
+#endif
+}
+
+inline unsigned lanesAbove(VU a, VU b) // a > b, unsigned
+{
+#if VX_LANES == 16
+    return _mm512_cmpgt_epu32_mask((__m512i)a, (__m512i)b);
+#else
+    return laneBits((VI)(a > b));
+#endif
+}
+
+inline unsigned lanesDiffering(VU a, VU b)
+{
+#if VX_LANES == 16
+    return _mm512_cmpneq_epu32_mask((__m512i)a, (__m512i)b);
+#else
+    return laneBits((VI)(a != b));
+#endif
+}
+
+constexpr unsigned ALL_LANES = (1u << LANES) - 1u;
 
 inline VU gather(const uint32_t *base, VI index)
 {
@@ -163,8 +192,8 @@ inline int32_t windowStart(VI iy, VI base, int32_t width)
 {
     const int32_t left = base[0] > WINDOW_LEAD ? base[0] - WINDOW_LEAD : 0;
     const VI at = base - splat(left);
-    if (left + 2 * LANES > width ||
-        laneBits((VI)((VU)at > splat((uint32_t)(2 * LANES - 2))) | (iy != splat(iy[0]))))
+    if (left + 2 * LANES > width || (lanesAbove((VU)at, splat((uint32_t)(2 * LANES - 2))) |
+                                     lanesDiffering((VU)iy, splat((uint32_t)iy[0]))))
         return -1;
     return left;
 }
@@ -411,7 +440,7 @@ int firstDeformedNode(const Row &row, int c, int cols)
         VU a, b;
         memcpy(&a, row.node0 + 2 * c, sizeof a);
         memcpy(&b, row.node1 + 2 * c, sizeof b);
-        const unsigned lanes = laneBits((VI)(((a | b) & magnitude) != none));
+        const unsigned lanes = lanesDiffering((a | b) & magnitude, none);
         if (lanes)
             return c + __builtin_ctz(lanes) / 2;
     }
@@ -453,32 +482,33 @@ int undeformedUntil(const PassParams &p, const Row &row, int j)
     return end;
 }
 
-// Pixels base[k] and base[k] + 1 of source row row[k] (a pixel index) for
-// each lane, or of the mixture there: from the window at left of the row
-// when windowStart found one (left >= 0), else gathered.
-template <PassKind K>
-__attribute__((always_inline)) inline void fetchPairs(const PassParams &p, const Lanes &l, VI row,
-                                                      VI base, int32_t left, VU &first, VU &second)
-{
 #ifdef VX_WINDOW
-    if (left >= 0) {
-        const uint32_t *source = p.picture.pixels + row[0] + left;
-        VU low = loadPixels(source), high = loadPixels(source + LANES);
-        if (K == PASS_MIXED) {
-            const uint32_t *target = p.target + row[0] + left;
-            low = blendBytes(loadPixels(target), l.level, low, l.rest);
-            high = blendBytes(loadPixels(target + LANES), l.level, high, l.rest);
-        }
-        const VI at = base - splat(left);
-        first = pickFromWindow(low, high, at);
-        second = pickFromWindow(low, high, at + splat(1));
-        return;
+// Pixels at[k] and at[k] + 1 of the window that starts at pixel index
+// start, or of the mixture there.
+template <PassKind K>
+__attribute__((always_inline)) inline void windowPairs(const PassParams &p, const Lanes &l,
+                                                       size_t start, VI at, VU &first, VU &second)
+{
+    VU low = loadPixels(p.picture.pixels + start),
+       high = loadPixels(p.picture.pixels + start + LANES);
+    if (K == PASS_MIXED) {
+        low = blendBytes(loadPixels(p.target + start), l.level, low, l.rest);
+        high = blendBytes(loadPixels(p.target + start + LANES), l.level, high, l.rest);
     }
+    first = pickFromWindow(low, high, at);
+    second = pickFromWindow(low, high, at + splat(1));
+}
 #endif
-    gatherPairs(p.picture.pixels, row + base, first, second);
+
+// Pixels index[k] and index[k] + 1 of each lane, or of the mixture there.
+template <PassKind K>
+__attribute__((always_inline)) inline void gatheredPairs(const PassParams &p, const Lanes &l,
+                                                         VI index, VU &first, VU &second)
+{
+    gatherPairs(p.picture.pixels, index, first, second);
     if (K == PASS_MIXED) {
         VU t, u;
-        gatherPairs(p.target, row + base, t, u);
+        gatherPairs(p.target, index, t, u);
         first = blendBytes(t, l.level, first, l.rest);
         second = blendBytes(u, l.level, second, l.rest);
     }
@@ -553,7 +583,16 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         dy = m.inside ? dy : zero;
     }
 
-    // Zero, -0.0 and not-a-number all count as no displacement.
+    // Zero, -0.0 and not-a-number all count as no displacement: |d| > 0
+    // is an ordered not-equal comparison with zero.
+#if VX_LANES == 16
+    const __mmask16 movedX = _mm512_cmp_ps_mask((__m512)dx, (__m512)zero, _CMP_NEQ_OQ);
+    const __mmask16 movedY = _mm512_cmp_ps_mask((__m512)dy, (__m512)zero, _CMP_NEQ_OQ);
+    dx = (VF)_mm512_maskz_mov_ps(movedX, (__m512)dx);
+    dy = (VF)_mm512_maskz_mov_ps(movedY, (__m512)dy);
+    const unsigned movedBits = (unsigned)(movedX | movedY);
+    const VI moved = (VI)_mm512_maskz_mov_epi32(movedX | movedY, _mm512_set1_epi32(-1));
+#else
     const VI signless = splat(0x7FFFFFFF);
     const VI movedX = (VF)((VI)dx & signless) > zero;
     const VI movedY = (VF)((VI)dy & signless) > zero;
@@ -561,6 +600,7 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
     dy = movedY ? dy : zero;
     const VI moved = movedX | movedY;
     const unsigned movedBits = laneBits(moved);
+#endif
 
     VU pixels = splat(0u);
     if (movedBits != ALL_LANES)
@@ -571,25 +611,33 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         const VI ix = truncate(x), iy = truncate(y);
         const VF fx = x - toFloat(ix), fy = y - toFloat(iy);
         const VI one = splat(1);
-        const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
-        const VI y0 = clampIndex(iy, l.lastY) * l.width,
-                 y1 = clampIndex(iy + one, l.lastY) * l.width;
-        const bool extrapolates = laneBits((fx < zero) | (fy < zero)) != 0;
+        const bool extrapolates = (lanesBelow(fx, zero) | lanesBelow(fy, zero)) != 0;
         VU p00, p10, p01, p11;
         if (l.pairs) {
-            // Both columns come from the pair at x0 (at the last column, the
-            // pair before it); at an edge both are the same pixel of the pair.
-            const VI base = x0 < l.lastX ? x0 : l.lastX - one;
+            // Both columns come from the pair at the clamped ix (at the last
+            // column, the pair before it); at an edge, where ix < 0 or
+            // ix >= the last column, both are the same pixel of the pair.
+            const VI base = clampIndex(ix, l.lastX - one);
             VU left0, right0, left1, right1;
 #ifdef VX_WINDOW
+            // Lanes on one sample line: two windows, rows found once.
             const int32_t window = windowStart(iy, base, (int32_t)p.picture.width);
-#else
-            const int32_t window = -1;
+            if (window >= 0) {
+                const VI at = base - splat(window);
+                const size_t row0 = ::clampIndex(iy[0], p.picture.height) * p.picture.width;
+                const size_t row1 = ::clampIndex(iy[0] + 1, p.picture.height) * p.picture.width;
+                windowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
+                windowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
+            } else
 #endif
-            fetchPairs<K>(p, l, y0, base, window, left0, right0);
-            fetchPairs<K>(p, l, y1, base, window, left1, right1);
+            {
+                gatheredPairs<K>(p, l, clampIndex(iy, l.lastY) * l.width + base, left0, right0);
+                gatheredPairs<K>(p, l, clampIndex(iy + one, l.lastY) * l.width + base, left1,
+                                 right1);
+            }
             p00 = left0, p10 = right0, p01 = left1, p11 = right1;
-            if (laneBits((x0 == x1) | (x0 != base))) {
+            if (lanesAbove((VU)ix, (VU)(l.lastX - one))) {
+                const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
                 const VI firstIsLeft = x0 == base, secondIsLeft = x1 == base;
                 p00 = firstIsLeft ? left0 : right0;
                 p10 = secondIsLeft ? left0 : right0;
@@ -597,6 +645,9 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
                 p11 = secondIsLeft ? left1 : right1;
             }
         } else {
+            const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
+            const VI y0 = clampIndex(iy, l.lastY) * l.width;
+            const VI y1 = clampIndex(iy + one, l.lastY) * l.width;
             p00 = copyAt<K>(p, l, y0 + x0), p10 = copyAt<K>(p, l, y0 + x1);
             p01 = copyAt<K>(p, l, y1 + x0), p11 = copyAt<K>(p, l, y1 + x1);
         }

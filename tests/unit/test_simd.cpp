@@ -158,11 +158,17 @@ INSTANTIATE_TEST_SUITE_P(Geometries, SimdPasses, ::testing::ValuesIn(geometries)
                              return name;
                          });
 
-TEST(SimdLevel, IsHeldAtWhatTheProcessorHas)
+TEST(SimdLevel, IsHeldAtWhatTheProcessorHasAndNamedAsInVxSimd)
 {
     EXPECT_EQ(selectSimdLevel(SIMD_SCALAR), SIMD_SCALAR);
     EXPECT_EQ(selectSimdLevel(SIMD_AVX512), bestSimdLevel());
-    EXPECT_STREQ(simdLevelName(SIMD_AVX2), "avx2");
+    const struct {
+        const char *name;
+        SimdLevel level;
+    } names[] = {{"scalar", SIMD_SCALAR}, {"sse2", SIMD_SSE2},        {"avx2", SIMD_AVX2},
+                 {"avx512", SIMD_AVX512}, {"AVX2", SIMD_LEVEL_COUNT}, {nullptr, SIMD_LEVEL_COUNT}};
+    for (const auto &n : names)
+        EXPECT_EQ(simdLevelNamed(n.name, SIMD_LEVEL_COUNT), n.level) << (n.name ? n.name : "null");
 }
 
 } // namespace
