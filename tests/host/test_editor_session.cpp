@@ -1,0 +1,377 @@
+// The four editors driven end to end through `vxhost edit --script`: what
+// the saved effect holds, what the journal and the screen show, the
+// settings a second opening starts from, and the render of the result.
+#include <map>
+#include <sstream>
+
+#include "cli_support.h"
+#include "fileio/effectcodec.h"
+
+namespace {
+
+using namespace clitest;
+
+struct Key {
+    uint32_t frame;
+    int32_t level;
+    std::vector<float> grid;
+    bool painted() const
+    {
+        return std::any_of(grid.begin(), grid.end(), [](float v) { return v != 0.0f; });
+    }
+};
+
+std::string slurp(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The keys of an effect file, read with the shared codec.
+std::vector<Key> readEffect(const fs::path &path, EffectHeader &header)
+{
+    const std::string bytes = slurp(path);
+    std::vector<Key> keys;
+    if (bytes.size() < EFFECT_HEADER_BYTES)
+        return keys;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    decodeEffectHeader(p, header);
+    EXPECT_EQ(effectLayoutFault(header, bytes.size()), nullptr);
+    const size_t nodes = effectNodeCount(header.width, header.height);
+    p += EFFECT_HEADER_BYTES;
+    for (uint32_t k = 0; k < header.keyCount; ++k) {
+        Key key{0, 0, std::vector<float>(2 * nodes)};
+        decodeKeyHead(p, key.frame, key.level);
+        decodeNodes(p + EFFECT_KEY_HEAD_BYTES, nodes, key.grid.data());
+        p += effectKeyBytes(header.width, header.height);
+        keys.push_back(std::move(key));
+    }
+    return keys;
+}
+
+// The objects of one list of a --dump-layout file (one object a line), as
+// field -> text.
+using Fields = std::map<std::string, std::string>;
+std::vector<Fields> layoutItems(const fs::path &path, const std::string &list)
+{
+    std::istringstream in(slurp(path));
+    std::vector<Fields> items;
+    bool inside = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("\"" + list + "\": [") != std::string::npos)
+            inside = true;
+        else if (inside && line.find(']') != std::string::npos &&
+                 line.find('{') == std::string::npos)
+            inside = false;
+        else if (inside) {
+            Fields f;
+            std::string body =
+                line.substr(line.find('{') + 1, line.rfind('}') - line.find('{') - 1);
+            std::istringstream parts(body);
+            for (std::string part; std::getline(parts, part, ',');) {
+                const size_t colon = part.find("\": ");
+                const size_t open = part.find('"');
+                f[part.substr(open + 1, colon - open - 1)] = part.substr(colon + 3);
+            }
+            items.push_back(f);
+        }
+    }
+    return items;
+}
+
+// The gadget named NAME ("img:203") or bound to key CODE.
+Fields gadget(const std::vector<Fields> &gadgets, const std::string &name, uint32_t code = 0)
+{
+    for (const Fields &g : gadgets)
+        if (g.at("name") == "\"" + name + "\"" || (code && g.at("key") == std::to_string(code)))
+            return g;
+    return {};
+}
+
+size_t lineCount(const fs::path &path)
+{
+    const std::string text = slurp(path);
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+struct Variant {
+    const char *plugin;
+    bool keyLevel, viewBlend;
+    const char *done;
+    std::vector<int32_t> levels; // of the keys at frames 0, 2, 3, 4
+};
+
+// On a 1024x768 screen a 128x96 clip gets an edit view at (456, 394),
+// 288x216, an overview at (280, 367) and a timeline whose marker row is
+// y 507..516 and key row y 489..502, with frame(x) = (x - 282) * 4 / 154.
+std::string sessionScript(const Variant &v)
+{
+    std::string s = "press 520 450\nmove 540 460\nmove 560 470\nrelease 560 470\n" // paint key 0
+                    "key 0x20063\n"                                                // copy
+                    "click 322 510\nkey 0x20076\n" // frame 1: paste inserts a key (level 63)
+                    "click 359 510\n"              // frame 2
+                    "press 520 450\nmove 540 440\nmove 560 430\nrelease 560 430\n" // new key, 127
+                    "press 600 500 right\nmove 620 510\nmove 640 520\nrelease 640 520 right\n";
+    if (v.keyLevel)
+        s += "gadget str:404 200\n";
+    s += "gadget key:101 1\ngadget str:110 40\n" // a generator on key 2
+         "key 0x20073\n"                         // swap: key 2 gets key 0's mesh
+         "click 398 510\nkey 0x20076\n"          // frame 3: the generated mesh, level 227
+         "click 322 495\ngadget str:403 0\n"     // the key row snaps to key 1; delete it
+         "gadget img:212 1\nclick 330 400\n"     // zoom 1 about overview point (50, 33)
+         "gadget img:203 1\ngadget key:109 4\ngadget key:115 1\n"
+         "gadget host:46 0\n" // the last key, painted at zoom 1
+         "press 500 420\nmove 530 430\nmove 560 440\nrelease 560 440\n";
+    if (v.viewBlend)
+        s += "gadget img:218 0\ngadget key:118 77\n";
+    return s + "gadget str:405 0\n" + v.done + "\n";
+}
+
+struct EditorSession : Cli, ::testing::WithParamInterface<Variant> {
+    std::string edit(const Variant &v, const std::string &args, int &code)
+    {
+        CliRun run = vxhost("edit " + plugin(v.plugin) + " --input0 " + (dir / "a.y4m").string() +
+                                " --input1 " + (dir / "b.y4m").string() + " " + args + " -q",
+                            home);
+        code = run.code;
+        return run.output;
+    }
+};
+
+TEST_P(EditorSession, PaintsKeysAndRendersWhatItPreviewed)
+{
+    const Variant &v = GetParam();
+    smallClip("a.y4m", 128, 96, 5, 1);
+    smallClip("b.y4m", 128, 96, 5, 2);
+    std::ofstream(dir / "s.txt") << sessionScript(v);
+    int code;
+    std::string out = edit(v,
+                           "--effect e --script " + (dir / "s.txt").string() + " --preview-out " +
+                               (dir / "pv").string(),
+                           code);
+    ASSERT_EQ(code, 0) << out;
+
+    const fs::path effect = dir / "home/programs/vorlux/e";
+    EffectHeader header{};
+    const std::vector<Key> keys = readEffect(effect, header);
+    EXPECT_EQ(header.width, 128);
+    EXPECT_EQ(header.height, 48);
+    ASSERT_EQ(keys.size(), 4u);
+    for (size_t k = 0; k < keys.size(); ++k) {
+        EXPECT_EQ(keys[k].frame, (std::vector<uint32_t>{0, 2, 3, 4})[k]);
+        EXPECT_EQ(keys[k].level, v.levels[k]) << "key " << k;
+        EXPECT_TRUE(keys[k].painted()) << "key " << k;
+    }
+    EXPECT_EQ(keys[1].grid, keys[0].grid); // swapped in from the clipboard
+    EXPECT_NE(keys[2].grid, keys[0].grid);
+    // A new effect logs once that it had no file; nothing else went wrong.
+    EXPECT_EQ(lineCount(dir / "home/log/journal"), 1u);
+
+    // The render of the saved effect gives the frames the preview showed.
+    CliRun render = vxhost("render " + plugin(v.plugin) + " --effect e --input0 " +
+                               (dir / "a.y4m").string() + " --input1 " + (dir / "b.y4m").string() +
+                               " -q -o " + (dir / "r%04d.png").string(),
+                           home);
+    ASSERT_EQ(render.code, 0) << render.output;
+    for (int f = 0; f < 5; ++f) {
+        const std::string n = "000" + std::to_string(f) + ".png";
+        EXPECT_EQ(slurp(dir / ("r" + n)), slurp(dir / "pv" / ("preview1_" + n))) << f;
+    }
+    EXPECT_FALSE(fs::exists(dir / "pv/preview1_0005.png"));
+    EXPECT_FALSE(fs::exists(dir / "pv/preview2_0000.png"));
+
+    // A second opening starts from the settings the first one left and,
+    // closed at once, writes the same effect.
+    const std::string before = slurp(effect);
+    out = edit(v, "--effect e --dump-layout " + (dir / "l.json").string(), code);
+    ASSERT_EQ(code, 0) << out;
+    EXPECT_EQ(slurp(effect), before);
+    EXPECT_EQ(lineCount(dir / "home/log/journal"), 1u);
+    const std::vector<Fields> gadgets = layoutItems(dir / "l.json", "gadgets");
+    const struct {
+        const char *name;
+        uint32_t key;
+        const char *value;
+    } restored[] = {{"img:203", 0, "1"}, {"img:201", 0, "0"},
+                    {"img:212", 0, "1"}, {"", 109, "4"},
+                    {"str:400", 0, "1"}, {"", 101, "1"},
+                    {"", 0x200074, "4"}, {"", 118, v.viewBlend ? "77" : ""}};
+    for (const auto &r : restored)
+        EXPECT_EQ(gadget(gadgets, r.name, r.key)["value"], r.value) << r.name << r.key;
+    EXPECT_EQ(gadget(gadgets, "str:110")["enabled"], "true");
+    const CliRun state = vxhost("state " + plugin(v.plugin) + " --effect e", home);
+    for (const char *line : {"  zoom point x   50\n", "  zoom point y   33\n",
+                             "  scroll x       6\n", "  scroll y       1\n"})
+        EXPECT_NE(state.output.find(line), std::string::npos) << line << state.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, EditorSession,
+    ::testing::Values(Variant{"VorluxMorph", true, true, "gadget host:50 0", {0, 200, 227, 255}},
+                      Variant{"VorluxDraw", false, true, "gadget host:50 0", {0, 0, 0, 255}},
+                      Variant{"VorluxFX", true, true, "gadget host:50 0", {0, 200, 227, 255}},
+                      Variant{"VorluxWarp", false, false, "key 0x100069", {0, 0, 0, 100}}),
+    [](const ::testing::TestParamInfo<Variant> &info) { return std::string(info.param.plugin); });
+
+// Panels 1-9 (overview box, edit box, preview, brush and generator boxes,
+// overview and edit view pictures, logo box and picture) and the Done
+// button, worked out from the layout rules by hand. The font gives rows of
+// 19 pixels.
+TEST_F(Cli, EditorLayoutFollowsScreenAndClip)
+{
+    using Rect = std::array<int, 4>;
+    const struct Case {
+        const char *plugin;
+        int sw, sh, fw, fh, fields;
+        std::array<Rect, 9> panels;
+        Rect done;
+    } cases[] = {
+        // The edit box fits: W = 195; the bottom row moves right by 7 / 2 = 3.
+        {"VorluxMorph",
+         641,
+         768,
+         480,
+         360,
+         4,
+         {{{0, 252, 217, 327},
+           {227, 252, 414, 370},
+           {99, 669, 150, 93},
+           {259, 669, 184, 93},
+           {453, 669, 184, 93},
+           {8, 260, 203, 154},
+           {235, 287, 398, 300},
+           {3, 654, 86, 108},
+           {13, 664, 68, 90}}},
+         {597, 731, 32, 23}},
+        // Too low for the edit box of W = 322 (561 > 295): it takes the 295
+        // pixels there are and W becomes int(int(217 * 4 / 3) * 0.5) = 144;
+        // without a key level the overview box is 19 + 8 pixels shorter.
+        {"VorluxDraw",
+         1024,
+         768,
+         128,
+         96,
+         10,
+         {{{268, 355, 166, 262},
+           {444, 355, 312, 295},
+           {291, 669, 150, 93},
+           {451, 669, 184, 93},
+           {645, 669, 184, 93},
+           {276, 363, 152, 116},
+           {452, 390, 296, 224},
+           {195, 654, 86, 108},
+           {205, 664, 68, 90}}},
+         {789, 731, 32, 23}},
+        // Narrower than the bottom row: it moves by -333 / 2 = -166; three
+        // fields make a one-frame clip.
+        {"VorluxWarp",
+         301,
+         480,
+         128,
+         96,
+         3,
+         {{{50, 211, 70, 190},
+           {130, 211, 120, 151},
+           {-70, 381, 150, 93},
+           {90, 381, 184, 93},
+           {284, 381, 184, 93},
+           {58, 219, 56, 44},
+           {138, 246, 104, 80},
+           {-166, 366, 86, 108},
+           {-156, 376, 68, 90}}},
+         {428, 443, 32, 23}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.plugin);
+        const std::string clip = smallClip("c.y4m", c.fw, c.fh, 2, 0);
+        const fs::path layout = dir / "l.json";
+        const CliRun run = vxhost("edit " + plugin(c.plugin) + " --input0 " + clip + " --input1 " +
+                                      clip + " --fields " + std::to_string(c.fields) +
+                                      " --screen " + std::to_string(c.sw) + "x" +
+                                      std::to_string(c.sh) + " -q --dump-layout " + layout.string(),
+                                  home);
+        ASSERT_EQ(run.code, 0) << run.output;
+        const std::vector<Fields> panels = layoutItems(layout, "panels");
+        const std::vector<Fields> gadgets = layoutItems(layout, "gadgets");
+        ASSERT_EQ(panels.size(), 13u);
+        auto rect = [](const Fields &f) {
+            return Rect{std::stoi(f.at("x")), std::stoi(f.at("y")), std::stoi(f.at("w")),
+                        std::stoi(f.at("h"))};
+        };
+        for (size_t i = 0; i < 9; ++i)
+            EXPECT_EQ(rect(panels[i]), c.panels[i]) << "panel " << i + 1;
+        const bool warp = std::string(c.plugin) == "VorluxWarp";
+        const Fields done = gadget(gadgets, warp ? "host:51" : "host:50");
+        EXPECT_EQ(rect(done), c.done);
+        EXPECT_EQ(done.at("key"), std::to_string(warp ? 0x100069 : 0x100063));
+        const Fields frame = gadget(gadgets, "", 0x200074);
+        EXPECT_EQ(frame.at("max"), std::to_string(c.fields / 2 - 1));
+        // Only the morph and FX editors have a key level; the warp's has no view blend row.
+        EXPECT_EQ(gadget(gadgets, "str:404").empty(), std::string(c.plugin) != "VorluxMorph");
+        for (const char *name : {"img:216", "img:217", "img:218"})
+            EXPECT_EQ(gadget(gadgets, name).empty(), warp) << name;
+        EXPECT_EQ(gadget(gadgets, "", 118).empty(), warp);
+    }
+}
+
+// One effect through several openings: close drops the current key's
+// edits and Done keeps them; Reset asks first.
+TEST_F(Cli, EditorLeavesAndResets)
+{
+    const std::string clip = smallClip("c.y4m", 128, 96, 5, 3);
+    const std::string paint = "press 520 450\nmove 560 470\nrelease 560 470\n";
+    const struct Step {
+        std::string script, reply;
+        std::vector<uint32_t> frames;
+        std::vector<int32_t> levels;
+        std::vector<bool> painted;
+    } steps[] = {
+        {paint + "close\n", "", {0, 4}, {0, 255}, {false, false}},
+        {paint + "gadget host:50 0\n", "", {0, 4}, {0, 255}, {true, false}},
+        // Frame 2 (saved): the press inserts a key with the level and mesh
+        // interpolated there; the stroke itself is dropped by close.
+        {"click 359 510\n" + paint + "gadget str:401 0\n",
+         "2",
+         {0, 2, 4},
+         {0, 127, 255},
+         {true, true, false}},
+        {"gadget str:401 0\n", "1", {0, 4}, {0, 255}, {false, false}},
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.script);
+        std::ofstream(dir / "s.txt") << s.script;
+        const CliRun run =
+            vxhost("edit " + plugin("VorluxMorph") + " --input0 " + clip + " --input1 " + clip +
+                       " -q --script " + (dir / "s.txt").string() +
+                       (s.reply.empty() ? "" : " --reply " + s.reply),
+                   home);
+        ASSERT_EQ(run.code, 0) << run.output;
+        EffectHeader header{};
+        const std::vector<Key> keys = readEffect(dir / "home/programs/vorlux/untitled", header);
+        ASSERT_EQ(keys.size(), s.frames.size());
+        for (size_t k = 0; k < keys.size(); ++k) {
+            EXPECT_EQ(keys[k].frame, s.frames[k]);
+            EXPECT_EQ(keys[k].level, s.levels[k]);
+            EXPECT_EQ(keys[k].painted(), s.painted[k]) << "key " << k;
+        }
+    }
+}
+
+// A session whose effect cannot be written says so and fails.
+TEST_F(Cli, EditorReportsAnEffectItCouldNotSave)
+{
+    const std::string clip = smallClip("c.y4m", 64, 32, 2, 0);
+    fs::create_directories(dir / "home/programs/vorlux/busy");
+    const CliRun run = vxhost("edit " + plugin("VorluxFX") + " --effect busy -q --input0 " + clip +
+                                  " --input1 " + clip,
+                              home);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.output.find("the effect " + (dir / "home/programs/vorlux/busy").string() +
+                              " was not saved"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("journal: level=4 source=src\\VorluxFX"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(dir / "home/programs/vorlux/busy"));
+}
+
+} // namespace
