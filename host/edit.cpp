@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "host/info.h"
 #include "host/instance.h"
@@ -78,7 +80,8 @@ const char *usageOf(ScriptEvent::Kind kind)
                                   "gadget NAME VALUE",
                                   "set NAME VALUE",
                                   "screenshot FILE.png",
-                                  "close"};
+                                  "close",
+                                  "wait MS"};
     return forms[kind];
 }
 
@@ -105,6 +108,8 @@ bool parseLine(const std::vector<std::string> &w, ScriptEvent &e)
         return w.size() == 2;
     case ScriptEvent::CLOSE:
         return w.size() == 1;
+    case ScriptEvent::WAIT:
+        return w.size() == 2 && parseInt32(w[1], e.value) && e.value >= 0 && e.value <= 60000;
     }
     return false;
 }
@@ -262,7 +267,7 @@ bool parseScript(const std::string &text, const std::string &file, std::vector<S
         {"move", ScriptEvent::MOVE},   {"release", ScriptEvent::RELEASE},
         {"key", ScriptEvent::KEY},     {"gadget", ScriptEvent::GADGET},
         {"set", ScriptEvent::SET},     {"screenshot", ScriptEvent::SCREENSHOT},
-        {"close", ScriptEvent::CLOSE}};
+        {"close", ScriptEvent::CLOSE}, {"wait", ScriptEvent::WAIT}};
     std::istringstream in(text);
     std::string line;
     std::vector<ScriptEvent> out;
@@ -355,6 +360,10 @@ bool playEvent(Screen &s, const ScriptEvent &e, std::string &err)
         return saveScreen(s, e.file, err);
     case ScriptEvent::CLOSE:
         closeScreen(s);
+        return true;
+    case ScriptEvent::WAIT:
+        // The screen stays as it is, in a window for a person or a screen grab to see.
+        std::this_thread::sleep_for(std::chrono::milliseconds(e.value));
         return true;
     }
     return false;

@@ -13,13 +13,24 @@ namespace vxh {
 
 // One line of an edit script.
 struct ScriptEvent {
-    enum Kind { CLICK, PRESS, MOVE, RELEASE, KEY, GADGET, SET, SCREENSHOT, CLOSE } kind = CLOSE;
+    enum Kind {
+        CLICK,
+        PRESS,
+        MOVE,
+        RELEASE,
+        KEY,
+        GADGET,
+        SET,
+        SCREENSHOT,
+        CLOSE,
+        WAIT
+    } kind = CLOSE;
     int line = 0;
     int x = 0, y = 0, button = 0; // button 0 left, 1 right
     uint32_t code = 0;            // key
     std::string name;             // gadget: str:ID, img:ID, host:ID or key:CODE
-    int32_t value = 0;
-    std::string file; // screenshot
+    int32_t value = 0;            // gadget value; milliseconds of a wait
+    std::string file;             // screenshot
 };
 
 // Parses a whole script; false with "FILE:LINE: ..." for the first bad line.

@@ -325,25 +325,27 @@ TEST_F(Cli, EditorLeavesAndResets)
         std::vector<uint32_t> frames;
         std::vector<int32_t> levels;
         std::vector<bool> painted;
+        std::string keyLevel; // the slider as the editor leaves
     } steps[] = {
-        {paint + "close\n", "", {0, 4}, {0, 255}, {false, false}},
-        {paint + "gadget host:50 0\n", "", {0, 4}, {0, 255}, {true, false}},
+        {paint + "close\n", "", {0, 4}, {0, 255}, {false, false}, "0"},
+        {paint + "gadget host:50 0\n", "", {0, 4}, {0, 255}, {true, false}, "0"},
         // Frame 2 (saved): the press inserts a key with the level and mesh
         // interpolated there; the stroke itself is dropped by close.
         {"click 359 510\n" + paint + "gadget str:401 0\n",
          "2",
          {0, 2, 4},
          {0, 127, 255},
-         {true, true, false}},
-        {"gadget str:401 0\n", "1", {0, 4}, {0, 255}, {false, false}},
+         {true, true, false},
+         "127"},
+        {"gadget str:401 0\n", "1", {0, 4}, {0, 255}, {false, false}, "0"},
     };
     for (const Step &s : steps) {
         SCOPED_TRACE(s.script);
         std::ofstream(dir / "s.txt") << s.script;
         const CliRun run =
             vxhost("edit " + plugin("VorluxMorph") + " --input0 " + clip + " --input1 " + clip +
-                       " -q --script " + (dir / "s.txt").string() +
-                       (s.reply.empty() ? "" : " --reply " + s.reply),
+                       " -q --script " + (dir / "s.txt").string() + " --dump-layout " +
+                       (dir / "l.json").string() + (s.reply.empty() ? "" : " --reply " + s.reply),
                    home);
         ASSERT_EQ(run.code, 0) << run.output;
         EffectHeader header{};
@@ -354,6 +356,7 @@ TEST_F(Cli, EditorLeavesAndResets)
             EXPECT_EQ(keys[k].level, s.levels[k]);
             EXPECT_EQ(keys[k].painted(), s.painted[k]) << "key " << k;
         }
+        EXPECT_EQ(gadget(layoutItems(dir / "l.json", "gadgets"), "str:404")["value"], s.keyLevel);
     }
 }
 
