@@ -440,6 +440,26 @@ int runEdit(const std::vector<std::string> &args)
         return 2;
     }
     const std::string name = o.render.effect.empty() ? "untitled" : o.render.effect;
+    // The effect file the plug-in is given. Leaving writes it: one that does
+    // not load for these fields would be replaced by the default effect, so
+    // it is opened only when asked.
+    const std::string effectPath = driveRootPath("/programs/vorlux/" + name);
+    host.projectWidth = o.render.projectWidth ? o.render.projectWidth : in0.width;
+    host.projectHeight = o.render.projectHeight ? o.render.projectHeight : in0.height;
+    std::string fault;
+    if (usesEffectFile(host.tags) &&
+        inspectEffectFile(effectPath, host.projectWidth, host.projectHeight / 2, fault) ==
+            EffectFileState::UNUSABLE) {
+        fprintf(stderr, "vxhost: effect '%s' (%s) %s\n", name.c_str(), effectPath.c_str(),
+                fault.c_str());
+        if (!o.render.allowDefaultEffect) {
+            fprintf(stderr, "vxhost: the editor would replace it with the default effect; give the "
+                            "inputs it was made for, or start anew with --allow-default-effect\n");
+            unloadPlugin(plugin);
+            return 2;
+        }
+        fprintf(stderr, "vxhost: starting from the default effect, which replaces it\n");
+    }
     const std::string state = instanceStatePath(o.render.plugin, name);
     restoreInstance(state, host.tags);
 
@@ -449,8 +469,6 @@ int runEdit(const std::vector<std::string> &args)
         fieldOf(input == 0 ? in0 : in1, field, pic);
         return true;
     };
-    host.projectWidth = o.render.projectWidth ? o.render.projectWidth : in0.width;
-    host.projectHeight = o.render.projectHeight ? o.render.projectHeight : in0.height;
     host.instanceNames[1] = name;
     for (const std::string &r : o.render.replies)
         host.replies.push_back(r);
@@ -525,9 +543,7 @@ int runEdit(const std::vector<std::string> &args)
         return plugin.action(&record);
     };
     act(ACTION_INSTALL, 0);
-    // The effect file the plug-in is given, to see whether leaving wrote it.
-    const char *dir = "/programs/vorlux/";
-    const std::string effectPath = driveRootPath(std::string(dir) + name);
+    // To see whether leaving wrote the effect file.
     const long long before = modifiedTime(effectPath);
     const size_t journalBefore = host.journal.size();
     act(ACTION_GADGET, 0);

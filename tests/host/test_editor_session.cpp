@@ -88,6 +88,18 @@ Fields gadget(const std::vector<Fields> &gadgets, const std::string &name, uint3
     return {};
 }
 
+// The overview picture of a 128x96 clip on a 1024x768 screen.
+std::vector<uint32_t> overview(const fs::path &png)
+{
+    int w = 0, h = 0;
+    std::vector<uint32_t> pixels, out;
+    std::string err;
+    EXPECT_TRUE(vxh::readPng(png.string(), w, h, pixels, err)) << err;
+    for (int y = 367; y < 475 && w == 1024; ++y)
+        out.insert(out.end(), &pixels[y * w + 280], &pixels[y * w + 424]);
+    return out;
+}
+
 size_t lineCount(const fs::path &path)
 {
     const std::string text = slurp(path);
@@ -101,10 +113,15 @@ struct Variant {
     std::vector<int32_t> levels; // of the keys at frames 0, 2, 3, 4
 };
 
+void PrintTo(const Variant &v, std::ostream *os)
+{
+    *os << v.plugin;
+}
+
 // On a 1024x768 screen a 128x96 clip gets an edit view at (456, 394),
 // 288x216, an overview at (280, 367) and a timeline whose marker row is
 // y 507..516 and key row y 489..502, with frame(x) = (x - 282) * 4 / 154.
-std::string sessionScript(const Variant &v)
+std::string sessionScript(const Variant &v, const std::string &painted)
 {
     std::string s = "press 520 450\nmove 540 460\nmove 560 470\nrelease 560 470\n" // paint key 0
                     "key 0x20063\n"                                                // copy
@@ -121,7 +138,9 @@ std::string sessionScript(const Variant &v)
          "gadget img:212 1\nclick 330 400\n"     // zoom 1 about overview point (50, 33)
          "gadget img:203 1\ngadget key:109 4\ngadget key:115 1\n"
          "gadget host:46 0\n" // the last key, painted at zoom 1
-         "press 500 420\nmove 530 430\nmove 560 440\nrelease 560 440\n";
+         "press 500 420\nmove 530 430\nmove 560 440\nrelease 560 440\n"
+         "screenshot " +
+         painted + "\n";
     if (v.viewBlend)
         s += "gadget img:218 0\ngadget key:118 77\n";
     return s + "gadget str:405 0\n" + v.done + "\n";
@@ -143,7 +162,7 @@ TEST_P(EditorSession, PaintsKeysAndRendersWhatItPreviewed)
     const Variant &v = GetParam();
     smallClip("a.y4m", 128, 96, 5, 1);
     smallClip("b.y4m", 128, 96, 5, 2);
-    std::ofstream(dir / "s.txt") << sessionScript(v);
+    std::ofstream(dir / "s.txt") << sessionScript(v, (dir / "painted.png").string());
     int code;
     std::string out = edit(v,
                            "--effect e --script " + (dir / "s.txt").string() + " --preview-out " +
@@ -181,11 +200,16 @@ TEST_P(EditorSession, PaintsKeysAndRendersWhatItPreviewed)
     EXPECT_FALSE(fs::exists(dir / "pv/preview2_0000.png"));
 
     // A second opening starts from the settings the first one left and,
-    // closed at once, writes the same effect.
+    // closed at once, writes the same effect. Its overview shows the last
+    // key as the first opening showed it right after painting.
     const std::string before = slurp(effect);
-    out = edit(v, "--effect e --dump-layout " + (dir / "l.json").string(), code);
+    out = edit(v,
+               "--effect e --dump-layout " + (dir / "l.json").string() + " --screenshot " +
+                   (dir / "reopened.png").string(),
+               code);
     ASSERT_EQ(code, 0) << out;
     EXPECT_EQ(slurp(effect), before);
+    EXPECT_EQ(overview(dir / "reopened.png"), overview(dir / "painted.png"));
     EXPECT_EQ(lineCount(dir / "home/log/journal"), 1u);
     const std::vector<Fields> gadgets = layoutItems(dir / "l.json", "gadgets");
     const struct {
@@ -285,11 +309,12 @@ TEST_F(Cli, EditorLayoutFollowsScreenAndClip)
         SCOPED_TRACE(c.plugin);
         const std::string clip = smallClip("c.y4m", c.fw, c.fh, 2, 0);
         const fs::path layout = dir / "l.json";
-        const CliRun run = vxhost("edit " + plugin(c.plugin) + " --input0 " + clip + " --input1 " +
-                                      clip + " --fields " + std::to_string(c.fields) +
-                                      " --screen " + std::to_string(c.sw) + "x" +
-                                      std::to_string(c.sh) + " -q --dump-layout " + layout.string(),
-                                  home);
+        const CliRun run =
+            vxhost("edit " + plugin(c.plugin) + " --input0 " + clip + " --input1 " + clip +
+                       " --fields " + std::to_string(c.fields) + " --screen " +
+                       std::to_string(c.sw) + "x" + std::to_string(c.sh) + " -q --effect l" +
+                       std::to_string(c.sw) + " --dump-layout " + layout.string(),
+                   home);
         ASSERT_EQ(run.code, 0) << run.output;
         const std::vector<Fields> panels = layoutItems(layout, "panels");
         const std::vector<Fields> gadgets = layoutItems(layout, "gadgets");
@@ -360,21 +385,35 @@ TEST_F(Cli, EditorLeavesAndResets)
     }
 }
 
-// A session whose effect cannot be written says so and fails.
-TEST_F(Cli, EditorReportsAnEffectItCouldNotSave)
+// An effect file the editor cannot load is not opened unasked (leaving
+// would replace it with the default effect); one it cannot write is a
+// failed session.
+TEST_F(Cli, EditorKeepsEffectsItCannotOpenOrSave)
 {
     const std::string clip = smallClip("c.y4m", 64, 32, 2, 0);
-    fs::create_directories(dir / "home/programs/vorlux/busy");
-    const CliRun run = vxhost("edit " + plugin("VorluxFX") + " --effect busy -q --input0 " + clip +
-                                  " --input1 " + clip,
-                              home);
-    EXPECT_EQ(run.code, 1);
-    EXPECT_NE(run.output.find("the effect " + (dir / "home/programs/vorlux/busy").string() +
-                              " was not saved"),
-              std::string::npos)
-        << run.output;
-    EXPECT_NE(run.output.find("journal: level=4 source=src\\VorluxFX"), std::string::npos);
-    EXPECT_TRUE(fs::is_directory(dir / "home/programs/vorlux/busy"));
+    const fs::path effects = dir / "home/programs/vorlux";
+    ASSERT_EQ(vxhost("sample-effect other --size 128x48 --frames 5", home).code, 0);
+    fs::create_directories(effects / "busy");
+    const std::string other = slurp(effects / "other");
+    const struct Case {
+        const char *args;
+        int code;
+        std::string says;
+    } cases[] = {
+        {"--effect other", 2, "is for fields of 128x48 but these fields are 64x16"},
+        {"--effect busy", 2, "(" + (effects / "busy").string() + ") is a directory"},
+        {"--effect busy --allow-default-effect", 1,
+         "the effect " + (effects / "busy").string() + " was not saved\nvxhost: journal: level=4"},
+    };
+    for (const Case &c : cases) {
+        const CliRun run = vxhost("edit " + plugin("VorluxFX") + " -q --input0 " + clip +
+                                      " --input1 " + clip + " " + c.args,
+                                  home);
+        EXPECT_EQ(run.code, c.code) << c.args;
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+    }
+    EXPECT_EQ(slurp(effects / "other"), other);
+    EXPECT_TRUE(fs::is_directory(effects / "busy"));
 }
 
 } // namespace
