@@ -385,6 +385,55 @@ TEST_F(Cli, EditorLeavesAndResets)
     }
 }
 
+// Key navigation with keys on frames 0, 3, 6 and 8 of frames 0..8, one
+// opening per step, each starting where the last one left. Thumbnails:
+// previous x 302..333, current 344..375, next 386..417, y 527..550; the
+// timeline maps x to (x - 282) * 8 / 154 on its key row (y 495) and its
+// marker row (y 510).
+TEST_F(Cli, EditorNavigatesKeys)
+{
+    const std::string clip = smallClip("c.y4m", 128, 96, 9, 4);
+    const struct Step {
+        const char *script;
+        int frame;
+    } steps[] = {
+        {"click 340 510\npress 520 450\nrelease 520 450\n" // keys on 3 and 6
+         "click 398 510\npress 520 450\nrelease 520 450",
+         6},
+        {"click 310 535", 3},                // previous key
+        {"click 310 535", 0},                //
+        {"click 310 535", 0},                // none before frame 0
+        {"click 400 535", 3},                // next key
+        {"click 359 510\nclick 310 535", 3}, // from frame 4 inside 3..6: its key
+        {"click 379 510\nclick 350 535", 3}, // from 5: the key at or before
+        {"click 379 510\nclick 400 535", 6}, // from 5: the next key
+        {"gadget host:46 0", 8},             // last key
+        {"click 400 535", 8},                // none after the last frame
+        {"gadget host:45 0", 0},             // first key
+        {"click 417 495", 6},                // frame 7: a tie goes to the earlier key
+        {"click 379 495", 6},                // frame 5: the nearer key
+        {"click 278 495", 0},                // left of the scale: frame 0
+        {"click 440 495", 8},                // right of it: the last frame
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.script);
+        std::ofstream(dir / "s.txt") << s.script << "\n";
+        const CliRun run =
+            vxhost("edit " + plugin("VorluxFX") + " -q --input0 " + clip + " --input1 " + clip +
+                       " --script " + (dir / "s.txt").string() + " --dump-layout " +
+                       (dir / "l.json").string(),
+                   home);
+        ASSERT_EQ(run.code, 0) << run.output;
+        EXPECT_EQ(gadget(layoutItems(dir / "l.json", "gadgets"), "", 0x200074)["value"],
+                  std::to_string(s.frame));
+    }
+    EffectHeader header{};
+    std::vector<uint32_t> frames;
+    for (const Key &k : readEffect(dir / "home/programs/vorlux/untitled", header))
+        frames.push_back(k.frame);
+    EXPECT_EQ(frames, (std::vector<uint32_t>{0, 3, 6, 8}));
+}
+
 // An effect file the editor cannot load is not opened unasked (leaving
 // would replace it with the default effect); one it cannot write is a
 // failed session.
