@@ -114,20 +114,12 @@ bool parseLine(const std::vector<std::string> &w, ScriptEvent &e)
     return false;
 }
 
-// Field f of a clip: frame f/2 (the last frame repeats past the end), even
-// lines for even f, odd lines for odd f.
-void fieldOf(const Clip &clip, uint32_t field, Picture &pic)
+// Field f of a clip: frame f/2 (the last frame repeats past the end), split
+// as render splits it.
+void fieldOf(const Clip &clip, const FieldPlan &plan, uint32_t field, Picture &pic)
 {
-    size_t frame = std::min<size_t>(field / 2, clip.frames.size() - 1);
-    const int parity = field & 1;
-    pic.width = clip.width;
-    pic.height = clip.height / 2;
-    pic.pixels.resize(static_cast<size_t>(pic.width) * pic.height);
-    const uint32_t *src = clip.frames[frame].data();
-    for (int y = 0; y < pic.height; ++y)
-        memcpy(&pic.pixels[static_cast<size_t>(y) * pic.width],
-               src + static_cast<size_t>(2 * y + parity) * clip.width,
-               static_cast<size_t>(clip.width) * 4);
+    const size_t frame = std::min<size_t>(field / 2, clip.frames.size() - 1);
+    extractField(plan, clip.frames[frame].data(), field, pic);
 }
 
 bool readInputs(const RenderOptions &o, Clip &in0, Clip &in1, std::string &err)
@@ -226,6 +218,10 @@ bool parseEditArgs(const std::vector<std::string> &args, EditOptions &o, std::st
     rest.push_back("unused.y4m");
     if (!parseRenderArgs(rest, o.render, err))
         return false;
+    if (o.render.progressive) {
+        err = "the editor works on two fields a frame: --progressive is for render";
+        return false;
+    }
     if (!o.render.gadgets.empty()) {
         err = "edit opens the editor itself: --gadget and --press are for render";
         return false;
@@ -369,38 +365,37 @@ bool playEvent(Screen &s, const ScriptEvent &e, std::string &err)
     return false;
 }
 
-int runPreview(const Plugin &plugin, Host &host, uint32_t fields, uint32_t instance, int frameWidth,
-               int frameHeight, Clip &out)
+int runPreview(const Plugin &plugin, Host &host, uint32_t fields, uint32_t instance,
+               const FieldPlan &plan, Clip &out)
 {
     auto act = [&](uint16_t action, uint32_t field) {
         ActionRecord record = {action, 0, {0, 0, 0, 0}, fields, field, instance};
         return plugin.action(&record);
     };
     out = Clip{};
-    out.width = frameWidth;
-    out.height = frameHeight / 2 * 2;
+    out.width = plan.width;
+    out.height = plan.height;
     if (act(ACTION_SETUP, 0) != 0) {
         act(ACTION_TEARDOWN, 0);
         return -1;
     }
-    std::vector<uint32_t> even;
+    Picture first;
     int result = 0;
     for (uint32_t f = 0; f < fields; ++f) {
         host.outputs.clear();
         if (act(ACTION_RENDER, f) != 0 || host.outputs.size() != 1 ||
-            host.outputs[0].width != out.width || host.outputs[0].height != out.height / 2) {
+            host.outputs[0].width != plan.fieldWidth ||
+            host.outputs[0].height != plan.fieldHeight) {
             result = -1;
             break;
         }
-        const Picture &pic = host.outputs[0];
         if ((f & 1) == 0) {
-            even = pic.pixels;
+            first = host.outputs[0];
             if (f + 1 < fields)
                 continue;
         }
-        const std::vector<uint32_t> &odd = (f & 1) ? pic.pixels : even;
-        std::vector<uint32_t> frame(static_cast<size_t>(out.width) * out.height);
-        weaveFields(even.data(), odd.data(), out.width, out.height, frame.data());
+        std::vector<uint32_t> frame;
+        weaveFrame(plan, first, (f & 1) ? host.outputs[0] : first, frame);
         out.frames.push_back(std::move(frame));
     }
     host.outputs.clear();
@@ -444,8 +439,13 @@ int runEdit(const std::vector<std::string> &args)
     // not load for these fields would be replaced by the default effect, so
     // it is opened only when asked.
     const std::string effectPath = driveRootPath("/programs/vorlux/" + name);
-    host.projectWidth = o.render.projectWidth ? o.render.projectWidth : in0.width;
-    host.projectHeight = o.render.projectHeight ? o.render.projectHeight : in0.height;
+    // Fields as render makes them, so that the effect fits its renders.
+    const FieldPlan plan =
+        planFields(in0.width, in0.height, false,
+                   o.render.order == FieldOrder::BottomFirst ||
+                       (o.render.order == FieldOrder::FromInput && in0.interlace == 'b'));
+    host.projectWidth = o.render.projectWidth ? o.render.projectWidth : plan.width;
+    host.projectHeight = o.render.projectHeight ? o.render.projectHeight : 2 * plan.fieldHeight;
     std::string fault;
     if (usesEffectFile(host.tags) &&
         inspectEffectFile(effectPath, host.projectWidth, host.projectHeight / 2, fault) ==
@@ -466,7 +466,7 @@ int runEdit(const std::vector<std::string> &args)
     host.fieldSource = [&](int input, uint32_t field, Picture &pic) {
         if (input != 0 && input != 1)
             return false;
-        fieldOf(input == 0 ? in0 : in1, field, pic);
+        fieldOf(input == 0 ? in0 : in1, plan, field, pic);
         return true;
     };
     host.instanceNames[1] = name;
@@ -518,8 +518,8 @@ int runEdit(const std::vector<std::string> &args)
     host.preview = [&](int) {
         Clip frames;
         frames.fpsNum = in0.fpsNum, frames.fpsDen = in0.fpsDen;
-        const int result = runPreview(plugin, host, static_cast<uint32_t>(fieldCount), 1, in0.width,
-                                      in0.height, frames);
+        const int result =
+            runPreview(plugin, host, static_cast<uint32_t>(fieldCount), 1, plan, frames);
         ++previews;
         if (!o.previewOut.empty() && !frames.frames.empty()) {
             std::filesystem::create_directories(o.previewOut);

@@ -8,6 +8,7 @@
 
 #include "host/clipio.h"
 #include "host/hostcore.h"
+#include "host/render.h"
 
 namespace vxh {
 
@@ -46,8 +47,8 @@ bool playEvent(Screen &screen, const ScriptEvent &event, std::string &err);
 
 // A host preview: set-up, a render of every field and tear-down of the
 // same plug-in, nested in the running action. Woven frames go to out.
-int runPreview(const Plugin &plugin, Host &host, uint32_t fields, uint32_t instance, int frameWidth,
-               int frameHeight, Clip &out);
+int runPreview(const Plugin &plugin, Host &host, uint32_t fields, uint32_t instance,
+               const FieldPlan &plan, Clip &out);
 
 // `vxhost edit` with the arguments after "edit"; the exit code.
 int runEdit(const std::vector<std::string> &args);

@@ -146,6 +146,7 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
         {"--effect ../x", "--effect takes a plain name"},
         {"--script", "--script needs a value"},
         {"--press 1", "--gadget and --press are for render"},
+        {"--progressive", "--progressive is for render"},
     };
     for (const Case &c : cases) {
         std::string out;
@@ -275,7 +276,8 @@ TEST_F(Edit, PreviewRendersEveryFieldNested)
     ActionRecord install = {ACTION_INSTALL, 0, {0, 0, 0, 0}, 6, 0, 1};
     plugin.action(&install);
     vxh::Clip frames;
-    EXPECT_EQ(vxh::runPreview(plugin, host, 6, 1, 64, 32, frames), 0);
+    EXPECT_EQ(vxh::runPreview(plugin, host, 6, 1, vxh::planFields(64, 32, false, false), frames),
+              0);
     vxh::installHost(nullptr);
     EXPECT_EQ(frames.frames.size(), 3u);
     EXPECT_EQ(frames.width, 64);

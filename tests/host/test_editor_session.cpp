@@ -439,6 +439,39 @@ TEST_F(Cli, EditorNavigatesKeys)
     EXPECT_EQ(frames, (std::vector<uint32_t>{0, 3, 6, 8}));
 }
 
+// Fields as render makes them: an effect made on a clip of odd height,
+// bottom field first, fits its render, and the preview is that render.
+TEST_F(Cli, EditorEffectFitsOddBottomFirstClips)
+{
+    vxh::Clip clip;
+    clip.width = 128, clip.height = 97, clip.interlace = 'b';
+    for (uint32_t f = 0; f < 3; ++f) {
+        clip.frames.emplace_back(128 * 97);
+        for (size_t i = 0; i < clip.frames[f].size(); ++i)
+            clip.frames[f][i] = (uint32_t)(i * 2654435761u + f * 7919u) | 0xFF000000u;
+    }
+    std::string err;
+    ASSERT_TRUE(vxh::writeClip((dir / "c.y4m").string(), clip, err)) << err;
+    std::ofstream(dir / "s.txt") << "press 520 450\nmove 560 470\nrelease 560 470\n"
+                                    "gadget str:405 0\nkey 0x100069\n";
+    const std::string in = plugin("VorluxWarp") + " -q --input0 " + (dir / "c.y4m").string();
+    CliRun run = vxhost("edit " + in + " --script " + (dir / "s.txt").string() + " --preview-out " +
+                            (dir / "pv").string(),
+                        home);
+    ASSERT_EQ(run.code, 0) << run.output;
+    EffectHeader header{};
+    const std::vector<Key> keys = readEffect(dir / "home/programs/vorlux/untitled", header);
+    EXPECT_EQ(header.height, 49);
+    ASSERT_FALSE(keys.empty());
+    EXPECT_TRUE(keys[0].painted());
+    run = vxhost("render " + in + " -o " + (dir / "r%04d.png").string(), home);
+    ASSERT_EQ(run.code, 0) << run.output;
+    for (int f = 0; f < 3; ++f) {
+        const std::string n = "000" + std::to_string(f) + ".png";
+        EXPECT_EQ(slurp(dir / ("r" + n)), slurp(dir / "pv" / ("preview1_" + n))) << f;
+    }
+}
+
 // An effect file the editor cannot load is not opened unasked (leaving
 // would replace it with the default effect); one it cannot write is a
 // failed session.
