@@ -444,8 +444,17 @@ int runEdit(const std::vector<std::string> &args)
         planFields(in0.width, in0.height, false,
                    o.render.order == FieldOrder::BottomFirst ||
                        (o.render.order == FieldOrder::FromInput && in0.interlace == 'b'));
-    host.projectWidth = o.render.projectWidth ? o.render.projectWidth : plan.width;
-    host.projectHeight = o.render.projectHeight ? o.render.projectHeight : 2 * plan.fieldHeight;
+    // The editor's picture buffers have the project's size and take input
+    // 0's fields: another size would leave every picture black.
+    if (o.render.projectWidth && (o.render.projectWidth != plan.width ||
+                                  (o.render.projectHeight + 1) / 2 != plan.fieldHeight)) {
+        fprintf(stderr, "vxhost: --project %dx%d: the editor edits input 0's frames of %dx%d\n",
+                o.render.projectWidth, o.render.projectHeight, plan.width, plan.height);
+        unloadPlugin(plugin);
+        return 2;
+    }
+    host.projectWidth = plan.width;
+    host.projectHeight = 2 * plan.fieldHeight;
     std::string fault;
     if (usesEffectFile(host.tags) &&
         inspectEffectFile(effectPath, host.projectWidth, host.projectHeight / 2, fault) ==
