@@ -435,9 +435,7 @@ int runEdit(const std::vector<std::string> &args)
         return 2;
     }
     const std::string name = o.render.effect.empty() ? "untitled" : o.render.effect;
-    // The effect file the plug-in is given. Leaving writes it: one that does
-    // not load for these fields would be replaced by the default effect, so
-    // it is opened only when asked.
+    // The effect file the plug-in is given.
     const std::string effectPath = driveRootPath("/programs/vorlux/" + name);
     // Fields as render makes them, so that the effect fits its renders.
     const FieldPlan plan =
@@ -455,6 +453,9 @@ int runEdit(const std::vector<std::string> &args)
     }
     host.projectWidth = plan.width;
     host.projectHeight = 2 * plan.fieldHeight;
+    // Leaving writes the effect file: one that does not load for these
+    // fields would be replaced by the default effect, so it is opened only
+    // when asked.
     std::string fault;
     if (usesEffectFile(host.tags) &&
         inspectEffectFile(effectPath, host.projectWidth, host.projectHeight / 2, fault) ==
