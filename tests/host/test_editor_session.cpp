@@ -246,75 +246,46 @@ TEST_F(Cli, EditorLayoutFollowsScreenAndClip)
     using Rect = std::array<int, 4>;
     const struct Case {
         const char *plugin;
-        int sw, sh, fw, fh, fields;
+        int guiMode, sw, sh, fw, fh, fields;
         std::array<Rect, 9> panels;
-        Rect done;
+        const char *done, *reset;
+        Rect doneRect;
     } cases[] = {
+        // clang-format off
         // The edit box fits: W = 195; the bottom row moves right by 7 / 2 = 3.
-        {"VorluxMorph",
-         641,
-         768,
-         480,
-         360,
-         4,
-         {{{0, 252, 217, 327},
-           {227, 252, 414, 370},
-           {99, 669, 150, 93},
-           {259, 669, 184, 93},
-           {453, 669, 184, 93},
-           {8, 260, 203, 154},
-           {235, 287, 398, 300},
-           {3, 654, 86, 108},
+        // The classic GUI has a wider Done button of the plug-in's own.
+        {"VorluxMorph", 0, 641, 768, 480, 360, 4,
+         {{{0, 252, 217, 327}, {227, 252, 414, 370}, {99, 669, 150, 93}, {259, 669, 184, 93},
+           {453, 669, 184, 93}, {8, 260, 203, 154}, {235, 287, 398, 300}, {3, 654, 86, 108},
            {13, 664, 68, 90}}},
-         {597, 731, 32, 23}},
+         "img:215", "str:408", {589, 731, 40, 23}},
         // Too low for the edit box of W = 322 (561 > 295): it takes the 295
         // pixels there are and W becomes int(int(217 * 4 / 3) * 0.5) = 144;
         // without a key level the overview box is 19 + 8 pixels shorter.
-        {"VorluxDraw",
-         1024,
-         768,
-         128,
-         96,
-         10,
-         {{{268, 355, 166, 262},
-           {444, 355, 312, 295},
-           {291, 669, 150, 93},
-           {451, 669, 184, 93},
-           {645, 669, 184, 93},
-           {276, 363, 152, 116},
-           {452, 390, 296, 224},
-           {195, 654, 86, 108},
+        {"VorluxDraw", 3, 1024, 768, 128, 96, 10,
+         {{{268, 355, 166, 262}, {444, 355, 312, 295}, {291, 669, 150, 93}, {451, 669, 184, 93},
+           {645, 669, 184, 93}, {276, 363, 152, 116}, {452, 390, 296, 224}, {195, 654, 86, 108},
            {205, 664, 68, 90}}},
-         {789, 731, 32, 23}},
+         "host:50", "str:401", {789, 731, 32, 23}},
         // Narrower than the bottom row: it moves by -333 / 2 = -166; three
         // fields make a one-frame clip.
-        {"VorluxWarp",
-         301,
-         480,
-         128,
-         96,
-         3,
-         {{{50, 211, 70, 190},
-           {130, 211, 120, 151},
-           {-70, 381, 150, 93},
-           {90, 381, 184, 93},
-           {284, 381, 184, 93},
-           {58, 219, 56, 44},
-           {138, 246, 104, 80},
-           {-166, 366, 86, 108},
+        {"VorluxWarp", 3, 301, 480, 128, 96, 3,
+         {{{50, 211, 70, 190}, {130, 211, 120, 151}, {-70, 381, 150, 93}, {90, 381, 184, 93},
+           {284, 381, 184, 93}, {58, 219, 56, 44}, {138, 246, 104, 80}, {-166, 366, 86, 108},
            {-156, 376, 68, 90}}},
-         {428, 443, 32, 23}},
+         "host:51", "str:401", {428, 443, 32, 23}},
+        // clang-format on
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.plugin);
         const std::string clip = smallClip("c.y4m", c.fw, c.fh, 2, 0);
         const fs::path layout = dir / "l.json";
-        const CliRun run =
-            vxhost("edit " + plugin(c.plugin) + " --input0 " + clip + " --input1 " + clip +
-                       " --fields " + std::to_string(c.fields) + " --screen " +
-                       std::to_string(c.sw) + "x" + std::to_string(c.sh) + " -q --effect l" +
-                       std::to_string(c.sw) + " --dump-layout " + layout.string(),
-                   home);
+        const CliRun run = vxhost(
+            "edit " + plugin(c.plugin) + " --input0 " + clip + " --input1 " + clip + " --fields " +
+                std::to_string(c.fields) + " --screen " + std::to_string(c.sw) + "x" +
+                std::to_string(c.sh) + " -q --effect l" + std::to_string(c.sw) + " --gui-mode " +
+                std::to_string(c.guiMode) + " --dump-layout " + layout.string(),
+            home);
         ASSERT_EQ(run.code, 0) << run.output;
         const std::vector<Fields> panels = layoutItems(layout, "panels");
         const std::vector<Fields> gadgets = layoutItems(layout, "gadgets");
@@ -326,8 +297,10 @@ TEST_F(Cli, EditorLayoutFollowsScreenAndClip)
         for (size_t i = 0; i < 9; ++i)
             EXPECT_EQ(rect(panels[i]), c.panels[i]) << "panel " << i + 1;
         const bool warp = std::string(c.plugin) == "VorluxWarp";
-        const Fields done = gadget(gadgets, warp ? "host:51" : "host:50");
-        EXPECT_EQ(rect(done), c.done);
+        const Fields done = gadget(gadgets, c.done);
+        ASSERT_FALSE(done.empty());
+        EXPECT_EQ(rect(done), c.doneRect);
+        EXPECT_FALSE(gadget(gadgets, c.reset).empty());
         EXPECT_EQ(done.at("key"), std::to_string(warp ? 0x100069 : 0x100063));
         const Fields frame = gadget(gadgets, "", 0x200074);
         EXPECT_EQ(frame.at("max"), std::to_string(c.fields / 2 - 1));
