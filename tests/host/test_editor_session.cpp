@@ -36,7 +36,10 @@ std::vector<Key> readEffect(const fs::path &path, EffectHeader &header)
         return keys;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     decodeEffectHeader(p, header);
-    EXPECT_EQ(effectLayoutFault(header, bytes.size()), nullptr);
+    if (const char *fault = effectLayoutFault(header, bytes.size())) {
+        ADD_FAILURE() << path << " " << fault;
+        return keys;
+    }
     const size_t nodes = effectNodeCount(header.width, header.height);
     p += EFFECT_HEADER_BYTES;
     for (uint32_t k = 0; k < header.keyCount; ++k) {
@@ -95,6 +98,7 @@ std::vector<uint32_t> overview(const fs::path &png)
     std::vector<uint32_t> pixels, out;
     std::string err;
     EXPECT_TRUE(vxh::readPng(png.string(), w, h, pixels, err)) << err;
+    EXPECT_EQ(w, 1024);
     for (int y = 367; y < 475 && w == 1024; ++y)
         out.insert(out.end(), &pixels[y * w + 280], &pixels[y * w + 424]);
     return out;
