@@ -375,27 +375,31 @@ TEST_F(Cli, EditorLeavesAndResets)
 TEST_F(Cli, EditorNavigatesKeys)
 {
     const std::string clip = smallClip("c.y4m", 128, 96, 9, 4);
+    // The keys inserted on 3 and 6 take the levels there: 255 * 3 / 8 = 95
+    // and (255 * 3 + 95 * 2) / 5 = 191; the key-level slider follows.
     const struct Step {
         const char *script;
-        int frame;
+        int frame, level;
     } steps[] = {
-        {"click 340 510\npress 520 450\nrelease 520 450\n" // keys on 3 and 6
+        {"click 340 510\npress 520 450\nrelease 520 450\n"
          "click 398 510\npress 520 450\nrelease 520 450",
-         6},
-        {"click 310 535", 3},                // previous key
-        {"click 310 535", 0},                //
-        {"click 310 535", 0},                // none before frame 0
-        {"click 400 535", 3},                // next key
-        {"click 359 510\nclick 310 535", 3}, // from frame 4 inside 3..6: its key
-        {"click 379 510\nclick 350 535", 3}, // from 5: the key at or before
-        {"click 379 510\nclick 400 535", 6}, // from 5: the next key
-        {"gadget host:46 0", 8},             // last key
-        {"click 400 535", 8},                // none after the last frame
-        {"gadget host:45 0", 0},             // first key
-        {"click 417 495", 6},                // frame 7: a tie goes to the earlier key
-        {"click 379 495", 6},                // frame 5: the nearer key
-        {"click 278 495", 0},                // left of the scale: frame 0
-        {"click 440 495", 8},                // right of it: the last frame
+         6, 191},
+        {"click 310 535", 3, 95},                 // previous key
+        {"click 310 535", 0, 0},                  //
+        {"click 310 535", 0, 0},                  // none before frame 0
+        {"click 400 535", 3, 95},                 // next key
+        {"click 359 510\nclick 310 535", 3, 95},  // from frame 4 inside 3..6: its key
+        {"click 379 510\nclick 350 535", 3, 95},  // from 5: the key at or before
+        {"click 379 510\nclick 400 535", 6, 191}, // from 5: the next key
+        {"gadget host:46 0", 8, 255},             // last key
+        {"click 400 535", 8, 255},                // none after the last frame
+        {"gadget host:45 0", 0, 0},               // first key
+        {"click 417 495", 6, 191},                // frame 7: a tie goes to the earlier key
+        {"click 379 495", 6, 191},                // frame 5: the nearer key
+        {"click 278 495", 0, 0},                  // left of the scale: frame 0
+        {"click 440 495", 8, 255},                // right of it: the last frame
+        // The frame slider by keyboard: two steps back, let go, pictures refreshed.
+        {"key 0x200074\nkey 0xE004\nkey 0xE004\nkey 0xE001", 6, 191},
     };
     for (const Step &s : steps) {
         SCOPED_TRACE(s.script);
@@ -406,8 +410,9 @@ TEST_F(Cli, EditorNavigatesKeys)
                        (dir / "l.json").string(),
                    home);
         ASSERT_EQ(run.code, 0) << run.output;
-        EXPECT_EQ(gadget(layoutItems(dir / "l.json", "gadgets"), "", 0x200074)["value"],
-                  std::to_string(s.frame));
+        const std::vector<Fields> gadgets = layoutItems(dir / "l.json", "gadgets");
+        EXPECT_EQ(gadget(gadgets, "", 0x200074)["value"], std::to_string(s.frame));
+        EXPECT_EQ(gadget(gadgets, "str:404")["value"], std::to_string(s.level));
     }
     EffectHeader header{};
     std::vector<uint32_t> frames;

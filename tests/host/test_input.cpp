@@ -169,6 +169,7 @@ TEST_F(Input, EventsBecomeMessages)
           {4, S, 0, 0, 6},
           {4, S, 0, 0, 5},
           {4, S, 0, 0, 4},
+          {3, 0x81, 62, 110},
           {1, vxh::KEY_LEFT}}},
     };
     for (const Case &c : cases) {
