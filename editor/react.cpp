@@ -294,6 +294,8 @@ void leftPress(int32_t x, int32_t y)
         drawFrameMarker();
         setGadgetValue(GADGET_FRAME, ctx.currentFrame);
         refreshFrame();
+        // The slider shows the new frame's level, as after the frame slider.
+        setGadgetValue(GADGET_KEY_LEVEL, ctx.dissolveLevel);
         standard();
         return;
     }

@@ -105,13 +105,16 @@ void interpolateMeshB(void)
     }
 }
 
+// After a brush stroke the current frame is a key whose grid is meshA; the
+// target then moves by its negation, as interpolateMeshB gives on a key,
+// so the editor's preview shows what the render will.
 void resetMeshB(void)
 {
-    if (!vxVariant->hasMeshB || !meshHoldsGrid(ctx.meshB))
+    if (!vxVariant->hasMeshB || !meshHoldsGrid(ctx.meshB) || !meshHoldsGrid(ctx.meshA))
         return;
     const size_t count = gridNodeCount();
     for (size_t i = 0; i < count; ++i)
-        ctx.meshB[i] = MeshNode{-30.0f, -30.0f};
+        ctx.meshB[i] = MeshNode{-ctx.meshA[i].dx, -ctx.meshA[i].dy};
 }
 
 KeyRecord *allocKey(uint32_t frame, int32_t level)

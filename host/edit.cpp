@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "host/info.h"
 #include "host/instance.h"
@@ -78,7 +80,8 @@ const char *usageOf(ScriptEvent::Kind kind)
                                   "gadget NAME VALUE",
                                   "set NAME VALUE",
                                   "screenshot FILE.png",
-                                  "close"};
+                                  "close",
+                                  "wait MS"};
     return forms[kind];
 }
 
@@ -105,24 +108,18 @@ bool parseLine(const std::vector<std::string> &w, ScriptEvent &e)
         return w.size() == 2;
     case ScriptEvent::CLOSE:
         return w.size() == 1;
+    case ScriptEvent::WAIT:
+        return w.size() == 2 && parseInt32(w[1], e.value) && e.value >= 0 && e.value <= 60000;
     }
     return false;
 }
 
-// Field f of a clip: frame f/2 (the last frame repeats past the end), even
-// lines for even f, odd lines for odd f.
-void fieldOf(const Clip &clip, uint32_t field, Picture &pic)
+// Field f of a clip: frame f/2 (the last frame repeats past the end), split
+// as render splits it.
+void fieldOf(const Clip &clip, const FieldPlan &plan, uint32_t field, Picture &pic)
 {
-    size_t frame = std::min<size_t>(field / 2, clip.frames.size() - 1);
-    const int parity = field & 1;
-    pic.width = clip.width;
-    pic.height = clip.height / 2;
-    pic.pixels.resize(static_cast<size_t>(pic.width) * pic.height);
-    const uint32_t *src = clip.frames[frame].data();
-    for (int y = 0; y < pic.height; ++y)
-        memcpy(&pic.pixels[static_cast<size_t>(y) * pic.width],
-               src + static_cast<size_t>(2 * y + parity) * clip.width,
-               static_cast<size_t>(clip.width) * 4);
+    const size_t frame = std::min<size_t>(field / 2, clip.frames.size() - 1);
+    extractField(plan, clip.frames[frame].data(), field, pic);
 }
 
 bool readInputs(const RenderOptions &o, Clip &in0, Clip &in1, std::string &err)
@@ -221,6 +218,10 @@ bool parseEditArgs(const std::vector<std::string> &args, EditOptions &o, std::st
     rest.push_back("unused.y4m");
     if (!parseRenderArgs(rest, o.render, err))
         return false;
+    if (o.render.progressive) {
+        err = "the editor works on two fields a frame: --progressive is for render";
+        return false;
+    }
     if (!o.render.gadgets.empty()) {
         err = "edit opens the editor itself: --gadget and --press are for render";
         return false;
@@ -262,7 +263,7 @@ bool parseScript(const std::string &text, const std::string &file, std::vector<S
         {"move", ScriptEvent::MOVE},   {"release", ScriptEvent::RELEASE},
         {"key", ScriptEvent::KEY},     {"gadget", ScriptEvent::GADGET},
         {"set", ScriptEvent::SET},     {"screenshot", ScriptEvent::SCREENSHOT},
-        {"close", ScriptEvent::CLOSE}};
+        {"close", ScriptEvent::CLOSE}, {"wait", ScriptEvent::WAIT}};
     std::istringstream in(text);
     std::string line;
     std::vector<ScriptEvent> out;
@@ -356,42 +357,45 @@ bool playEvent(Screen &s, const ScriptEvent &e, std::string &err)
     case ScriptEvent::CLOSE:
         closeScreen(s);
         return true;
+    case ScriptEvent::WAIT:
+        // The screen stays as it is, in a window for a person or a screen grab to see.
+        std::this_thread::sleep_for(std::chrono::milliseconds(e.value));
+        return true;
     }
     return false;
 }
 
-int runPreview(const Plugin &plugin, Host &host, uint32_t fields, uint32_t instance, int frameWidth,
-               int frameHeight, Clip &out)
+int runPreview(const Plugin &plugin, Host &host, uint32_t fields, uint32_t instance,
+               const FieldPlan &plan, Clip &out)
 {
     auto act = [&](uint16_t action, uint32_t field) {
         ActionRecord record = {action, 0, {0, 0, 0, 0}, fields, field, instance};
         return plugin.action(&record);
     };
     out = Clip{};
-    out.width = frameWidth;
-    out.height = frameHeight / 2 * 2;
+    out.width = plan.width;
+    out.height = plan.height;
     if (act(ACTION_SETUP, 0) != 0) {
         act(ACTION_TEARDOWN, 0);
         return -1;
     }
-    std::vector<uint32_t> even;
+    Picture first;
     int result = 0;
     for (uint32_t f = 0; f < fields; ++f) {
         host.outputs.clear();
         if (act(ACTION_RENDER, f) != 0 || host.outputs.size() != 1 ||
-            host.outputs[0].width != out.width || host.outputs[0].height != out.height / 2) {
+            host.outputs[0].width != plan.fieldWidth ||
+            host.outputs[0].height != plan.fieldHeight) {
             result = -1;
             break;
         }
-        const Picture &pic = host.outputs[0];
         if ((f & 1) == 0) {
-            even = pic.pixels;
+            first = host.outputs[0];
             if (f + 1 < fields)
                 continue;
         }
-        const std::vector<uint32_t> &odd = (f & 1) ? pic.pixels : even;
-        std::vector<uint32_t> frame(static_cast<size_t>(out.width) * out.height);
-        weaveFields(even.data(), odd.data(), out.width, out.height, frame.data());
+        std::vector<uint32_t> frame;
+        weaveFrame(plan, first, (f & 1) ? host.outputs[0] : first, frame);
         out.frames.push_back(std::move(frame));
     }
     host.outputs.clear();
@@ -431,17 +435,50 @@ int runEdit(const std::vector<std::string> &args)
         return 2;
     }
     const std::string name = o.render.effect.empty() ? "untitled" : o.render.effect;
+    // The effect file the plug-in is given.
+    const std::string effectPath = driveRootPath("/programs/vorlux/" + name);
+    // Fields as render makes them, so that the effect fits its renders.
+    const FieldPlan plan =
+        planFields(in0.width, in0.height, false,
+                   o.render.order == FieldOrder::BottomFirst ||
+                       (o.render.order == FieldOrder::FromInput && in0.interlace == 'b'));
+    // The editor's picture buffers have the project's size and take input
+    // 0's fields: another size would leave every picture black.
+    if (o.render.projectWidth && (o.render.projectWidth != plan.width ||
+                                  (o.render.projectHeight + 1) / 2 != plan.fieldHeight)) {
+        fprintf(stderr, "vxhost: --project %dx%d: the editor edits input 0's frames of %dx%d\n",
+                o.render.projectWidth, o.render.projectHeight, plan.width, plan.height);
+        unloadPlugin(plugin);
+        return 2;
+    }
+    host.projectWidth = plan.width;
+    host.projectHeight = 2 * plan.fieldHeight;
+    // Leaving writes the effect file: one that does not load for these
+    // fields would be replaced by the default effect, so it is opened only
+    // when asked.
+    std::string fault;
+    if (usesEffectFile(host.tags) &&
+        inspectEffectFile(effectPath, host.projectWidth, host.projectHeight / 2, fault) ==
+            EffectFileState::UNUSABLE) {
+        fprintf(stderr, "vxhost: effect '%s' (%s) %s\n", name.c_str(), effectPath.c_str(),
+                fault.c_str());
+        if (!o.render.allowDefaultEffect) {
+            fprintf(stderr, "vxhost: the editor would replace it with the default effect; give the "
+                            "inputs it was made for, or start anew with --allow-default-effect\n");
+            unloadPlugin(plugin);
+            return 2;
+        }
+        fprintf(stderr, "vxhost: starting from the default effect, which replaces it\n");
+    }
     const std::string state = instanceStatePath(o.render.plugin, name);
     restoreInstance(state, host.tags);
 
     host.fieldSource = [&](int input, uint32_t field, Picture &pic) {
         if (input != 0 && input != 1)
             return false;
-        fieldOf(input == 0 ? in0 : in1, field, pic);
+        fieldOf(input == 0 ? in0 : in1, plan, field, pic);
         return true;
     };
-    host.projectWidth = o.render.projectWidth ? o.render.projectWidth : in0.width;
-    host.projectHeight = o.render.projectHeight ? o.render.projectHeight : in0.height;
     host.instanceNames[1] = name;
     for (const std::string &r : o.render.replies)
         host.replies.push_back(r);
@@ -491,8 +528,8 @@ int runEdit(const std::vector<std::string> &args)
     host.preview = [&](int) {
         Clip frames;
         frames.fpsNum = in0.fpsNum, frames.fpsDen = in0.fpsDen;
-        const int result = runPreview(plugin, host, static_cast<uint32_t>(fieldCount), 1, in0.width,
-                                      in0.height, frames);
+        const int result =
+            runPreview(plugin, host, static_cast<uint32_t>(fieldCount), 1, plan, frames);
         ++previews;
         if (!o.previewOut.empty() && !frames.frames.empty()) {
             std::filesystem::create_directories(o.previewOut);
@@ -516,9 +553,7 @@ int runEdit(const std::vector<std::string> &args)
         return plugin.action(&record);
     };
     act(ACTION_INSTALL, 0);
-    // The effect file the plug-in is given, to see whether leaving wrote it.
-    const char *dir = "/programs/vorlux/";
-    const std::string effectPath = driveRootPath(std::string(dir) + name);
+    // To see whether leaving wrote the effect file.
     const long long before = modifiedTime(effectPath);
     const size_t journalBefore = host.journal.size();
     act(ACTION_GADGET, 0);

@@ -8,18 +8,30 @@
 
 #include "host/clipio.h"
 #include "host/hostcore.h"
+#include "host/render.h"
 
 namespace vxh {
 
 // One line of an edit script.
 struct ScriptEvent {
-    enum Kind { CLICK, PRESS, MOVE, RELEASE, KEY, GADGET, SET, SCREENSHOT, CLOSE } kind = CLOSE;
+    enum Kind {
+        CLICK,
+        PRESS,
+        MOVE,
+        RELEASE,
+        KEY,
+        GADGET,
+        SET,
+        SCREENSHOT,
+        CLOSE,
+        WAIT
+    } kind = CLOSE;
     int line = 0;
     int x = 0, y = 0, button = 0; // button 0 left, 1 right
     uint32_t code = 0;            // key
     std::string name;             // gadget: str:ID, img:ID, host:ID or key:CODE
-    int32_t value = 0;
-    std::string file; // screenshot
+    int32_t value = 0;            // gadget value; milliseconds of a wait
+    std::string file;             // screenshot
 };
 
 // Parses a whole script; false with "FILE:LINE: ..." for the first bad line.
@@ -35,8 +47,8 @@ bool playEvent(Screen &screen, const ScriptEvent &event, std::string &err);
 
 // A host preview: set-up, a render of every field and tear-down of the
 // same plug-in, nested in the running action. Woven frames go to out.
-int runPreview(const Plugin &plugin, Host &host, uint32_t fields, uint32_t instance, int frameWidth,
-               int frameHeight, Clip &out);
+int runPreview(const Plugin &plugin, Host &host, uint32_t fields, uint32_t instance,
+               const FieldPlan &plan, Clip &out);
 
 // `vxhost edit` with the arguments after "edit"; the exit code.
 int runEdit(const std::vector<std::string> &args);

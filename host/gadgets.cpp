@@ -549,7 +549,12 @@ void pressKey(Screen &s, uint32_t code)
             return;
         }
         if (code == KEY_ESCAPE) {
+            // Letting go ends the slider's use like the mouse's release over
+            // it, and the reactions to that release follow.
+            const Gadget &g = s.gadgets[s.focus];
+            const int x = g.x + g.w / 2, y = g.y + g.h / 2;
             setFocus(s, -1);
+            postButton(s, 0x81, x, y);
             return;
         }
     }

@@ -582,13 +582,6 @@ std::string effectPath(const std::string &name)
     return std::string(getenv("VXHOME")) + "/programs/vorlux/" + name;
 }
 
-bool usesEffectFile(const OpTagItem *tags)
-{
-    uintptr_t value;
-    return findTag(tags, OP_TAG_PARAMS, value) && value &&
-           ((const ParamBlockDesc *)value)->size == 28;
-}
-
 // Checks the instance's effect file the way the plug-in will load it.
 // 0 fine, 2 refused (message said); notes the default effect otherwise.
 int checkEffect(const RenderOptions &o, int fieldW, int fieldH, Warnings &warn)
@@ -600,8 +593,8 @@ int checkEffect(const RenderOptions &o, int fieldW, int fieldH, Warnings &warn)
                              size +
                              " --force`, or render the default effect with --allow-default-effect";
     std::string fault;
-    FILE *f = openRegularFile(path.c_str());
-    if (!f && errno == ENOENT) {
+    const EffectFileState state = inspectEffectFile(path, fieldW, fieldH, fault);
+    if (state == EffectFileState::MISSING) {
         if (o.effect.empty() || o.allowDefaultEffect) {
             fprintf(stderr,
                     "vxhost: instance '%s' has no effect file (%s): rendering the default effect\n",
@@ -616,27 +609,7 @@ int checkEffect(const RenderOptions &o, int fieldW, int fieldH, Warnings &warn)
                 name.c_str(), path.c_str(), name.c_str(), size.c_str());
         return 2;
     }
-    if (!f) {
-        fault = std::string(errno == EISDIR   ? "is a directory"
-                            : errno == EINVAL ? "is not a regular file"
-                                              : strerror(errno));
-    } else {
-        unsigned char bytes[EFFECT_HEADER_BYTES] = {};
-        struct stat st;
-        fstat(fileno(f), &st);
-        const size_t got = fread(bytes, 1, sizeof bytes, f);
-        fclose(f);
-        EffectHeader header;
-        decodeEffectHeader(bytes, header);
-        const char *layout =
-            effectLayoutFault(header, got < sizeof bytes ? got : (uint64_t)st.st_size);
-        if (layout)
-            fault = layout;
-        else if (header.width != fieldW || header.height != fieldH)
-            fault = "is for fields of " + std::to_string(header.width) + "x" +
-                    std::to_string(header.height) + " but this render's fields are " + size;
-    }
-    if (fault.empty())
+    if (state == EffectFileState::FITS)
         return 0;
     if (o.allowDefaultEffect) {
         warn.say("effect '" + name + "' (" + path + ") " + fault +
@@ -1185,6 +1158,44 @@ int runRender(const RenderOptions &o, const char *self)
     if (!stdinCopy.empty())
         unlink(stdinCopy.c_str());
     return code;
+}
+
+bool usesEffectFile(const OpTagItem *tags)
+{
+    uintptr_t value;
+    return findTag(tags, OP_TAG_PARAMS, value) && value &&
+           ((const ParamBlockDesc *)value)->size == 28;
+}
+
+EffectFileState inspectEffectFile(const std::string &path, int fieldW, int fieldH,
+                                  std::string &fault)
+{
+    FILE *f = openRegularFile(path.c_str());
+    if (!f && errno == ENOENT)
+        return EffectFileState::MISSING;
+    fault.clear();
+    if (!f) {
+        fault = std::string(errno == EISDIR   ? "is a directory"
+                            : errno == EINVAL ? "is not a regular file"
+                                              : strerror(errno));
+    } else {
+        unsigned char bytes[EFFECT_HEADER_BYTES] = {};
+        struct stat st;
+        fstat(fileno(f), &st);
+        const size_t got = fread(bytes, 1, sizeof bytes, f);
+        fclose(f);
+        EffectHeader header;
+        decodeEffectHeader(bytes, header);
+        const char *layout =
+            effectLayoutFault(header, got < sizeof bytes ? got : (uint64_t)st.st_size);
+        if (layout)
+            fault = layout;
+        else if (header.width != fieldW || header.height != fieldH)
+            fault = "is for fields of " + std::to_string(header.width) + "x" +
+                    std::to_string(header.height) + " but these fields are " +
+                    std::to_string(fieldW) + "x" + std::to_string(fieldH);
+    }
+    return fault.empty() ? EffectFileState::FITS : EffectFileState::UNUSABLE;
 }
 
 } // namespace vxh

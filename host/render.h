@@ -63,6 +63,16 @@ bool resolveGadgets(const OpTagItem *tags, std::vector<GadgetUse> &uses, std::st
 // stderr.
 int runRender(const RenderOptions &options, const char *self);
 
+// An effect operator (its parameter block is the editor's 28 bytes) keeps
+// an effect file.
+bool usesEffectFile(const OpTagItem *tags);
+
+// Whether the effect file at path loads for fields of fieldW x fieldH, as
+// the plug-in reads it; fault says why not.
+enum class EffectFileState { FITS, MISSING, UNUSABLE };
+EffectFileState inspectEffectFile(const std::string &path, int fieldW, int fieldH,
+                                  std::string &fault);
+
 // Makes sure VXHOME names a directory: when unset, a per-user data
 // directory is used (and said); a directory made now is said too. False
 // with a message when none can be made.

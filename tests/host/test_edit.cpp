@@ -146,6 +146,9 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
         {"--effect ../x", "--effect takes a plain name"},
         {"--script", "--script needs a value"},
         {"--press 1", "--gadget and --press are for render"},
+        {"--progressive", "--progressive is for render"},
+        {"--project 64x48 --fields 2",
+         "--project 64x48: the editor edits input 0's frames of 720x576"},
     };
     for (const Case &c : cases) {
         std::string out;
@@ -275,7 +278,8 @@ TEST_F(Edit, PreviewRendersEveryFieldNested)
     ActionRecord install = {ACTION_INSTALL, 0, {0, 0, 0, 0}, 6, 0, 1};
     plugin.action(&install);
     vxh::Clip frames;
-    EXPECT_EQ(vxh::runPreview(plugin, host, 6, 1, 64, 32, frames), 0);
+    EXPECT_EQ(vxh::runPreview(plugin, host, 6, 1, vxh::planFields(64, 32, false, false), frames),
+              0);
     vxh::installHost(nullptr);
     EXPECT_EQ(frames.frames.size(), 3u);
     EXPECT_EQ(frames.width, 64);

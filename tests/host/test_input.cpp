@@ -169,6 +169,7 @@ TEST_F(Input, EventsBecomeMessages)
           {4, S, 0, 0, 6},
           {4, S, 0, 0, 5},
           {4, S, 0, 0, 4},
+          {3, 0x81, 62, 110},
           {1, vxh::KEY_LEFT}}},
     };
     for (const Case &c : cases) {
@@ -310,7 +311,7 @@ TEST(Script, MalformedLinesAreNamed)
         const char *error; // empty: parses
     } cases[] = {
         {"click 10 20\n# note\n\nclick 1 2 right\nmove -4 5\nkey 0x20063\nkey 99\n"
-         "gadget str:405 1\nset key:0x200074 -3\nscreenshot a.png\nclose\n",
+         "gadget str:405 1\nset key:0x200074 -3\nscreenshot a.png\nclose\nwait 20\n",
          ""},
         {"click 10\n", "s:1: expected 'click X Y [left|right]'"},
         {"move 1 2\npress 1 2 middle\n", "s:2: expected 'press X Y [left|right]'"},
@@ -321,6 +322,8 @@ TEST(Script, MalformedLinesAreNamed)
         {"set str:405\n", "s:1: expected 'set NAME VALUE'"},
         {"screenshot\n", "s:1: expected 'screenshot FILE.png'"},
         {"close now\n", "s:1: expected 'close'"},
+        {"wait -1\n", "s:1: expected 'wait MS'"},
+        {"wait 60001\n", "s:1: expected 'wait MS'"},
         {"\n\njump 1 2\n", "s:3: unknown event 'jump'"},
         {"click 1 99999\n", "s:1: expected"},
     };
@@ -332,7 +335,7 @@ TEST(Script, MalformedLinesAreNamed)
         if (*c.error)
             EXPECT_EQ(err.rfind(c.error, 0), 0u) << err;
         else
-            EXPECT_EQ(events.size(), 9u);
+            EXPECT_EQ(events.size(), 10u);
     }
 }
 

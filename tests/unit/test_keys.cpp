@@ -145,12 +145,14 @@ TEST_F(Keys, FramesWithoutKeysChangeNothing)
     EXPECT_EQ(ctx.dissolveLevel, 42);
 }
 
-TEST_F(Keys, ResetMeshBWritesMinusThirty)
+TEST_F(Keys, ResetMeshBNegatesMeshA)
 {
+    for (size_t i = 0; i < meshA.size(); ++i)
+        meshA[i] = MeshNode{1.5f * i, -0.25f - i};
     resetMeshB();
-    for (const MeshNode &n : meshB) {
-        EXPECT_EQ(floatBits(n.dx), 0xC1F00000u);
-        EXPECT_EQ(floatBits(n.dy), 0xC1F00000u);
+    for (size_t i = 0; i < meshB.size(); ++i) {
+        EXPECT_EQ(meshB[i].dx, -1.5f * i);
+        EXPECT_EQ(meshB[i].dy, 0.25f + i);
     }
 }
 
