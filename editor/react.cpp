@@ -305,17 +305,24 @@ void leftPress(int32_t x, int32_t y)
     }
 }
 
+// The release that ends a drag of either button: the last paint, the
+// generator's amounts back to zero and the preview of the painted frame.
+void finishDrag(int32_t x, int32_t y)
+{
+    ed.dragging = 0;
+    ctx.keyModified = 1;
+    strokeEnd(x, y);
+    clearGenerator();
+    if (vxVariant->hasMeshB)
+        resetMeshB();
+    renderPreview();
+}
+
 void leftRelease(int32_t x, int32_t y)
 {
     ctx.generatorApplied = 0;
     if (ed.dragging == MOUSE_LEFT_DOWN) {
-        ed.dragging = 0;
-        ctx.keyModified = 1;
-        strokeEnd(x, y);
-        clearGenerator();
-        if (vxVariant->hasMeshB)
-            resetMeshB();
-        renderPreview();
+        finishDrag(x, y);
         return;
     }
     if (ed.dragging)
@@ -366,13 +373,7 @@ void rightRelease(int32_t x, int32_t y)
     ctx.generatorApplied = 0;
     if (ed.dragging != MOUSE_RIGHT_DOWN)
         return;
-    ed.dragging = 0;
-    ctx.keyModified = 1;
-    strokeEnd(x, y);
-    clearGenerator();
-    if (vxVariant->hasMeshB)
-        resetMeshB();
-    renderPreview();
+    finishDrag(x, y);
     ctx.brushStrength = ctx.savedBrushStrength;
     ctx.brushMode = ctx.savedBrushMode;
 }

@@ -13,25 +13,13 @@
 #include <unistd.h>
 
 #include "host/media.h"
+#include "bench/measure.h"
 #include "host/sampleeffect.h"
 
 namespace {
 
 constexpr int kFrames = 100;
 
-int runMeasured(const std::string &command, long &maxRssKiB)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execl("/bin/sh", "sh", "-c", command.c_str(), (char *)nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage = {};
-    wait4(pid, &status, 0, &usage);
-    maxRssKiB = usage.ru_maxrss;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Makes in.y4m and in.mp4 (H.264, CRF 23) once; false when it cannot.
 bool makeInputs(const std::string &dir)

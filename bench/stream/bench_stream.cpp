@@ -13,25 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench/measure.h"
 #include "host/sampleeffect.h"
 
 namespace {
 
-// Runs a shell command; returns its exit status and the max RSS (KiB) of
-// the largest process in its tree.
-int runMeasured(const std::string &command, long &maxRssKiB)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execl("/bin/sh", "sh", "-c", command.c_str(), (char *)nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage = {};
-    wait4(pid, &status, 0, &usage);
-    maxRssKiB = usage.ru_maxrss;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 void BM_Morph1080Stream(benchmark::State &state)
 {
