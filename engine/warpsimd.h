@@ -1,6 +1,7 @@
 // Internal to the engine: the warp passes several output pixels at a time.
 // Included once by each level's file, which defines VX_LANES (pixels per
-// step) and VX_WARP_ROWS (the name of its entry point) and is compiled with
+// step), VX_WARP_ROWS and VX_VIEW_ROWS (the names of its entry points for
+// the warp passes and the window passes) and is compiled with
 // that level's instruction-set flags. Everything else here has internal
 // linkage, so the levels never share a compiled copy.
 //
@@ -361,11 +362,18 @@ struct Row {
     bool inside;                // the row lies inside the mesh
 };
 
+// Both pictures blend alike in the mixture (target weighted by level) and
+// in the overlay of an undeformed pixel (source weighted by rest).
+constexpr bool blendsCopies(PassKind k)
+{
+    return k == PASS_MIXED || k == PASS_OVERLAY;
+}
+
 // The pixel of kind K for lanes that copy: the nearest source pixel, or
-// the mixture there.
+// the mixture or overlay there.
 template <PassKind K> inline VU copyAt(const PassParams &p, const Lanes &l, VI index)
 {
-    if (K == PASS_MIXED)
+    if (blendsCopies(K))
         return blendBytes(gather(p.target, index), l.level, gather(p.picture.pixels, index),
                           l.rest);
     return gather(p.picture.pixels, index);
@@ -373,7 +381,7 @@ template <PassKind K> inline VU copyAt(const PassParams &p, const Lanes &l, VI i
 
 template <PassKind K> inline VU copyContiguous(const PassParams &p, const Lanes &l, int32_t index)
 {
-    if (K == PASS_MIXED)
+    if (blendsCopies(K))
         return blendBytes(loadPixels(p.target + index), l.level,
                           loadPixels(p.picture.pixels + index), l.rest);
     return loadPixels(p.picture.pixels + index);
@@ -603,8 +611,9 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
 #endif
 
     VU pixels = splat(0u);
+    const VI near = splat(row.nearRow) + nearestColumn(l, sx);
     if (movedBits != ALL_LANES)
-        pixels = copyAt<K>(p, l, splat(row.nearRow) + nearestColumn(l, sx));
+        pixels = copyAt<K>(p, l, near);
     if (movedBits) {
         const VF x = boundCoordinate(sx + l.pixelsPerColumn * dx, l.maxX);
         const VF y = boundCoordinate(l.pixelsPerRow * dy + row.sy, l.maxY);
@@ -648,10 +657,13 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
             const VI y0 = clampIndex(iy, l.lastY) * l.width;
             const VI y1 = clampIndex(iy + one, l.lastY) * l.width;
-            p00 = copyAt<K>(p, l, y0 + x0), p10 = copyAt<K>(p, l, y0 + x1);
-            p01 = copyAt<K>(p, l, y1 + x0), p11 = copyAt<K>(p, l, y1 + x1);
+            constexpr PassKind S = K == PASS_MIXED ? PASS_MIXED : PASS_SAMPLE;
+            p00 = copyAt<S>(p, l, y0 + x0), p10 = copyAt<S>(p, l, y0 + x1);
+            p01 = copyAt<S>(p, l, y1 + x0), p11 = copyAt<S>(p, l, y1 + x1);
         }
-        const VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
+        VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
+        if (K == PASS_OVERLAY)
+            sample = blendBytes(sample, l.rest, gather(p.target, near), l.level);
         pixels = moved ? sample : pixels;
     }
     storeResult<K>(l, row.line + j, pixels, n);
@@ -731,14 +743,118 @@ template <PassKind K> void warpRows(const PassParams &p, int rowBegin, int rowEn
     }
 }
 
+// Pixel and node indices travel in 32-bit lanes.
+bool indicesFit(const PassParams &p)
+{
+    const size_t limit = (size_t)1 << 30;
+    return p.picture.width * p.picture.height < limit &&
+           p.mesh.cols * (size_t)(p.mesh.rowLimit + 1) < limit && (size_t)p.outW + LANES < limit;
+}
+
+// Columns of a window pass are walked in strips, so that the coordinates
+// u of a strip's columns (a chain of float32 sums) are found once for all
+// its rows.
+constexpr int STRIP = 256;
+
+// Row i of a window pass at row coordinate v.
+Row windowRowAt(const PassParams &p, int i, float v)
+{
+    const float *nodes = (const float *)p.mesh.nodes;
+    const float gr = p.meshRowStep * v, sy = p.srcRowStep * v;
+    Row row;
+    row.line = p.out + (size_t)i * (size_t)p.outW;
+    row.nearRow = (int32_t)(nearestIndex(sy, p.picture.height) * p.picture.width);
+    row.sy = splat(sy);
+    row.fr = splat(0.0f);
+    row.inside = gr >= 0.0f && gr < p.mesh.rowLimit;
+    row.node0 = row.node1 = nodes;
+    if (row.inside) {
+        const int r = (int)gr;
+        row.fr = splat(gr - (float)r);
+        row.node0 = nodes + 2 * (size_t)r * p.mesh.cols;
+        row.node1 = row.node0 + 2 * p.mesh.cols;
+    }
+    return row;
+}
+
+// Rows at v0 and v1 read the same mesh rows (or both lie outside).
+inline bool shareMeshRowsAt(const PassParams &p, float v0, float v1)
+{
+    const float gr0 = p.meshRowStep * v0, gr1 = p.meshRowStep * v1;
+    const bool inside0 = gr0 >= 0.0f && gr0 < p.mesh.rowLimit;
+    const bool inside1 = gr1 >= 0.0f && gr1 < p.mesh.rowLimit;
+    return inside0 == inside1 && (!inside0 || (int)gr0 == (int)gr1);
+}
+
+// The mesh part of a window step at column coordinates u; lanes outside
+// the mesh (or all, on a row outside it) read node 0 and are set to zero.
+__attribute__((always_inline)) inline MeshStep windowMeshStep(const Lanes &l, const Row &row, VF u)
+{
+    const VF zero = splat(0.0f);
+    const VF gc = l.meshColStep * u;
+    MeshStep m;
+    m.sx = l.srcColStep * u;
+    m.inside = (gc >= zero) & (gc < l.colLimit);
+    unsigned insideBits = laneBits(m.inside);
+    if (!row.inside) {
+        m.inside = splat(0);
+        insideBits = 0;
+    }
+    m.allInside = insideBits == ALL_LANES;
+    m.topX = m.bottomX = m.topY = m.bottomY = zero;
+    if (!insideBits)
+        return m;
+    const VI c = m.inside ? truncate(gc) : splat(0);
+    const VF fc = gc - toFloat(c);
+    const VI at = c + c;
+    const VF n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
+    const VF n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
+    const VF n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
+    const VF n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
+    m.topX = (n10x - n00x) * fc + n00x;
+    m.bottomX = (n11x - n01x) * fc + n01x;
+    m.topY = (n10y - n00y) * fc + n00y;
+    m.bottomY = (n11y - n01y) * fc + n01y;
+    return m;
+}
+
+template <PassKind K> void viewRows(const PassParams &p)
+{
+    const Lanes l = lanesOf(p);
+    float u[STRIP + LANES];
+    float uNext = p.colOrigin;
+    for (int begin = 0; begin < p.outW; begin += STRIP) {
+        const int end = p.outW - begin < STRIP ? p.outW : begin + STRIP;
+        // Lanes past the last column read on along the chain; every index
+        // they give is clamped and nothing of theirs is stored.
+        for (int k = 0; k < end - begin; ++k, uNext += p.colAdvance)
+            u[k] = uNext;
+        float tail = uNext;
+        for (int k = end - begin; k < STRIP + LANES; ++k, tail += p.colAdvance)
+            u[k] = tail;
+        float v = p.rowOrigin;
+        for (int i = 0; i < p.outH;) {
+            const float vNext = v + p.rowAdvance;
+            const bool pair = i + 1 < p.outH && shareMeshRowsAt(p, v, vNext);
+            const Row row = windowRowAt(p, i, v), second = windowRowAt(p, pair ? i + 1 : i, vNext);
+            for (int j = begin; j < end; j += LANES) {
+                const int n = end - j < LANES ? end - j : LANES;
+                const MeshStep m = windowMeshStep(l, row, loadFloats(u + (j - begin)));
+                sampleStep<K>(p, l, row, m, j, n);
+                if (pair)
+                    sampleStep<K>(p, l, second, m, j, n);
+            }
+            v = pair ? vNext + p.rowAdvance : vNext;
+            i += pair ? 2 : 1;
+        }
+    }
+}
+
 } // namespace
 
 void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
 {
-    // Pixel and node indices travel in 32-bit lanes.
-    const size_t limit = (size_t)1 << 30;
-    if (p.picture.width * p.picture.height >= limit ||
-        p.mesh.cols * (size_t)(p.mesh.rowLimit + 1) >= limit || (size_t)p.outW + LANES >= limit) {
+    if (!indicesFit(p)) {
         warpRowsScalar(p, rowBegin, rowEnd);
         return;
     }
@@ -751,6 +867,31 @@ void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
         break;
     case PASS_MIXED:
         warpRows<PASS_MIXED>(p, rowBegin, rowEnd);
+        break;
+    case PASS_OVERLAY:
+        warpRows<PASS_OVERLAY>(p, rowBegin, rowEnd);
+        break;
+    }
+}
+
+void VX_VIEW_ROWS(const PassParams &p)
+{
+    if (!indicesFit(p)) {
+        viewRowsScalar(p);
+        return;
+    }
+    switch (p.kind) {
+    case PASS_SAMPLE:
+        viewRows<PASS_SAMPLE>(p);
+        break;
+    case PASS_MIXED:
+        viewRows<PASS_MIXED>(p);
+        break;
+    case PASS_OVERLAY:
+        viewRows<PASS_OVERLAY>(p);
+        break;
+    case PASS_DISSOLVE: // not a view pass
+        viewRowsScalar(p);
         break;
     }
 }
