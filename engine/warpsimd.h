@@ -226,6 +226,12 @@ inline VF permute(VF v, VI index)
 #endif
 }
 
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+constexpr bool HAS_PERMUTE = true;
+#else
+constexpr bool HAS_PERMUTE = false;
+#endif
+
 inline VF loadFloats(const float *p)
 {
     VF v;
@@ -788,7 +794,8 @@ inline bool shareMeshRowsAt(const PassParams &p, float v0, float v1)
 
 // The mesh part of a window step at column coordinates u; lanes outside
 // the mesh (or all, on a row outside it) read node 0 and are set to zero.
-__attribute__((always_inline)) inline MeshStep windowMeshStep(const Lanes &l, const Row &row, VF u)
+__attribute__((always_inline)) inline MeshStep windowMeshStep(const Lanes &l, const Row &row, VF u,
+                                                              size_t cols)
 {
     const VF zero = splat(0.0f);
     const VF gc = l.meshColStep * u;
@@ -804,13 +811,33 @@ __attribute__((always_inline)) inline MeshStep windowMeshStep(const Lanes &l, co
     m.topX = m.bottomX = m.topY = m.bottomY = zero;
     if (!insideBits)
         return m;
-    const VI c = m.inside ? truncate(gc) : splat(0);
+    // Lanes outside read the column of the first lane inside (column 0
+    // where the level gathers: picking one lane costs more than it saves).
+    const int cFirst = HAS_PERMUTE ? (int)gc[__builtin_ctz(insideBits)] : 0;
+    const VI c = m.inside ? truncate(gc) : splat(cFirst);
     const VF fc = gc - toFloat(c);
-    const VI at = c + c;
-    const VF n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
-    const VF n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
-    const VF n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
-    const VF n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
+    VF n00x, n00y, n10x, n10y, n01x, n01y, n11x, n11y;
+    const VI fromFirst = c - splat(cFirst);
+    // As in meshStep where the level permutes lanes in one instruction: the
+    // nodes lie in one register's width of each row.
+    if (HAS_PERMUTE && cFirst + LANES / 2 < (int)cols &&
+        !lanesAbove((VU)fromFirst, splat((uint32_t)(LANES / 2 - 1)))) {
+        const VI at = fromFirst * splat(2);
+        const VI atY = at + splat(1);
+        const float *node0 = row.node0 + 2 * cFirst, *node1 = row.node1 + 2 * cFirst;
+        const VF a0 = loadFloats(node0), b0 = loadFloats(node0 + 2);
+        const VF a1 = loadFloats(node1), b1 = loadFloats(node1 + 2);
+        n00x = permute(a0, at), n00y = permute(a0, atY);
+        n10x = permute(b0, at), n10y = permute(b0, atY);
+        n01x = permute(a1, at), n01y = permute(a1, atY);
+        n11x = permute(b1, at), n11y = permute(b1, atY);
+    } else {
+        const VI at = c + c;
+        n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
+        n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
+        n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
+        n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
+    }
     m.topX = (n10x - n00x) * fc + n00x;
     m.bottomX = (n11x - n01x) * fc + n01x;
     m.topY = (n10y - n00y) * fc + n00y;
@@ -839,7 +866,7 @@ template <PassKind K> void viewRows(const PassParams &p)
             const Row row = windowRowAt(p, i, v), second = windowRowAt(p, pair ? i + 1 : i, vNext);
             for (int j = begin; j < end; j += LANES) {
                 const int n = end - j < LANES ? end - j : LANES;
-                const MeshStep m = windowMeshStep(l, row, loadFloats(u + (j - begin)));
+                const MeshStep m = windowMeshStep(l, row, loadFloats(u + (j - begin)), p.mesh.cols);
                 sampleStep<K>(p, l, row, m, j, n);
                 if (pair)
                     sampleStep<K>(p, l, second, m, j, n);
