@@ -287,6 +287,12 @@ inline VU blendBytes(VU a, VH wa, VU b, VH wb)
 inline VI byteOf(VU v, int shift)
 {
 #if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+    // The lowest and the highest byte take one plain operation, which
+    // leaves the shuffle unit to the others.
+    if (shift == 0)
+        return (VI)(v & splat(0xFFu));
+    if (shift == 24)
+        return (VI)(v >> 24);
     const VI pick =
         splat((int32_t)(0x80808000u | (uint32_t)(shift / 8))) + ((lanesFrom(0) & splat(3)) << 2);
 #if VX_LANES == 16
