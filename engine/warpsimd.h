@@ -198,6 +198,31 @@ inline int32_t windowStart(VI iy, VI base, int32_t width)
         return -1;
     return left;
 }
+
+// A window of 4 x LANES pixels, four registers wide, that starts
+// WIDE_LEAD pixels before lane 0's pair: for steps of about two source
+// pixels per output pixel, where the pairs of a step span more than two
+// registers.
+constexpr int WIDE_LEAD = LANES;
+// Picking from four registers pays where one instruction picks from two.
+constexpr bool WIDE = LANES == 16;
+
+inline VU pickFromWideWindow(const VU (&window)[4], VI at)
+{
+    const VU fromLow = pickFromWindow(window[0], window[1], at);
+    const VU fromHigh = pickFromWindow(window[2], window[3], at - splat(2 * LANES));
+    return at > splat(2 * LANES - 1) ? fromHigh : fromLow;
+}
+
+inline int32_t wideWindowStart(VI iy, VI base, int32_t width)
+{
+    const int32_t left = base[0] > WIDE_LEAD ? base[0] - WIDE_LEAD : 0;
+    const VI at = base - splat(left);
+    if (left + 4 * LANES > width || (lanesAbove((VU)at, splat((uint32_t)(4 * LANES - 2))) |
+                                     lanesDiffering((VU)iy, splat((uint32_t)iy[0]))))
+        return -1;
+    return left;
+}
 #endif
 
 inline VF gather(const float *base, VI index)
@@ -340,6 +365,7 @@ struct Lanes {
     bool pairs; // a picture of two columns or more: neighbours are read in pairs
     VH level, rest;
     bool contiguous; // the copy of output column j is source column j
+    bool wide;       // a step's pairs span about twice its lanes: wide windows
 };
 
 Lanes lanesOf(const PassParams &p)
@@ -362,6 +388,7 @@ Lanes lanesOf(const PassParams &p)
         l.rest[k] = (uint16_t)p.rest;
     }
     l.contiguous = p.srcColStep == 1.0f && (size_t)p.outW <= p.picture.width;
+    l.wide = p.srcColStep > 1.0f && p.srcColStep <= 2.5f;
     return l;
 }
 
@@ -518,6 +545,21 @@ __attribute__((always_inline)) inline void windowPairs(const PassParams &p, cons
     first = pickFromWindow(low, high, at);
     second = pickFromWindow(low, high, at + splat(1));
 }
+
+template <PassKind K>
+__attribute__((always_inline)) inline void
+wideWindowPairs(const PassParams &p, const Lanes &l, size_t start, VI at, VU &first, VU &second)
+{
+    VU window[4];
+    for (int k = 0; k < 4; ++k) {
+        window[k] = loadPixels(p.picture.pixels + start + (size_t)(k * LANES));
+        if (K == PASS_MIXED)
+            window[k] = blendBytes(loadPixels(p.target + start + (size_t)(k * LANES)), l.level,
+                                   window[k], l.rest);
+    }
+    first = pickFromWideWindow(window, at);
+    second = pickFromWideWindow(window, at + splat(1));
+}
 #endif
 
 // Pixels index[k] and index[k] + 1 of each lane, or of the mixture there.
@@ -642,13 +684,20 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             VU left0, right0, left1, right1;
 #ifdef VX_WINDOW
             // Lanes on one sample line: two windows, rows found once.
-            const int32_t window = windowStart(iy, base, (int32_t)p.picture.width);
+            const int32_t width = (int32_t)p.picture.width;
+            const int32_t window =
+                WIDE && l.wide ? wideWindowStart(iy, base, width) : windowStart(iy, base, width);
             if (window >= 0) {
                 const VI at = base - splat(window);
                 const size_t row0 = ::clampIndex(iy[0], p.picture.height) * p.picture.width;
                 const size_t row1 = ::clampIndex(iy[0] + 1, p.picture.height) * p.picture.width;
-                windowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
-                windowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
+                if (WIDE && l.wide) {
+                    wideWindowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
+                    wideWindowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
+                } else {
+                    windowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
+                    windowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
+                }
             } else
 #endif
             {
@@ -853,7 +902,9 @@ __attribute__((always_inline)) inline MeshStep windowMeshStep(const Lanes &l, co
 
 template <PassKind K> void viewRows(const PassParams &p)
 {
-    const Lanes l = lanesOf(p);
+    Lanes l = lanesOf(p);
+    const float step = p.srcColStep * p.colAdvance; // source pixels per output pixel
+    l.wide = step > 1.0f && step <= 2.5f;
     float u[STRIP + LANES];
     float uNext = p.colOrigin;
     for (int begin = 0; begin < p.outW; begin += STRIP) {
