@@ -170,13 +170,17 @@ TEST(SimdViewPasses, EveryLevelGivesTheScalarBits)
                  {37, 22, -2, 11}, {1926, 542, 3, 1}, {10, 6, 4, 3}};
     std::mt19937 rng(20261207u);
     for (const auto &v : views)
-        for (int trial = 0; trial < 4; ++trial) {
+        for (int trial = 0; trial < 5; ++trial) {
             const size_t nodes = (size_t)(v.width / 4) * (v.height / 2);
+            const size_t capacity = (size_t)(v.width / 2) * (v.height / 2); // outputPixels
             std::vector<uint32_t> source = randomPicture(rng, (size_t)v.width * v.height);
             std::vector<uint32_t> target = randomPicture(rng, source.size());
             std::vector<MeshNode> mesh =
-                trial == 3 ? smoothMesh(rng, v.width / 4, v.height / 2) : randomMesh(rng, nodes);
-            const std::vector<uint32_t> before = randomPicture(rng, nodes * 2 + 64);
+                trial >= 3 ? smoothMesh(rng, v.width / 4, v.height / 2) : randomMesh(rng, nodes);
+            if (trial == 4) // a shear: the lanes of a step read one sample line
+                for (MeshNode &n : mesh)
+                    n.dy = 0.25f;
+            const std::vector<uint32_t> before = randomPicture(rng, capacity + 64);
             const int level = trial == 1 ? 0 : (trial == 2 ? 255 : (int)(rng() % 256));
             for (const VariantDesc *variant : variants)
                 for (int zoom = 0; zoom <= 2; ++zoom) {
@@ -191,7 +195,7 @@ TEST(SimdViewPasses, EveryLevelGivesTheScalarBits)
                         ctx.dissolveLevel = level;
                         std::vector<uint32_t> out = before;
                         ctx.sourcePixels = source.data(), ctx.targetPixels = target.data();
-                        ctx.outputPixels = out.data(), ctx.outputCapacity = nodes * 2;
+                        ctx.outputPixels = out.data(), ctx.outputCapacity = capacity;
                         ctx.meshA = mesh.data(), ctx.meshCapacity = nodes;
                         const int divisor = 2 << zoom;
                         viewPass(zoom, v.width / divisor, v.height / divisor);
@@ -200,6 +204,7 @@ TEST(SimdViewPasses, EveryLevelGivesTheScalarBits)
                         return out;
                     };
                     const std::vector<uint32_t> expected = render(SIMD_SCALAR);
+                    ASSERT_NE(expected, before) << "nothing drawn at zoom " << zoom;
                     for (int simd = SIMD_SSE2; simd <= bestSimdLevel(); ++simd) {
                         const std::vector<uint32_t> got = render((SimdLevel)simd);
                         size_t first = 0;
