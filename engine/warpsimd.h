@@ -665,9 +665,8 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
 #endif
 
     VU pixels = splat(0u);
-    const VI near = splat(row.nearRow) + nearestColumn(l, sx);
     if (movedBits != ALL_LANES)
-        pixels = copyAt<K>(p, l, near);
+        pixels = copyAt<K>(p, l, splat(row.nearRow) + nearestColumn(l, sx));
     if (movedBits) {
         const VF x = boundCoordinate(sx + l.pixelsPerColumn * dx, l.maxX);
         const VF y = boundCoordinate(l.pixelsPerRow * dy + row.sy, l.maxY);
@@ -724,7 +723,9 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         }
         VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
         if (K == PASS_OVERLAY)
-            sample = blendBytes(sample, l.rest, gather(p.target, near), l.level);
+            sample =
+                blendBytes(sample, l.rest,
+                           gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)), l.level);
         pixels = moved ? sample : pixels;
     }
     storeResult<K>(l, row.line + j, pixels, n);
