@@ -1,14 +1,15 @@
-// Internal to the engine: the warp passes several output pixels at a time.
-// Included once by each level's file, which defines VX_LANES (pixels per
-// step), VX_WARP_ROWS and VX_VIEW_ROWS (the names of its entry points for
-// the warp passes and the window passes) and is compiled with
+// Internal to the engine: the warp and window passes several output pixels
+// at a time. Included once by each level's file, which defines VX_LANES
+// (pixels per step), VX_WARP_ROWS and VX_VIEW_ROWS (the names of its entry
+// points for the warp passes and the window passes) and is compiled with
 // that level's instruction-set flags. Everything else here has internal
 // linkage, so the levels never share a compiled copy.
 //
-// Each lane computes what warpRowsScalar computes for its pixel, with the
-// same operations in the same order: float32 products and sums without
-// contraction, truncating conversions, the same comparisons (so NaN and
-// -0.0 behave alike) and the same clamping of coordinates and indices.
+// Each lane computes what warpRowsScalar (or viewRowsScalar) computes for
+// its pixel, with the same operations in the same order: float32 products
+// and sums without contraction, truncating conversions, the same
+// comparisons (so NaN and -0.0 behave alike) and the same clamping of
+// coordinates and indices.
 // Byte blends use the exact division by 255 of blendBytes.
 #include <immintrin.h>
 
