@@ -1,14 +1,18 @@
 // What the editor runs per brush message: one dab of the largest editor
-// brush and one redraw of the edit view's picture at each zoom.
+// brush and one redraw of the edit view's picture at each zoom, for the
+// overlay, the mixture and the plain view at every instruction-set level.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/brush.h"
+#include "engine/simd.h"
 #include "engine/viewpass.h"
 #include "engine/warp.h"
+#include "variants/variant.h"
 
 namespace {
 
@@ -41,17 +45,45 @@ struct Frame {
     }
 };
 
-void viewPassAtZoom(benchmark::State &state)
+// The view of one variant at one zoom and instruction-set level.
+void viewPassAt(benchmark::State &state, const VariantDesc *variant, int zoom, SimdLevel level)
 {
     Frame frame;
-    const int zoom = (int)state.range(0), divisor = zoom == 0 ? 2 : (zoom == 1 ? 4 : 8);
+    const VariantDesc *previous = vxVariant;
+    vxVariant = variant;
+    selectSimdLevel(level);
+    const int divisor = 2 << zoom, pictureDivisor = zoom == 2 ? 4 : 2;
     ctx.viewScrollX = 40, ctx.viewScrollY = 30;
     for (auto _ : state) {
         viewPass(zoom, 720 / divisor, 576 / divisor);
         benchmark::DoNotOptimize(ctx.outputPixels[0]);
+        benchmark::ClobberMemory();
     }
+    // CPU nanoseconds per picture pixel.
+    const double pixels = (720.0 / pictureDivisor) * (576.0 / pictureDivisor);
+    state.counters["ns/pixel"] = benchmark::Counter(
+        pixels * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    selectSimdLevel(bestSimdLevel());
+    vxVariant = previous;
 }
-BENCHMARK(viewPassAtZoom)->Arg(0)->Arg(1)->Arg(2);
+
+// "viewPass <variant> zoom <z> <level>": overlay (morph), mixture (FX) and
+// plain source (warp) at every level this processor has.
+int registerViewPasses(void)
+{
+    const VariantDesc *variants[] = {&vxMorphVariant, &vxFxVariant, &vxWarpVariant};
+    for (const VariantDesc *variant : variants)
+        for (int zoom = 0; zoom <= 2; ++zoom)
+            for (int level = SIMD_SCALAR; level <= bestSimdLevel(); ++level)
+                benchmark::RegisterBenchmark((std::string("viewPass ") + variant->name + " zoom " +
+                                              std::to_string(zoom) + " " +
+                                              simdLevelName((SimdLevel)level))
+                                                 .c_str(),
+                                             viewPassAt, variant, zoom, (SimdLevel)level)
+                    ->Unit(benchmark::kMicrosecond);
+    return 0;
+}
+const int viewPassesRegistered = registerViewPasses();
 
 void brushDabOfRadius(benchmark::State &state)
 {

@@ -256,18 +256,14 @@ MeshView passMesh(const MeshNode *mesh)
     return viewOf(nullptr);
 }
 
-// The values of a pass, computed from the context and kept there too.
-// False when there is nothing to draw: an empty work picture or output, a
-// missing output or input picture, or an output the engine's picture
-// cannot hold.
-bool beginPass(PassParams &p, uint32_t *out, int outW, int outH, const MeshNode *mesh)
+// The values of a pass of stepW x stepH output pixels over the whole
+// picture, computed from the context and kept there too.
+void computeSteps(int stepW, int stepH)
 {
     const int32_t width = ctx.workWidth;
     const int32_t height = ctx.workHeight;
-    if (width <= 0 || height <= 0 || outW <= 0 || outH <= 0)
-        return false;
-    ctx.srcRowStep = (float)height / (float)outH;
-    ctx.srcColStep = (float)width / (float)outW;
+    ctx.srcRowStep = (float)height / (float)stepH;
+    ctx.srcColStep = (float)width / (float)stepW;
     const float rowsPerLine = (float)ctx.meshRows / (float)height;
     const float colsPerPixel = (float)ctx.meshCols / (float)width;
     ctx.meshRowStep = rowsPerLine * ctx.srcRowStep;
@@ -276,6 +272,18 @@ bool beginPass(PassParams &p, uint32_t *out, int outW, int outH, const MeshNode 
     // reciprocal is never used.
     ctx.pixelsPerRow = rowsPerLine != 0.0f ? (float)(1.0 / (double)rowsPerLine) : 0.0f;
     ctx.pixelsPerColumn = colsPerPixel != 0.0f ? (float)(1.0 / (double)colsPerPixel) : 0.0f;
+}
+
+// The values of a pass (steps of stepW x stepH), and out, its size and the
+// mesh into p. False when there is nothing to draw: an empty work picture
+// or output, a missing output or input picture, or an output the engine's
+// picture cannot hold.
+bool beginPass(PassParams &p, uint32_t *out, int outW, int outH, const MeshNode *mesh, int stepW,
+               int stepH)
+{
+    if (ctx.workWidth <= 0 || ctx.workHeight <= 0 || outW <= 0 || outH <= 0)
+        return false;
+    computeSteps(stepW, stepH);
     if (!outputFits(out, outW, outH) || !usable(p.picture))
         return false;
     p.out = out;
@@ -291,33 +299,62 @@ bool beginPass(PassParams &p, uint32_t *out, int outW, int outH, const MeshNode 
     return true;
 }
 
+bool beginPass(PassParams &p, uint32_t *out, int outW, int outH, const MeshNode *mesh)
+{
+    return beginPass(p, out, outW, outH, mesh, outW, outH);
+}
+
 using WarpRowsFn = void (*)(const PassParams &p, int rowBegin, int rowEnd);
+using ViewRowsFn = void (*)(const PassParams &p);
 
 const WarpRowsFn warpRowsOfLevel[SIMD_LEVEL_COUNT] = {warpRowsScalar, warpRowsSse2, warpRowsAvx2,
                                                       warpRowsAvx512};
+const ViewRowsFn viewRowsOfLevel[SIMD_LEVEL_COUNT] = {viewRowsScalar, viewRowsSse2, viewRowsAvx2,
+                                                      viewRowsAvx512};
 
-// Runs a pass at the level in use. Above the scalar reference, the end
-// levels of a dissolve take the shorter road to the same bits: pass B at
-// level 0 leaves out as it is and at 255 is the plain warp of the target;
-// the mixture at level 0 is the source and at 255 the target.
+// Above the scalar reference, the end levels of a dissolve take the
+// shorter road to the same bits: pass B and the overlay at level 0 leave
+// the sample as it is, pass B at 255 is the plain warp of the target; the
+// mixture at level 0 is the source and at 255 the target. False when the
+// pass has nothing to change.
+bool shortenEnds(PassParams &p, SimdLevel level)
+{
+    if (level == SIMD_SCALAR || p.kind == PASS_SAMPLE || (p.level != 0 && p.level != 255))
+        return true;
+    if (p.kind == PASS_OVERLAY && p.level == 255)
+        return true;
+    if (p.kind == PASS_DISSOLVE && p.level == 0)
+        return false;
+    if (p.kind == PASS_MIXED && p.level == 255)
+        p.picture.pixels = p.target;
+    p.kind = PASS_SAMPLE;
+    return true;
+}
+
+// Runs a pass at the level in use.
 void runPass(PassParams p)
 {
     const SimdLevel level = activeSimdLevel();
-    if (level != SIMD_SCALAR && p.kind != PASS_SAMPLE && (p.level == 0 || p.level == 255)) {
-        if (p.kind == PASS_DISSOLVE && p.level == 0)
-            return;
-        if (p.kind == PASS_MIXED && p.level == 255)
-            p.picture.pixels = p.target;
-        p.kind = PASS_SAMPLE;
+    if (shortenEnds(p, level))
+        warpRowsOfLevel[level](p, 0, p.outH);
+}
+
+// A pass of kind over the source: pass A, the mixture or the overlay.
+PassParams viewParams(PassKind kind)
+{
+    PassParams p = mixtureOf();
+    if (kind != PASS_MIXED) {
+        p.picture = pictureOf(ctx.sourcePixels);
+        p.kind = kind;
+        if (kind == PASS_OVERLAY && !ctx.targetPixels)
+            p.kind = PASS_SAMPLE;
     }
-    warpRowsOfLevel[level](p, 0, p.outH);
+    return p;
 }
 
 } // namespace
 
-// The reference loop. For each pixel the mesh displacement decides between
-// a bilinear sample at the displaced position and a copy of the nearest
-// source pixel.
+// The reference loops.
 void warpRowsScalar(const PassParams &p, int rowBegin, int rowEnd)
 {
     const size_t width = p.picture.width, height = p.picture.height;
@@ -329,27 +366,23 @@ void warpRowsScalar(const PassParams &p, int rowBegin, int rowEnd)
         for (int j = 0; j < p.outW; ++j) {
             const float gc = (float)j * p.meshColStep;
             const float sx = (float)j * p.srcColStep;
-            MeshNode d = interpolateMesh(p.mesh, gc, gr);
-            // Zero, -0.0 and not-a-number all count as no displacement.
-            d.dx = std::fabs(d.dx) > 0.0f ? d.dx : 0.0f;
-            d.dy = std::fabs(d.dy) > 0.0f ? d.dy : 0.0f;
-            const bool moved = d.dx != 0.0f || d.dy != 0.0f;
-            const float x = sx + p.pixelsPerColumn * d.dx;
-            const float y = p.pixelsPerRow * d.dy + sy;
-            const size_t near = nearRow + nearestIndex(sx, width);
-            switch (p.kind) {
-            case PASS_SAMPLE:
-                line[j] = moved ? sampleBilinear(p.picture, x, y) : p.picture.pixels[near];
-                break;
-            case PASS_DISSOLVE: {
-                const uint32_t t = moved ? sampleBilinear(p.picture, x, y) : p.picture.pixels[near];
-                line[j] = blendBytes(line[j], p.rest, t, p.level);
-                break;
-            }
-            case PASS_MIXED:
-                line[j] = moved ? sampleMixture(p, x, y) : mixedAt(p, near);
-                break;
-            }
+            line[j] = passPixel(p, gc, gr, sx, sy, nearRow + nearestIndex(sx, width), line[j]);
+        }
+    }
+}
+
+void viewRowsScalar(const PassParams &p)
+{
+    const size_t width = p.picture.width, height = p.picture.height;
+    float v = p.rowOrigin;
+    for (int i = 0; i < p.outH; ++i, v += p.rowAdvance) {
+        const float gr = p.meshRowStep * v, sy = p.srcRowStep * v;
+        const size_t nearRow = nearestIndex(sy, height) * width;
+        uint32_t *line = p.out + (size_t)i * (size_t)p.outW;
+        float u = p.colOrigin;
+        for (int j = 0; j < p.outW; ++j, u += p.colAdvance) {
+            const float gc = p.meshColStep * u, sx = p.srcColStep * u;
+            line[j] = passPixel(p, gc, gr, sx, sy, nearRow + nearestIndex(sx, width), line[j]);
         }
     }
 }
@@ -379,6 +412,27 @@ void warpPassMixed(uint32_t *out, int outW, int outH)
     PassParams p = mixtureOf();
     if (beginPass(p, out, outW, outH, ctx.meshA))
         runPass(p);
+}
+
+void viewPassOf(PassKind kind, uint32_t *out, int outW, int outH)
+{
+    PassParams p = viewParams(kind);
+    if (beginPass(p, out, outW, outH, ctx.meshA))
+        runPass(p);
+}
+
+void windowPassOf(PassKind kind, uint32_t *out, int ow, int oh, int a, int b)
+{
+    PassParams p = viewParams(kind);
+    if (!beginPass(p, out, ow, oh, ctx.meshA, ctx.workWidth / 2, ctx.workHeight / 2))
+        return;
+    p.colOrigin = (float)ctx.viewScrollX;
+    p.rowOrigin = (float)ctx.viewScrollY;
+    p.colAdvance = (float)a / (float)ow;
+    p.rowAdvance = (float)b / (float)oh;
+    const SimdLevel level = activeSimdLevel();
+    if (shortenEnds(p, level))
+        viewRowsOfLevel[level](p);
 }
 
 WarpPassFn passFor(int code)

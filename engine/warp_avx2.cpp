@@ -1,7 +1,8 @@
-// Warp passes, 8 pixels per step.
+// Warp and view passes, 8 pixels per step.
 #if defined(__x86_64__)
 #define VX_LANES 8
 #define VX_WARP_ROWS warpRowsAvx2
+#define VX_VIEW_ROWS viewRowsAvx2
 #include "engine/warpsimd.h"
 #else
 #include "engine/warpkernels.h"
@@ -9,5 +10,10 @@
 void warpRowsAvx2(const PassParams &p, int rowBegin, int rowEnd)
 {
     warpRowsScalar(p, rowBegin, rowEnd);
+}
+
+void viewRowsAvx2(const PassParams &p)
+{
+    viewRowsScalar(p);
 }
 #endif

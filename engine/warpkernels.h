@@ -38,6 +38,7 @@ enum PassKind {
     PASS_SAMPLE,   // out = sample of picture
     PASS_DISSOLVE, // out = (out * rest + sample * level) / 255
     PASS_MIXED,    // out = sample of (target * level + picture * rest) / 255
+    PASS_OVERLAY,  // out = (sample * rest + target at the nearest pixel * level) / 255
 };
 
 // Everything one pass reads, built once from the context before the loop.
@@ -52,6 +53,9 @@ struct PassParams {
     float srcRowStep, srcColStep;
     float meshRowStep, meshColStep;
     float pixelsPerRow, pixelsPerColumn;
+    // Window passes: the coordinates u and v of the first output column and
+    // row and their growth per output pixel (the warp passes use j and i).
+    float colOrigin, rowOrigin, colAdvance, rowAdvance;
 };
 
 // Output rows [rowBegin, rowEnd) of a pass, one implementation per
@@ -60,6 +64,14 @@ void warpRowsScalar(const PassParams &p, int rowBegin, int rowEnd);
 void warpRowsSse2(const PassParams &p, int rowBegin, int rowEnd);
 void warpRowsAvx2(const PassParams &p, int rowBegin, int rowEnd);
 void warpRowsAvx512(const PassParams &p, int rowBegin, int rowEnd);
+// A whole window pass: output pixel (j, i) stands at mesh position
+// (meshColStep * u, meshRowStep * v) and source position (srcColStep * u,
+// srcRowStep * v), with u = colOrigin + colAdvance added j times and v
+// likewise (float32 sums, one after the other).
+void viewRowsScalar(const PassParams &p);
+void viewRowsSse2(const PassParams &p);
+void viewRowsAvx2(const PassParams &p);
+void viewRowsAvx512(const PassParams &p);
 
 static inline MeshNode interpolateMesh(const MeshView &m, float gc, float gr)
 {
@@ -179,6 +191,46 @@ static inline uint32_t sampleMixture(const PassParams &p, float x, float y)
     const Neighbours n = neighboursAt(p.picture, x, y);
     return blendBilinear(mixedAt(p, n.y0 + n.x0), mixedAt(p, n.y0 + n.x1), mixedAt(p, n.y1 + n.x0),
                          mixedAt(p, n.y1 + n.x1), n.fx, n.fy);
+}
+
+// The edit view's passes over sourcePixels and meshA: kind PASS_SAMPLE,
+// PASS_MIXED (the mixture at dissolveLevel) or PASS_OVERLAY (targetPixels
+// at dissolveLevel over the sample; PASS_SAMPLE without a target). The
+// whole picture at outW x outH, or the window of ow x oh pixels at
+// (viewScrollX, viewScrollY) stepping a / ow and b / oh per pixel with the
+// steps of a W/2 x H/2 pass.
+void viewPassOf(PassKind kind, uint32_t *out, int outW, int outH);
+void windowPassOf(PassKind kind, uint32_t *out, int ow, int oh, int a, int b);
+
+// One output pixel of a pass at mesh position (gc, gr) and source position
+// (sx, sy), whose nearest source pixel is near; old is what out holds there.
+// The displacement decides between a bilinear sample at the displaced
+// position and the nearest source pixel.
+static inline uint32_t passPixel(const PassParams &p, float gc, float gr, float sx, float sy,
+                                 size_t near, uint32_t old)
+{
+    MeshNode d = interpolateMesh(p.mesh, gc, gr);
+    // Zero, -0.0 and not-a-number all count as no displacement.
+    d.dx = std::fabs(d.dx) > 0.0f ? d.dx : 0.0f;
+    d.dy = std::fabs(d.dy) > 0.0f ? d.dy : 0.0f;
+    const bool moved = d.dx != 0.0f || d.dy != 0.0f;
+    const float x = sx + p.pixelsPerColumn * d.dx;
+    const float y = p.pixelsPerRow * d.dy + sy;
+    switch (p.kind) {
+    case PASS_SAMPLE:
+        return moved ? sampleBilinear(p.picture, x, y) : p.picture.pixels[near];
+    case PASS_DISSOLVE: {
+        const uint32_t t = moved ? sampleBilinear(p.picture, x, y) : p.picture.pixels[near];
+        return blendBytes(old, p.rest, t, p.level);
+    }
+    case PASS_MIXED:
+        return moved ? sampleMixture(p, x, y) : mixedAt(p, near);
+    case PASS_OVERLAY: {
+        const uint32_t s = moved ? sampleBilinear(p.picture, x, y) : p.picture.pixels[near];
+        return blendBytes(s, p.rest, p.target[near], p.level);
+    }
+    }
+    return old;
 }
 
 #endif

@@ -1,13 +1,15 @@
-// Internal to the engine: the warp passes several output pixels at a time.
-// Included once by each level's file, which defines VX_LANES (pixels per
-// step) and VX_WARP_ROWS (the name of its entry point) and is compiled with
+// Internal to the engine: the warp and window passes several output pixels
+// at a time. Included once by each level's file, which defines VX_LANES
+// (pixels per step), VX_WARP_ROWS and VX_VIEW_ROWS (the names of its entry
+// points for the warp passes and the window passes) and is compiled with
 // that level's instruction-set flags. Everything else here has internal
 // linkage, so the levels never share a compiled copy.
 //
-// Each lane computes what warpRowsScalar computes for its pixel, with the
-// same operations in the same order: float32 products and sums without
-// contraction, truncating conversions, the same comparisons (so NaN and
-// -0.0 behave alike) and the same clamping of coordinates and indices.
+// Each lane computes what warpRowsScalar (or viewRowsScalar) computes for
+// its pixel, with the same operations in the same order: float32 products
+// and sums without contraction, truncating conversions, the same
+// comparisons (so NaN and -0.0 behave alike) and the same clamping of
+// coordinates and indices.
 // Byte blends use the exact division by 255 of blendBytes.
 #include <immintrin.h>
 
@@ -197,6 +199,31 @@ inline int32_t windowStart(VI iy, VI base, int32_t width)
         return -1;
     return left;
 }
+
+// A window of 4 x LANES pixels, four registers wide, that starts
+// WIDE_LEAD pixels before lane 0's pair: for steps of about two source
+// pixels per output pixel, where the pairs of a step span more than two
+// registers.
+constexpr int WIDE_LEAD = LANES;
+// Picking from four registers pays where one instruction picks from two.
+constexpr bool WIDE = LANES == 16;
+
+inline VU pickFromWideWindow(const VU (&window)[4], VI at)
+{
+    const VU fromLow = pickFromWindow(window[0], window[1], at);
+    const VU fromHigh = pickFromWindow(window[2], window[3], at - splat(2 * LANES));
+    return at > splat(2 * LANES - 1) ? fromHigh : fromLow;
+}
+
+inline int32_t wideWindowStart(VI iy, VI base, int32_t width)
+{
+    const int32_t left = base[0] > WIDE_LEAD ? base[0] - WIDE_LEAD : 0;
+    const VI at = base - splat(left);
+    if (left + 4 * LANES > width || (lanesAbove((VU)at, splat((uint32_t)(4 * LANES - 2))) |
+                                     lanesDiffering((VU)iy, splat((uint32_t)iy[0]))))
+        return -1;
+    return left;
+}
 #endif
 
 inline VF gather(const float *base, VI index)
@@ -224,6 +251,12 @@ inline VF permute(VF v, VI index)
     return __builtin_shuffle(v, index);
 #endif
 }
+
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+constexpr bool HAS_PERMUTE = true;
+#else
+constexpr bool HAS_PERMUTE = false;
+#endif
 
 inline VF loadFloats(const float *p)
 {
@@ -280,6 +313,12 @@ inline VU blendBytes(VU a, VH wa, VU b, VH wb)
 inline VI byteOf(VU v, int shift)
 {
 #if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+    // The lowest and the highest byte take one plain operation, which
+    // leaves the shuffle unit to the others.
+    if (shift == 0)
+        return (VI)(v & splat(0xFFu));
+    if (shift == 24)
+        return (VI)(v >> 24);
     const VI pick =
         splat((int32_t)(0x80808000u | (uint32_t)(shift / 8))) + ((lanesFrom(0) & splat(3)) << 2);
 #if VX_LANES == 16
@@ -327,6 +366,7 @@ struct Lanes {
     bool pairs; // a picture of two columns or more: neighbours are read in pairs
     VH level, rest;
     bool contiguous; // the copy of output column j is source column j
+    bool wide;       // a step's pairs span about twice its lanes: wide windows
 };
 
 Lanes lanesOf(const PassParams &p)
@@ -349,6 +389,7 @@ Lanes lanesOf(const PassParams &p)
         l.rest[k] = (uint16_t)p.rest;
     }
     l.contiguous = p.srcColStep == 1.0f && (size_t)p.outW <= p.picture.width;
+    l.wide = p.srcColStep > 1.0f && p.srcColStep <= 2.5f;
     return l;
 }
 
@@ -361,11 +402,18 @@ struct Row {
     bool inside;                // the row lies inside the mesh
 };
 
+// Both pictures blend alike in the mixture (target weighted by level) and
+// in the overlay of an undeformed pixel (source weighted by rest).
+constexpr bool blendsCopies(PassKind k)
+{
+    return k == PASS_MIXED || k == PASS_OVERLAY;
+}
+
 // The pixel of kind K for lanes that copy: the nearest source pixel, or
-// the mixture there.
+// the mixture or overlay there.
 template <PassKind K> inline VU copyAt(const PassParams &p, const Lanes &l, VI index)
 {
-    if (K == PASS_MIXED)
+    if (blendsCopies(K))
         return blendBytes(gather(p.target, index), l.level, gather(p.picture.pixels, index),
                           l.rest);
     return gather(p.picture.pixels, index);
@@ -373,7 +421,7 @@ template <PassKind K> inline VU copyAt(const PassParams &p, const Lanes &l, VI i
 
 template <PassKind K> inline VU copyContiguous(const PassParams &p, const Lanes &l, int32_t index)
 {
-    if (K == PASS_MIXED)
+    if (blendsCopies(K))
         return blendBytes(loadPixels(p.target + index), l.level,
                           loadPixels(p.picture.pixels + index), l.rest);
     return loadPixels(p.picture.pixels + index);
@@ -498,6 +546,21 @@ __attribute__((always_inline)) inline void windowPairs(const PassParams &p, cons
     first = pickFromWindow(low, high, at);
     second = pickFromWindow(low, high, at + splat(1));
 }
+
+template <PassKind K>
+__attribute__((always_inline)) inline void
+wideWindowPairs(const PassParams &p, const Lanes &l, size_t start, VI at, VU &first, VU &second)
+{
+    VU window[4];
+    for (int k = 0; k < 4; ++k) {
+        window[k] = loadPixels(p.picture.pixels + start + (size_t)(k * LANES));
+        if (K == PASS_MIXED)
+            window[k] = blendBytes(loadPixels(p.target + start + (size_t)(k * LANES)), l.level,
+                                   window[k], l.rest);
+    }
+    first = pickFromWideWindow(window, at);
+    second = pickFromWideWindow(window, at + splat(1));
+}
 #endif
 
 // Pixels index[k] and index[k] + 1 of each lane, or of the mixture there.
@@ -621,13 +684,20 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             VU left0, right0, left1, right1;
 #ifdef VX_WINDOW
             // Lanes on one sample line: two windows, rows found once.
-            const int32_t window = windowStart(iy, base, (int32_t)p.picture.width);
+            const int32_t width = (int32_t)p.picture.width;
+            const int32_t window =
+                WIDE && l.wide ? wideWindowStart(iy, base, width) : windowStart(iy, base, width);
             if (window >= 0) {
                 const VI at = base - splat(window);
                 const size_t row0 = ::clampIndex(iy[0], p.picture.height) * p.picture.width;
                 const size_t row1 = ::clampIndex(iy[0] + 1, p.picture.height) * p.picture.width;
-                windowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
-                windowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
+                if (WIDE && l.wide) {
+                    wideWindowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
+                    wideWindowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
+                } else {
+                    windowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
+                    windowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
+                }
             } else
 #endif
             {
@@ -648,10 +718,15 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             const VI x0 = clampIndex(ix, l.lastX), x1 = clampIndex(ix + one, l.lastX);
             const VI y0 = clampIndex(iy, l.lastY) * l.width;
             const VI y1 = clampIndex(iy + one, l.lastY) * l.width;
-            p00 = copyAt<K>(p, l, y0 + x0), p10 = copyAt<K>(p, l, y0 + x1);
-            p01 = copyAt<K>(p, l, y1 + x0), p11 = copyAt<K>(p, l, y1 + x1);
+            constexpr PassKind S = K == PASS_MIXED ? PASS_MIXED : PASS_SAMPLE;
+            p00 = copyAt<S>(p, l, y0 + x0), p10 = copyAt<S>(p, l, y0 + x1);
+            p01 = copyAt<S>(p, l, y1 + x0), p11 = copyAt<S>(p, l, y1 + x1);
         }
-        const VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
+        VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
+        if (K == PASS_OVERLAY)
+            sample =
+                blendBytes(sample, l.rest,
+                           gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)), l.level);
         pixels = moved ? sample : pixels;
     }
     storeResult<K>(l, row.line + j, pixels, n);
@@ -731,14 +806,141 @@ template <PassKind K> void warpRows(const PassParams &p, int rowBegin, int rowEn
     }
 }
 
+// Pixel and node indices travel in 32-bit lanes.
+bool indicesFit(const PassParams &p)
+{
+    const size_t limit = (size_t)1 << 30;
+    return p.picture.width * p.picture.height < limit &&
+           p.mesh.cols * (size_t)(p.mesh.rowLimit + 1) < limit && (size_t)p.outW + LANES < limit;
+}
+
+// Columns of a window pass are walked in strips, so that the coordinates
+// u of a strip's columns (a chain of float32 sums) are found once for all
+// its rows.
+constexpr int STRIP = 256;
+
+// Row i of a window pass at row coordinate v.
+Row windowRowAt(const PassParams &p, int i, float v)
+{
+    const float *nodes = (const float *)p.mesh.nodes;
+    const float gr = p.meshRowStep * v, sy = p.srcRowStep * v;
+    Row row;
+    row.line = p.out + (size_t)i * (size_t)p.outW;
+    row.nearRow = (int32_t)(nearestIndex(sy, p.picture.height) * p.picture.width);
+    row.sy = splat(sy);
+    row.fr = splat(0.0f);
+    row.inside = gr >= 0.0f && gr < p.mesh.rowLimit;
+    row.node0 = row.node1 = nodes;
+    if (row.inside) {
+        const int r = (int)gr;
+        row.fr = splat(gr - (float)r);
+        row.node0 = nodes + 2 * (size_t)r * p.mesh.cols;
+        row.node1 = row.node0 + 2 * p.mesh.cols;
+    }
+    return row;
+}
+
+// Rows at v0 and v1 read the same mesh rows (or both lie outside).
+inline bool shareMeshRowsAt(const PassParams &p, float v0, float v1)
+{
+    const float gr0 = p.meshRowStep * v0, gr1 = p.meshRowStep * v1;
+    const bool inside0 = gr0 >= 0.0f && gr0 < p.mesh.rowLimit;
+    const bool inside1 = gr1 >= 0.0f && gr1 < p.mesh.rowLimit;
+    return inside0 == inside1 && (!inside0 || (int)gr0 == (int)gr1);
+}
+
+// The mesh part of a window step at column coordinates u; lanes outside
+// the mesh (or all, on a row outside it) read node 0 and are set to zero.
+__attribute__((always_inline)) inline MeshStep windowMeshStep(const Lanes &l, const Row &row, VF u,
+                                                              size_t cols)
+{
+    const VF zero = splat(0.0f);
+    const VF gc = l.meshColStep * u;
+    MeshStep m;
+    m.sx = l.srcColStep * u;
+    m.inside = (gc >= zero) & (gc < l.colLimit);
+    unsigned insideBits = laneBits(m.inside);
+    if (!row.inside) {
+        m.inside = splat(0);
+        insideBits = 0;
+    }
+    m.allInside = insideBits == ALL_LANES;
+    m.topX = m.bottomX = m.topY = m.bottomY = zero;
+    if (!insideBits)
+        return m;
+    // Lanes outside read the column of the first lane inside (column 0
+    // where the level gathers: picking one lane costs more than it saves).
+    const int cFirst = HAS_PERMUTE ? (int)gc[__builtin_ctz(insideBits)] : 0;
+    const VI c = m.inside ? truncate(gc) : splat(cFirst);
+    const VF fc = gc - toFloat(c);
+    VF n00x, n00y, n10x, n10y, n01x, n01y, n11x, n11y;
+    const VI fromFirst = c - splat(cFirst);
+    // As in meshStep where the level permutes lanes in one instruction: the
+    // nodes lie in one register's width of each row.
+    if (HAS_PERMUTE && cFirst + LANES / 2 < (int)cols &&
+        !lanesAbove((VU)fromFirst, splat((uint32_t)(LANES / 2 - 1)))) {
+        const VI at = fromFirst * splat(2);
+        const VI atY = at + splat(1);
+        const float *node0 = row.node0 + 2 * cFirst, *node1 = row.node1 + 2 * cFirst;
+        const VF a0 = loadFloats(node0), b0 = loadFloats(node0 + 2);
+        const VF a1 = loadFloats(node1), b1 = loadFloats(node1 + 2);
+        n00x = permute(a0, at), n00y = permute(a0, atY);
+        n10x = permute(b0, at), n10y = permute(b0, atY);
+        n01x = permute(a1, at), n01y = permute(a1, atY);
+        n11x = permute(b1, at), n11y = permute(b1, atY);
+    } else {
+        const VI at = c + c;
+        n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
+        n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
+        n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
+        n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
+    }
+    m.topX = (n10x - n00x) * fc + n00x;
+    m.bottomX = (n11x - n01x) * fc + n01x;
+    m.topY = (n10y - n00y) * fc + n00y;
+    m.bottomY = (n11y - n01y) * fc + n01y;
+    return m;
+}
+
+template <PassKind K> void viewRows(const PassParams &p)
+{
+    Lanes l = lanesOf(p);
+    const float step = p.srcColStep * p.colAdvance; // source pixels per output pixel
+    l.wide = step > 1.0f && step <= 2.5f;
+    float u[STRIP + LANES];
+    float uNext = p.colOrigin;
+    for (int begin = 0; begin < p.outW; begin += STRIP) {
+        const int end = p.outW - begin < STRIP ? p.outW : begin + STRIP;
+        // Lanes past the last column read on along the chain; every index
+        // they give is clamped and nothing of theirs is stored.
+        for (int k = 0; k < end - begin; ++k, uNext += p.colAdvance)
+            u[k] = uNext;
+        float tail = uNext;
+        for (int k = end - begin; k < STRIP + LANES; ++k, tail += p.colAdvance)
+            u[k] = tail;
+        float v = p.rowOrigin;
+        for (int i = 0; i < p.outH;) {
+            const float vNext = v + p.rowAdvance;
+            const bool pair = i + 1 < p.outH && shareMeshRowsAt(p, v, vNext);
+            const Row row = windowRowAt(p, i, v), second = windowRowAt(p, pair ? i + 1 : i, vNext);
+            for (int j = begin; j < end; j += LANES) {
+                const int n = end - j < LANES ? end - j : LANES;
+                const MeshStep m = windowMeshStep(l, row, loadFloats(u + (j - begin)), p.mesh.cols);
+                sampleStep<K>(p, l, row, m, j, n);
+                if (pair)
+                    sampleStep<K>(p, l, second, m, j, n);
+            }
+            v = pair ? vNext + p.rowAdvance : vNext;
+            i += pair ? 2 : 1;
+        }
+    }
+}
+
 } // namespace
 
 void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
 {
-    // Pixel and node indices travel in 32-bit lanes.
-    const size_t limit = (size_t)1 << 30;
-    if (p.picture.width * p.picture.height >= limit ||
-        p.mesh.cols * (size_t)(p.mesh.rowLimit + 1) >= limit || (size_t)p.outW + LANES >= limit) {
+    if (!indicesFit(p)) {
         warpRowsScalar(p, rowBegin, rowEnd);
         return;
     }
@@ -751,6 +953,31 @@ void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
         break;
     case PASS_MIXED:
         warpRows<PASS_MIXED>(p, rowBegin, rowEnd);
+        break;
+    case PASS_OVERLAY:
+        warpRows<PASS_OVERLAY>(p, rowBegin, rowEnd);
+        break;
+    }
+}
+
+void VX_VIEW_ROWS(const PassParams &p)
+{
+    if (!indicesFit(p)) {
+        viewRowsScalar(p);
+        return;
+    }
+    switch (p.kind) {
+    case PASS_SAMPLE:
+        viewRows<PASS_SAMPLE>(p);
+        break;
+    case PASS_MIXED:
+        viewRows<PASS_MIXED>(p);
+        break;
+    case PASS_OVERLAY:
+        viewRows<PASS_OVERLAY>(p);
+        break;
+    case PASS_DISSOLVE: // not a view pass
+        viewRowsScalar(p);
         break;
     }
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/simd.h"
 #include "engine/viewpass.h"
 #include "engine/warp.h"
 #include "tests/reference/view_reference.h"
@@ -108,13 +109,19 @@ TEST_F(ViewPass, EveryVariantAndZoomMatchesReference)
                     expected = refWindowPass(pic, w, h, mesh, zoom, a, b, s.scrollX, s.scrollY,
                                              overlay, s.level);
                 }
-                viewPass(zoom, a, b);
-                const size_t count = (size_t)ow * oh;
-                EXPECT_EQ(written(count), expected)
-                    << variant->name << " " << w << "x" << h << " zoom " << zoom;
-                EXPECT_EQ(untouched(count), output.size() - count)
-                    << variant->name << " zoom " << zoom;
+                // The scalar reference loop and the best vectorised one.
+                for (const SimdLevel level : {SIMD_SCALAR, bestSimdLevel()}) {
+                    selectSimdLevel(level);
+                    viewPass(zoom, a, b);
+                    const size_t count = (size_t)ow * oh;
+                    EXPECT_EQ(written(count), expected)
+                        << variant->name << " " << w << "x" << h << " zoom " << zoom << " "
+                        << simdLevelName(level);
+                    EXPECT_EQ(untouched(count), output.size() - count)
+                        << variant->name << " zoom " << zoom;
+                }
             }
+    selectSimdLevel(bestSimdLevel());
 }
 
 // At L = 0 the overlay leaves the deformed source; at L = 255 the view is
