@@ -138,7 +138,8 @@ inline VU gather(const uint32_t *base, VI index)
 }
 
 // Pixels index[k] and index[k] + 1 of each lane: one 64-bit read each.
-inline void gatherPairs(const uint32_t *base, VI index, VU &first, VU &second)
+__attribute__((always_inline)) inline void gatherPairs(const uint32_t *base, VI index, VU &first,
+                                                       VU &second)
 {
 #if VX_LANES == 16
     const __m512i at = (__m512i)index;
@@ -190,7 +191,7 @@ inline VU pickFromWindow(VU low, VU high, VI at)
 
 // The first pixel of the window, when every lane reads the same source
 // rows (one sample line iy) and its pair lies in the window; -1 otherwise.
-inline int32_t windowStart(VI iy, VI base, int32_t width)
+__attribute__((always_inline)) inline int32_t windowStart(VI iy, VI base, int32_t width)
 {
     const int32_t left = base[0] > WINDOW_LEAD ? base[0] - WINDOW_LEAD : 0;
     const VI at = base - splat(left);
@@ -215,7 +216,7 @@ inline VU pickFromWideWindow(const VU (&window)[4], VI at)
     return at > splat(2 * LANES - 1) ? fromHigh : fromLow;
 }
 
-inline int32_t wideWindowStart(VI iy, VI base, int32_t width)
+__attribute__((always_inline)) inline int32_t wideWindowStart(VI iy, VI base, int32_t width)
 {
     const int32_t left = base[0] > WIDE_LEAD ? base[0] - WIDE_LEAD : 0;
     const VI at = base - splat(left);
