@@ -138,7 +138,8 @@ inline VU gather(const uint32_t *base, VI index)
 }
 
 // Pixels index[k] and index[k] + 1 of each lane: one 64-bit read each.
-inline void gatherPairs(const uint32_t *base, VI index, VU &first, VU &second)
+__attribute__((always_inline)) inline void gatherPairs(const uint32_t *base, VI index, VU &first,
+                                                       VU &second)
 {
 #if VX_LANES == 16
     const __m512i at = (__m512i)index;
@@ -190,7 +191,7 @@ inline VU pickFromWindow(VU low, VU high, VI at)
 
 // The first pixel of the window, when every lane reads the same source
 // rows (one sample line iy) and its pair lies in the window; -1 otherwise.
-inline int32_t windowStart(VI iy, VI base, int32_t width)
+__attribute__((always_inline)) inline int32_t windowStart(VI iy, VI base, int32_t width)
 {
     const int32_t left = base[0] > WINDOW_LEAD ? base[0] - WINDOW_LEAD : 0;
     const VI at = base - splat(left);
@@ -215,7 +216,7 @@ inline VU pickFromWideWindow(const VU (&window)[4], VI at)
     return at > splat(2 * LANES - 1) ? fromHigh : fromLow;
 }
 
-inline int32_t wideWindowStart(VI iy, VI base, int32_t width)
+__attribute__((always_inline)) inline int32_t wideWindowStart(VI iy, VI base, int32_t width)
 {
     const int32_t left = base[0] > WIDE_LEAD ? base[0] - WIDE_LEAD : 0;
     const VI at = base - splat(left);
@@ -283,29 +284,47 @@ inline VF boundCoordinate(VF v, VF limit)
     return v < limit ? v : limit;
 }
 
-// x / 255 for each 16-bit x <= 255 x 255: (x * 0x8081) >> 23 is exact there.
-inline VH divide255(VH x)
+inline VH mulhi(VH x, VH y)
 {
-    VH q;
 #if VX_LANES == 16
-    q = (VH)_mm512_mulhi_epu16((__m512i)x, _mm512_set1_epi16((short)0x8081));
+    return (VH)_mm512_mulhi_epu16((__m512i)x, (__m512i)y);
 #elif VX_LANES == 8 && defined(__AVX2__)
-    q = (VH)_mm256_mulhi_epu16((__m256i)x, _mm256_set1_epi16((short)0x8081));
+    return (VH)_mm256_mulhi_epu16((__m256i)x, (__m256i)y);
 #else
-    q = (VH)_mm_mulhi_epu16((__m128i)x, _mm_set1_epi16((short)0x8081));
+    return (VH)_mm_mulhi_epu16((__m128i)x, (__m128i)y);
 #endif
-    return q >> 7;
+}
+
+// A blend weight 0..255 in 16-bit lanes, plain and times 256.
+struct Weight {
+    VH plain, high;
+};
+
+inline Weight weightOf(int w)
+{
+    Weight r;
+    for (int k = 0; k < 2 * LANES; ++k) {
+        r.plain[k] = (uint16_t)w;
+        r.high[k] = (uint16_t)(w << 8);
+    }
+    return r;
 }
 
 // blendBytes of each lane, in 16-bit lanes: even bytes and odd bytes
-// apart, each weighted sum at most 255 x 255.
-inline VU blendBytes(VU a, VH wa, VU b, VH wb)
+// apart, each weighted sum x at most 255 x 255, where h = (x * 0x8081) >> 16
+// gives x / 255 = h >> 7. The odd bytes stay in the high byte of their
+// lane: the high half of (b << 8) * (w << 8) is b * w, and (h >> 7) << 8 is
+// (h + h) with the low byte cleared (h + h < 65536). Fewer shifts than
+// moving them down and back.
+inline VU blendBytes(VU a, Weight wa, VU b, Weight wb)
 {
-    const VH low = (VH)splat(0x00FF00FFu);
+    const VH low = (VH)splat(0x00FF00FFu), high = (VH)splat(0xFF00FF00u);
+    const VH divisor = (VH)splat(0x80818081u);
     const VH ha = (VH)a, hb = (VH)b;
-    const VH even = (ha & low) * wa + (hb & low) * wb;
-    const VH odd = (ha >> 8) * wa + (hb >> 8) * wb;
-    return (VU)(divide255(even) | (divide255(odd) << 8));
+    const VH even = (ha & low) * wa.plain + (hb & low) * wb.plain;
+    const VH odd = mulhi(ha & high, wa.high) + mulhi(hb & high, wb.high);
+    const VH h = mulhi(odd, divisor);
+    return (VU)((mulhi(even, divisor) >> 7) | ((h + h) & high));
 }
 
 // Byte shift / 8 of each lane, as a number 0..255: one byte shuffle
@@ -364,7 +383,7 @@ struct Lanes {
     VF maxX, maxY, widthF;
     VI lastX, lastY, width;
     bool pairs; // a picture of two columns or more: neighbours are read in pairs
-    VH level, rest;
+    Weight level, rest;
     bool contiguous; // the copy of output column j is source column j
     bool wide;       // a step's pairs span about twice its lanes: wide windows
 };
@@ -384,10 +403,8 @@ Lanes lanesOf(const PassParams &p)
     l.lastY = splat((int32_t)p.picture.height - 1);
     l.width = splat((int32_t)p.picture.width);
     l.pairs = p.picture.width >= 2;
-    for (int k = 0; k < 2 * LANES; ++k) {
-        l.level[k] = (uint16_t)p.level;
-        l.rest[k] = (uint16_t)p.rest;
-    }
+    l.level = weightOf(p.level);
+    l.rest = weightOf(p.rest);
     l.contiguous = p.srcColStep == 1.0f && (size_t)p.outW <= p.picture.width;
     l.wide = p.srcColStep > 1.0f && p.srcColStep <= 2.5f;
     return l;
@@ -458,6 +475,24 @@ void copyRun(const PassParams &p, const Lanes &l, const Row &row, int j, int end
         memcpy(row.line + j, p.picture.pixels + row.nearRow + j, (size_t)(end - j) * 4);
         return;
     }
+    // Whole steps of a run that reads its source columns in order: two
+    // loads, the blend and a store each, nothing per pixel.
+    if (l.contiguous && K != PASS_SAMPLE) {
+        // Pointers held in locals: the stores could otherwise alias them.
+        uint32_t *const dst = row.line;
+        const uint32_t *const src = p.picture.pixels + row.nearRow;
+        const uint32_t *const other = K == PASS_DISSOLVE ? dst : p.target + row.nearRow;
+        const Weight level = l.level, rest = l.rest;
+        for (; j + LANES <= end; j += LANES) {
+            const VU pixels = loadPixels(src + j);
+            VU result;
+            if (K == PASS_DISSOLVE)
+                result = blendBytes(loadPixels(dst + j), rest, pixels, level);
+            else
+                result = blendBytes(loadPixels(other + j), level, pixels, rest);
+            storePixels(dst + j, result);
+        }
+    }
     for (; j < end; j += LANES) {
         const int n = end - j < LANES ? end - j : LANES;
         VU pixels;
@@ -479,30 +514,63 @@ inline uint64_t magnitudeBits(const float *node)
     return bits & 0x7FFFFFFF7FFFFFFFull;
 }
 
-// The first node column from c on which either mesh row of the output row
-// holds a node that is not zero or -0.0 in both components; cols if none.
-int firstDeformedNode(const Row &row, int c, int cols)
+// The first node column from c of one mesh row that holds a node other
+// than zero or -0.0 in either component; cols if none.
+int firstDeformedNode(const float *nodes, int c, int cols)
 {
     const VU magnitude = splat(0x7FFFFFFFu), none = splat(0u);
+    // Four registers per test while they are all zero; the register that
+    // is not is then found one by one.
+    constexpr int BLOCK = 4 * (LANES / 2);
+    for (; c + BLOCK <= cols; c += BLOCK) {
+        VU any = none;
+        for (int k = 0; k < BLOCK; k += LANES / 2) {
+            VU a;
+            memcpy(&a, nodes + 2 * (c + k), sizeof a);
+            any |= a;
+        }
+        if (lanesDiffering(any & magnitude, none))
+            break;
+    }
     for (; c + LANES / 2 <= cols; c += LANES / 2) {
-        VU a, b;
-        memcpy(&a, row.node0 + 2 * c, sizeof a);
-        memcpy(&b, row.node1 + 2 * c, sizeof b);
-        const unsigned lanes = lanesDiffering((a | b) & magnitude, none);
+        VU a;
+        memcpy(&a, nodes + 2 * c, sizeof a);
+        const unsigned lanes = lanesDiffering(a & magnitude, none);
         if (lanes)
             return c + __builtin_ctz(lanes) / 2;
     }
     for (; c < cols; ++c)
-        if (magnitudeBits(row.node0 + 2 * c) | magnitudeBits(row.node1 + 2 * c))
+        if (magnitudeBits(nodes + 2 * c))
             return c;
     return cols;
 }
+
+// The last two scans of single mesh rows: nodes [from, first) of row are
+// zero and node first is not (or first is the row's end). Consecutive
+// output row pairs share a mesh row, which is then scanned once.
+struct Scans {
+    struct Scan {
+        const float *row;
+        int from, first;
+    } last[2] = {{nullptr, 0, 0}, {nullptr, 0, 0}};
+    int newest = 0;
+
+    int firstDeformed(const float *row, int c, int cols)
+    {
+        for (const Scan &s : last)
+            if (s.row == row && s.from <= c && c <= s.first)
+                return s.first;
+        newest ^= 1;
+        last[newest] = {row, c, firstDeformedNode(row, c, cols)};
+        return last[newest].first;
+    }
+};
 
 // End of the run of undeformed output columns from j. A column is
 // undeformed when the nodes it interpolates, columns c and c + 1 of both
 // mesh rows, are all zero or -0.0 (the interpolation is then zero or -0.0),
 // or when it lies past the last mesh column.
-int undeformedUntil(const PassParams &p, const Row &row, int j)
+int undeformedUntil(const PassParams &p, const Row &row, int j, Scans &scans)
 {
     if (!row.inside)
         return p.outW;
@@ -510,7 +578,10 @@ int undeformedUntil(const PassParams &p, const Row &row, int j)
     const float gc = (float)j * step;
     if (!(gc < p.mesh.colLimit))
         return p.outW;
-    const int deformed = firstDeformedNode(row, (int)gc, (int)p.mesh.cols);
+    const int cols = (int)p.mesh.cols;
+    const int first0 = scans.firstDeformed(row.node0, (int)gc, cols);
+    const int first1 = scans.firstDeformed(row.node1, (int)gc, cols);
+    const int deformed = first0 < first1 ? first0 : first1;
     if (deformed >= (int)p.mesh.cols)
         return p.outW;
     // The first column from j whose node c reaches deformed - 1; the
@@ -766,7 +837,7 @@ Row rowAt(const PassParams &p, int i)
 
 // The first column from j not known to be undeformed; a quick look at the
 // first node saves the scan in deformed stretches.
-inline int undeformedFrom(const PassParams &p, const Row &row, int j)
+inline int undeformedFrom(const PassParams &p, const Row &row, int j, Scans &scans)
 {
     if (row.inside) {
         const float gc = (float)j * p.meshColStep;
@@ -776,18 +847,19 @@ inline int undeformedFrom(const PassParams &p, const Row &row, int j)
                 return j;
         }
     }
-    return undeformedUntil(p, row, j);
+    return undeformedUntil(p, row, j, scans);
 }
 
 template <PassKind K> void warpRows(const PassParams &p, int rowBegin, int rowEnd)
 {
     const Lanes l = lanesOf(p);
+    Scans scans;
     for (int i = rowBegin; i < rowEnd;) {
         const bool pair = i + 1 < rowEnd && shareMeshRows(p, i);
         const Row row = rowAt(p, i), second = rowAt(p, pair ? i + 1 : i);
         int j = 0;
         while (j < p.outW) {
-            const int end = undeformedFrom(p, row, j);
+            const int end = undeformedFrom(p, row, j, scans);
             if (end > j) {
                 copyRun<K>(p, l, row, j, end);
                 if (pair)

@@ -159,6 +159,55 @@ INSTANTIATE_TEST_SUITE_P(Geometries, SimdPasses, ::testing::ValuesIn(geometries)
                              return name;
                          });
 
+// Undeformed runs of the dissolve and the mixture are blended in bulk: at
+// the end levels, next to them and beyond them (held at 0 and 255), over
+// rows that no vector width divides and runs that end mid-row.
+TEST(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
+{
+    const int levels[] = {0, 1, 128, 254, 255, -7, 300};
+    const struct {
+        int width, height;
+    } sizes[] = {{37, 19}, {720, 288}, {86, 10}};
+    std::mt19937 rng(20261208u);
+    for (const auto &size : sizes)
+        for (const int level : levels) {
+            ctx.sourcePixels = ctx.targetPixels = nullptr; // owned by the vectors here
+            ctx.meshA = ctx.meshB = nullptr;
+            resetContext();
+            ctx.workWidth = ctx.imageWidth = size.width;
+            ctx.workHeight = ctx.imageHeight = size.height;
+            ctx.meshCols = ctx.gridCols = size.width / 4;
+            ctx.meshRows = ctx.gridRows = size.height / 2;
+            const size_t nodes = (size_t)ctx.meshCols * ctx.meshRows;
+            std::vector<uint32_t> source = randomPicture(rng, (size_t)size.width * size.height);
+            std::vector<uint32_t> target = randomPicture(rng, source.size());
+            const std::vector<uint32_t> before = randomPicture(rng, source.size());
+            // All zero, but for one deformed node that cuts a run short.
+            std::vector<MeshNode> mesh(nodes, MeshNode{-0.0f, 0.0f});
+            mesh[nodes / 2 + 3] = {0.75f, -0.5f};
+            ctx.sourcePixels = source.data(), ctx.targetPixels = target.data();
+            ctx.meshA = ctx.meshB = mesh.data(), ctx.meshCapacity = nodes;
+            ctx.dissolveLevel = level;
+            auto render = [&](SimdLevel simd) {
+                selectSimdLevel(simd);
+                std::vector<uint32_t> dissolved = before, mixed = before;
+                warpPassB(dissolved.data(), size.width, size.height);
+                warpPassMixed(mixed.data(), size.width, size.height);
+                dissolved.insert(dissolved.end(), mixed.begin(), mixed.end());
+                return dissolved;
+            };
+            const std::vector<uint32_t> expected = render(SIMD_SCALAR);
+            for (int simd = SIMD_SSE2; simd <= bestSimdLevel(); ++simd)
+                EXPECT_EQ(render((SimdLevel)simd), expected)
+                    << simdLevelName((SimdLevel)simd) << " " << size.width << "x" << size.height
+                    << " level " << level;
+        }
+    selectSimdLevel(bestSimdLevel());
+    ctx.sourcePixels = ctx.targetPixels = nullptr;
+    ctx.meshA = ctx.meshB = nullptr;
+    resetContext();
+}
+
 // The edit view of every variant at every zoom: widths where W/4 * 2 !=
 // W/2 and that no vector width divides, windows at and past the edges.
 TEST(SimdViewPasses, EveryLevelGivesTheScalarBits)
