@@ -657,29 +657,15 @@ struct MeshStep {
     VF topX, bottomX, topY, bottomY;
 };
 
-// Mesh interpolation across the columns of a step; lanes past the last
-// mesh column read the node of lane 0 (later set to zero).
-// undeformedUntil leaves lane 0 inside.
-__attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, const Lanes &l,
-                                                        const Row &row, int j)
+// The nodes around each lane's mesh column c in the step's two mesh rows,
+// blended across the column by fc into m. With pick, every lane's node lies
+// within one register's width from column cFirst, so the nodes are picked
+// out of two loads per row; otherwise they are gathered.
+__attribute__((always_inline)) inline void blendNodes(const Row &row, VI c, VF fc, int cFirst,
+                                                      bool pick, MeshStep &m)
 {
-    const VF jf = toFloat(lanesFrom(j));
-    const VF gc = jf * l.meshColStep;
-    const VF zero = splat(0.0f);
-    const float gcFirst = (float)j * p.meshColStep;
-    const float gcLast = (float)(j + LANES - 1) * p.meshColStep;
-    const int cFirst = (int)gcFirst;
-    const int cLast = gcLast < p.mesh.colLimit ? (int)gcLast : (int)p.mesh.cols - 2;
-    MeshStep m;
-    m.sx = jf * l.srcColStep;
-    m.inside = (gc >= zero) & (gc < l.colLimit);
-    m.allInside = gcLast < p.mesh.colLimit;
-    const VI c = m.inside ? truncate(gc) : splat(cFirst);
-    const VF fc = gc - toFloat(c);
     VF n00x, n00y, n10x, n10y, n01x, n01y, n11x, n11y;
-    if (cLast - cFirst < LANES / 2 && cFirst + LANES / 2 < (int)p.mesh.cols) {
-        // The step's nodes lie in one register's width of each mesh row:
-        // pick them out of two loads per row instead of gathering.
+    if (pick) {
         const VI at = (c - splat(cFirst)) * splat(2);
         const VI atY = at + splat(1);
         const float *node0 = row.node0 + 2 * cFirst, *node1 = row.node1 + 2 * cFirst;
@@ -700,6 +686,31 @@ __attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, con
     m.bottomX = (n11x - n01x) * fc + n01x;
     m.topY = (n10y - n00y) * fc + n00y;
     m.bottomY = (n11y - n01y) * fc + n01y;
+}
+
+// Mesh interpolation across the columns of a step; lanes past the last
+// mesh column read the node of lane 0 (later set to zero).
+// undeformedUntil leaves lane 0 inside.
+__attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, const Lanes &l,
+                                                        const Row &row, int j)
+{
+    const VF jf = toFloat(lanesFrom(j));
+    const VF gc = jf * l.meshColStep;
+    const VF zero = splat(0.0f);
+    const float gcFirst = (float)j * p.meshColStep;
+    const float gcLast = (float)(j + LANES - 1) * p.meshColStep;
+    const int cFirst = (int)gcFirst;
+    const int cLast = gcLast < p.mesh.colLimit ? (int)gcLast : (int)p.mesh.cols - 2;
+    MeshStep m;
+    m.sx = jf * l.srcColStep;
+    m.inside = (gc >= zero) & (gc < l.colLimit);
+    m.allInside = gcLast < p.mesh.colLimit;
+    const VI c = m.inside ? truncate(gc) : splat(cFirst);
+    const VF fc = gc - toFloat(c);
+    // The step's nodes lie in one register's width of each mesh row: pick
+    // them out of two loads per row instead of gathering.
+    blendNodes(row, c, fc, cFirst,
+               cLast - cFirst < LANES / 2 && cFirst + LANES / 2 < (int)p.mesh.cols, m);
     return m;
 }
 
@@ -945,32 +956,10 @@ __attribute__((always_inline)) inline MeshStep windowMeshStep(const Lanes &l, co
     const int cFirst = HAS_PERMUTE ? (int)gc[__builtin_ctz(insideBits)] : 0;
     const VI c = m.inside ? truncate(gc) : splat(cFirst);
     const VF fc = gc - toFloat(c);
-    VF n00x, n00y, n10x, n10y, n01x, n01y, n11x, n11y;
-    const VI fromFirst = c - splat(cFirst);
-    // As in meshStep where the level permutes lanes in one instruction: the
-    // nodes lie in one register's width of each row.
-    if (HAS_PERMUTE && cFirst + LANES / 2 < (int)cols &&
-        !lanesAbove((VU)fromFirst, splat((uint32_t)(LANES / 2 - 1)))) {
-        const VI at = fromFirst * splat(2);
-        const VI atY = at + splat(1);
-        const float *node0 = row.node0 + 2 * cFirst, *node1 = row.node1 + 2 * cFirst;
-        const VF a0 = loadFloats(node0), b0 = loadFloats(node0 + 2);
-        const VF a1 = loadFloats(node1), b1 = loadFloats(node1 + 2);
-        n00x = permute(a0, at), n00y = permute(a0, atY);
-        n10x = permute(b0, at), n10y = permute(b0, atY);
-        n01x = permute(a1, at), n01y = permute(a1, atY);
-        n11x = permute(b1, at), n11y = permute(b1, atY);
-    } else {
-        const VI at = c + c;
-        n00x = gather(row.node0, at), n00y = gather(row.node0 + 1, at);
-        n10x = gather(row.node0 + 2, at), n10y = gather(row.node0 + 3, at);
-        n01x = gather(row.node1, at), n01y = gather(row.node1 + 1, at);
-        n11x = gather(row.node1 + 2, at), n11y = gather(row.node1 + 3, at);
-    }
-    m.topX = (n10x - n00x) * fc + n00x;
-    m.bottomX = (n11x - n01x) * fc + n01x;
-    m.topY = (n10y - n00y) * fc + n00y;
-    m.bottomY = (n11y - n01y) * fc + n01y;
+    // As in meshStep where the level permutes lanes in one instruction.
+    const bool pick = HAS_PERMUTE && cFirst + LANES / 2 < (int)cols &&
+                      !lanesAbove((VU)(c - splat(cFirst)), splat((uint32_t)(LANES / 2 - 1)));
+    blendNodes(row, c, fc, cFirst, pick, m);
     return m;
 }
 
