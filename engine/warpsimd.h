@@ -825,11 +825,10 @@ inline bool shareMeshRows(const PassParams &p, int i)
     return inside0 == inside1 && (!inside0 || (int)gr0 == (int)gr1);
 }
 
-Row rowAt(const PassParams &p, int i)
+// Output row i at mesh row gr and source line sy.
+Row rowFor(const PassParams &p, int i, float gr, float sy)
 {
     const float *nodes = (const float *)p.mesh.nodes;
-    const float gr = (float)i * p.meshRowStep;
-    const float sy = (float)i * p.srcRowStep;
     Row row;
     row.line = p.out + (size_t)i * (size_t)p.outW;
     row.nearRow = (int32_t)(nearestIndex(sy, p.picture.height) * p.picture.width);
@@ -844,6 +843,11 @@ Row rowAt(const PassParams &p, int i)
         row.node1 = row.node0 + 2 * p.mesh.cols;
     }
     return row;
+}
+
+Row rowAt(const PassParams &p, int i)
+{
+    return rowFor(p, i, (float)i * p.meshRowStep, (float)i * p.srcRowStep);
 }
 
 // The first column from j not known to be undeformed; a quick look at the
@@ -905,22 +909,7 @@ constexpr int STRIP = 256;
 // Row i of a window pass at row coordinate v.
 Row windowRowAt(const PassParams &p, int i, float v)
 {
-    const float *nodes = (const float *)p.mesh.nodes;
-    const float gr = p.meshRowStep * v, sy = p.srcRowStep * v;
-    Row row;
-    row.line = p.out + (size_t)i * (size_t)p.outW;
-    row.nearRow = (int32_t)(nearestIndex(sy, p.picture.height) * p.picture.width);
-    row.sy = splat(sy);
-    row.fr = splat(0.0f);
-    row.inside = gr >= 0.0f && gr < p.mesh.rowLimit;
-    row.node0 = row.node1 = nodes;
-    if (row.inside) {
-        const int r = (int)gr;
-        row.fr = splat(gr - (float)r);
-        row.node0 = nodes + 2 * (size_t)r * p.mesh.cols;
-        row.node1 = row.node0 + 2 * p.mesh.cols;
-    }
-    return row;
+    return rowFor(p, i, p.meshRowStep * v, p.srcRowStep * v);
 }
 
 // Rows at v0 and v1 read the same mesh rows (or both lie outside).

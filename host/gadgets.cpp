@@ -275,42 +275,42 @@ void setFocus(Screen &s, int index)
 
 } // namespace
 
-int32_t addGadget(Screen &s, const VxGadgetSpec &spec)
+int32_t addGadget(Screen &s, const VxGadgetInfo &info)
 {
-    if (spec.kind < VG_GADGET_IMAGE_BUTTON || spec.kind > VG_GADGET_SLIDER || spec.w <= 0 ||
-        spec.h <= 0)
+    if (info.kind < VG_GADGET_IMAGE_BUTTON || info.kind > VG_GADGET_SLIDER || info.w <= 0 ||
+        info.h <= 0)
         return -1;
     Gadget g;
     g.handle = s.nextHandle++;
-    g.kind = spec.kind;
-    g.x = spec.x, g.y = spec.y, g.w = spec.w, g.h = spec.h;
-    if (spec.image && vxResImageLive(spec.image)) {
-        g.image = static_cast<const VxResImage *>(spec.image);
+    g.kind = info.kind;
+    g.x = info.x, g.y = info.y, g.w = info.w, g.h = info.h;
+    if (info.image && vxResImageLive(info.image)) {
+        g.image = static_cast<const VxResImage *>(info.image);
         g.imageId = g.image->id;
         g.imageTable = g.image->table;
     }
-    const char *text = spec.text;
-    if (spec.kind == VG_GADGET_CHECK_BOX && spec.extension)
-        text = spec.extension->text;
+    const char *text = info.text;
+    if (info.kind == VG_GADGET_CHECK_BOX && info.extension)
+        text = info.extension->text;
     if (text) {
         g.text = text;
         g.textId = vxResStringId(text);
     }
-    if (spec.list) {
+    if (info.list) {
         int n = 0;
-        for (const ListNode *node = spec.list->head; node && n < kMaxPopupEntries;
+        for (const ListNode *node = info.list->head; node && n < kMaxPopupEntries;
              node = node->next, ++n)
             g.entries.emplace_back(node->text ? node->text : "");
     }
-    g.minimum = spec.minimum, g.maximum = spec.maximum;
-    g.flags = spec.flags;
-    if (spec.extension) {
-        g.group = spec.extension->group;
-        g.formatter = spec.extension->formatter;
+    g.minimum = info.minimum, g.maximum = info.maximum;
+    g.flags = info.flags;
+    if (info.extension) {
+        g.group = info.extension->group;
+        g.formatter = info.extension->formatter;
     }
     s.gadgets.push_back(g);
     const int index = static_cast<int>(s.gadgets.size()) - 1;
-    assignValue(s, index, spec.kind == VG_GADGET_IMAGE_BUTTON ? (spec.flags & 1) : spec.value);
+    assignValue(s, index, info.kind == VG_GADGET_IMAGE_BUTTON ? (info.flags & 1) : info.value);
     return g.handle;
 }
 

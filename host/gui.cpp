@@ -90,9 +90,9 @@ void removePanel(void *h, uint32_t, int32_t handle)
             p.removed = true;
 }
 
-int32_t gadget(void *h, uint32_t, const VxGadgetSpec *spec)
+int32_t gadget(void *h, uint32_t, const VxGadgetInfo *info)
 {
-    return spec ? addGadget(screenOf(h), *spec) : -1;
+    return info ? addGadget(screenOf(h), *info) : -1;
 }
 
 int change(void *h, uint32_t, int32_t g, int attribute, int32_t value, int redraw)

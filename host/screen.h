@@ -173,7 +173,7 @@ bool fontAvailable();
 
 // ---- gadgets and input (gadgets.cpp) ----
 
-int32_t addGadget(Screen &s, const VxGadgetSpec &spec);
+int32_t addGadget(Screen &s, const VxGadgetInfo &info);
 int changeGadget(Screen &s, int32_t handle, int attribute, int32_t value, int redraw);
 void enableGadget(Screen &s, int32_t handle, bool enable);
 void drawGadget(Screen &s, const Gadget &g);

@@ -48,7 +48,7 @@ enum {
     VG_GADGET_SLIDER
 };
 
-typedef struct VxGadgetSpec {
+typedef struct VxGadgetInfo {
     int kind; /* VG_GADGET_* */
     int x, y, w, h;
     void *image;       /* image button */
@@ -57,7 +57,7 @@ typedef struct VxGadgetSpec {
     int32_t minimum, maximum, value;
     uint32_t flags;
     GadgetExtension *extension;
-} VxGadgetSpec;
+} VxGadgetInfo;
 
 typedef struct VxHostServices {
     void *host; /* passed back to every entry */
@@ -90,7 +90,7 @@ typedef struct VxHostServices {
     void (*pointer)(void *host, int busy);
     int32_t (*createPanel)(void *host, uint32_t request, int x, int y, int w, int h, uint32_t flags);
     void (*removePanel)(void *host, uint32_t request, int32_t panel);
-    int32_t (*addGadget)(void *host, uint32_t request, const VxGadgetSpec *spec);
+    int32_t (*addGadget)(void *host, uint32_t request, const VxGadgetInfo *info);
     int (*changeElement)(void *host, uint32_t request, int32_t gadget, int attribute, int32_t value,
                          int redraw);
     void (*enableElement)(void *host, uint32_t request, int32_t gadget, int enable);

@@ -17,9 +17,9 @@ int metric(int which, int argument = 0)
     return hs()->guiMetric ? hs()->guiMetric(hs()->host, which, argument) : 0;
 }
 
-int32_t addGadget(uint32_t request, const VxGadgetSpec &spec)
+int32_t addGadget(uint32_t request, const VxGadgetInfo &info)
 {
-    return hs()->addGadget ? hs()->addGadget(hs()->host, request, &spec) : -1;
+    return hs()->addGadget ? hs()->addGadget(hs()->host, request, &info) : -1;
 }
 
 } // namespace
@@ -76,7 +76,7 @@ VX_EXPORT void vgFreeGadExt(GadgetExtension *extension) { free(extension); }
 VX_EXPORT int32_t vgAddImageButton(uint32_t request, int x, int y, int w, int h, void *image,
                                    uint32_t flags, GadgetExtension *extension)
 {
-    VxGadgetSpec s{};
+    VxGadgetInfo s{};
     s.kind = VG_GADGET_IMAGE_BUTTON;
     s.x = x, s.y = y, s.w = w, s.h = h;
     s.image = image;
@@ -89,7 +89,7 @@ VX_EXPORT int32_t vgAddImageButton(uint32_t request, int x, int y, int w, int h,
 VX_EXPORT int32_t vgAddTextButton(uint32_t request, int x, int y, int w, int h, const char *text,
                                   int, int)
 {
-    VxGadgetSpec s{};
+    VxGadgetInfo s{};
     s.kind = VG_GADGET_TEXT_BUTTON;
     s.x = x, s.y = y, s.w = w, s.h = h;
     s.text = text;
@@ -99,7 +99,7 @@ VX_EXPORT int32_t vgAddTextButton(uint32_t request, int x, int y, int w, int h, 
 VX_EXPORT int32_t vgAddPopup(uint32_t request, int x, int y, int w, int h, ListHeader *list,
                              int32_t value, int, int, int)
 {
-    VxGadgetSpec s{};
+    VxGadgetInfo s{};
     s.kind = VG_GADGET_POPUP;
     s.x = x, s.y = y, s.w = w, s.h = h;
     s.list = list;
@@ -110,7 +110,7 @@ VX_EXPORT int32_t vgAddPopup(uint32_t request, int x, int y, int w, int h, ListH
 VX_EXPORT int32_t vgAddCheckBox(uint32_t request, int x, int y, int w, int h, int32_t value, int,
                                 GadgetExtension *extension)
 {
-    VxGadgetSpec s{};
+    VxGadgetInfo s{};
     s.kind = VG_GADGET_CHECK_BOX;
     s.x = x, s.y = y, s.w = w, s.h = h;
     s.value = value;
@@ -122,7 +122,7 @@ VX_EXPORT int32_t vgAddSlider(uint32_t request, int x, int y, int w, int h, int3
                               int32_t maximum, int32_t value, int, const char *label,
                               uint32_t flags, GadgetExtension *extension)
 {
-    VxGadgetSpec s{};
+    VxGadgetInfo s{};
     s.kind = VG_GADGET_SLIDER;
     s.x = x, s.y = y, s.w = w, s.h = h;
     s.minimum = minimum, s.maximum = maximum, s.value = value;

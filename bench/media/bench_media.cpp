@@ -60,19 +60,7 @@ void BM_Morph1080RoundTrip(benchmark::State &state)
                                 "/VorluxMorph.so --effect bench1080 -q --input0 " + input +
                                 " --input1 " + input + " -o " + home + "/out." + out +
                                 " 2>/dev/null";
-    long rss = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (runMeasured(command, rss) != 0) {
-            state.SkipWithError("vxhost render failed");
-            break;
-        }
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        state.SetIterationTime(seconds);
-        state.counters["fields/s"] = 2.0 * kFrames / seconds;
-        state.counters["maxRSS_MiB"] = (double)rss / 1024.0;
-    }
+    measureRender(state, command, 2.0 * kFrames);
 }
 
 BENCHMARK(BM_Morph1080RoundTrip)

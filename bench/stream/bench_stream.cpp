@@ -35,19 +35,7 @@ void BM_Morph1080Stream(benchmark::State &state)
                                 " | " + VX_VXHOST + " render " + VX_BUILD_PLUGIN_DIR +
                                 "/VorluxMorph.so --effect " + name + " --input0 - -q --jobs " +
                                 std::to_string(jobs) + " -o /dev/null 2>/dev/null";
-    long rss = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        if (runMeasured(command, rss) != 0) {
-            state.SkipWithError("vxhost render failed");
-            break;
-        }
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        state.SetIterationTime(seconds);
-        state.counters["fields/s"] = (double)(2 * frames) / seconds;
-        state.counters["maxRSS_MiB"] = (double)rss / 1024.0;
-    }
+    measureRender(state, command, (double)(2 * frames));
 }
 
 BENCHMARK(BM_Morph1080Stream)

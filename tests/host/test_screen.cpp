@@ -109,9 +109,9 @@ TEST(Screen, WithoutPixelsNothingIsDrawn)
     vxh::Screen bare; // sized but not yet allocated
     vxh::fillRect(bare, 0, 0, 10, 10);
     vxh::drawText(bare, "text", 0, 0, 0, 0, 100, 100);
-    VxGadgetSpec spec{};
-    spec.kind = VG_GADGET_SLIDER, spec.w = 50, spec.h = 20, spec.maximum = 9;
-    EXPECT_GT(vxh::addGadget(bare, spec), 0);
+    VxGadgetInfo info{};
+    info.kind = VG_GADGET_SLIDER, info.w = 50, info.h = 20, info.maximum = 9;
+    EXPECT_GT(vxh::addGadget(bare, info), 0);
     std::string err;
     EXPECT_FALSE(vxh::saveScreen(bare, "/tmp/never.png", err));
     EXPECT_FALSE(vxh::initScreen(bare, 63, 100));

@@ -144,7 +144,7 @@ void installFakeScreen(FakeScreen &screen)
         of(host).panels.push_back({x, y, w, h, (int)flags});
         return (int32_t)of(host).panels.size();
     };
-    s.addGadget = [](void *host, uint32_t, const VxGadgetSpec *g) {
+    s.addGadget = [](void *host, uint32_t, const VxGadgetInfo *g) {
         FakeScreen &f = of(host);
         const int32_t handle = 1000 + (int32_t)f.gadgets.size();
         f.gadgets.push_back({g->kind, g->x, g->y, g->w, g->h, g->minimum, g->maximum, g->value,
