@@ -295,37 +295,74 @@ inline VH mulhi(VH x, VH y)
 #endif
 }
 
-// A blend weight 0..255 in 16-bit lanes, plain and times 256.
-struct Weight {
-    VH plain, high;
+// The weights of a byte blend (a * wa + b * wb) / 255, wa + wb = 255.
+struct Blend {
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+    VU pairs; // bytes wa, wb in every 16-bit lane
+#else
+    VH plainA, highA, plainB, highB; // each weight plain and times 256
+#endif
 };
 
-inline Weight weightOf(int w)
+inline Blend blendOf(int wa, int wb)
 {
-    Weight r;
+    Blend r;
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+    r.pairs = splat((uint32_t)(wa | wb << 8) * 0x00010001u);
+#else
     for (int k = 0; k < 2 * LANES; ++k) {
-        r.plain[k] = (uint16_t)w;
-        r.high[k] = (uint16_t)(w << 8);
+        r.plainA[k] = (uint16_t)wa;
+        r.highA[k] = (uint16_t)(wa << 8);
+        r.plainB[k] = (uint16_t)wb;
+        r.highB[k] = (uint16_t)(wb << 8);
     }
+#endif
     return r;
 }
 
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+// blendBytes of each lane. Bytes of a and b are interleaved and offset by
+// -128, so that one byte multiply-add gives each weighted sum x as
+// x - 128 x 255 in a signed 16-bit lane (wa (a - 128) + wb (b - 128), in
+// -32640..32385: never saturated). Adding 32640 back, h = (x * 0x8081) >> 16
+// gives x / 255 = h >> 7, and the results pack back into bytes in order
+// (the interleave and the pack both work within 16-byte groups).
+inline VU blendBytes(VU a, VU b, const Blend &w)
+{
+    const VU offset = splat(0x80808080u);
+    const VH back = (VH)splat(0x7F807F80u), divisor = (VH)splat(0x80818081u);
+#if VX_LANES == 16
+    const __m512i sa = (__m512i)(a ^ offset), sb = (__m512i)(b ^ offset);
+    const VH low = (VH)_mm512_maddubs_epi16((__m512i)w.pairs, _mm512_unpacklo_epi8(sa, sb));
+    const VH high = (VH)_mm512_maddubs_epi16((__m512i)w.pairs, _mm512_unpackhi_epi8(sa, sb));
+    return (VU)_mm512_packus_epi16((__m512i)(mulhi(low + back, divisor) >> 7),
+                                   (__m512i)(mulhi(high + back, divisor) >> 7));
+#else
+    const __m256i sa = (__m256i)(a ^ offset), sb = (__m256i)(b ^ offset);
+    const VH low = (VH)_mm256_maddubs_epi16((__m256i)w.pairs, _mm256_unpacklo_epi8(sa, sb));
+    const VH high = (VH)_mm256_maddubs_epi16((__m256i)w.pairs, _mm256_unpackhi_epi8(sa, sb));
+    return (VU)_mm256_packus_epi16((__m256i)(mulhi(low + back, divisor) >> 7),
+                                   (__m256i)(mulhi(high + back, divisor) >> 7));
+#endif
+}
+#else
 // blendBytes of each lane, in 16-bit lanes: even bytes and odd bytes
 // apart, each weighted sum x at most 255 x 255, where h = (x * 0x8081) >> 16
 // gives x / 255 = h >> 7. The odd bytes stay in the high byte of their
 // lane: the high half of (b << 8) * (w << 8) is b * w, and (h >> 7) << 8 is
 // (h + h) with the low byte cleared (h + h < 65536). Fewer shifts than
 // moving them down and back.
-inline VU blendBytes(VU a, Weight wa, VU b, Weight wb)
+inline VU blendBytes(VU a, VU b, const Blend &w)
 {
     const VH low = (VH)splat(0x00FF00FFu), high = (VH)splat(0xFF00FF00u);
     const VH divisor = (VH)splat(0x80818081u);
     const VH ha = (VH)a, hb = (VH)b;
-    const VH even = (ha & low) * wa.plain + (hb & low) * wb.plain;
-    const VH odd = mulhi(ha & high, wa.high) + mulhi(hb & high, wb.high);
+    const VH even = (ha & low) * w.plainA + (hb & low) * w.plainB;
+    const VH odd = mulhi(ha & high, w.highA) + mulhi(hb & high, w.highB);
     const VH h = mulhi(odd, divisor);
     return (VU)((mulhi(even, divisor) >> 7) | ((h + h) & high));
 }
+#endif
 
 // Byte shift / 8 of each lane, as a number 0..255: one byte shuffle
 // where the level has it (the shuffle works within 16-byte groups).
@@ -383,7 +420,7 @@ struct Lanes {
     VF maxX, maxY, widthF;
     VI lastX, lastY, width;
     bool pairs; // a picture of two columns or more: neighbours are read in pairs
-    Weight level, rest;
+    Blend levelRest, restLevel; // first operand weighted by level, or by rest
     bool contiguous; // the copy of output column j is source column j
     bool wide;       // a step's pairs span about twice its lanes: wide windows
 };
@@ -403,8 +440,8 @@ Lanes lanesOf(const PassParams &p)
     l.lastY = splat((int32_t)p.picture.height - 1);
     l.width = splat((int32_t)p.picture.width);
     l.pairs = p.picture.width >= 2;
-    l.level = weightOf(p.level);
-    l.rest = weightOf(p.rest);
+    l.levelRest = blendOf(p.level, p.rest);
+    l.restLevel = blendOf(p.rest, p.level);
     l.contiguous = p.srcColStep == 1.0f && (size_t)p.outW <= p.picture.width;
     l.wide = p.srcColStep > 1.0f && p.srcColStep <= 2.5f;
     return l;
@@ -431,16 +468,15 @@ constexpr bool blendsCopies(PassKind k)
 template <PassKind K> inline VU copyAt(const PassParams &p, const Lanes &l, VI index)
 {
     if (blendsCopies(K))
-        return blendBytes(gather(p.target, index), l.level, gather(p.picture.pixels, index),
-                          l.rest);
+        return blendBytes(gather(p.target, index), gather(p.picture.pixels, index), l.levelRest);
     return gather(p.picture.pixels, index);
 }
 
 template <PassKind K> inline VU copyContiguous(const PassParams &p, const Lanes &l, int32_t index)
 {
     if (blendsCopies(K))
-        return blendBytes(loadPixels(p.target + index), l.level,
-                          loadPixels(p.picture.pixels + index), l.rest);
+        return blendBytes(loadPixels(p.target + index), loadPixels(p.picture.pixels + index),
+                          l.levelRest);
     return loadPixels(p.picture.pixels + index);
 }
 
@@ -450,14 +486,14 @@ template <PassKind K> inline void storeResult(const Lanes &l, uint32_t *dst, VU 
 {
     if (n == LANES) {
         if (K == PASS_DISSOLVE)
-            pixels = blendBytes(loadPixels(dst), l.rest, pixels, l.level);
+            pixels = blendBytes(loadPixels(dst), pixels, l.restLevel);
         storePixels(dst, pixels);
         return;
     }
     VU old = splat(0u);
     memcpy(&old, dst, (size_t)n * 4);
     if (K == PASS_DISSOLVE)
-        pixels = blendBytes(old, l.rest, pixels, l.level);
+        pixels = blendBytes(old, pixels, l.restLevel);
     memcpy(dst, &pixels, (size_t)n * 4);
 }
 
@@ -482,14 +518,14 @@ void copyRun(const PassParams &p, const Lanes &l, const Row &row, int j, int end
         uint32_t *const dst = row.line;
         const uint32_t *const src = p.picture.pixels + row.nearRow;
         const uint32_t *const other = K == PASS_DISSOLVE ? dst : p.target + row.nearRow;
-        const Weight level = l.level, rest = l.rest;
+        const Blend restLevel = l.restLevel, levelRest = l.levelRest;
         for (; j + LANES <= end; j += LANES) {
             const VU pixels = loadPixels(src + j);
             VU result;
             if (K == PASS_DISSOLVE)
-                result = blendBytes(loadPixels(dst + j), rest, pixels, level);
+                result = blendBytes(loadPixels(dst + j), pixels, restLevel);
             else
-                result = blendBytes(loadPixels(other + j), level, pixels, rest);
+                result = blendBytes(loadPixels(other + j), pixels, levelRest);
             storePixels(dst + j, result);
         }
     }
@@ -611,8 +647,8 @@ __attribute__((always_inline)) inline void windowPairs(const PassParams &p, cons
     VU low = loadPixels(p.picture.pixels + start),
        high = loadPixels(p.picture.pixels + start + LANES);
     if (K == PASS_MIXED) {
-        low = blendBytes(loadPixels(p.target + start), l.level, low, l.rest);
-        high = blendBytes(loadPixels(p.target + start + LANES), l.level, high, l.rest);
+        low = blendBytes(loadPixels(p.target + start), low, l.levelRest);
+        high = blendBytes(loadPixels(p.target + start + LANES), high, l.levelRest);
     }
     first = pickFromWindow(low, high, at);
     second = pickFromWindow(low, high, at + splat(1));
@@ -626,8 +662,8 @@ wideWindowPairs(const PassParams &p, const Lanes &l, size_t start, VI at, VU &fi
     for (int k = 0; k < 4; ++k) {
         window[k] = loadPixels(p.picture.pixels + start + (size_t)(k * LANES));
         if (K == PASS_MIXED)
-            window[k] = blendBytes(loadPixels(p.target + start + (size_t)(k * LANES)), l.level,
-                                   window[k], l.rest);
+            window[k] = blendBytes(loadPixels(p.target + start + (size_t)(k * LANES)), window[k],
+                                   l.levelRest);
     }
     first = pickFromWideWindow(window, at);
     second = pickFromWideWindow(window, at + splat(1));
@@ -643,8 +679,8 @@ __attribute__((always_inline)) inline void gatheredPairs(const PassParams &p, co
     if (K == PASS_MIXED) {
         VU t, u;
         gatherPairs(p.target, index, t, u);
-        first = blendBytes(t, l.level, first, l.rest);
-        second = blendBytes(u, l.level, second, l.rest);
+        first = blendBytes(t, first, l.levelRest);
+        second = blendBytes(u, second, l.levelRest);
     }
 }
 
@@ -807,8 +843,8 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
         if (K == PASS_OVERLAY)
             sample =
-                blendBytes(sample, l.rest,
-                           gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)), l.level);
+                blendBytes(sample, gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)),
+                           l.restLevel);
         pixels = moved ? sample : pixels;
     }
     storeResult<K>(l, row.line + j, pixels, n);
