@@ -518,16 +518,9 @@ void copyRun(const PassParams &p, const Lanes &l, const Row &row, int j, int end
         uint32_t *const dst = row.line;
         const uint32_t *const src = p.picture.pixels + row.nearRow;
         const uint32_t *const other = K == PASS_DISSOLVE ? dst : p.target + row.nearRow;
-        const Blend restLevel = l.restLevel, levelRest = l.levelRest;
-        for (; j + LANES <= end; j += LANES) {
-            const VU pixels = loadPixels(src + j);
-            VU result;
-            if (K == PASS_DISSOLVE)
-                result = blendBytes(loadPixels(dst + j), pixels, restLevel);
-            else
-                result = blendBytes(loadPixels(other + j), pixels, levelRest);
-            storePixels(dst + j, result);
-        }
+        const Blend weights = K == PASS_DISSOLVE ? l.restLevel : l.levelRest;
+        for (; j + LANES <= end; j += LANES)
+            storePixels(dst + j, blendBytes(loadPixels(other + j), loadPixels(src + j), weights));
     }
     for (; j < end; j += LANES) {
         const int n = end - j < LANES ? end - j : LANES;
