@@ -118,6 +118,10 @@ struct OperatorContext {
     // Capacity of the prepared buffers, so a render never writes past them.
     size_t outputCapacity; // pixels in outputPixels
     size_t meshCapacity;   // nodes in each working mesh
+    // Room for lines of the source/target mixture, kept by the vectorised
+    // mixed pass (allocated on first use).
+    uint32_t *mixturePixels;
+    size_t mixtureBytes;
     int32_t fieldWidth, fieldHeight; // field size the render was prepared for
 
     // brush stroke state, mesh coordinates

@@ -50,6 +50,9 @@ void releaseMeshes(void)
     freeBlock(ctx.meshBase);
     freeBlock(ctx.meshClipboard);
     freeBlock(ctx.brushKernel);
+    freeBlock(ctx.mixturePixels);
+    ctx.mixturePixels = nullptr;
+    ctx.mixtureBytes = 0;
     ctx.outputPixels = nullptr;
     ctx.meshA = ctx.meshB = ctx.meshBase = ctx.meshClipboard = ctx.brushKernel = nullptr;
     ctx.outputCapacity = 0;
@@ -339,6 +342,24 @@ void runPass(PassParams p)
         warpRowsOfLevel[level](p, 0, p.outH);
 }
 
+// Gives a vectorised mixed pass room to keep lines of the mixture, each
+// blended once, instead of blending the four neighbours of every sample.
+// That pays when a pass samples at least every pixel (steps of one source
+// pixel or less); without the room (memory short) it blends as it reads.
+void keepMixture(PassParams &p)
+{
+    if (activeSimdLevel() == SIMD_SCALAR || !(p.srcColStep <= 1.0f && p.srcRowStep <= 1.0f) ||
+        p.level == 0 || p.level == 255)
+        return;
+    const size_t bytes = (size_t)KEPT_LINES * p.picture.width * sizeof(uint32_t);
+    if (bytes > ctx.mixtureBytes) {
+        freeBlock(ctx.mixturePixels);
+        ctx.mixturePixels = (uint32_t *)allocBlock(bytes);
+        ctx.mixtureBytes = ctx.mixturePixels ? bytes : 0;
+    }
+    p.mixture = ctx.mixturePixels;
+}
+
 // A pass of kind over the source: pass A, the mixture or the overlay.
 PassParams viewParams(PassKind kind)
 {
@@ -410,8 +431,10 @@ void warpPassB(uint32_t *out, int outW, int outH)
 void warpPassMixed(uint32_t *out, int outW, int outH)
 {
     PassParams p = mixtureOf();
-    if (beginPass(p, out, outW, outH, ctx.meshA))
+    if (beginPass(p, out, outW, outH, ctx.meshA)) {
+        keepMixture(p);
         runPass(p);
+    }
 }
 
 void viewPassOf(PassKind kind, uint32_t *out, int outW, int outH)

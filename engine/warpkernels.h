@@ -56,7 +56,14 @@ struct PassParams {
     // Window passes: the coordinates u and v of the first output column and
     // row and their growth per output pixel (the warp passes use j and i).
     float colOrigin, rowOrigin, colAdvance, rowAdvance;
+    // PASS_MIXED, vectorised passes: room for KEPT_LINES lines of the
+    // mixture, kept there as they are sampled (null: the mixture is blended
+    // wherever it is read).
+    uint32_t *mixture;
 };
+
+// Lines of the mixture that a vectorised mixed pass keeps at a time.
+constexpr int KEPT_LINES = 32;
 
 // Output rows [rowBegin, rowEnd) of a pass, one implementation per
 // instruction-set level; all give the bits of warpRowsScalar.

@@ -209,7 +209,7 @@ constexpr int WIDE_LEAD = LANES;
 // Picking from four registers pays where one instruction picks from two.
 constexpr bool WIDE = LANES == 16;
 
-inline VU pickFromWideWindow(const VU (&window)[4], VI at)
+__attribute__((always_inline)) inline VU pickFromWideWindow(const VU (&window)[4], VI at)
 {
     const VU fromLow = pickFromWindow(window[0], window[1], at);
     const VU fromHigh = pickFromWindow(window[2], window[3], at - splat(2 * LANES));
@@ -327,7 +327,7 @@ inline Blend blendOf(int wa, int wb)
 // -32640..32385: never saturated). Adding 32640 back, h = (x * 0x8081) >> 16
 // gives x / 255 = h >> 7, and the results pack back into bytes in order
 // (the interleave and the pack both work within 16-byte groups).
-inline VU blendBytes(VU a, VU b, const Blend &w)
+__attribute__((always_inline)) inline VU blendBytes(VU a, VU b, const Blend &w)
 {
     const VU offset = splat(0x80808080u);
     const VH back = (VH)splat(0x7F807F80u), divisor = (VH)splat(0x80818081u);
@@ -352,7 +352,7 @@ inline VU blendBytes(VU a, VU b, const Blend &w)
 // lane: the high half of (b << 8) * (w << 8) is b * w, and (h >> 7) << 8 is
 // (h + h) with the low byte cleared (h + h < 65536). Fewer shifts than
 // moving them down and back.
-inline VU blendBytes(VU a, VU b, const Blend &w)
+__attribute__((always_inline)) inline VU blendBytes(VU a, VU b, const Blend &w)
 {
     const VH low = (VH)splat(0x00FF00FFu), high = (VH)splat(0xFF00FF00u);
     const VH divisor = (VH)splat(0x80818081u);
@@ -423,6 +423,7 @@ struct Lanes {
     Blend levelRest, restLevel; // first operand weighted by level, or by rest
     bool contiguous; // the copy of output column j is source column j
     bool wide;       // a step's pairs span about twice its lanes: wide windows
+    struct KeptLines *kept; // PASS_MIXED: the lines of the mixture kept, or null
 };
 
 Lanes lanesOf(const PassParams &p)
@@ -444,6 +445,7 @@ Lanes lanesOf(const PassParams &p)
     l.restLevel = blendOf(p.rest, p.level);
     l.contiguous = p.srcColStep == 1.0f && (size_t)p.outW <= p.picture.width;
     l.wide = p.srcColStep > 1.0f && p.srcColStep <= 2.5f;
+    l.kept = nullptr;
     return l;
 }
 
@@ -498,7 +500,7 @@ template <PassKind K> inline void storeResult(const Lanes &l, uint32_t *dst, VU 
 }
 
 // Nearest source column of each lane's output column (nearestIndex).
-inline VI nearestColumn(const Lanes &l, VF sx)
+__attribute__((always_inline)) inline VI nearestColumn(const Lanes &l, VF sx)
 {
     return clampIndex(truncate(boundCoordinate(sx, l.widthF)), l.lastX);
 }
@@ -634,11 +636,11 @@ int undeformedUntil(const PassParams &p, const Row &row, int j, Scans &scans)
 // Pixels at[k] and at[k] + 1 of the window that starts at pixel index
 // start, or of the mixture there.
 template <PassKind K>
-__attribute__((always_inline)) inline void windowPairs(const PassParams &p, const Lanes &l,
-                                                       size_t start, VI at, VU &first, VU &second)
+__attribute__((always_inline)) inline void windowPairs(const PassParams &p, const uint32_t *pixels,
+                                                       const Lanes &l, size_t start, VI at,
+                                                       VU &first, VU &second)
 {
-    VU low = loadPixels(p.picture.pixels + start),
-       high = loadPixels(p.picture.pixels + start + LANES);
+    VU low = loadPixels(pixels + start), high = loadPixels(pixels + start + LANES);
     if (K == PASS_MIXED) {
         low = blendBytes(loadPixels(p.target + start), low, l.levelRest);
         high = blendBytes(loadPixels(p.target + start + LANES), high, l.levelRest);
@@ -649,11 +651,12 @@ __attribute__((always_inline)) inline void windowPairs(const PassParams &p, cons
 
 template <PassKind K>
 __attribute__((always_inline)) inline void
-wideWindowPairs(const PassParams &p, const Lanes &l, size_t start, VI at, VU &first, VU &second)
+wideWindowPairs(const PassParams &p, const uint32_t *pixels, const Lanes &l, size_t start, VI at,
+                VU &first, VU &second)
 {
     VU window[4];
     for (int k = 0; k < 4; ++k) {
-        window[k] = loadPixels(p.picture.pixels + start + (size_t)(k * LANES));
+        window[k] = loadPixels(pixels + start + (size_t)(k * LANES));
         if (K == PASS_MIXED)
             window[k] = blendBytes(loadPixels(p.target + start + (size_t)(k * LANES)), window[k],
                                    l.levelRest);
@@ -661,20 +664,105 @@ wideWindowPairs(const PassParams &p, const Lanes &l, size_t start, VI at, VU &fi
     first = pickFromWideWindow(window, at);
     second = pickFromWideWindow(window, at + splat(1));
 }
+
+// The pairs of both sample lines of a step from the windows that start at
+// pixels start0 and start1.
+template <PassKind K>
+__attribute__((always_inline)) inline void
+windowRows(const PassParams &p, const uint32_t *pixels, const Lanes &l, size_t start0,
+           size_t start1, VI at, VU &left0, VU &right0, VU &left1, VU &right1)
+{
+    if (WIDE && l.wide) {
+        wideWindowPairs<K>(p, pixels, l, start0, at, left0, right0);
+        wideWindowPairs<K>(p, pixels, l, start1, at, left1, right1);
+    } else {
+        windowPairs<K>(p, pixels, l, start0, at, left0, right0);
+        windowPairs<K>(p, pixels, l, start1, at, left1, right1);
+    }
+}
 #endif
 
 // Pixels index[k] and index[k] + 1 of each lane, or of the mixture there.
 template <PassKind K>
-__attribute__((always_inline)) inline void gatheredPairs(const PassParams &p, const Lanes &l,
+__attribute__((always_inline)) inline void gatheredPairs(const PassParams &p,
+                                                         const uint32_t *pixels, const Lanes &l,
                                                          VI index, VU &first, VU &second)
 {
-    gatherPairs(p.picture.pixels, index, first, second);
+    gatherPairs(pixels, index, first, second);
     if (K == PASS_MIXED) {
         VU t, u;
         gatherPairs(p.target, index, t, u);
         first = blendBytes(t, first, l.levelRest);
         second = blendBytes(u, second, l.levelRest);
     }
+}
+
+// The mixture kept a few lines at a time by a mixed pass that samples
+// about every pixel: each line is blended once, where the samples would
+// blend each of their four neighbours. Picture line y sits in slot
+// y % KEPT_LINES while lineIn holds y there; the slots stay in cache.
+struct KeptLines {
+    uint32_t *pixels;
+    int32_t lineIn[KEPT_LINES];
+    int64_t budget; // lines still to blend; a pass that jumps about stops keeping
+};
+
+// Whether the mixture is kept for a pass: enough columns for pairs.
+inline bool keepsMixture(const PassParams &p)
+{
+    return p.kind == PASS_MIXED && p.mixture && p.picture.width >= 2;
+}
+
+KeptLines keptLinesOf(const PassParams &p)
+{
+    KeptLines k;
+    k.pixels = p.mixture;
+    for (int32_t &line : k.lineIn)
+        line = -1;
+    k.budget = 2 * ((int64_t)p.picture.height + p.outH);
+    return k;
+}
+
+// Blends lines first..last of the mixture that are not kept yet; false
+// when the budget runs out first.
+__attribute__((noinline)) bool blendLines(const PassParams &p, const Lanes &l, size_t first,
+                                          size_t last)
+{
+    KeptLines &k = *l.kept;
+    const size_t width = p.picture.width;
+    for (size_t y = first; y <= last; ++y) {
+        const size_t slot = y % KEPT_LINES;
+        if (k.lineIn[slot] == (int32_t)y)
+            continue;
+        if (k.budget <= 0)
+            return false;
+        --k.budget;
+        k.lineIn[slot] = (int32_t)y;
+        const uint32_t *const target = p.target + y * width;
+        const uint32_t *const source = p.picture.pixels + y * width;
+        uint32_t *const mixed = k.pixels + slot * width;
+        size_t x = 0;
+        for (; x + LANES <= width; x += LANES)
+            storePixels(mixed + x, blendBytes(loadPixels(target + x), loadPixels(source + x),
+                                              l.levelRest));
+        for (; x < width; ++x)
+            mixed[x] = ::blendBytes(target[x], p.level, source[x], p.rest);
+    }
+    return true;
+}
+
+// Makes lines first..last of the mixture present; false (the caller then
+// blends as it reads) when they cannot all be kept at once or the budget
+// is spent. Lines already kept cost a look each, nothing more.
+__attribute__((always_inline)) inline bool keepLines(const PassParams &p, const Lanes &l,
+                                                     size_t first, size_t last)
+{
+    if (last - first >= (size_t)KEPT_LINES)
+        return false;
+    for (size_t y = first; y <= last; ++y)
+        if (l.kept->lineIn[y % KEPT_LINES] != (int32_t)y)
+            return blendLines(p, l, y, last);
+    return true;
 }
 
 // The part of a step that depends on the mesh rows only, not on the
@@ -744,7 +832,9 @@ __attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, con
 }
 
 // The rest of a step for one output row: n of its LANES pixels are stored.
-template <PassKind K>
+// With KEPT (PASS_MIXED only), the bilinear samples read the kept mixture
+// where they can.
+template <PassKind K, bool KEPT = false>
 __attribute__((always_inline)) inline void
 sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &m, int j, int n)
 {
@@ -800,21 +890,39 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
                 WIDE && l.wide ? wideWindowStart(iy, base, width) : windowStart(iy, base, width);
             if (window >= 0) {
                 const VI at = base - splat(window);
-                const size_t row0 = ::clampIndex(iy[0], p.picture.height) * p.picture.width;
-                const size_t row1 = ::clampIndex(iy[0] + 1, p.picture.height) * p.picture.width;
-                if (WIDE && l.wide) {
-                    wideWindowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
-                    wideWindowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
-                } else {
-                    windowPairs<K>(p, l, row0 + (size_t)window, at, left0, right0);
-                    windowPairs<K>(p, l, row1 + (size_t)window, at, left1, right1);
-                }
+                const size_t line0 = ::clampIndex(iy[0], p.picture.height);
+                const size_t line1 = ::clampIndex(iy[0] + 1, p.picture.height);
+                const size_t width = p.picture.width;
+                if (KEPT && keepLines(p, l, line0, line1))
+                    windowRows<PASS_SAMPLE>(p, l.kept->pixels, l,
+                                            line0 % KEPT_LINES * width + (size_t)window,
+                                            line1 % KEPT_LINES * width + (size_t)window, at, left0,
+                                            right0, left1, right1);
+                else
+                    windowRows<K>(p, p.picture.pixels, l, line0 * width + (size_t)window,
+                                  line1 * width + (size_t)window, at, left0, right0, left1, right1);
             } else
 #endif
             {
-                gatheredPairs<K>(p, l, clampIndex(iy, l.lastY) * l.width + base, left0, right0);
-                gatheredPairs<K>(p, l, clampIndex(iy + one, l.lastY) * l.width + base, left1,
-                                 right1);
+                const VI line0 = clampIndex(iy, l.lastY), line1 = clampIndex(iy + one, l.lastY);
+                int32_t first = line0[0], last = line1[0];
+                if (KEPT)
+                    for (int k = 1; k < LANES; ++k) {
+                        first = line0[k] < first ? line0[k] : first;
+                        last = line1[k] > last ? line1[k] : last;
+                    }
+                if (KEPT && keepLines(p, l, (size_t)first, (size_t)last)) {
+                    const VI slots = splat(KEPT_LINES - 1);
+                    gatheredPairs<PASS_SAMPLE>(p, l.kept->pixels, l,
+                                               (line0 & slots) * l.width + base, left0, right0);
+                    gatheredPairs<PASS_SAMPLE>(p, l.kept->pixels, l,
+                                               (line1 & slots) * l.width + base, left1, right1);
+                } else {
+                    gatheredPairs<K>(p, p.picture.pixels, l, line0 * l.width + base, left0,
+                                     right0);
+                    gatheredPairs<K>(p, p.picture.pixels, l, line1 * l.width + base, left1,
+                                     right1);
+                }
             }
             p00 = left0, p10 = right0, p01 = left1, p11 = right1;
             if (lanesAbove((VU)ix, (VU)(l.lastX - one))) {
@@ -894,9 +1002,14 @@ inline int undeformedFrom(const PassParams &p, const Row &row, int j, Scans &sca
     return undeformedUntil(p, row, j, scans);
 }
 
-template <PassKind K> void warpRows(const PassParams &p, int rowBegin, int rowEnd)
+template <PassKind K, bool KEPT = false> void warpRows(const PassParams &p, int rowBegin, int rowEnd)
 {
-    const Lanes l = lanesOf(p);
+    Lanes l = lanesOf(p);
+    KeptLines kept;
+    if (KEPT) {
+        kept = keptLinesOf(p);
+        l.kept = &kept;
+    }
     Scans scans;
     for (int i = rowBegin; i < rowEnd;) {
         const bool pair = i + 1 < rowEnd && shareMeshRows(p, i);
@@ -913,9 +1026,9 @@ template <PassKind K> void warpRows(const PassParams &p, int rowBegin, int rowEn
             }
             const int n = p.outW - j < LANES ? p.outW - j : LANES;
             const MeshStep m = meshStep(p, l, row, j);
-            sampleStep<K>(p, l, row, m, j, n);
+            sampleStep<K, KEPT>(p, l, row, m, j, n);
             if (pair)
-                sampleStep<K>(p, l, second, m, j, n);
+                sampleStep<K, KEPT>(p, l, second, m, j, n);
             j += LANES;
         }
         i += pair ? 2 : 1;
@@ -1031,7 +1144,10 @@ void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
         warpRows<PASS_DISSOLVE>(p, rowBegin, rowEnd);
         break;
     case PASS_MIXED:
-        warpRows<PASS_MIXED>(p, rowBegin, rowEnd);
+        if (keepsMixture(p))
+            warpRows<PASS_MIXED, true>(p, rowBegin, rowEnd);
+        else
+            warpRows<PASS_MIXED>(p, rowBegin, rowEnd);
         break;
     case PASS_OVERLAY:
         warpRows<PASS_OVERLAY>(p, rowBegin, rowEnd);

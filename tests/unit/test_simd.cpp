@@ -128,14 +128,20 @@ TEST_P(SimdPasses, EveryLevelGivesTheScalarBits)
         ctx.dissolveLevel = trial == 1 ? 0 : (trial == 2 ? 255 : (int)(rng() % 256));
         const std::vector<uint32_t> before = randomPicture(rng, (size_t)g.outW * g.outH);
 
-        // Pass A then B on one picture (as a morph renders), and the mixed pass.
-        auto render = [&](SimdLevel level) {
-            selectSimdLevel(level);
-            std::vector<uint32_t> morph = before, mixed = before;
+        // Pass A then B on one picture (as a morph renders), and the mixed
+        // pass twice: nothing of the first level may linger in the second.
+        const int level = ctx.dissolveLevel;
+        auto render = [&](SimdLevel simd) {
+            selectSimdLevel(simd);
+            std::vector<uint32_t> morph = before, mixed = before, again = before;
             warpPassA(morph.data(), g.outW, g.outH);
             warpPassB(morph.data(), g.outW, g.outH);
             warpPassMixed(mixed.data(), g.outW, g.outH);
+            ctx.dissolveLevel = 255 - level / 2;
+            warpPassMixed(again.data(), g.outW, g.outH);
+            ctx.dissolveLevel = level;
             morph.insert(morph.end(), mixed.begin(), mixed.end());
+            morph.insert(morph.end(), again.begin(), again.end());
             return morph;
         };
         const std::vector<uint32_t> expected = render(SIMD_SCALAR);
