@@ -387,6 +387,44 @@ inline VI byteOf(VU v, int shift)
 #endif
 }
 
+// One channel of blendBilinear: the byte at shift of each lane's four
+// pixels, blended; not yet clamped nor truncated.
+__attribute__((always_inline)) inline VF blendChannel(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
+                                                      int shift)
+{
+    const VI a = byteOf(p00, shift), b = byteOf(p10, shift);
+    const VI c = byteOf(p01, shift), d = byteOf(p11, shift);
+    const VF top = toFloat(b - a) * fx + toFloat(a);
+    const VF bottom = toFloat(d - c) * fx + toFloat(c);
+    return (bottom - top) * fy + top;
+}
+
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+// blendBilinear of each lane. Fractions lie in -1..1, so every value lies
+// in -1020..1275 and is never NaN: truncating first and then saturating
+// to 0..255 gives what clamping to 0..255 and truncating gives. The packs
+// saturate and gather the four channels of each 16-byte group channel by
+// channel; one byte shuffle puts them back pixel by pixel.
+__attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
+                                                       bool)
+{
+    VI channel[4];
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k)
+        channel[k] = truncate(blendChannel(p00, p10, p01, p11, fx, fy, 8 * k));
+    // Byte 4m + k of a group comes from byte 4k + m.
+    const VU order = splat(0x0C080400u) + (VU)((lanesFrom(0) & splat(3)) * splat(0x01010101));
+#if VX_LANES == 16
+    const __m512i low = _mm512_packus_epi32((__m512i)channel[0], (__m512i)channel[1]);
+    const __m512i high = _mm512_packus_epi32((__m512i)channel[2], (__m512i)channel[3]);
+    return (VU)_mm512_shuffle_epi8(_mm512_packus_epi16(low, high), (__m512i)order);
+#else
+    const __m256i low = _mm256_packus_epi32((__m256i)channel[0], (__m256i)channel[1]);
+    const __m256i high = _mm256_packus_epi32((__m256i)channel[2], (__m256i)channel[3]);
+    return (VU)_mm256_shuffle_epi8(_mm256_packus_epi16(low, high), (__m256i)order);
+#endif
+}
+#else
 // blendBilinear of each lane. Without a negative fraction (extrapolates
 // false) every value lies within its four bytes up to rounding, so in
 // -1..256 where truncation alone gives the clamped result.
@@ -397,11 +435,7 @@ __attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, V
     VU result = splat(0u);
 #pragma GCC unroll 4
     for (int shift = 0; shift < 32; shift += 8) {
-        const VI a = byteOf(p00, shift), b = byteOf(p10, shift);
-        const VI c = byteOf(p01, shift), d = byteOf(p11, shift);
-        const VF top = toFloat(b - a) * fx + toFloat(a);
-        const VF bottom = toFloat(d - c) * fx + toFloat(c);
-        VF value = (bottom - top) * fy + top;
+        VF value = blendChannel(p00, p10, p01, p11, fx, fy, shift);
         // As value < 0 ? 0 : (value > 255 ? 255 : value) once truncated
         // (-0.0 becomes +0.0 here, and both truncate to 0); never NaN.
         if (extrapolates) {
@@ -412,6 +446,7 @@ __attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, V
     }
     return result;
 }
+#endif
 
 // What stays the same over a whole pass, in lanes.
 struct Lanes {
