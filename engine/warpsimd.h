@@ -274,13 +274,25 @@ inline VI clampIndex(VI v, VI last)
     return v < last ? v : last;
 }
 
+// a > b ? a : b in each lane: the maximum instruction, which gives its
+// second operand for not-a-number and for equal operands.
+inline VF maximum(VF a, VF b)
+{
+#if VX_LANES == 16
+    return (VF)_mm512_max_ps((__m512)a, (__m512)b);
+#elif VX_LANES == 8
+    return (VF)_mm256_max_ps((__m256)a, (__m256)b);
+#else
+    return (VF)_mm_max_ps((__m128)a, (__m128)b);
+#endif
+}
+
 // boundCoordinate of each lane, in the operand order of a maximum and a
 // minimum instruction: equal operands give the same value either way, and
 // not-a-number gives -1.
 inline VF boundCoordinate(VF v, VF limit)
 {
-    const VF low = splat(-1.0f);
-    v = v > low ? v : low;
+    v = maximum(v, splat(-1.0f));
     return v < limit ? v : limit;
 }
 
@@ -889,8 +901,8 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
     const __mmask16 movedY = _mm512_cmp_ps_mask((__m512)dy, (__m512)zero, _CMP_NEQ_OQ);
     dx = (VF)_mm512_maskz_mov_ps(movedX, (__m512)dx);
     dy = (VF)_mm512_maskz_mov_ps(movedY, (__m512)dy);
-    const unsigned movedBits = (unsigned)(movedX | movedY);
-    const VI moved = (VI)_mm512_maskz_mov_epi32(movedX | movedY, _mm512_set1_epi32(-1));
+    const __mmask16 moved = movedX | movedY;
+    const unsigned movedBits = moved;
 #else
     const VI signless = splat(0x7FFFFFFF);
     const VI movedX = (VF)((VI)dx & signless) > zero;
@@ -981,7 +993,11 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             sample =
                 blendBytes(sample, gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)),
                            l.restLevel);
+#if VX_LANES == 16
+        pixels = (VU)_mm512_mask_mov_epi32((__m512i)pixels, moved, (__m512i)sample);
+#else
         pixels = moved ? sample : pixels;
+#endif
     }
     storeResult<K>(l, row.line + j, pixels, n);
 }
