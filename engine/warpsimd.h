@@ -336,25 +336,26 @@ inline Blend blendOf(int wa, int wb)
 // blendBytes of each lane. Bytes of a and b are interleaved and offset by
 // -128, so that one byte multiply-add gives each weighted sum x as
 // x - 128 x 255 in a signed 16-bit lane (wa (a - 128) + wb (b - 128), in
-// -32640..32385: never saturated). Adding 32640 back, h = (x * 0x8081) >> 16
-// gives x / 255 = h >> 7, and the results pack back into bytes in order
-// (the interleave and the pack both work within 16-byte groups).
+// -32640..32385: never saturated). Adding 32641 gives x + 1, and
+// ((x + 1) * 257) >> 16 is x / 255 for every x up to 65535; the results
+// pack back into bytes in order (the interleave and the pack both work
+// within 16-byte groups).
 __attribute__((always_inline)) inline VU blendBytes(VU a, VU b, const Blend &w)
 {
     const VU offset = splat(0x80808080u);
-    const VH back = (VH)splat(0x7F807F80u), divisor = (VH)splat(0x80818081u);
+    const VH back = (VH)splat(0x7F817F81u), divisor = (VH)splat(0x01010101u);
 #if VX_LANES == 16
     const __m512i sa = (__m512i)(a ^ offset), sb = (__m512i)(b ^ offset);
     const VH low = (VH)_mm512_maddubs_epi16((__m512i)w.pairs, _mm512_unpacklo_epi8(sa, sb));
     const VH high = (VH)_mm512_maddubs_epi16((__m512i)w.pairs, _mm512_unpackhi_epi8(sa, sb));
-    return (VU)_mm512_packus_epi16((__m512i)(mulhi(low + back, divisor) >> 7),
-                                   (__m512i)(mulhi(high + back, divisor) >> 7));
+    return (VU)_mm512_packus_epi16((__m512i)mulhi(low + back, divisor),
+                                   (__m512i)mulhi(high + back, divisor));
 #else
     const __m256i sa = (__m256i)(a ^ offset), sb = (__m256i)(b ^ offset);
     const VH low = (VH)_mm256_maddubs_epi16((__m256i)w.pairs, _mm256_unpacklo_epi8(sa, sb));
     const VH high = (VH)_mm256_maddubs_epi16((__m256i)w.pairs, _mm256_unpackhi_epi8(sa, sb));
-    return (VU)_mm256_packus_epi16((__m256i)(mulhi(low + back, divisor) >> 7),
-                                   (__m256i)(mulhi(high + back, divisor) >> 7));
+    return (VU)_mm256_packus_epi16((__m256i)mulhi(low + back, divisor),
+                                   (__m256i)mulhi(high + back, divisor));
 #endif
 }
 #else
