@@ -21,7 +21,7 @@ struct KeyRecord {
     KeyRecord *next;
     KeyRecord *prev;
     uint32_t frame;
-    int32_t level; // dissolve level 0..255
+    int32_t level;  // dissolve level 0..255
     MeshNode *grid; // gridRows x gridCols nodes, owned by the key
     uint32_t thumbnail[THUMB_WIDTH * THUMB_HEIGHT];
 };
@@ -138,10 +138,10 @@ struct OperatorContext {
     int32_t overviewX, overviewY, overviewWidth, overviewHeight;
     int32_t editBoxX, editBoxY, editViewWidth, editViewHeight;
     int32_t timelineWidth;
-    double viewScale;               // overview pixels per half source column
-    int32_t imageAreaX, imageAreaY; // top-left corner of the edit view
-    int32_t viewBlend;              // dissolve shown in the edit view
-    int32_t zoomClickX, zoomClickY; // last click in the overview picture
+    double viewScale;                      // overview pixels per half source column
+    int32_t imageAreaX, imageAreaY;        // top-left corner of the edit view
+    int32_t viewBlend;                     // dissolve shown in the edit view
+    int32_t zoomClickX, zoomClickY;        // last click in the overview picture
     uint32_t *fieldBufferA, *fieldBufferB; // the current frame's input fields
     size_t fieldBufferCapacity;            // pixels in each field buffer
     int32_t lastGadget, lastKeyCode;
@@ -151,7 +151,7 @@ struct OperatorContext {
 
     // files and host resources
     char operatorDir[OPERATOR_DIR_SIZE];
-    const char *effectPath;               // null or effectPathBuffer
+    const char *effectPath;                  // null or effectPathBuffer
     char effectPathBuffer[EFFECT_PATH_SIZE]; // our copy of the host's name
     FILE *effectFile;
     void *stringTable;

@@ -467,11 +467,11 @@ struct Lanes {
     VF pixelsPerColumn, pixelsPerRow;
     VF maxX, maxY, widthF;
     VI lastX, lastY, width;
-    bool pairs; // a picture of two columns or more: neighbours are read in pairs
+    bool pairs;                 // a picture of two columns or more: neighbours are read in pairs
     Blend levelRest, restLevel; // first operand weighted by level, or by rest
-    bool contiguous; // the copy of output column j is source column j
-    bool wide;       // a step's pairs span about twice its lanes: wide windows
-    struct KeptLines *kept; // PASS_MIXED: the lines of the mixture kept, or null
+    bool contiguous;            // the copy of output column j is source column j
+    bool wide;                  // a step's pairs span about twice its lanes: wide windows
+    struct KeptLines *kept;     // PASS_MIXED: the lines of the mixture kept, or null
 };
 
 Lanes lanesOf(const PassParams &p)
@@ -791,8 +791,8 @@ __attribute__((noinline)) bool blendLines(const PassParams &p, const Lanes &l, s
         uint32_t *const mixed = k.pixels + slot * width;
         size_t x = 0;
         for (; x + LANES <= width; x += LANES)
-            storePixels(mixed + x, blendBytes(loadPixels(target + x), loadPixels(source + x),
-                                              l.levelRest));
+            storePixels(mixed + x,
+                        blendBytes(loadPixels(target + x), loadPixels(source + x), l.levelRest));
         for (; x < width; ++x)
             mixed[x] = ::blendBytes(target[x], p.level, source[x], p.rest);
     }
@@ -966,10 +966,8 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
                     gatheredPairs<PASS_SAMPLE>(p, l.kept->pixels, l,
                                                (line1 & slots) * l.width + base, left1, right1);
                 } else {
-                    gatheredPairs<K>(p, p.picture.pixels, l, line0 * l.width + base, left0,
-                                     right0);
-                    gatheredPairs<K>(p, p.picture.pixels, l, line1 * l.width + base, left1,
-                                     right1);
+                    gatheredPairs<K>(p, p.picture.pixels, l, line0 * l.width + base, left0, right0);
+                    gatheredPairs<K>(p, p.picture.pixels, l, line1 * l.width + base, left1, right1);
                 }
             }
             p00 = left0, p10 = right0, p01 = left1, p11 = right1;
@@ -991,9 +989,8 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         }
         VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
         if (K == PASS_OVERLAY)
-            sample =
-                blendBytes(sample, gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)),
-                           l.restLevel);
+            sample = blendBytes(sample, gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)),
+                                l.restLevel);
 #if VX_LANES == 16
         pixels = (VU)_mm512_mask_mov_epi32((__m512i)pixels, moved, (__m512i)sample);
 #else
@@ -1054,7 +1051,8 @@ inline int undeformedFrom(const PassParams &p, const Row &row, int j, Scans &sca
     return undeformedUntil(p, row, j, scans);
 }
 
-template <PassKind K, bool KEPT = false> void warpRows(const PassParams &p, int rowBegin, int rowEnd)
+template <PassKind K, bool KEPT = false>
+void warpRows(const PassParams &p, int rowBegin, int rowEnd)
 {
     Lanes l = lanesOf(p);
     KeptLines kept;
