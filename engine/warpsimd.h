@@ -279,7 +279,9 @@ inline VI clampIndex(VI v, VI last)
 inline VF maximum(VF a, VF b)
 {
 #if VX_LANES == 16
-    return (VF)_mm512_max_ps((__m512)a, (__m512)b);
+    // The masked form with every lane set: the plain one leaves an
+    // undefined pass-through value that compilers warn about.
+    return (VF)_mm512_mask_max_ps((__m512)a, 0xFFFF, (__m512)a, (__m512)b);
 #elif VX_LANES == 8
     return (VF)_mm256_max_ps((__m256)a, (__m256)b);
 #else
