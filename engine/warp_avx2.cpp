@@ -16,4 +16,11 @@ void viewRowsAvx2(const PassParams &p)
 {
     viewRowsScalar(p);
 }
+
+void blendRunAvx2(uint32_t *dst, const uint32_t *other, const uint32_t *src, size_t count,
+                  int wOther, int wSrc)
+{
+    for (size_t j = 0; j < count; ++j)
+        dst[j] = blendBytes(other[j], wOther, src[j], wSrc);
+}
 #endif

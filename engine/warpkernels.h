@@ -79,6 +79,10 @@ void viewRowsScalar(const PassParams &p);
 void viewRowsSse2(const PassParams &p);
 void viewRowsAvx2(const PassParams &p);
 void viewRowsAvx512(const PassParams &p);
+// Byte-wise blendBytes(other[k], wOther, src[k], wSrc) into dst[k] for
+// count pixels (dst may be other), at the AVX2 level.
+void blendRunAvx2(uint32_t *dst, const uint32_t *other, const uint32_t *src, size_t count,
+                  int wOther, int wSrc);
 
 static inline MeshNode interpolateMesh(const MeshView &m, float gc, float gr)
 {

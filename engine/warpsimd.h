@@ -570,9 +570,17 @@ void copyRun(const PassParams &p, const Lanes &l, const Row &row, int j, int end
         uint32_t *const dst = row.line;
         const uint32_t *const src = p.picture.pixels + row.nearRow;
         const uint32_t *const other = K == PASS_DISSOLVE ? dst : p.target + row.nearRow;
+#if VX_LANES == 16
+        // Three streams of pixels run faster 8 pixels a step, measured on
+        // processors that split 16-pixel registers in two.
+        const int wOther = K == PASS_DISSOLVE ? p.rest : p.level;
+        blendRunAvx2(dst + j, other + j, src + j, (size_t)(end - j), wOther, 255 - wOther);
+        return;
+#else
         const Blend weights = K == PASS_DISSOLVE ? l.restLevel : l.levelRest;
         for (; j + LANES <= end; j += LANES)
             storePixels(dst + j, blendBytes(loadPixels(other + j), loadPixels(src + j), weights));
+#endif
     }
     for (; j < end; j += LANES) {
         const int n = end - j < LANES ? end - j : LANES;
@@ -1181,6 +1189,19 @@ template <PassKind K> void viewRows(const PassParams &p)
 }
 
 } // namespace
+
+#if VX_LANES == 8 && defined(__AVX2__)
+void blendRunAvx2(uint32_t *dst, const uint32_t *other, const uint32_t *src, size_t count,
+                  int wOther, int wSrc)
+{
+    const Blend weights = blendOf(wOther, wSrc);
+    size_t j = 0;
+    for (; j + LANES <= count; j += LANES)
+        storePixels(dst + j, blendBytes(loadPixels(other + j), loadPixels(src + j), weights));
+    for (; j < count; ++j)
+        dst[j] = ::blendBytes(other[j], wOther, src[j], wSrc);
+}
+#endif
 
 void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
 {
