@@ -414,32 +414,6 @@ __attribute__((always_inline)) inline VF blendChannel(VU p00, VU p10, VU p01, VU
     return (bottom - top) * fy + top;
 }
 
-#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-// blendBilinear of each lane. Fractions lie in -1..1, so every value lies
-// in -1020..1275 and is never NaN: truncating first and then saturating
-// to 0..255 gives what clamping to 0..255 and truncating gives. The packs
-// saturate and gather the four channels of each 16-byte group channel by
-// channel; one byte shuffle puts them back pixel by pixel.
-__attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
-                                                       bool)
-{
-    VI channel[4];
-#pragma GCC unroll 4
-    for (int k = 0; k < 4; ++k)
-        channel[k] = truncate(blendChannel(p00, p10, p01, p11, fx, fy, 8 * k));
-    // Byte 4m + k of a group comes from byte 4k + m.
-    const VU order = splat(0x0C080400u) + (VU)((lanesFrom(0) & splat(3)) * splat(0x01010101));
-#if VX_LANES == 16
-    const __m512i low = _mm512_packus_epi32((__m512i)channel[0], (__m512i)channel[1]);
-    const __m512i high = _mm512_packus_epi32((__m512i)channel[2], (__m512i)channel[3]);
-    return (VU)_mm512_shuffle_epi8(_mm512_packus_epi16(low, high), (__m512i)order);
-#else
-    const __m256i low = _mm256_packus_epi32((__m256i)channel[0], (__m256i)channel[1]);
-    const __m256i high = _mm256_packus_epi32((__m256i)channel[2], (__m256i)channel[3]);
-    return (VU)_mm256_shuffle_epi8(_mm256_packus_epi16(low, high), (__m256i)order);
-#endif
-}
-#else
 // blendBilinear of each lane. Without a negative fraction (extrapolates
 // false) every value lies within its four bytes up to rounding, so in
 // -1..256 where truncation alone gives the clamped result.
@@ -460,6 +434,40 @@ __attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, V
         result |= (VU)truncate(value) << shift;
     }
     return result;
+}
+
+#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+// blendBilinear of each lane, the channels packed back instead of shifted.
+// Fractions lie in -1..1, so every value lies in -1020..1275 and is never
+// NaN: truncating first and then saturating to 0..255 gives what clamping
+// to 0..255 and truncating gives. The packs saturate and gather the four
+// channels of each 16-byte group channel by channel; one byte shuffle puts
+// them back pixel by pixel. Faster in the warp passes; the window passes,
+// which hold more values at a time, are faster with the shifts.
+__attribute__((always_inline)) inline VU packBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
+                                                      bool)
+{
+    VI channel[4];
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k)
+        channel[k] = truncate(blendChannel(p00, p10, p01, p11, fx, fy, 8 * k));
+    // Byte 4m + k of a group comes from byte 4k + m.
+    const VU order = splat(0x0C080400u) + (VU)((lanesFrom(0) & splat(3)) * splat(0x01010101));
+#if VX_LANES == 16
+    const __m512i low = _mm512_packus_epi32((__m512i)channel[0], (__m512i)channel[1]);
+    const __m512i high = _mm512_packus_epi32((__m512i)channel[2], (__m512i)channel[3]);
+    return (VU)_mm512_shuffle_epi8(_mm512_packus_epi16(low, high), (__m512i)order);
+#else
+    const __m256i low = _mm256_packus_epi32((__m256i)channel[0], (__m256i)channel[1]);
+    const __m256i high = _mm256_packus_epi32((__m256i)channel[2], (__m256i)channel[3]);
+    return (VU)_mm256_shuffle_epi8(_mm256_packus_epi16(low, high), (__m256i)order);
+#endif
+}
+#else
+__attribute__((always_inline)) inline VU packBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
+                                                      bool extrapolates)
+{
+    return blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
 }
 #endif
 
@@ -891,8 +899,8 @@ __attribute__((always_inline)) inline MeshStep meshStep(const PassParams &p, con
 
 // The rest of a step for one output row: n of its LANES pixels are stored.
 // With KEPT (PASS_MIXED only), the bilinear samples read the kept mixture
-// where they can.
-template <PassKind K, bool KEPT = false>
+// where they can. PACKED picks packBilinear over blendBilinear.
+template <PassKind K, bool KEPT = false, bool PACKED = true>
 __attribute__((always_inline)) inline void
 sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &m, int j, int n)
 {
@@ -997,7 +1005,8 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             p00 = copyAt<S>(p, l, y0 + x0), p10 = copyAt<S>(p, l, y0 + x1);
             p01 = copyAt<S>(p, l, y1 + x0), p11 = copyAt<S>(p, l, y1 + x1);
         }
-        VU sample = blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
+        VU sample = PACKED ? packBilinear(p00, p10, p01, p11, fx, fy, extrapolates)
+                           : blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
         if (K == PASS_OVERLAY)
             sample = blendBytes(sample, gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)),
                                 l.restLevel);
@@ -1178,9 +1187,9 @@ template <PassKind K> void viewRows(const PassParams &p)
             for (int j = begin; j < end; j += LANES) {
                 const int n = end - j < LANES ? end - j : LANES;
                 const MeshStep m = windowMeshStep(l, row, loadFloats(u + (j - begin)), p.mesh.cols);
-                sampleStep<K>(p, l, row, m, j, n);
+                sampleStep<K, false, false>(p, l, row, m, j, n);
                 if (pair)
-                    sampleStep<K>(p, l, second, m, j, n);
+                    sampleStep<K, false, false>(p, l, second, m, j, n);
             }
             v = pair ? vNext + p.rowAdvance : vNext;
             i += pair ? 2 : 1;
