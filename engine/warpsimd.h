@@ -1083,7 +1083,8 @@ void warpRows(const PassParams &p, int rowBegin, int rowEnd)
     for (int i = rowBegin; i < rowEnd;) {
         const bool pair = i + 1 < rowEnd && shareMeshRows(p, i);
         const Row row = rowAt(p, i), second = rowAt(p, pair ? i + 1 : i);
-        int j = 0;
+        int j = 0, nextJ = -1;
+        MeshStep next;
         while (j < p.outW) {
             const int end = undeformedFrom(p, row, j, scans);
             if (end > j) {
@@ -1094,7 +1095,12 @@ void warpRows(const PassParams &p, int rowBegin, int rowEnd)
                 continue;
             }
             const int n = p.outW - j < LANES ? p.outW - j : LANES;
-            const MeshStep m = meshStep(p, l, row, j);
+            const MeshStep m = nextJ == j ? next : meshStep(p, l, row, j);
+            // The next step's mesh part comes first: its chain of dependent
+            // operations then runs while this step samples.
+            nextJ = j + LANES;
+            if (nextJ < p.outW)
+                next = meshStep(p, l, row, nextJ);
             sampleStep<K, KEPT>(p, l, row, m, j, n);
             if (pair)
                 sampleStep<K, KEPT>(p, l, second, m, j, n);
@@ -1184,9 +1190,14 @@ template <PassKind K> void viewRows(const PassParams &p)
             const float vNext = v + p.rowAdvance;
             const bool pair = i + 1 < p.outH && shareMeshRowsAt(p, v, vNext);
             const Row row = windowRowAt(p, i, v), second = windowRowAt(p, pair ? i + 1 : i, vNext);
+            // As in warpRows, each step's mesh part one step ahead; u holds
+            // the coordinates of LANES columns past the strip.
+            MeshStep next = windowMeshStep(l, row, loadFloats(u), p.mesh.cols);
             for (int j = begin; j < end; j += LANES) {
                 const int n = end - j < LANES ? end - j : LANES;
-                const MeshStep m = windowMeshStep(l, row, loadFloats(u + (j - begin)), p.mesh.cols);
+                const MeshStep m = next;
+                if (j + LANES < end)
+                    next = windowMeshStep(l, row, loadFloats(u + (j + LANES - begin)), p.mesh.cols);
                 sampleStep<K, false, false>(p, l, row, m, j, n);
                 if (pair)
                     sampleStep<K, false, false>(p, l, second, m, j, n);
