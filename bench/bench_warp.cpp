@@ -1,10 +1,13 @@
 // Warp passes over whole fields at every instruction-set level, side by
-// side with a general-purpose bilinear remap (when OpenCV is built in) and
-// a plain memcpy of the picture, on the same pictures: a mesh deformed
-// everywhere (one bilinear sample per pixel) and an all-zero mesh (copies).
+// side with a general-purpose bilinear remap (when OpenCV is built in), a
+// plain memcpy of the picture and the bytewise sum of two pictures into a
+// third (the memory traffic of the mixed pass without its blend), on the
+// same pictures: a mesh deformed everywhere (one bilinear sample per
+// pixel) and an all-zero mesh (copies).
 // After the runs a table gives ns per pixel and the ratios to the remap
 // with float maps and to memcpy.
 #include <benchmark/benchmark.h>
+#include <emmintrin.h>
 
 #include <cmath>
 #include <cstdint>
@@ -108,6 +111,26 @@ void runMemcpy(benchmark::State &state, Size s)
     setCounters(state, s);
 }
 
+// The least a pass that reads two pictures and writes a third can take:
+// bytewise sums, no blend. The mixed pass on the zero mesh does this much
+// memory traffic.
+void runTwoPictureSum(benchmark::State &state, Size s)
+{
+    Field field(s.width, s.height, false);
+    const uint32_t *a = field.source.data(), *b = field.target.data();
+    uint32_t *out = field.out.data();
+    const size_t n = field.out.size();
+    for (auto _ : state) {
+        for (size_t i = 0; i + 4 <= n; i += 4)
+            _mm_storeu_si128((__m128i *)(out + i),
+                             _mm_add_epi8(_mm_loadu_si128((const __m128i *)(a + i)),
+                                          _mm_loadu_si128((const __m128i *)(b + i))));
+        benchmark::DoNotOptimize(out);
+        benchmark::ClobberMemory();
+    }
+    setCounters(state, s);
+}
+
 #ifdef VX_HAVE_OPENCV
 // The remap reads the same source positions as pass A: each output pixel's
 // displaced position, or its own position where the mesh is zero.
@@ -199,6 +222,7 @@ int main(int argc, char **argv)
     rows.push_back("cv::remap float maps");
     rows.push_back("cv::remap fixed-point maps");
     rows.push_back("memcpy");
+    rows.push_back("sum of two pictures");
 
     for (const Size &s : sizes) {
         const std::string suffix = "/" + caseName(s);
@@ -216,6 +240,8 @@ int main(int argc, char **argv)
             ->Unit(benchmark::kMicrosecond);
 #endif
         benchmark::RegisterBenchmark(("memcpy" + suffix).c_str(), runMemcpy, s)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("sum of two pictures" + suffix).c_str(), runTwoPictureSum, s)
             ->Unit(benchmark::kMicrosecond);
     }
 
