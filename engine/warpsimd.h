@@ -335,6 +335,34 @@ inline Blend blendOf(int wa, int wb)
 }
 
 #if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
+// The byte operations of the blend, each within 16-byte groups: the low
+// or high halves of a and b interleaved byte by byte; unsigned bytes of
+// weights times signed bytes of x, adjacent products summed into 16-bit
+// lanes; 16-bit lanes packed into bytes with unsigned saturation.
+#if VX_LANES == 16
+typedef __m512i IntRegister;
+#define VX_INTRINSIC(name) _mm512_##name
+#else
+typedef __m256i IntRegister;
+#define VX_INTRINSIC(name) _mm256_##name
+#endif
+
+template <bool HIGH> inline VU interleaveBytes(VU a, VU b)
+{
+    return (VU)(HIGH ? VX_INTRINSIC(unpackhi_epi8)((IntRegister)a, (IntRegister)b)
+                     : VX_INTRINSIC(unpacklo_epi8)((IntRegister)a, (IntRegister)b));
+}
+
+inline VH multiplyAddBytes(VU weights, VU x)
+{
+    return (VH)VX_INTRINSIC(maddubs_epi16)((IntRegister)weights, (IntRegister)x);
+}
+
+inline VU packBytes(VH low, VH high)
+{
+    return (VU)VX_INTRINSIC(packus_epi16)((IntRegister)low, (IntRegister)high);
+}
+
 // blendBytes of each lane. Bytes of a and b are interleaved and offset by
 // -128, so that one byte multiply-add gives each weighted sum x as
 // x - 128 x 255 in a signed 16-bit lane (wa (a - 128) + wb (b - 128), in
@@ -346,19 +374,10 @@ __attribute__((always_inline)) inline VU blendBytes(VU a, VU b, const Blend &w)
 {
     const VU offset = splat(0x80808080u);
     const VH back = (VH)splat(0x7F817F81u), divisor = (VH)splat(0x01010101u);
-#if VX_LANES == 16
-    const __m512i sa = (__m512i)(a ^ offset), sb = (__m512i)(b ^ offset);
-    const VH low = (VH)_mm512_maddubs_epi16((__m512i)w.pairs, _mm512_unpacklo_epi8(sa, sb));
-    const VH high = (VH)_mm512_maddubs_epi16((__m512i)w.pairs, _mm512_unpackhi_epi8(sa, sb));
-    return (VU)_mm512_packus_epi16((__m512i)mulhi(low + back, divisor),
-                                   (__m512i)mulhi(high + back, divisor));
-#else
-    const __m256i sa = (__m256i)(a ^ offset), sb = (__m256i)(b ^ offset);
-    const VH low = (VH)_mm256_maddubs_epi16((__m256i)w.pairs, _mm256_unpacklo_epi8(sa, sb));
-    const VH high = (VH)_mm256_maddubs_epi16((__m256i)w.pairs, _mm256_unpackhi_epi8(sa, sb));
-    return (VU)_mm256_packus_epi16((__m256i)mulhi(low + back, divisor),
-                                   (__m256i)mulhi(high + back, divisor));
-#endif
+    const VU sa = a ^ offset, sb = b ^ offset;
+    const VH low = multiplyAddBytes(w.pairs, interleaveBytes<false>(sa, sb));
+    const VH high = multiplyAddBytes(w.pairs, interleaveBytes<true>(sa, sb));
+    return packBytes(mulhi(low + back, divisor), mulhi(high + back, divisor));
 }
 #else
 // blendBytes of each lane, in 16-bit lanes: even bytes and odd bytes
@@ -453,15 +472,10 @@ __attribute__((always_inline)) inline VU packBilinear(VU p00, VU p10, VU p01, VU
         channel[k] = truncate(blendChannel(p00, p10, p01, p11, fx, fy, 8 * k));
     // Byte 4m + k of a group comes from byte 4k + m.
     const VU order = splat(0x0C080400u) + (VU)((lanesFrom(0) & splat(3)) * splat(0x01010101));
-#if VX_LANES == 16
-    const __m512i low = _mm512_packus_epi32((__m512i)channel[0], (__m512i)channel[1]);
-    const __m512i high = _mm512_packus_epi32((__m512i)channel[2], (__m512i)channel[3]);
-    return (VU)_mm512_shuffle_epi8(_mm512_packus_epi16(low, high), (__m512i)order);
-#else
-    const __m256i low = _mm256_packus_epi32((__m256i)channel[0], (__m256i)channel[1]);
-    const __m256i high = _mm256_packus_epi32((__m256i)channel[2], (__m256i)channel[3]);
-    return (VU)_mm256_shuffle_epi8(_mm256_packus_epi16(low, high), (__m256i)order);
-#endif
+    const VH low = (VH)VX_INTRINSIC(packus_epi32)((IntRegister)channel[0], (IntRegister)channel[1]);
+    const VH high =
+        (VH)VX_INTRINSIC(packus_epi32)((IntRegister)channel[2], (IntRegister)channel[3]);
+    return (VU)VX_INTRINSIC(shuffle_epi8)((IntRegister)packBytes(low, high), (IntRegister)order);
 }
 #else
 __attribute__((always_inline)) inline VU packBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
