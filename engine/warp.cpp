@@ -42,6 +42,13 @@ size_t wholeMeshCount(const MeshNode *a, const MeshNode *b)
 
 } // namespace
 
+void releaseMixture(void)
+{
+    freeBlock(ctx.mixturePixels);
+    ctx.mixturePixels = nullptr;
+    ctx.mixtureBytes = 0;
+}
+
 void releaseMeshes(void)
 {
     freeBlock(ctx.outputPixels);
@@ -50,9 +57,7 @@ void releaseMeshes(void)
     freeBlock(ctx.meshBase);
     freeBlock(ctx.meshClipboard);
     freeBlock(ctx.brushKernel);
-    freeBlock(ctx.mixturePixels);
-    ctx.mixturePixels = nullptr;
-    ctx.mixtureBytes = 0;
+    releaseMixture();
     ctx.outputPixels = nullptr;
     ctx.meshA = ctx.meshB = ctx.meshBase = ctx.meshClipboard = ctx.brushKernel = nullptr;
     ctx.outputCapacity = 0;

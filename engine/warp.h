@@ -27,7 +27,10 @@
 // Sets outputCapacity and meshCapacity ((H/2) x (W/2)); buffers held before
 // are released once the new set is in place. meshB only with hasMeshB.
 int prepareMeshes(const MeshNode *keyGrid);
-void releaseMeshes(void);
+void releaseMeshes(void); // also releaseMixture
+// Frees the room the mixed pass keeps lines of the mixture in (allocated by
+// its first vectorised pass).
+void releaseMixture(void);
 // Whole-mesh operations over gridRows x gridCols nodes.
 void copyMesh(const MeshNode *source, MeshNode *destination);
 void swapMesh(MeshNode *a, MeshNode *b);

@@ -1112,9 +1112,13 @@ void warpRows(const PassParams &p, int rowBegin, int rowEnd)
             const MeshStep m = nextJ == j ? next : meshStep(p, l, row, j);
             // The next step's mesh part comes first: its chain of dependent
             // operations then runs while this step samples.
+            // meshStep needs lane 0 inside the mesh, as undeformedFrom
+            // leaves it for the steps it calls deformed.
             nextJ = j + LANES;
-            if (nextJ < p.outW)
+            if (nextJ < p.outW && (float)nextJ * p.meshColStep < p.mesh.colLimit)
                 next = meshStep(p, l, row, nextJ);
+            else
+                nextJ = -1;
             sampleStep<K, KEPT>(p, l, row, m, j, n);
             if (pair)
                 sampleStep<K, KEPT>(p, l, second, m, j, n);

@@ -81,7 +81,8 @@ int renderTransition(ActionRecord *record)
         return failRender(hold, __LINE__);
 
     interpolateMeshA();
-    ctx.dissolveLevel = crossFadeLevel(record->fieldCount, (uint32_t)lengthSlider.value, record->field);
+    ctx.dissolveLevel =
+        crossFadeLevel(record->fieldCount, (uint32_t)lengthSlider.value, record->field);
     opChkAbort();
     warpPassMixed(ctx.outputPixels, hold.width, hold.height);
     opChkAbort();
@@ -95,5 +96,6 @@ void releaseTransition(void)
     ctx.outputPixels = nullptr;
     ctx.meshA = nullptr;
     ctx.outputCapacity = ctx.meshCapacity = 0;
+    releaseMixture();
     freeKeys();
 }
