@@ -1,5 +1,6 @@
 #include "host/hostcore.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,7 +84,7 @@ std::string driveRootPath(const std::string &path)
     return path;
 }
 
-HostImage *newImage(Host &host, int w, int h)
+HostImage *newImage(Host &host, int w, int h, bool markVisible)
 {
     if (w < 0 || h < 0 || w > 32767 || h > 32767)
         return nullptr;
@@ -100,8 +101,19 @@ HostImage *newImage(Host &host, int w, int h)
         return nullptr;
     }
     // Padding holds a marker so a copy that strays into it shows.
-    for (size_t i = 0; i < count; ++i)
-        image->pixels[i] = 0xDEADBEEF;
+    const auto mark = [&](size_t from, size_t to) {
+        std::fill(image->pixels + from, image->pixels + to, 0xDEADBEEFu);
+    };
+    if (markVisible) {
+        mark(0, count);
+    } else {
+        mark(0, (size_t)stride * host.padTop);
+        for (int y = 0; y < h; ++y) {
+            const size_t row = (size_t)stride * (size_t)(host.padTop + y);
+            mark(row, row + host.padLeft);
+            mark(row + host.padLeft + w, row + stride);
+        }
+    }
     image->stride = (int16_t)stride;
     image->xOffset = (int16_t)host.padLeft;
     image->yOffset = (int16_t)host.padTop;
@@ -144,7 +156,7 @@ HostImage *serveField(void *h, int input, uint32_t field)
 {
     Host &host = *(Host *)h;
     ++host.fieldRequests;
-    Picture pic;
+    Picture &pic = host.fieldScratch;
     // No exception crosses into the plug-in: a field that cannot be had is null.
     try {
         if (!host.fieldSource || !host.fieldSource(input, field, pic))
@@ -152,7 +164,7 @@ HostImage *serveField(void *h, int input, uint32_t field)
     } catch (const std::exception &) {
         return nullptr;
     }
-    HostImage *image = newImage(host, pic.width, pic.height);
+    HostImage *image = newImage(host, pic.width, pic.height, false);
     if (!image)
         return nullptr;
     for (int y = 0; y < pic.height; ++y)

@@ -73,6 +73,7 @@ struct Host {
     int fieldRequests = 0;
     int badImageReturns = 0;               // images returned that the host never gave
     std::set<HostImage *> liveImages;      // handed out, not yet returned
+    Picture fieldScratch; // each served field passes through it; kept, so not cleared every time
 
     // Storage for names handed to the plug-in (stable while the host lives).
     std::map<uint32_t, std::string> nameStorage;
@@ -81,8 +82,10 @@ struct Host {
 // Makes this host the one the host libraries serve; null uninstalls.
 void installHost(Host *host);
 
-// Creates a host image of w x h visible pixels in the host's layout.
-HostImage *newImage(Host &host, int w, int h);
+// Creates a host image of w x h visible pixels in the host's layout. Its
+// padding holds a marker, and so does the visible area unless the caller
+// fills it at once (markVisible false).
+HostImage *newImage(Host &host, int w, int h, bool markVisible = true);
 void deleteImage(Host &host, HostImage *image);
 // Copies the visible area of an image into a picture.
 Picture visiblePicture(const HostImage *image);

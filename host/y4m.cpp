@@ -23,9 +23,36 @@
 
 #include <sys/types.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace vxh {
 
 namespace {
+
+// One row of 4:2:0: pixel x takes chroma sample x / 2. Sixteen pixels a step
+// where the processor has SSE2 (every x86-64 does): the chroma bytes are
+// doubled, then Y with U and V with alpha are interleaved into pixels.
+void unpack420Row(const uint8_t* Y, const uint8_t* U, const uint8_t* V, uint32_t* out, size_t w) {
+    size_t x = 0;
+#ifdef __SSE2__
+    const __m128i alpha = _mm_set1_epi8(char(0xFF));
+    for (; x + 16 <= w; x += 16) {
+        const __m128i y = _mm_loadu_si128((const __m128i*)(Y + x));
+        const __m128i u = _mm_loadl_epi64((const __m128i*)(U + x / 2));
+        const __m128i v = _mm_loadl_epi64((const __m128i*)(V + x / 2));
+        const __m128i uu = _mm_unpacklo_epi8(u, u), vv = _mm_unpacklo_epi8(v, v);
+        const __m128i yuLow = _mm_unpacklo_epi8(y, uu), yuHigh = _mm_unpackhi_epi8(y, uu);
+        const __m128i vaLow = _mm_unpacklo_epi8(vv, alpha), vaHigh = _mm_unpackhi_epi8(vv, alpha);
+        _mm_storeu_si128((__m128i*)(out + x), _mm_unpacklo_epi16(yuLow, vaLow));
+        _mm_storeu_si128((__m128i*)(out + x + 4), _mm_unpackhi_epi16(yuLow, vaLow));
+        _mm_storeu_si128((__m128i*)(out + x + 8), _mm_unpacklo_epi16(yuHigh, vaHigh));
+        _mm_storeu_si128((__m128i*)(out + x + 12), _mm_unpackhi_epi16(yuHigh, vaHigh));
+    }
+#endif
+    for (; x < w; ++x) out[x] = packYuva(Y[x], U[x / 2], V[x / 2], 255);
+}
 
 constexpr size_t kMaxHeaderLine = 65536;  // header or FRAME line, including parameters
 
@@ -222,13 +249,8 @@ void unpackY4mFrame(const Y4mHeader& hd, const uint8_t* src, uint32_t* dst) {
         // Replication: pixel (x, y) takes chroma sample (x/2, y/2).
         const size_t cw = (w + 1) / 2, ch = (h + 1) / 2;
         const uint8_t *U = Y + n, *V = U + cw * ch;
-        for (size_t y = 0; y < h; ++y) {
-            const uint8_t* yr = Y + y * w;
-            const uint8_t* ur = U + (y / 2) * cw;
-            const uint8_t* vr = V + (y / 2) * cw;
-            uint32_t* out = dst + y * w;
-            for (size_t x = 0; x < w; ++x) out[x] = packYuva(yr[x], ur[x / 2], vr[x / 2], 255);
-        }
+        for (size_t y = 0; y < h; ++y)
+            unpack420Row(Y + y * w, U + (y / 2) * cw, V + (y / 2) * cw, dst + y * w, w);
         break;
     }
     case Chroma::Mono:

@@ -1,6 +1,7 @@
 // Tests for the host's clip I/O: colour conversion, fields, YUV4MPEG2, PNG,
 // frame patterns, atomic output, sample clips and contact sheets.
 #include "host/clipio.h"
+#include "host/stream.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -241,6 +242,37 @@ TEST_F(ClipIo, Y4mReads420VariantsByReplication) {
                 EXPECT_EQ(c.frames.at(0)[size_t(y * 3 + x)],
                           packYuva(uint8_t(1 + y * 3 + x), uint8_t(0x10 + uAt[y][x]), uint8_t(0x20 + uAt[y][x]), 255))
                     << tag << " at " << x << "," << y;
+    }
+}
+
+// The conversions work sixteen pixels at a time: widths around and past
+// that, random bytes, against the per-pixel rules (4:2:0 input replicates
+// chroma; 444alpha, 444 and the luma of 420 output split the bytes).
+TEST(Conversions, RowsOfAnyWidthMatchThePerPixelRules) {
+    uint32_t seed = 7;
+    auto byte = [&] { return uint8_t((seed = seed * 1664525u + 1013904223u) >> 24); };
+    for (const int w : {1, 15, 16, 17, 33, 47, 64}) {
+        const int h = 3, cw = (w + 1) / 2;
+        std::vector<uint8_t> raw(size_t(w * h + 2 * cw * 2));
+        for (uint8_t& b : raw) b = byte();
+        vxh::Y4mHeader hd;
+        hd.w = w, hd.h = h, hd.chroma = vxh::Chroma::C420;
+        std::vector<uint32_t> px(size_t(w * h));
+        vxh::unpackY4mFrame(hd, raw.data(), px.data());
+        const uint8_t *U = raw.data() + w * h, *V = U + cw * 2;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(px[size_t(y * w + x)], packYuva(raw[size_t(y * w + x)], U[y / 2 * cw + x / 2],
+                                                          V[y / 2 * cw + x / 2], 255))
+                    << w << " wide, at " << x << "," << y;
+        for (uint32_t& p : px) p = packYuva(byte(), byte(), byte(), byte());
+        for (const auto fmt : {vxh::PixFmt::Yuva444, vxh::PixFmt::Yuv444, vxh::PixFmt::Yuv420}) {
+            std::vector<uint8_t> planes;
+            vxh::packPlanes(px.data(), w, h, fmt, planes);
+            const size_t n = px.size(), channels = fmt == vxh::PixFmt::Yuva444 ? 4 : fmt == vxh::PixFmt::Yuv444 ? 3 : 1;
+            for (size_t c = 0; c < channels; ++c)
+                for (size_t i = 0; i < n; ++i) ASSERT_EQ(planes[c * n + i], uint8_t(px[i] >> (8 * c))) << w << " wide, plane " << c;
+        }
     }
 }
 
