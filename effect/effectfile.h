@@ -9,8 +9,8 @@
 // Results of loadEffect.
 enum {
     EFFECT_LOADED = 0,
-    EFFECT_NO_MEMORY = 1,   // a key or grid could not be allocated
-    EFFECT_CANNOT_OPEN = 2, // no path, or the file cannot be opened
+    EFFECT_NO_MEMORY = 1,       // a key or grid could not be allocated
+    EFFECT_CANNOT_OPEN = 2,     // no path, or the file cannot be opened
     EFFECT_NOT_FOR_PICTURE = 3, // not an effect file for this picture size
 };
 

@@ -100,7 +100,8 @@ void waveColumnY(const Grid &g, int a)
 {
     for (int i = 0; i < g.nr; ++i)
         for (int j = 0; j < g.nc; ++j)
-            addDouble(g.at(j, i).dy, std::sin((double)j * TWO_PI / (double)g.nc * 3.0) * (double)a * 0.5);
+            addDouble(g.at(j, i).dy,
+                      std::sin((double)j * TWO_PI / (double)g.nc * 3.0) * (double)a * 0.5);
 }
 
 // 3: horizontal wave by column.
@@ -108,7 +109,8 @@ void waveColumnX(const Grid &g, int a)
 {
     for (int i = 0; i < g.nr; ++i)
         for (int j = 0; j < g.nc; ++j)
-            addDouble(g.at(j, i).dx, std::sin((double)j * TWO_PI / (double)g.nc * 3.0) * (double)a * 0.5);
+            addDouble(g.at(j, i).dx,
+                      std::sin((double)j * TWO_PI / (double)g.nc * 3.0) * (double)a * 0.5);
 }
 
 // 4: vertical wave by row.
@@ -336,24 +338,59 @@ void applyGenerator(MeshNode *mesh, int n, int amount, bool negateTurns)
     const Grid g{mesh, ctx.gridRows, ctx.gridCols};
     const int a = amount;
     switch (n) {
-    case 1: waveRowX(g, a); break;
-    case 2: waveColumnY(g, a); break;
-    case 3: waveColumnX(g, a); break;
-    case 4: waveRowY(g, a); break;
-    case 5: radialWave(g, a); break;
-    case 6: diagonalRipple(g, a); break;
-    case 7: randomRowShift(g, a); break;
-    case 8: randomColumnShift(g, a); break;
-    case 9: randomJitter(g, a); break;
-    case 10: rotation(g, a, negateTurns); break;
-    case 11: twirl(g, a, negateTurns, false); break;
-    case 12: twirl(g, a, negateTurns, true); break;
-    case 13: sineCosineField(g, a); break;
-    case 14: checkerWave(g, a); break;
-    case 15: centredCheckerWave(g, a); break;
-    case 16: slowRipple(g, a); break;
-    case 17: crossedWaves(g, a); break;
-    default: break;
+    case 1:
+        waveRowX(g, a);
+        break;
+    case 2:
+        waveColumnY(g, a);
+        break;
+    case 3:
+        waveColumnX(g, a);
+        break;
+    case 4:
+        waveRowY(g, a);
+        break;
+    case 5:
+        radialWave(g, a);
+        break;
+    case 6:
+        diagonalRipple(g, a);
+        break;
+    case 7:
+        randomRowShift(g, a);
+        break;
+    case 8:
+        randomColumnShift(g, a);
+        break;
+    case 9:
+        randomJitter(g, a);
+        break;
+    case 10:
+        rotation(g, a, negateTurns);
+        break;
+    case 11:
+        twirl(g, a, negateTurns, false);
+        break;
+    case 12:
+        twirl(g, a, negateTurns, true);
+        break;
+    case 13:
+        sineCosineField(g, a);
+        break;
+    case 14:
+        checkerWave(g, a);
+        break;
+    case 15:
+        centredCheckerWave(g, a);
+        break;
+    case 16:
+        slowRipple(g, a);
+        break;
+    case 17:
+        crossedWaves(g, a);
+        break;
+    default:
+        break;
     }
 }
 

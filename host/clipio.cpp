@@ -26,11 +26,15 @@ namespace {
 constexpr int kShift = 16;
 constexpr int32_t kHalf = 1 << (kShift - 1);
 
-inline uint8_t clamp8(int32_t v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+inline uint8_t clamp8(int32_t v)
+{
+    return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
 
-}  // namespace
+} // namespace
 
-uint32_t rgbaToYuva(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+uint32_t rgbaToYuva(uint8_t r, uint8_t g, uint8_t b, uint8_t a)
+{
     const int32_t R = r, G = g, B = b;
     const int32_t y = (16829 * R + 33039 * G + 6416 * B + (16 << kShift) + kHalf) >> kShift;
     const int32_t u = (-9714 * R - 19070 * G + 28784 * B + (128 << kShift) + kHalf) >> kShift;
@@ -38,7 +42,8 @@ uint32_t rgbaToYuva(uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     return packYuva(clamp8(y), clamp8(u), clamp8(v), a);
 }
 
-void yuvaToRgba(uint32_t p, uint8_t& r, uint8_t& g, uint8_t& b, uint8_t& a) {
+void yuvaToRgba(uint32_t p, uint8_t &r, uint8_t &g, uint8_t &b, uint8_t &a)
+{
     const int32_t y = 76309 * (int32_t(pixY(p)) - 16);
     const int32_t u = int32_t(pixU(p)) - 128;
     const int32_t v = int32_t(pixV(p)) - 128;
@@ -51,7 +56,9 @@ void yuvaToRgba(uint32_t p, uint8_t& r, uint8_t& g, uint8_t& b, uint8_t& a) {
 // ---------------------------------------------------------------------------
 // Fields
 
-void splitFields(const uint32_t* frame, int w, int h, std::vector<uint32_t>& even, std::vector<uint32_t>& odd) {
+void splitFields(const uint32_t *frame, int w, int h, std::vector<uint32_t> &even,
+                 std::vector<uint32_t> &odd)
+{
     const int fh = h / 2;
     const size_t rowLen = size_t(std::max(w, 0));
     even.resize(rowLen * size_t(std::max(fh, 0)));
@@ -62,7 +69,8 @@ void splitFields(const uint32_t* frame, int w, int h, std::vector<uint32_t>& eve
     }
 }
 
-void weaveFields(const uint32_t* even, const uint32_t* odd, int w, int h, uint32_t* frame) {
+void weaveFields(const uint32_t *even, const uint32_t *odd, int w, int h, uint32_t *frame)
+{
     const int fh = h / 2;
     const size_t rowLen = size_t(std::max(w, 0));
     for (int y = 0; y < fh; ++y) {
@@ -77,9 +85,10 @@ void weaveFields(const uint32_t* even, const uint32_t* odd, int w, int h, uint32
 // ---------------------------------------------------------------------------
 // Frame patterns
 
-bool parseFramePattern(const std::string& path, FramePattern& pat) {
+bool parseFramePattern(const std::string &path, FramePattern &pat)
+{
     FramePattern p;
-    std::string* cur = &p.prefix;
+    std::string *cur = &p.prefix;
     int conversions = 0;
     for (size_t i = 0; i < path.size(); ++i) {
         if (path[i] != '%') {
@@ -100,27 +109,35 @@ bool parseFramePattern(const std::string& path, FramePattern& pat) {
         while (i < path.size() && path[i] >= '0' && path[i] <= '9') {
             width = width * 10 + (path[i] - '0');
             ++i;
-            if (++digits > 2) return false;  // no sane file name needs 100+ digits
+            if (++digits > 2)
+                return false; // no sane file name needs 100+ digits
         }
-        if (i >= path.size() || (path[i] != 'd' && path[i] != 'i')) return false;
-        if (++conversions > 1) return false;
+        if (i >= path.size() || (path[i] != 'd' && path[i] != 'i'))
+            return false;
+        if (++conversions > 1)
+            return false;
         p.width = width;
         p.zeroPad = zero;
         cur = &p.suffix;
     }
-    if (conversions != 1) return false;
+    if (conversions != 1)
+        return false;
     pat = std::move(p);
     return true;
 }
 
-std::string framePath(const FramePattern& pat, int index) {
+std::string framePath(const FramePattern &pat, int index)
+{
     std::string digits = std::to_string(index < 0 ? -int64_t(index) : int64_t(index));
     const int signLen = index < 0 ? 1 : 0;
     std::string num;
     const int pad = pat.width - int(digits.size()) - signLen;
-    if (pad > 0 && !pat.zeroPad) num.append(size_t(pad), ' ');
-    if (index < 0) num += '-';
-    if (pad > 0 && pat.zeroPad) num.append(size_t(pad), '0');
+    if (pad > 0 && !pat.zeroPad)
+        num.append(size_t(pad), ' ');
+    if (index < 0)
+        num += '-';
+    if (pad > 0 && pat.zeroPad)
+        num.append(size_t(pad), '0');
     num += digits;
     return pat.prefix + num + pat.suffix;
 }
@@ -128,7 +145,8 @@ std::string framePath(const FramePattern& pat, int index) {
 // ---------------------------------------------------------------------------
 // Atomic output
 
-bool openTemp(const std::string& finalPath, TempFile& t, std::string& err) {
+bool openTemp(const std::string &finalPath, TempFile &t, std::string &err)
+{
     discardTemp(t);
     t.finalPath = finalPath;
     if (atomicOpen(finalPath.c_str(), &t.file) != 0) {
@@ -140,8 +158,10 @@ bool openTemp(const std::string& finalPath, TempFile& t, std::string& err) {
     return true;
 }
 
-bool closeTemp(TempFile& t, std::string& err) {
-    if (!t.fp) return true;
+bool closeTemp(TempFile &t, std::string &err)
+{
+    if (!t.fp)
+        return true;
     t.fp = nullptr;
     if (atomicClose(&t.file) != 0) {
         err = t.finalPath + ": write failed: " + std::strerror(errno);
@@ -151,8 +171,10 @@ bool closeTemp(TempFile& t, std::string& err) {
     return true;
 }
 
-bool commitTemp(TempFile& t, std::string& err) {
-    if (!closeTemp(t, err)) return false;
+bool commitTemp(TempFile &t, std::string &err)
+{
+    if (!closeTemp(t, err))
+        return false;
     if (atomicCommit(&t.file) != 0) {
         err = t.finalPath + ": cannot rename temporary file into place: " + std::strerror(errno);
         t.tempPath.clear();
@@ -162,7 +184,8 @@ bool commitTemp(TempFile& t, std::string& err) {
     return true;
 }
 
-void discardTemp(TempFile& t) {
+void discardTemp(TempFile &t)
+{
     t.fp = nullptr;
     atomicAbandon(&t.file);
     t.tempPath.clear();
@@ -171,9 +194,12 @@ void discardTemp(TempFile& t) {
 // ---------------------------------------------------------------------------
 // Dispatch
 
-bool validateClip(const Clip& clip, std::string& why) {
-    if (clip.width < 1 || clip.height < 1 || clip.width > kMaxFrameSide || clip.height > kMaxFrameSide) {
-        why = "invalid frame size " + std::to_string(clip.width) + "x" + std::to_string(clip.height);
+bool validateClip(const Clip &clip, std::string &why)
+{
+    if (clip.width < 1 || clip.height < 1 || clip.width > kMaxFrameSide ||
+        clip.height > kMaxFrameSide) {
+        why =
+            "invalid frame size " + std::to_string(clip.width) + "x" + std::to_string(clip.height);
         return false;
     }
     if (clip.frames.empty()) {
@@ -189,7 +215,8 @@ bool validateClip(const Clip& clip, std::string& why) {
         }
     }
     if (clip.fpsNum <= 0 || clip.fpsDen <= 0) {
-        why = "invalid frame rate " + std::to_string(clip.fpsNum) + ":" + std::to_string(clip.fpsDen);
+        why =
+            "invalid frame rate " + std::to_string(clip.fpsNum) + ":" + std::to_string(clip.fpsDen);
         return false;
     }
     return true;
@@ -197,44 +224,52 @@ bool validateClip(const Clip& clip, std::string& why) {
 
 namespace {
 
-bool fileExists(const std::string& p) {
+bool fileExists(const std::string &p)
+{
     std::error_code ec;
     return std::filesystem::exists(p, ec);
 }
 
-bool readPngSequence(const std::string& pattern, const FramePattern& pat, Clip& out, std::string& err) {
+bool readPngSequence(const std::string &pattern, const FramePattern &pat, Clip &out,
+                     std::string &err)
+{
     int first = 0;
     if (!fileExists(framePath(pat, 0))) {
         first = 1;
         if (!fileExists(framePath(pat, 1))) {
-            err = pattern + ": no frames found (neither " + framePath(pat, 0) + " nor " + framePath(pat, 1) +
-                  " exists)";
+            err = pattern + ": no frames found (neither " + framePath(pat, 0) + " nor " +
+                  framePath(pat, 1) + " exists)";
             return false;
         }
     }
     Clip clip;
     for (int i = first;; ++i) {
         const std::string name = framePath(pat, i);
-        if (i != first && !fileExists(name)) break;
+        if (i != first && !fileExists(name))
+            break;
         int w = 0, h = 0;
         std::vector<uint32_t> px;
-        if (!readPng(name, w, h, px, err)) return false;
+        if (!readPng(name, w, h, px, err))
+            return false;
         if (clip.frames.empty()) {
             clip.width = w;
             clip.height = h;
         } else if (w != clip.width || h != clip.height) {
-            err = name + ": frame is " + std::to_string(w) + "x" + std::to_string(h) + " but earlier frames are " +
-                  std::to_string(clip.width) + "x" + std::to_string(clip.height);
+            err = name + ": frame is " + std::to_string(w) + "x" + std::to_string(h) +
+                  " but earlier frames are " + std::to_string(clip.width) + "x" +
+                  std::to_string(clip.height);
             return false;
         }
         clip.frames.push_back(std::move(px));
-        if (i == INT_MAX) break;
+        if (i == INT_MAX)
+            break;
     }
     out = std::move(clip);
     return true;
 }
 
-bool writePngSequence(const FramePattern& pat, const Clip& clip, std::string& err) {
+bool writePngSequence(const FramePattern &pat, const Clip &clip, std::string &err)
+{
     // Write every frame to a temporary first so a failure part way through
     // does not leave a half-replaced sequence behind.
     std::vector<TempFile> temps(clip.frames.size());
@@ -242,29 +277,38 @@ bool writePngSequence(const FramePattern& pat, const Clip& clip, std::string& er
     for (size_t i = 0; ok && i < clip.frames.size(); ++i) {
         const std::string name = framePath(pat, int(i));
         ok = openTemp(name, temps[i], err) &&
-             writePngStream(temps[i].fp, name, clip.width, clip.height, clip.frames[i].data(), err) &&
+             writePngStream(temps[i].fp, name, clip.width, clip.height, clip.frames[i].data(),
+                            err) &&
              closeTemp(temps[i], err);
     }
-    for (size_t i = 0; ok && i < temps.size(); ++i) ok = commitTemp(temps[i], err);
-    for (TempFile& t : temps) discardTemp(t);
+    for (size_t i = 0; ok && i < temps.size(); ++i)
+        ok = commitTemp(temps[i], err);
+    for (TempFile &t : temps)
+        discardTemp(t);
     return ok;
 }
 
-bool endsWith(const std::string& s, const std::string& suffix) {
-    if (s.size() < suffix.size()) return false;
+bool endsWith(const std::string &s, const std::string &suffix)
+{
+    if (s.size() < suffix.size())
+        return false;
     for (size_t i = 0; i < suffix.size(); ++i) {
         char c = s[s.size() - suffix.size() + i];
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (c != suffix[i])
+            return false;
     }
     return true;
 }
 
-}  // namespace
+} // namespace
 
-bool readClip(const std::string& path, Clip& out, std::string& err) {
+bool readClip(const std::string &path, Clip &out, std::string &err)
+{
     FramePattern pat;
-    if (parseFramePattern(path, pat)) return readPngSequence(path, pat, out, err);
+    if (parseFramePattern(path, pat))
+        return readPngSequence(path, pat, out, err);
 
     // Single file: recognise it by its first bytes.
     std::error_code ec;
@@ -272,7 +316,7 @@ bool readClip(const std::string& path, Clip& out, std::string& err) {
         err = path + ": is a directory";
         return false;
     }
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
+    std::FILE *fp = std::fopen(path.c_str(), "rb");
     if (!fp) {
         err = path + ": cannot open: " + std::strerror(errno);
         return false;
@@ -281,11 +325,13 @@ bool readClip(const std::string& path, Clip& out, std::string& err) {
     const size_t got = std::fread(magic, 1, sizeof magic, fp);
     std::fclose(fp);
     static const unsigned char kPngSig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (got >= 9 && std::memcmp(magic, "YUV4MPEG2", 9) == 0) return readY4m(path, out, err);
+    if (got >= 9 && std::memcmp(magic, "YUV4MPEG2", 9) == 0)
+        return readY4m(path, out, err);
     if (got >= 8 && std::memcmp(magic, kPngSig, 8) == 0) {
         Clip clip;
         clip.frames.emplace_back();
-        if (!readPng(path, clip.width, clip.height, clip.frames[0], err)) return false;
+        if (!readPng(path, clip.width, clip.height, clip.frames[0], err))
+            return false;
         out = std::move(clip);
         return true;
     }
@@ -293,12 +339,15 @@ bool readClip(const std::string& path, Clip& out, std::string& err) {
     return false;
 }
 
-bool writeClip(const std::string& path, const Clip& clip, std::string& err) {
+bool writeClip(const std::string &path, const Clip &clip, std::string &err)
+{
     std::string why;
     if (path.find('%') != std::string::npos) {
         FramePattern pat;
         if (!parseFramePattern(path, pat)) {
-            err = path + ": output pattern must contain exactly one %d-style conversion (e.g. out_%04d.png)";
+            err =
+                path +
+                ": output pattern must contain exactly one %d-style conversion (e.g. out_%04d.png)";
             return false;
         }
         if (!validateClip(clip, why)) {
@@ -307,17 +356,20 @@ bool writeClip(const std::string& path, const Clip& clip, std::string& err) {
         }
         return writePngSequence(pat, clip, err);
     }
-    if (endsWith(path, ".y4m")) return writeY4m(path, clip, err);
+    if (endsWith(path, ".y4m"))
+        return writeY4m(path, clip, err);
     err = path + ": unknown output type (use a .y4m name or a PNG pattern such as out_%04d.png)";
     return false;
 }
 
-bool writePng(const std::string& path, int w, int h, const uint32_t* yuva, std::string& err) {
+bool writePng(const std::string &path, int w, int h, const uint32_t *yuva, std::string &err)
+{
     TempFile t;
-    if (!openTemp(path, t, err)) return false;
+    if (!openTemp(path, t, err))
+        return false;
     const bool ok = writePngStream(t.fp, path, w, h, yuva, err) && commitTemp(t, err);
     discardTemp(t);
     return ok;
 }
 
-}  // namespace vxh
+} // namespace vxh

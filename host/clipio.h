@@ -21,7 +21,7 @@
 namespace vxh {
 
 struct Clip {
-    int width = 0, height = 0;      // frame size in pixels
+    int width = 0, height = 0; // frame size in pixels
     int fpsNum = 25, fpsDen = 1;
     // YUV4MPEG2 header facts kept from the input: pixel aspect ("1:1"),
     // interlacing ('p', 't', 'b', 'm', '?'; 0 = not given) and colour range
@@ -29,19 +29,33 @@ struct Clip {
     std::string aspect;
     char interlace = 0;
     std::string colorRange;
-    std::vector<std::vector<uint32_t>> frames;   // each width*height packed YUVA pixels, row-major, no gaps
+    std::vector<std::vector<uint32_t>>
+        frames; // each width*height packed YUVA pixels, row-major, no gaps
 };
 
 // Largest frame side accepted by the readers and writers.
 constexpr int kMaxFrameSide = 16384;
 
-constexpr uint32_t packYuva(uint8_t y, uint8_t u, uint8_t v, uint8_t a) {
+constexpr uint32_t packYuva(uint8_t y, uint8_t u, uint8_t v, uint8_t a)
+{
     return uint32_t(y) | uint32_t(u) << 8 | uint32_t(v) << 16 | uint32_t(a) << 24;
 }
-constexpr uint8_t pixY(uint32_t p) { return uint8_t(p); }
-constexpr uint8_t pixU(uint32_t p) { return uint8_t(p >> 8); }
-constexpr uint8_t pixV(uint32_t p) { return uint8_t(p >> 16); }
-constexpr uint8_t pixA(uint32_t p) { return uint8_t(p >> 24); }
+constexpr uint8_t pixY(uint32_t p)
+{
+    return uint8_t(p);
+}
+constexpr uint8_t pixU(uint32_t p)
+{
+    return uint8_t(p >> 8);
+}
+constexpr uint8_t pixV(uint32_t p)
+{
+    return uint8_t(p >> 16);
+}
+constexpr uint8_t pixA(uint32_t p)
+{
+    return uint8_t(p >> 24);
+}
 
 // ---------------------------------------------------------------------------
 // Whole clips
@@ -51,29 +65,29 @@ constexpr uint8_t pixA(uint32_t p) { return uint8_t(p >> 24); }
 // from index 0 -- or 1 if 0 is missing -- until one is missing). Single files are
 // recognised by their content, not their extension. On failure returns false,
 // leaves `out` untouched and sets err to a one-line message naming the file.
-bool readClip(const std::string& path, Clip& out, std::string& err);
+bool readClip(const std::string &path, Clip &out, std::string &err);
 
 // Writes .y4m as C444alpha (the host pixel bytes exactly), or a printf pattern of
 // PNG frames (numbered from 0). Chooses by the path: contains '%' -> PNG frames,
 // ends with .y4m -> y4m, else error. Each output file is first written to a
 // temporary beside it and renamed into place only when complete; on failure the
 // temporaries are removed.
-bool writeClip(const std::string& path, const Clip& clip, std::string& err);
+bool writeClip(const std::string &path, const Clip &clip, std::string &err);
 
 // YUVA -> 8-bit RGBA PNG, written atomically like writeClip.
-bool writePng(const std::string& path, int w, int h, const uint32_t* yuva, std::string& err);
+bool writePng(const std::string &path, int w, int h, const uint32_t *yuva, std::string &err);
 
 // Packed RGB bytes (3 per pixel) -> RGB PNG, written atomically.
-bool writePngRgb(const std::string& path, int w, int h, const uint8_t* rgb, std::string& err);
+bool writePngRgb(const std::string &path, int w, int h, const uint8_t *rgb, std::string &err);
 
 // ---------------------------------------------------------------------------
 // Single formats (readClip / writeClip dispatch to these)
 
 // Checks that a clip can be written: sides 1..kMaxFrameSide, at least one frame,
 // every frame exactly width*height pixels, positive frame rate. Sets `why`.
-bool validateClip(const Clip& clip, std::string& why);
+bool validateClip(const Clip &clip, std::string &why);
 
-bool readY4m(const std::string& path, Clip& out, std::string& err);
+bool readY4m(const std::string &path, Clip &out, std::string &err);
 
 // YUV4MPEG2 pieces the streaming reader shares.
 enum class Chroma { C444alpha, C444, C420, Mono };
@@ -81,65 +95,66 @@ struct Y4mHeader {
     int w = -1, h = -1;
     int fpsNum = 25, fpsDen = 1;
     Chroma chroma = Chroma::C420;
-    std::string aspect;      // value of A, empty when absent
-    char interlace = 0;      // value of I, 0 when absent
-    std::string colorRange;  // value of XCOLORRANGE=, empty when absent
+    std::string aspect;     // value of A, empty when absent
+    char interlace = 0;     // value of I, 0 when absent
+    std::string colorRange; // value of XCOLORRANGE=, empty when absent
 };
 enum class LineResult { Ok, Eof, Truncated, TooLong };
 // Reads bytes up to and excluding '\n' (at most 64 KiB).
-LineResult readY4mLine(std::FILE* fp, std::string& line);
-bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why);
+LineResult readY4mLine(std::FILE *fp, std::string &line);
+bool parseY4mHeader(const std::string &line, Y4mHeader &hd, std::string &why);
 // Bytes of one frame's planes; false when absurdly large.
-bool y4mFrameBytes(const Y4mHeader& hd, size_t& bytes);
-void unpackY4mFrame(const Y4mHeader& hd, const uint8_t* src, uint32_t* dst);
+bool y4mFrameBytes(const Y4mHeader &hd, size_t &bytes);
+void unpackY4mFrame(const Y4mHeader &hd, const uint8_t *src, uint32_t *dst);
 // The header line (with '\n') for frames of `facts` in colour space `chroma`
 // ("444alpha", "444", "420jpeg"), keeping rate, aspect, interlacing, range.
-std::string y4mHeaderLine(const Clip& facts, const char* chroma);
+std::string y4mHeaderLine(const Clip &facts, const char *chroma);
 // Printable ASCII as it is, every other byte (and '\\') as \xNN.
 std::string escapeBytes(std::string_view bytes);
-bool writeY4m(const std::string& path, const Clip& clip, std::string& err);
+bool writeY4m(const std::string &path, const Clip &clip, std::string &err);
 // Reads one PNG into w*h packed YUVA pixels.
 // Pictures of more than maxPixels are refused before any allocation.
-bool readPng(const std::string& path, int& w, int& h, std::vector<uint32_t>& yuva, std::string& err,
+bool readPng(const std::string &path, int &w, int &h, std::vector<uint32_t> &yuva, std::string &err,
              int64_t maxPixels = INT64_MAX);
 // Encodes one PNG to an open stream; `name` is used in error messages only.
-bool writePngStream(std::FILE* fp, const std::string& name, int w, int h, const uint32_t* yuva,
-                    std::string& err);
+bool writePngStream(std::FILE *fp, const std::string &name, int w, int h, const uint32_t *yuva,
+                    std::string &err);
 
 // ---------------------------------------------------------------------------
 // Frame-number patterns: exactly one conversion %d, %Nd or %0Nd ('i' is accepted
 // for 'd'); "%%" stands for a literal '%'. Parsed by hand, never handed to printf.
 struct FramePattern {
     std::string prefix, suffix;
-    int width = 0;          // minimum number of digits
-    bool zeroPad = false;   // pad with '0' rather than ' '
+    int width = 0;        // minimum number of digits
+    bool zeroPad = false; // pad with '0' rather than ' '
 };
-bool parseFramePattern(const std::string& path, FramePattern& pat);
-std::string framePath(const FramePattern& pat, int index);
+bool parseFramePattern(const std::string &path, FramePattern &pat);
+std::string framePath(const FramePattern &pat, int index);
 
 // ---------------------------------------------------------------------------
 // Atomic output: a unique temporary beside the final file (fileio/atomicfile.h).
 struct TempFile {
     std::string finalPath, tempPath;
-    std::FILE* fp = nullptr;
+    std::FILE *fp = nullptr;
     AtomicFile file{};
 };
 // Creates the temporary (exclusively) and opens it for writing.
-bool openTemp(const std::string& finalPath, TempFile& t, std::string& err);
+bool openTemp(const std::string &finalPath, TempFile &t, std::string &err);
 // Flushes and closes the stream, reporting any write error.
-bool closeTemp(TempFile& t, std::string& err);
+bool closeTemp(TempFile &t, std::string &err);
 // Renames the closed temporary onto the final name.
-bool commitTemp(TempFile& t, std::string& err);
+bool commitTemp(TempFile &t, std::string &err);
 // Closes (if open) and removes the temporary; safe to call more than once.
-void discardTemp(TempFile& t);
+void discardTemp(TempFile &t);
 
 // ---------------------------------------------------------------------------
 // Fields: field 0 = even lines, field 1 = odd lines, each h/2 lines (h odd: the
 // last line is dropped). The output vectors are resized to w*(h/2).
-void splitFields(const uint32_t* frame, int w, int h, std::vector<uint32_t>& even, std::vector<uint32_t>& odd);
+void splitFields(const uint32_t *frame, int w, int h, std::vector<uint32_t> &even,
+                 std::vector<uint32_t> &odd);
 // Inverse of splitFields. For odd h the last frame line, which neither field
 // carries, is a copy of the line above it (left unchanged when h == 1).
-void weaveFields(const uint32_t* even, const uint32_t* odd, int w, int h, uint32_t* frame);
+void weaveFields(const uint32_t *even, const uint32_t *odd, int w, int h, uint32_t *frame);
 
 // ---------------------------------------------------------------------------
 // Built-in sample clips: which = 0 is a "test card" (colour bars, grid, moving
@@ -148,19 +163,20 @@ void weaveFields(const uint32_t* even, const uint32_t* odd, int w, int h, uint32
 // text). Deterministic and cheap. Non-positive sizes give an empty clip.
 Clip makeSampleClip(int which, int w = 720, int h = 576, int frames = 50);
 // Frame t of sample clip `which` (sides 1..kMaxFrameSide), drawn into f.
-void drawSampleFrame(int which, int w, int h, int t, std::vector<uint32_t>& f);
+void drawSampleFrame(int which, int w, int h, int t, std::vector<uint32_t> &f);
 
 // Contact sheet: one row per clip showing the frames at 0, 25, 50, 75 and 100 %
 // (index = (n-1)*pct/100), each box-filtered down to ceil(w/4) x ceil(h/4),
 // separated and surrounded by kContactGap pixels of mid grey. The sheet is as
 // wide as its widest row and fully opaque.
 constexpr int kContactGap = 8;
-bool writeContactSheet(const std::string& path, const std::vector<const Clip*>& rows, std::string& err);
+bool writeContactSheet(const std::string &path, const std::vector<const Clip *> &rows,
+                       std::string &err);
 
 // ---------------------------------------------------------------------------
 // Colour conversion: BT.601, studio range, 16-bit fixed point with rounding,
 // results clamped to 0..255. Alpha passes through unchanged.
 uint32_t rgbaToYuva(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
-void yuvaToRgba(uint32_t p, uint8_t& r, uint8_t& g, uint8_t& b, uint8_t& a);
+void yuvaToRgba(uint32_t p, uint8_t &r, uint8_t &g, uint8_t &b, uint8_t &a);
 
-}  // namespace vxh
+} // namespace vxh

@@ -273,8 +273,8 @@ int archivesRequest(void *h, ArchivesRequest *request)
     std::string answer;
     if (!nextReply(host, "load, save, delete or cancel", answer))
         return -1;
-    request->result = answer == "load" ? ARCHIVES_LOAD
-                      : answer == "save" ? ARCHIVES_SAVE
+    request->result = answer == "load"     ? ARCHIVES_LOAD
+                      : answer == "save"   ? ARCHIVES_SAVE
                       : answer == "delete" ? ARCHIVES_DELETE
                                            : 0;
     return 0;
@@ -301,8 +301,10 @@ int fileRequest(void *h, FileRequest *request)
     if (!request->pathBuffer || !request->nameBuffer || request->pathSize <= 0 ||
         request->nameSize <= 0)
         return -1;
-    std::string path = driveRootPath(std::string(request->directory ? request->directory : "") + answer);
-    if (answer.size() + 1 > (size_t)request->nameSize || path.size() + 1 > (size_t)request->pathSize)
+    std::string path =
+        driveRootPath(std::string(request->directory ? request->directory : "") + answer);
+    if (answer.size() + 1 > (size_t)request->nameSize ||
+        path.size() + 1 > (size_t)request->pathSize)
         return -1;
     memcpy(request->nameBuffer, answer.c_str(), answer.size() + 1);
     memcpy(request->pathBuffer, path.c_str(), path.size() + 1);

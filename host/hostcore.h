@@ -65,14 +65,14 @@ struct Host {
     Screen screen;
 
     // What the session saw.
-    std::vector<Picture> outputs;          // opPutField images, in order
+    std::vector<Picture> outputs;                   // opPutField images, in order
     std::vector<std::pair<int, int>> gadgetChanges; // opChangeGadget(index, value)
-    std::vector<std::string> journal;      // journal lines
-    std::vector<std::string> requests;     // requesters shown, by kind and title
+    std::vector<std::string> journal;               // journal lines
+    std::vector<std::string> requests;              // requesters shown, by kind and title
     int abortPolls = 0;
     int fieldRequests = 0;
-    int badImageReturns = 0;               // images returned that the host never gave
-    std::set<HostImage *> liveImages;      // handed out, not yet returned
+    int badImageReturns = 0;          // images returned that the host never gave
+    std::set<HostImage *> liveImages; // handed out, not yet returned
     Picture fieldScratch; // each served field passes through it; kept, so not cleared every time
 
     // Storage for names handed to the plug-in (stable while the host lives).

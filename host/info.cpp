@@ -11,17 +11,28 @@ const int kMaxTags = 64;
 const char *tagName(uint32_t tag)
 {
     switch (tag) {
-    case OP_TAG_CAPS: return "OP_TAG_CAPS";
-    case OP_TAG_SINGLE_INPUT: return "OP_TAG_SINGLE_INPUT";
-    case OP_TAG_ACTION: return "OP_TAG_ACTION";
-    case OP_TAG_GADGET1: return "OP_TAG_GADGET1";
-    case OP_TAG_GADGET2: return "OP_TAG_GADGET2";
-    case OP_TAG_GADGET3: return "OP_TAG_GADGET3";
-    case OP_TAG_GADGET4: return "OP_TAG_GADGET4";
-    case OP_TAG_PARAMS: return "OP_TAG_PARAMS";
-    case OP_TAG_13: return "OP_TAG_13";
-    case OP_TAG_IDENT: return "OP_TAG_IDENT";
-    default: return nullptr;
+    case OP_TAG_CAPS:
+        return "OP_TAG_CAPS";
+    case OP_TAG_SINGLE_INPUT:
+        return "OP_TAG_SINGLE_INPUT";
+    case OP_TAG_ACTION:
+        return "OP_TAG_ACTION";
+    case OP_TAG_GADGET1:
+        return "OP_TAG_GADGET1";
+    case OP_TAG_GADGET2:
+        return "OP_TAG_GADGET2";
+    case OP_TAG_GADGET3:
+        return "OP_TAG_GADGET3";
+    case OP_TAG_GADGET4:
+        return "OP_TAG_GADGET4";
+    case OP_TAG_PARAMS:
+        return "OP_TAG_PARAMS";
+    case OP_TAG_13:
+        return "OP_TAG_13";
+    case OP_TAG_IDENT:
+        return "OP_TAG_IDENT";
+    default:
+        return nullptr;
     }
 }
 
@@ -36,8 +47,8 @@ void printGadget(FILE *out, int index, const GadgetDesc *g)
     switch (g->kind) {
     case GADGET_POPUP: {
         auto *p = (const GadgetPopup *)g;
-        fprintf(out, "  %d  popup   label %d \"%s\"  word %u  value %d\n", index, g->label, label(g->label),
-                p->word0, p->value);
+        fprintf(out, "  %d  popup   label %d \"%s\"  word %u  value %d\n", index, g->label,
+                label(g->label), p->word0, p->value);
         fprintf(out, "     entries");
         for (int i = 0; p->entries && p->entries[i] && i < 256; ++i)
             fprintf(out, " %u", p->entries[i]);
@@ -48,14 +59,15 @@ void printGadget(FILE *out, int index, const GadgetDesc *g)
     }
     case GADGET_SLIDER: {
         auto *s = (const GadgetSlider *)g;
-        fprintf(out, "  %d  slider  label %d \"%s\"  words %u %u %u  range %d..%d  value %d\n", index,
-                g->label, label(g->label), s->words[0], s->words[1], s->words[2], s->minimum,
+        fprintf(out, "  %d  slider  label %d \"%s\"  words %u %u %u  range %d..%d  value %d\n",
+                index, g->label, label(g->label), s->words[0], s->words[1], s->words[2], s->minimum,
                 s->maximum, s->value);
         break;
     }
     case GADGET_BUTTON: {
         auto *b = (const GadgetButton *)g;
-        fprintf(out, "  %d  button  label %d \"%s\"  word %u\n", index, g->label, label(g->label), b->word);
+        fprintf(out, "  %d  button  label %d \"%s\"  word %u\n", index, g->label, label(g->label),
+                b->word);
         break;
     }
     }

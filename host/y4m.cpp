@@ -34,45 +34,53 @@ namespace {
 // One row of 4:2:0: pixel x takes chroma sample x / 2. Sixteen pixels a step
 // where the processor has SSE2 (every x86-64 does): the chroma bytes are
 // doubled, then Y with U and V with alpha are interleaved into pixels.
-void unpack420Row(const uint8_t* Y, const uint8_t* U, const uint8_t* V, uint32_t* out, size_t w) {
+void unpack420Row(const uint8_t *Y, const uint8_t *U, const uint8_t *V, uint32_t *out, size_t w)
+{
     size_t x = 0;
 #ifdef __SSE2__
     const __m128i alpha = _mm_set1_epi8(char(0xFF));
     for (; x + 16 <= w; x += 16) {
-        const __m128i y = _mm_loadu_si128((const __m128i*)(Y + x));
-        const __m128i u = _mm_loadl_epi64((const __m128i*)(U + x / 2));
-        const __m128i v = _mm_loadl_epi64((const __m128i*)(V + x / 2));
+        const __m128i y = _mm_loadu_si128((const __m128i *)(Y + x));
+        const __m128i u = _mm_loadl_epi64((const __m128i *)(U + x / 2));
+        const __m128i v = _mm_loadl_epi64((const __m128i *)(V + x / 2));
         const __m128i uu = _mm_unpacklo_epi8(u, u), vv = _mm_unpacklo_epi8(v, v);
         const __m128i yuLow = _mm_unpacklo_epi8(y, uu), yuHigh = _mm_unpackhi_epi8(y, uu);
         const __m128i vaLow = _mm_unpacklo_epi8(vv, alpha), vaHigh = _mm_unpackhi_epi8(vv, alpha);
-        _mm_storeu_si128((__m128i*)(out + x), _mm_unpacklo_epi16(yuLow, vaLow));
-        _mm_storeu_si128((__m128i*)(out + x + 4), _mm_unpackhi_epi16(yuLow, vaLow));
-        _mm_storeu_si128((__m128i*)(out + x + 8), _mm_unpacklo_epi16(yuHigh, vaHigh));
-        _mm_storeu_si128((__m128i*)(out + x + 12), _mm_unpackhi_epi16(yuHigh, vaHigh));
+        _mm_storeu_si128((__m128i *)(out + x), _mm_unpacklo_epi16(yuLow, vaLow));
+        _mm_storeu_si128((__m128i *)(out + x + 4), _mm_unpackhi_epi16(yuLow, vaLow));
+        _mm_storeu_si128((__m128i *)(out + x + 8), _mm_unpacklo_epi16(yuHigh, vaHigh));
+        _mm_storeu_si128((__m128i *)(out + x + 12), _mm_unpackhi_epi16(yuHigh, vaHigh));
     }
 #endif
-    for (; x < w; ++x) out[x] = packYuva(Y[x], U[x / 2], V[x / 2], 255);
+    for (; x < w; ++x)
+        out[x] = packYuva(Y[x], U[x / 2], V[x / 2], 255);
 }
 
-constexpr size_t kMaxHeaderLine = 65536;  // header or FRAME line, including parameters
+constexpr size_t kMaxHeaderLine = 65536; // header or FRAME line, including parameters
 
 struct FileCloser {
-    std::FILE* fp;
-    ~FileCloser() {
-        if (fp) std::fclose(fp);
+    std::FILE *fp;
+    ~FileCloser()
+    {
+        if (fp)
+            std::fclose(fp);
     }
 };
 
 // Reads bytes up to and excluding '\n'. Eof means no byte at all was available.
-}  // namespace
+} // namespace
 
-LineResult readY4mLine(std::FILE* fp, std::string& line) {
+LineResult readY4mLine(std::FILE *fp, std::string &line)
+{
     line.clear();
     for (;;) {
         const int c = std::getc(fp);
-        if (c == EOF) return line.empty() ? LineResult::Eof : LineResult::Truncated;
-        if (c == '\n') return LineResult::Ok;
-        if (line.size() >= kMaxHeaderLine) return LineResult::TooLong;
+        if (c == EOF)
+            return line.empty() ? LineResult::Eof : LineResult::Truncated;
+        if (c == '\n')
+            return LineResult::Ok;
+        if (line.size() >= kMaxHeaderLine)
+            return LineResult::TooLong;
         line += char(c);
     }
 }
@@ -80,34 +88,44 @@ LineResult readY4mLine(std::FILE* fp, std::string& line) {
 namespace {
 
 // Unsigned decimal of 1..9 digits, nothing else.
-bool parseUnsigned(std::string_view s, int& v) {
-    if (s.empty() || s.size() > 9) return false;
+bool parseUnsigned(std::string_view s, int &v)
+{
+    if (s.empty() || s.size() > 9)
+        return false;
     int r = 0;
     for (char c : s) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9')
+            return false;
         r = r * 10 + (c - '0');
     }
     v = r;
     return true;
 }
 
-bool parseRatio(std::string_view s, int& n, int& d) {
+bool parseRatio(std::string_view s, int &n, int &d)
+{
     const size_t colon = s.find(':');
     return colon != std::string_view::npos && parseUnsigned(s.substr(0, colon), n) &&
            parseUnsigned(s.substr(colon + 1), d);
 }
 
-}  // namespace
+} // namespace
 
-bool parseChroma(const std::string& tag, Chroma& c, std::string& why) {
-    if (tag == "444alpha") c = Chroma::C444alpha;
-    else if (tag == "444") c = Chroma::C444;
-    else if (tag == "420jpeg" || tag == "420mpeg2" || tag == "420paldv" || tag == "420") c = Chroma::C420;
-    else if (tag == "mono") c = Chroma::Mono;
+bool parseChroma(const std::string &tag, Chroma &c, std::string &why)
+{
+    if (tag == "444alpha")
+        c = Chroma::C444alpha;
+    else if (tag == "444")
+        c = Chroma::C444;
+    else if (tag == "420jpeg" || tag == "420mpeg2" || tag == "420paldv" || tag == "420")
+        c = Chroma::C420;
+    else if (tag == "mono")
+        c = Chroma::Mono;
     else {
         // High bit depth tags look like 420p10, 444p16, mono16.
         const size_t p = tag.rfind("mono", 0) == 0 ? 4 : tag.find('p');
-        const bool deep = p != std::string::npos && p + 1 < tag.size() && tag[p + 1] >= '0' && tag[p + 1] <= '9';
+        const bool deep =
+            p != std::string::npos && p + 1 < tag.size() && tag[p + 1] >= '0' && tag[p + 1] <= '9';
         why = "unsupported colour space 'C" + tag + "'" +
               (deep ? " (only 8-bit samples are supported)"
                     : " (supported: C444alpha, C444, C420jpeg, C420mpeg2, C420paldv, C420, Cmono)");
@@ -116,7 +134,8 @@ bool parseChroma(const std::string& tag, Chroma& c, std::string& why) {
     return true;
 }
 
-std::string escapeBytes(std::string_view bytes) {
+std::string escapeBytes(std::string_view bytes)
+{
     static const char kHex[] = "0123456789abcdef";
     std::string out;
     for (unsigned char c : bytes) {
@@ -131,20 +150,25 @@ std::string escapeBytes(std::string_view bytes) {
     return out;
 }
 
-bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why) {
+bool parseY4mHeader(const std::string &line, Y4mHeader &hd, std::string &why)
+{
     static constexpr std::string_view kMagic = "YUV4MPEG2";
-    if (line.compare(0, kMagic.size(), kMagic) != 0 || (line.size() > kMagic.size() && line[kMagic.size()] != ' ')) {
+    if (line.compare(0, kMagic.size(), kMagic) != 0 ||
+        (line.size() > kMagic.size() && line[kMagic.size()] != ' ')) {
         why = "not a YUV4MPEG2 file (bad signature)";
         return false;
     }
     size_t pos = kMagic.size();
     while (pos < line.size()) {
         size_t end = line.find(' ', pos + 1);
-        if (end == std::string::npos) end = line.size();
+        if (end == std::string::npos)
+            end = line.size();
         std::string_view tok(line.data() + pos, end - pos);
         pos = end;
-        while (!tok.empty() && tok.front() == ' ') tok.remove_prefix(1);
-        if (tok.empty()) continue;
+        while (!tok.empty() && tok.front() == ' ')
+            tok.remove_prefix(1);
+        if (tok.empty())
+            continue;
         const char key = tok.front();
         const std::string_view val = tok.substr(1);
         const std::string shown = escapeBytes(tok.substr(0, 40));
@@ -157,8 +181,9 @@ bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why) {
                 return false;
             }
             if (v < 1 || v > kMaxFrameSide) {
-                why = std::string(key == 'W' ? "width " : "height ") + std::string(val.substr(0, 20)) +
-                      " out of range (1.." + std::to_string(kMaxFrameSide) + ")";
+                why = std::string(key == 'W' ? "width " : "height ") +
+                      std::string(val.substr(0, 20)) + " out of range (1.." +
+                      std::to_string(kMaxFrameSide) + ")";
                 return false;
             }
             (key == 'W' ? hd.w : hd.h) = v;
@@ -170,7 +195,7 @@ bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why) {
                 why = "bad frame rate '" + shown + "'";
                 return false;
             }
-            if (n == 0) {  // F0:0 = unknown; keep the default
+            if (n == 0) { // F0:0 = unknown; keep the default
                 n = 25;
                 d = 1;
             }
@@ -188,18 +213,21 @@ bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why) {
             break;
         }
         case 'I':
-            if (val.size() != 1 || std::string_view("ptbm?").find(val[0]) == std::string_view::npos) {
+            if (val.size() != 1 ||
+                std::string_view("ptbm?").find(val[0]) == std::string_view::npos) {
                 why = "bad interlacing parameter '" + shown + "'";
                 return false;
             }
             hd.interlace = val[0];
             break;
         case 'C':
-            if (!parseChroma(escapeBytes(val.substr(0, 40)), hd.chroma, why)) return false;
+            if (!parseChroma(escapeBytes(val.substr(0, 40)), hd.chroma, why))
+                return false;
             break;
-        case 'X':  // application extension: only the colour range is kept
+        case 'X': // application extension: only the colour range is kept
             if (val.rfind("COLORRANGE=", 0) == 0 && val.size() < 64 && val.size() > 11 &&
-                val.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 11) == std::string_view::npos)
+                val.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 11) ==
+                    std::string_view::npos)
                 hd.colorRange = std::string(val.substr(11));
             break;
         default:
@@ -208,7 +236,8 @@ bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why) {
         }
     }
     if (hd.w < 0 || hd.h < 0) {
-        why = std::string("header has no ") + (hd.w < 0 ? "W (width)" : "H (height)") + " parameter";
+        why =
+            std::string("header has no ") + (hd.w < 0 ? "W (width)" : "H (height)") + " parameter";
         return false;
     }
     return true;
@@ -216,33 +245,46 @@ bool parseY4mHeader(const std::string& line, Y4mHeader& hd, std::string& why) {
 
 // Bytes of one frame's planes. Sides are capped at kMaxFrameSide, so at most
 // 4 * 2^28 bytes; the check keeps 32-bit builds honest too.
-bool y4mFrameBytes(const Y4mHeader& hd, size_t& bytes) {
+bool y4mFrameBytes(const Y4mHeader &hd, size_t &bytes)
+{
     const uint64_t n = uint64_t(hd.w) * uint64_t(hd.h);
     const uint64_t cw = (uint64_t(hd.w) + 1) / 2, ch = (uint64_t(hd.h) + 1) / 2;
     uint64_t b = 0;
     switch (hd.chroma) {
-    case Chroma::C444alpha: b = 4 * n; break;
-    case Chroma::C444: b = 3 * n; break;
-    case Chroma::C420: b = n + 2 * cw * ch; break;
-    case Chroma::Mono: b = n; break;
+    case Chroma::C444alpha:
+        b = 4 * n;
+        break;
+    case Chroma::C444:
+        b = 3 * n;
+        break;
+    case Chroma::C420:
+        b = n + 2 * cw * ch;
+        break;
+    case Chroma::Mono:
+        b = n;
+        break;
     }
-    if (b > uint64_t(SIZE_MAX) / 4) return false;  // room for the unpacked frame as well
+    if (b > uint64_t(SIZE_MAX) / 4)
+        return false; // room for the unpacked frame as well
     bytes = size_t(b);
     return true;
 }
 
-void unpackY4mFrame(const Y4mHeader& hd, const uint8_t* src, uint32_t* dst) {
+void unpackY4mFrame(const Y4mHeader &hd, const uint8_t *src, uint32_t *dst)
+{
     const size_t w = size_t(hd.w), h = size_t(hd.h), n = w * h;
-    const uint8_t* Y = src;
+    const uint8_t *Y = src;
     switch (hd.chroma) {
     case Chroma::C444alpha: {
         const uint8_t *U = Y + n, *V = U + n, *A = V + n;
-        for (size_t i = 0; i < n; ++i) dst[i] = packYuva(Y[i], U[i], V[i], A[i]);
+        for (size_t i = 0; i < n; ++i)
+            dst[i] = packYuva(Y[i], U[i], V[i], A[i]);
         break;
     }
     case Chroma::C444: {
         const uint8_t *U = Y + n, *V = U + n;
-        for (size_t i = 0; i < n; ++i) dst[i] = packYuva(Y[i], U[i], V[i], 255);
+        for (size_t i = 0; i < n; ++i)
+            dst[i] = packYuva(Y[i], U[i], V[i], 255);
         break;
     }
     case Chroma::C420: {
@@ -254,13 +296,14 @@ void unpackY4mFrame(const Y4mHeader& hd, const uint8_t* src, uint32_t* dst) {
         break;
     }
     case Chroma::Mono:
-        for (size_t i = 0; i < n; ++i) dst[i] = packYuva(Y[i], 128, 128, 255);
+        for (size_t i = 0; i < n; ++i)
+            dst[i] = packYuva(Y[i], 128, 128, 255);
         break;
     }
 }
 
-
-bool readY4m(const std::string& path, Clip& out, std::string& err) {
+bool readY4m(const std::string &path, Clip &out, std::string &err)
+{
     FileCloser f{std::fopen(path.c_str(), "rb")};
     if (!f.fp) {
         err = path + ": cannot open: " + std::strerror(errno);
@@ -269,15 +312,24 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
     // File size, when it can be known, lets a truncated frame be reported before
     // allocating a buffer for it.
     int64_t fileSize = -1;
-    if (fseeko(f.fp, 0, SEEK_END) == 0) fileSize = int64_t(ftello(f.fp));
-    if (fseeko(f.fp, 0, SEEK_SET) != 0) fileSize = -1;
+    if (fseeko(f.fp, 0, SEEK_END) == 0)
+        fileSize = int64_t(ftello(f.fp));
+    if (fseeko(f.fp, 0, SEEK_SET) != 0)
+        fileSize = -1;
 
     std::string line, why;
     switch (readY4mLine(f.fp, line)) {
-    case LineResult::Ok: break;
-    case LineResult::Eof: err = path + ": file is empty"; return false;
-    case LineResult::Truncated: err = path + ": header line is not terminated (file truncated?)"; return false;
-    case LineResult::TooLong: err = path + ": header line is too long"; return false;
+    case LineResult::Ok:
+        break;
+    case LineResult::Eof:
+        err = path + ": file is empty";
+        return false;
+    case LineResult::Truncated:
+        err = path + ": header line is not terminated (file truncated?)";
+        return false;
+    case LineResult::TooLong:
+        err = path + ": header line is too long";
+        return false;
     }
     Y4mHeader hd;
     if (!parseY4mHeader(line, hd, why)) {
@@ -286,7 +338,8 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
     }
     size_t bytes = 0;
     if (!y4mFrameBytes(hd, bytes)) {
-        err = path + ": frame size " + std::to_string(hd.w) + "x" + std::to_string(hd.h) + " is too large";
+        err = path + ": frame size " + std::to_string(hd.w) + "x" + std::to_string(hd.h) +
+              " is too large";
         return false;
     }
 
@@ -302,7 +355,8 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
     for (size_t index = 0;; ++index) {
         auto frameName = [index] { return "frame " + std::to_string(index); };
         const LineResult lr = readY4mLine(f.fp, line);
-        if (lr == LineResult::Eof) break;
+        if (lr == LineResult::Eof)
+            break;
         if (lr == LineResult::TooLong) {
             err = path + ": " + frameName() + ": FRAME line is too long";
             return false;
@@ -318,16 +372,17 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
         if (fileSize >= 0) {
             const int64_t left = fileSize - int64_t(ftello(f.fp));
             if (left < int64_t(bytes)) {
-                err = path + ": " + frameName() + " is truncated (" + std::to_string(left < 0 ? 0 : left) + " of " +
-                      std::to_string(bytes) + " bytes present)";
+                err = path + ": " + frameName() + " is truncated (" +
+                      std::to_string(left < 0 ? 0 : left) + " of " + std::to_string(bytes) +
+                      " bytes present)";
                 return false;
             }
         }
         raw.resize(bytes);
         const size_t got = std::fread(raw.data(), 1, bytes, f.fp);
         if (got != bytes) {
-            err = path + ": " + frameName() + " is truncated (" + std::to_string(got) + " of " + std::to_string(bytes) +
-                  " bytes present)";
+            err = path + ": " + frameName() + " is truncated (" + std::to_string(got) + " of " +
+                  std::to_string(bytes) + " bytes present)";
             return false;
         }
         clip.frames.emplace_back(size_t(hd.w) * size_t(hd.h));
@@ -345,30 +400,37 @@ bool readY4m(const std::string& path, Clip& out, std::string& err) {
     return true;
 }
 
-std::string y4mHeaderLine(const Clip& facts, const char* chroma) {
-    std::string line = "YUV4MPEG2 W" + std::to_string(facts.width) + " H" + std::to_string(facts.height) + " F" +
-                       std::to_string(facts.fpsNum) + ":" + std::to_string(facts.fpsDen);
-    if (facts.interlace) line += std::string(" I") + facts.interlace;
-    if (!facts.aspect.empty()) line += " A" + facts.aspect;
+std::string y4mHeaderLine(const Clip &facts, const char *chroma)
+{
+    std::string line = "YUV4MPEG2 W" + std::to_string(facts.width) + " H" +
+                       std::to_string(facts.height) + " F" + std::to_string(facts.fpsNum) + ":" +
+                       std::to_string(facts.fpsDen);
+    if (facts.interlace)
+        line += std::string(" I") + facts.interlace;
+    if (!facts.aspect.empty())
+        line += " A" + facts.aspect;
     line += std::string(" C") + chroma;
-    if (!facts.colorRange.empty()) line += " XCOLORRANGE=" + facts.colorRange;
+    if (!facts.colorRange.empty())
+        line += " XCOLORRANGE=" + facts.colorRange;
     return line + "\n";
 }
 
-bool writeY4m(const std::string& path, const Clip& clip, std::string& err) {
+bool writeY4m(const std::string &path, const Clip &clip, std::string &err)
+{
     std::string why;
     if (!validateClip(clip, why)) {
         err = path + ": " + why;
         return false;
     }
     TempFile t;
-    if (!openTemp(path, t, err)) return false;
+    if (!openTemp(path, t, err))
+        return false;
     const std::string header = y4mHeaderLine(clip, "444alpha");
     const size_t n = size_t(clip.width) * size_t(clip.height);
     std::vector<uint8_t> planes(4 * n);
     bool ok = std::fwrite(header.data(), 1, header.size(), t.fp) == header.size();
     for (size_t f = 0; ok && f < clip.frames.size(); ++f) {
-        const uint32_t* src = clip.frames[f].data();
+        const uint32_t *src = clip.frames[f].data();
         uint8_t *Y = planes.data(), *U = Y + n, *V = U + n, *A = V + n;
         for (size_t i = 0; i < n; ++i) {
             const uint32_t p = src[i];
@@ -377,12 +439,14 @@ bool writeY4m(const std::string& path, const Clip& clip, std::string& err) {
             V[i] = pixV(p);
             A[i] = pixA(p);
         }
-        ok = std::fwrite("FRAME\n", 1, 6, t.fp) == 6 && std::fwrite(planes.data(), 1, planes.size(), t.fp) == planes.size();
+        ok = std::fwrite("FRAME\n", 1, 6, t.fp) == 6 &&
+             std::fwrite(planes.data(), 1, planes.size(), t.fp) == planes.size();
     }
-    if (!ok) err = path + ": write failed: " + std::strerror(errno);
+    if (!ok)
+        err = path + ": write failed: " + std::strerror(errno);
     ok = ok && commitTemp(t, err);
     discardTemp(t);
     return ok;
 }
 
-}  // namespace vxh
+} // namespace vxh

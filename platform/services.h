@@ -51,9 +51,9 @@ enum {
 typedef struct VxGadgetInfo {
     int kind; /* VG_GADGET_* */
     int x, y, w, h;
-    void *image;       /* image button */
-    const char *text;  /* text button; slider label */
-    ListHeader *list;  /* popup entries */
+    void *image;      /* image button */
+    const char *text; /* text button; slider label */
+    ListHeader *list; /* popup entries */
     int32_t minimum, maximum, value;
     uint32_t flags;
     GadgetExtension *extension;
@@ -88,7 +88,8 @@ typedef struct VxHostServices {
     void (*visibleArea)(void *host, int16_t *left, int16_t *top, int16_t *right, int16_t *bottom);
     void *(*guiResource)(void *host, int id);
     void (*pointer)(void *host, int busy);
-    int32_t (*createPanel)(void *host, uint32_t request, int x, int y, int w, int h, uint32_t flags);
+    int32_t (*createPanel)(void *host, uint32_t request, int x, int y, int w, int h,
+                           uint32_t flags);
     void (*removePanel)(void *host, uint32_t request, int32_t panel);
     int32_t (*addGadget)(void *host, uint32_t request, const VxGadgetInfo *info);
     int (*changeElement)(void *host, uint32_t request, int32_t gadget, int attribute, int32_t value,

@@ -10,7 +10,10 @@
 
 namespace {
 
-const VxHostServices *hs() { return vxHostServices(); }
+const VxHostServices *hs()
+{
+    return vxHostServices();
+}
 
 int metric(int which, int argument = 0)
 {
@@ -30,17 +33,38 @@ int32_t addGadget(uint32_t request, const VxGadgetInfo &info)
             hs()->entry(hs()->host, __VA_ARGS__);                                                  \
     } while (0)
 
-VX_EXPORT int vgGetScreenWidth(void) { return metric(VG_METRIC_SCREEN_WIDTH); }
-VX_EXPORT int vgGetScreenHeight(void) { return metric(VG_METRIC_SCREEN_HEIGHT); }
-VX_EXPORT int vgGetGuiMode(void) { return metric(VG_METRIC_GUI_MODE); }
-VX_EXPORT int vgGetVideoMode(void) { return metric(VG_METRIC_VIDEO_MODE); }
-VX_EXPORT int vgGetDefaultMonitor(void) { return metric(VG_METRIC_DEFAULT_MONITOR); }
+VX_EXPORT int vgGetScreenWidth(void)
+{
+    return metric(VG_METRIC_SCREEN_WIDTH);
+}
+VX_EXPORT int vgGetScreenHeight(void)
+{
+    return metric(VG_METRIC_SCREEN_HEIGHT);
+}
+VX_EXPORT int vgGetGuiMode(void)
+{
+    return metric(VG_METRIC_GUI_MODE);
+}
+VX_EXPORT int vgGetVideoMode(void)
+{
+    return metric(VG_METRIC_VIDEO_MODE);
+}
+VX_EXPORT int vgGetDefaultMonitor(void)
+{
+    return metric(VG_METRIC_DEFAULT_MONITOR);
+}
 VX_EXPORT int vgGetFontHeightMonitor(int monitor)
 {
     return metric(VG_METRIC_FONT_HEIGHT_MONITOR, monitor);
 }
-VX_EXPORT int vgGetFontHeight(void) { return metric(VG_METRIC_FONT_HEIGHT); }
-VX_EXPORT int vgGetAddHeight(void) { return metric(VG_METRIC_ADD_HEIGHT); }
+VX_EXPORT int vgGetFontHeight(void)
+{
+    return metric(VG_METRIC_FONT_HEIGHT);
+}
+VX_EXPORT int vgGetAddHeight(void)
+{
+    return metric(VG_METRIC_ADD_HEIGHT);
+}
 
 VX_EXPORT void vgGetVisibleArea(int16_t *left, int16_t *top, int16_t *right, int16_t *bottom)
 {
@@ -57,21 +81,33 @@ VX_EXPORT void *vgGetGuiResource(int id, int, int)
 {
     return hs()->guiResource ? hs()->guiResource(hs()->host, id) : nullptr;
 }
-VX_EXPORT void vgBusyPointer(void) { CALL(pointer, 1); }
-VX_EXPORT void vgStandardPointer(void) { CALL(pointer, 0); }
+VX_EXPORT void vgBusyPointer(void)
+{
+    CALL(pointer, 1);
+}
+VX_EXPORT void vgStandardPointer(void)
+{
+    CALL(pointer, 0);
+}
 
 VX_EXPORT int32_t vgCreatePanel(uint32_t request, int x, int y, int w, int h, uint32_t flags, int,
                                 int)
 {
     return hs()->createPanel ? hs()->createPanel(hs()->host, request, x, y, w, h, flags) : -1;
 }
-VX_EXPORT void vgRemovePanel(uint32_t request, int32_t panel) { CALL(removePanel, request, panel); }
+VX_EXPORT void vgRemovePanel(uint32_t request, int32_t panel)
+{
+    CALL(removePanel, request, panel);
+}
 
 VX_EXPORT GadgetExtension *vgAllocGadExt(void)
 {
     return static_cast<GadgetExtension *>(calloc(1, sizeof(GadgetExtension)));
 }
-VX_EXPORT void vgFreeGadExt(GadgetExtension *extension) { free(extension); }
+VX_EXPORT void vgFreeGadExt(GadgetExtension *extension)
+{
+    free(extension);
+}
 
 VX_EXPORT int32_t vgAddImageButton(uint32_t request, int x, int y, int w, int h, void *image,
                                    uint32_t flags, GadgetExtension *extension)
@@ -174,8 +210,14 @@ VX_EXPORT uint32_t vgGetNewGuiColorYUV(int n)
 {
     return hs()->guiColor ? hs()->guiColor(hs()->host, 1, n) : 0;
 }
-VX_EXPORT void vgSetColorYUV(uint32_t request, uint32_t colour) { CALL(setColor, request, colour); }
-VX_EXPORT void vgSetPixel(uint32_t request, int x, int y) { CALL(setPixel, request, x, y); }
+VX_EXPORT void vgSetColorYUV(uint32_t request, uint32_t colour)
+{
+    CALL(setColor, request, colour);
+}
+VX_EXPORT void vgSetPixel(uint32_t request, int x, int y)
+{
+    CALL(setPixel, request, x, y);
+}
 VX_EXPORT void vgLine(uint32_t request, int x0, int y0, int x1, int y1)
 {
     CALL(line, request, x0, y0, x1, y1);

@@ -25,7 +25,7 @@ extern const VariantDesc vxOpVariant = {
 OpParamBlock opParams;
 
 static const uint32_t typeEntries[DEFORM_TYPES + 1] = {311, 312, 313, 314, 315, 316, 317, 318, 319,
-                                                        320, 321, 322, 323, 324, 325, 326, 327, 0};
+                                                       320, 321, 322, 323, 324, 325, 326, 327, 0};
 
 GadgetPopup typePopup = {{GADGET_POPUP, 220}, 0, typeEntries, 0};
 GadgetSlider amountSlider = {{GADGET_SLIDER, 221}, {0, 110, 0}, -100, 100, 0};

@@ -58,7 +58,8 @@ bool chooseFile(uint32_t mode, int title, const char *initialName)
     resFreeStrings(strings);
     if (shown != 0 || request.result != 1)
         return false;
-    if (!terminatedWithin(pathBuffer, sizeof pathBuffer) || !terminatedWithin(nameBuffer, sizeof nameBuffer)) {
+    if (!terminatedWithin(pathBuffer, sizeof pathBuffer) ||
+        !terminatedWithin(nameBuffer, sizeof nameBuffer)) {
         LOG_FAILURE();
         return false;
     }

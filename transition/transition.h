@@ -21,9 +21,9 @@ static_assert(offsetof(OpParamBlock, transitionLength) == 34);
 static_assert(offsetof(OpParamBlock, lastFileName) == 36);
 
 extern OpParamBlock opParams;
-extern GadgetPopup typePopup;     // gadget 0: value = deformTypeIndex
-extern GadgetSlider amountSlider; // gadget 1
-extern GadgetSlider lengthSlider; // gadget 2
+extern GadgetPopup typePopup;       // gadget 0: value = deformTypeIndex
+extern GadgetSlider amountSlider;   // gadget 1
+extern GadgetSlider lengthSlider;   // gadget 2
 extern GadgetButton archivesButton; // gadget 3
 
 int renderTransition(ActionRecord *record);

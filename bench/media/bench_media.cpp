@@ -20,7 +20,6 @@ namespace {
 
 constexpr int kFrames = 100;
 
-
 // Makes in.y4m and in.mp4 (H.264, CRF 23) once; false when it cannot.
 bool makeInputs(const std::string &dir)
 {

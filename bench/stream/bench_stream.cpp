@@ -18,7 +18,6 @@
 
 namespace {
 
-
 void BM_Morph1080Stream(benchmark::State &state)
 {
     const long frames = state.range(0), jobs = state.range(1);

@@ -15,8 +15,8 @@ extern "C" {
 /* ---- images ---------------------------------------------------------- */
 
 typedef struct HostImage {
-    uint32_t *pixels;   /* packed pixels, bytes Y, U, V, A */
-    int16_t stride;     /* pixels from row to row */
+    uint32_t *pixels; /* packed pixels, bytes Y, U, V, A */
+    int16_t stride;   /* pixels from row to row */
     int16_t unused;
     int16_t xOffset;
     int16_t yOffset;
@@ -61,23 +61,23 @@ typedef struct GadgetDesc {
 } GadgetDesc;
 
 typedef struct GadgetPopup {
-    GadgetDesc head;          /* kind GADGET_POPUP */
+    GadgetDesc head; /* kind GADGET_POPUP */
     uint32_t word0;
-    const uint32_t *entries;  /* string ids, ended by 0 */
-    int32_t value;            /* current entry index, written by the host */
+    const uint32_t *entries; /* string ids, ended by 0 */
+    int32_t value;           /* current entry index, written by the host */
 } GadgetPopup;
 
 typedef struct GadgetSlider {
-    GadgetDesc head;          /* kind GADGET_SLIDER */
-    uint32_t words[3];        /* the host's */
+    GadgetDesc head;   /* kind GADGET_SLIDER */
+    uint32_t words[3]; /* the host's */
     int32_t minimum;
     int32_t maximum;
-    int32_t value;            /* current value, written by the host */
+    int32_t value; /* current value, written by the host */
 } GadgetSlider;
 
 typedef struct GadgetButton {
-    GadgetDesc head;          /* kind GADGET_BUTTON */
-    uint32_t word;            /* the host's */
+    GadgetDesc head; /* kind GADGET_BUTTON */
+    uint32_t word;   /* the host's */
 } GadgetButton;
 
 /* ---- actions --------------------------------------------------------- */
@@ -92,7 +92,7 @@ typedef struct GadgetButton {
 typedef struct ActionRecord {
     uint16_t action;
     uint16_t gadget;
-    uint8_t flags[4];     /* bit 0 of flags[0]: prepare at the project size */
+    uint8_t flags[4]; /* bit 0 of flags[0]: prepare at the project size */
     uint32_t fieldCount;
     uint32_t field;
     uint32_t instance;
@@ -107,7 +107,7 @@ typedef struct TextRequest {
     uint32_t word0;
     const char *text;
     uint32_t word2, word3, word4;
-    uint32_t kind;   /* 1: one button, 67: two buttons */
+    uint32_t kind; /* 1: one button, 67: two buttons */
     uint32_t word6;
     uint32_t result; /* 1 = first button */
 } TextRequest;
@@ -119,15 +119,15 @@ typedef struct TextRequest {
 typedef struct FileRequest {
     const char *title;
     const char *directory;
-    const char *initialName;  /* null unless loading */
-    uint32_t mode;            /* FILEREQ_* */
-    char *pathBuffer;         /* filled by the host */
-    int16_t pathSize;         /* 256 */
+    const char *initialName; /* null unless loading */
+    uint32_t mode;           /* FILEREQ_* */
+    char *pathBuffer;        /* filled by the host */
+    int16_t pathSize;        /* 256 */
     int16_t pathPad;
-    char *nameBuffer;         /* filled by the host */
-    int16_t nameSize;         /* 1024 */
+    char *nameBuffer; /* filled by the host */
+    int16_t nameSize; /* 1024 */
     int16_t namePad;
-    uint32_t result;          /* 1 when the user chose a file */
+    uint32_t result; /* 1 when the user chose a file */
 } FileRequest;
 
 #define ARCHIVES_LOAD 4
@@ -136,7 +136,7 @@ typedef struct FileRequest {
 
 typedef struct ArchivesRequest {
     const char *title;
-    uint32_t result;          /* ARCHIVES_* */
+    uint32_t result; /* ARCHIVES_* */
 } ArchivesRequest;
 
 #ifdef __cplusplus

@@ -8,7 +8,8 @@
 extern "C" {
 #endif
 
-void loggerMessage(int level, int line, const char *source, uint32_t moduleCode, const char *format, ...);
+void loggerMessage(int level, int line, const char *source, uint32_t moduleCode, const char *format,
+                   ...);
 
 #ifdef __cplusplus
 }

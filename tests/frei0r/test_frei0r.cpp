@@ -95,7 +95,10 @@ struct Frei0r : ::testing::Test {
         writeCounterEffect(dir / "home/programs/vorlux/swirl",
                            dir / "home/programs/vorlux/counter");
     }
-    std::string path(const std::string &name) const { return (dir / name).string(); }
+    std::string path(const std::string &name) const
+    {
+        return (dir / name).string();
+    }
     void writeInput(const std::string &name, const vxh::Clip &clip)
     {
         std::string err;

@@ -20,7 +20,8 @@ TEST_F(Cli, InfoPrintsDescriptorOrRefuses)
 {
     CliRun ok = vxhost("info " + plugin("VorluxMorph"));
     EXPECT_EQ(ok.code, 0);
-    EXPECT_NE(ok.output.find("OP_TAG_CAPS          0x4F504500  0x00010228"), std::string::npos) << ok.output;
+    EXPECT_NE(ok.output.find("OP_TAG_CAPS          0x4F504500  0x00010228"), std::string::npos)
+        << ok.output;
     EXPECT_NE(ok.output.find("parameter block  28 bytes"), std::string::npos);
     CliRun op = vxhost("info " + plugin("VorluxOp"));
     EXPECT_EQ(op.code, 0);
@@ -42,7 +43,8 @@ TEST_F(Cli, BadArgumentsExitTwo)
 {
     const std::string out = (dir / "out.y4m").string();
     for (const std::string &args :
-         {std::string("render"), "render " + plugin("VorluxWarp"), "render " + plugin("VorluxWarp") + " -o",
+         {std::string("render"), "render " + plugin("VorluxWarp"),
+          "render " + plugin("VorluxWarp") + " -o",
           "render " + plugin("VorluxWarp") + " -o " + out + " --gadget 4=1",
           "render " + plugin("VorluxWarp") + " -o " + out + " --gadget 1",
           "render " + plugin("VorluxWarp") + " -o " + out + " --fields 0",
@@ -76,9 +78,11 @@ TEST_F(Cli, RenderFailureNamesFieldAndJournal)
     const std::string out = (dir / "out.y4m").string();
     const std::string clip = smallClip("c.y4m", 16, 8, 2, 1);
     // A home too long for the operator directory: set-up fails inside the plug-in.
-    const std::string longHome = (dir / std::string(200, 'h') / std::string(200, 'h') / std::string(120, 'h')).string();
+    const std::string longHome =
+        (dir / std::string(200, 'h') / std::string(200, 'h') / std::string(120, 'h')).string();
     CliRun r = vxhost("render " + plugin("VorluxMorph") + " -o " + out + " --input0 " + clip +
-                       " --input1 " + clip, "VXHOME=" + longHome);
+                          " --input1 " + clip,
+                      "VXHOME=" + longHome);
     EXPECT_EQ(r.code, 1) << r.output;
     EXPECT_NE(r.output.find("src\\VorluxMorph"), std::string::npos) << r.output;
     EXPECT_FALSE(fs::exists(out));
@@ -89,7 +93,9 @@ TEST_F(Cli, RendersSmallClipsToY4mAndPng)
     const std::string a = smallClip("a.y4m", 16, 8, 3, 1);
     const std::string b = smallClip("b.y4m", 16, 8, 3, 2);
     const std::string out = (dir / "out.y4m").string();
-    CliRun r = vxhost("render " + plugin("VorluxFX") + " -q -o " + out + " --input0 " + a + " --input1 " + b, home);
+    CliRun r = vxhost("render " + plugin("VorluxFX") + " -q -o " + out + " --input0 " + a +
+                          " --input1 " + b,
+                      home);
     ASSERT_EQ(r.code, 0) << r.output;
     EXPECT_NE(r.output.find("rendered 6 fields"), std::string::npos) << r.output;
     vxh::Clip result, first;
@@ -101,7 +107,9 @@ TEST_F(Cli, RendersSmallClipsToY4mAndPng)
     EXPECT_EQ(result.frames[0], first.frames[0]);
 
     const std::string pattern = (dir / "f_%02d.png").string();
-    r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + pattern + " --input0 " + a + " --fields 3", home);
+    r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + pattern + " --input0 " + a +
+                   " --fields 3",
+               home);
     ASSERT_EQ(r.code, 0) << r.output;
     EXPECT_TRUE(fs::exists(dir / "f_00.png"));
     EXPECT_TRUE(fs::exists(dir / "f_01.png")); // the odd last field makes a frame of its own
@@ -111,11 +119,12 @@ TEST_F(Cli, RendersSmallClipsToY4mAndPng)
 TEST_F(Cli, UnsetHomeUsesUserDataDirectory)
 {
     const std::string clip = smallClip("c.y4m", 16, 8, 1, 1);
-    CliRun r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + (dir / "o.y4m").string() + " --input0 " + clip +
-                       " --fields 2",
-                   "env -u VXHOME XDG_DATA_HOME=" + (dir / "data").string());
+    CliRun r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + (dir / "o.y4m").string() +
+                          " --input0 " + clip + " --fields 2",
+                      "env -u VXHOME XDG_DATA_HOME=" + (dir / "data").string());
     EXPECT_EQ(r.code, 0) << r.output;
-    EXPECT_NE(r.output.find("VXHOME is not set; using " + (dir / "data").string() + "/vorlux"), std::string::npos)
+    EXPECT_NE(r.output.find("VXHOME is not set; using " + (dir / "data").string() + "/vorlux"),
+              std::string::npos)
         << r.output;
     EXPECT_TRUE(fs::is_directory(dir / "data/vorlux/programs/vorlux/spezial"));
 }
@@ -125,10 +134,14 @@ TEST_F(Cli, ReadsY4mWrittenByAnotherTool)
     if (system("command -v ffmpeg >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "ffmpeg is not installed";
     const std::string in = (dir / "ff.y4m").string();
-    ASSERT_EQ(system(("ffmpeg -loglevel error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 4 -pix_fmt yuv420p -y " + in)
+    ASSERT_EQ(system(("ffmpeg -loglevel error -f lavfi -i testsrc=size=64x48:rate=25 -frames:v 4 "
+                      "-pix_fmt yuv420p -y " +
+                      in)
                          .c_str()),
               0);
-    CliRun r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + (dir / "o.y4m").string() + " --input0 " + in, home);
+    CliRun r = vxhost("render " + plugin("VorluxWarp") + " -q -o " + (dir / "o.y4m").string() +
+                          " --input0 " + in,
+                      home);
     EXPECT_EQ(r.code, 0) << r.output;
     EXPECT_NE(r.output.find("rendered 8 fields"), std::string::npos) << r.output;
 }

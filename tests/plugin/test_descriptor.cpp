@@ -50,7 +50,8 @@ TEST(PluginFiles, ExportExactlyTheTwoEntryPoints)
 {
     for (const char *name : {"VorluxMorph", "VorluxDraw", "VorluxFX", "VorluxWarp", "VorluxOp"}) {
         DynamicInfo info = readDynamic(pluginPath(name));
-        EXPECT_EQ(info.exports, (std::set<std::string>{"GetOperatorInfo", "OperatorAction"})) << name;
+        EXPECT_EQ(info.exports, (std::set<std::string>{"GetOperatorInfo", "OperatorAction"}))
+            << name;
     }
 }
 

@@ -73,10 +73,18 @@ Grid makeGrid(int cols, int rows, uint32_t seed)
         const float dx = (float)((int)(r % 61) - 30) / 20.0f;
         const float dy = (float)((int)((r >> 8) % 61) - 30) / 20.0f;
         switch ((r >> 20) % 6) {
-        case 0: g[i] = {0.0f, 0.0f}; break;
-        case 1: g[i] = {dx, -0.0f}; break;
-        case 2: g[i] = {0.0f, dy}; break;
-        default: g[i] = {dx, dy}; break;
+        case 0:
+            g[i] = {0.0f, 0.0f};
+            break;
+        case 1:
+            g[i] = {dx, -0.0f};
+            break;
+        case 2:
+            g[i] = {0.0f, dy};
+            break;
+        default:
+            g[i] = {dx, dy};
+            break;
         }
     }
     return g;
@@ -238,7 +246,8 @@ int tapPutField(void *host, HostImage *image)
         restore(image);
         RawImage raw{*image, {}};
         raw.buffer.assign(image->pixels,
-                          image->pixels + (size_t)image->stride * (size_t)(image->yOffset + image->height));
+                          image->pixels +
+                              (size_t)image->stride * (size_t)(image->yOffset + image->height));
         gTap->handedBack.push_back(std::move(raw));
     }
     return gTap->base.putField(host, image);
@@ -335,11 +344,11 @@ struct RenderBase : PluginFixture {
                     MeshSize mesh = {})
     {
         const uint32_t t = std::min(f / 2, lastFrameOf(fieldCount));
-        return expectedField(op, keys, t, fieldPixels(0, f, width, height), fieldPixels(1, f, width, height),
-                             width, height, mesh);
+        return expectedField(op, keys, t, fieldPixels(0, f, width, height),
+                             fieldPixels(1, f, width, height), width, height, mesh);
     }
-    void expectClip(const Op &op, const std::vector<Key> &keys, uint32_t fieldCount, const std::vector<Pixels> &out,
-                    MeshSize mesh = {})
+    void expectClip(const Op &op, const std::vector<Key> &keys, uint32_t fieldCount,
+                    const std::vector<Pixels> &out, MeshSize mesh = {})
     {
         ASSERT_EQ(out.size(), fieldCount);
         for (uint32_t f = 0; f < fieldCount; ++f)
@@ -356,10 +365,11 @@ struct RenderBase : PluginFixture {
         const std::string head = std::string("level=4 source=") + op.source + " line=";
         for (size_t i = since; i < host.journal.size(); ++i) {
             const std::string &line = host.journal[i];
-            const bool framed = line.size() > head.size() + strlen(tail) && line.starts_with(head) &&
-                                line.ends_with(tail);
+            const bool framed = line.size() > head.size() + strlen(tail) &&
+                                line.starts_with(head) && line.ends_with(tail);
             ASSERT_TRUE(framed) << line;
-            const std::string number = line.substr(head.size(), line.size() - head.size() - strlen(tail));
+            const std::string number =
+                line.substr(head.size(), line.size() - head.size() - strlen(tail));
             EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << line;
             EXPECT_NE(number[0], '0') << line;
         }
@@ -451,9 +461,11 @@ TEST_F(RenderClip, PaddedHostImages)
                 ASSERT_EQ(g.stride, layout.left + width + layout.right);
                 for (int y = 0; y < g.yOffset + g.height; ++y)
                     for (int x = 0; x < g.stride; ++x) {
-                        const bool visible = y >= g.yOffset && x >= g.xOffset && x < g.xOffset + g.width;
+                        const bool visible =
+                            y >= g.yOffset && x >= g.xOffset && x < g.xOffset + g.width;
                         if (!visible) {
-                            ASSERT_EQ(raw.buffer[(size_t)y * g.stride + x], kMarker) << x << "," << y;
+                            ASSERT_EQ(raw.buffer[(size_t)y * g.stride + x], kMarker)
+                                << x << "," << y;
                         }
                     }
             }
@@ -475,15 +487,18 @@ TEST_F(RenderTiming, FieldToFrameAtTheEndsOfClips)
     const struct {
         uint32_t fieldCount, field, frame;
     } cases[] = {
-        {12, 0, 0}, {12, 3, 1}, {12, 10, 5}, {12, 11, 5}, // even clip: the last field shows lastFrame
-        {13, 11, 5}, {13, 12, 5},                         // odd clip: the last field stays on lastFrame
+        {12, 0, 0},  {12, 3, 1},
+        {12, 10, 5}, {12, 11, 5}, // even clip: the last field shows lastFrame
+        {13, 11, 5}, {13, 12, 5}, // odd clip: the last field stays on lastFrame
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE("fields " + std::to_string(c.fieldCount) + " field " + std::to_string(c.field));
+        SCOPED_TRACE("fields " + std::to_string(c.fieldCount) + " field " +
+                     std::to_string(c.field));
         ASSERT_EQ(act(ACTION_SETUP, 1, 0, c.fieldCount), 0);
         ASSERT_EQ(render(c.fieldCount, c.field), 0);
-        EXPECT_EQ(lastOutput(), expectedField(kMorph, keys, c.frame, fieldPixels(0, c.field, width, height),
-                                              fieldPixels(1, c.field, width, height), width, height));
+        EXPECT_EQ(lastOutput(),
+                  expectedField(kMorph, keys, c.frame, fieldPixels(0, c.field, width, height),
+                                fieldPixels(1, c.field, width, height), width, height));
         act(ACTION_TEARDOWN);
     }
 }
@@ -500,8 +515,9 @@ TEST_F(RenderTiming, ClipsOfZeroOrOneField)
         ASSERT_EQ(act(ACTION_SETUP, 1, 0, fieldCount), 0);
         for (uint32_t field : {0u, 1u}) {
             ASSERT_EQ(render(fieldCount, field), 0);
-            EXPECT_EQ(lastOutput(), expectedField(kMorph, {keys[0]}, 0, fieldPixels(0, field, width, height),
-                                                  fieldPixels(1, field, width, height), width, height));
+            EXPECT_EQ(lastOutput(),
+                      expectedField(kMorph, {keys[0]}, 0, fieldPixels(0, field, width, height),
+                                    fieldPixels(1, field, width, height), width, height));
         }
         act(ACTION_TEARDOWN);
     }
@@ -555,14 +571,16 @@ TEST_F(RenderFailure, MalformedImageGeometry)
         {"negative height", [](HostImage *i) { i->height = -1; }},
         {"negative x offset", [](HostImage *i) { i->xOffset = -1; }},
         {"negative y offset", [](HostImage *i) { i->yOffset = -3; }},
-        {"stride below the row", [](HostImage *i) { i->stride = (int16_t)(i->xOffset + i->width - 1); }},
+        {"stride below the row",
+         [](HostImage *i) { i->stride = (int16_t)(i->xOffset + i->width - 1); }},
         {"negative stride", [](HostImage *i) { i->stride = -i->stride; }},
         {"no pixels", [](HostImage *i) { i->pixels = nullptr; }},
     };
     for (const Op &op : kOps)
         for (int input = 0; input < op.inputs; ++input)
             for (const auto &s : spoils) {
-                SCOPED_TRACE(std::string(op.name) + " input " + std::to_string(input) + ": " + s.what);
+                SCOPED_TRACE(std::string(op.name) + " input " + std::to_string(input) + ": " +
+                             s.what);
                 freshHost();
                 tap = Tap{};
                 host.padLeft = 2;
@@ -593,7 +611,8 @@ TEST_F(RenderFailure, InputsOfDifferentSizes)
     } sizes[] = {{16, 10}, {24, 8}, {32, 12}, {28, 10}};
     for (const Op &op : {kOps[0], kOps[1], kOps[2]})
         for (const auto &size : sizes) {
-            SCOPED_TRACE(std::string(op.name) + " input 1 " + std::to_string(size.w) + "x" + std::to_string(size.h));
+            SCOPED_TRACE(std::string(op.name) + " input 1 " + std::to_string(size.w) + "x" +
+                         std::to_string(size.h));
             freshHost();
             sizeOf = [&](int input, uint32_t) {
                 return input == 1 ? std::make_pair(size.w, size.h) : std::make_pair(width, height);
@@ -728,14 +747,17 @@ TEST_F(RenderEffect, ProjectSizeFlag)
             host.projectWidth = projectW;
             host.projectHeight = 2 * projectH; // a frame: two fields
             start(op);
-            const int fileW = c.projectFile ? projectW : width, fileH = c.projectFile ? projectH : height;
+            const int fileW = c.projectFile ? projectW : width,
+                      fileH = c.projectFile ? projectH : height;
             const std::vector<Key> keys = threeKeys(5, fileW, fileH, 83);
             writeFile(effectPath(), effectBytes(5, fileW, fileH, keys));
             const std::vector<Pixels> out = renderClip(10, c.flags);
             // The mesh is the effect's size; with the flag set it spans the field.
             const MeshSize mesh = c.flags ? MeshSize{projectW / 4, projectH / 2} : MeshSize{};
             const std::vector<Key> shown =
-                c.loaded ? keys : defaultEffect(op, 4, c.flags ? projectW : width, c.flags ? projectH : height);
+                c.loaded
+                    ? keys
+                    : defaultEffect(op, 4, c.flags ? projectW : width, c.flags ? projectH : height);
             expectClip(op, shown, 10, out, mesh);
             vxh::installHost(nullptr);
         }
@@ -776,9 +798,11 @@ TEST_F(RenderEffect, ForeignOrCorruptFilesAreNotLoaded)
         const char *what;
         std::string bytes;
     } files[] = {
-        {"narrower picture", effectBytes(4, width - 4, height, threeKeys(4, width - 4, height, 97))},
+        {"narrower picture",
+         effectBytes(4, width - 4, height, threeKeys(4, width - 4, height, 97))},
         {"taller picture", effectBytes(4, width, height + 2, threeKeys(4, width, height + 2, 97))},
-        {"same grid, other width", effectBytes(4, width + 2, height, threeKeys(4, width + 2, height, 97))},
+        {"same grid, other width",
+         effectBytes(4, width + 2, height, threeKeys(4, width + 2, height, 97))},
         {"wrong magic", badMagic},
         {"more keys announced than stored", badKeyCount},
         {"cut inside a grid", goodBytes.substr(0, goodBytes.size() - 9)},
@@ -802,7 +826,8 @@ TEST_F(RenderEffect, NamelessWarpUsesTheSpecialFile)
 {
     start(kWarp, nullptr);
     const std::vector<Key> keys = threeKeys(4, width, height, 101);
-    writeFile(fs::path(home) / "programs/vorlux/spezial/warp.vlw", effectBytes(4, width, height, keys));
+    writeFile(fs::path(home) / "programs/vorlux/spezial/warp.vlw",
+              effectBytes(4, width, height, keys));
     expectClip(kWarp, keys, 8, renderClip(8));
 }
 

@@ -40,7 +40,9 @@ vxh::Picture fieldPicture(int input, uint32_t field, int w = kW, int h = kH)
         for (int x = 0; x < w; ++x) {
             uint8_t b[4];
             for (int k = 0; k < 4; ++k)
-                b[k] = (uint8_t)((x * (7 + 2 * k) + y * (31 + k) + (int)field * 13 + input * 97 + k * 50) & 0xFF);
+                b[k] = (uint8_t)((x * (7 + 2 * k) + y * (31 + k) + (int)field * 13 + input * 97 +
+                                  k * 50) &
+                                 0xFF);
             p.pixels[(size_t)y * w + x] = ref::pixelOf(b[0], b[1], b[2], b[3]);
         }
     p.pixels[0] = input == 0 ? 0u : 0xFFFFFFFFu;
@@ -65,7 +67,8 @@ std::vector<MeshNode> meshOfField(uint32_t N, uint32_t f, const std::vector<Mesh
     const uint32_t last = N < 2 ? 0 : N / 2 - 1;
     const uint32_t t = std::min(f / 2, last);
     const std::vector<MeshNode> zero(mid.size(), MeshNode{0, 0});
-    const std::pair<uint32_t, const std::vector<MeshNode> *> keys[3] = {{0, &zero}, {last / 2, &mid}, {last, &zero}};
+    const std::pair<uint32_t, const std::vector<MeshNode> *> keys[3] = {
+        {0, &zero}, {last / 2, &mid}, {last, &zero}};
     for (int i = 0; i < 3; ++i) {
         if (keys[i].first == t)
             return *keys[i].second;
@@ -98,7 +101,8 @@ std::vector<uint32_t> plainMix(uint32_t f, int level)
 }
 
 // The mixture of field f warped through the mesh of its frame.
-std::vector<uint32_t> expectedField(uint32_t N, uint32_t f, int level, const std::vector<MeshNode> &mid)
+std::vector<uint32_t> expectedField(uint32_t N, uint32_t f, int level,
+                                    const std::vector<MeshNode> &mid)
 {
     return ref::refPass(plainMix(f, level), kW, kH, meshOfField(N, f, mid), kW, kH);
 }
@@ -116,8 +120,9 @@ int (*hostFileRequest)(void *, FileRequest *) = nullptr;
 
 int watchFileRequest(void *host, FileRequest *r)
 {
-    seenFileRequests.push_back({r->title ? r->title : "", r->directory ? r->directory : "", r->initialName != nullptr,
-                                r->initialName ? r->initialName : "", r->mode, r->pathSize, r->nameSize});
+    seenFileRequests.push_back({r->title ? r->title : "", r->directory ? r->directory : "",
+                                r->initialName != nullptr, r->initialName ? r->initialName : "",
+                                r->mode, r->pathSize, r->nameSize});
     return hostFileRequest(host, r);
 }
 
@@ -153,7 +158,10 @@ struct TransitionFixture : PluginFixture {
 
     GadgetPopup *popup() { return (GadgetPopup *)vxh::findGadget(tags, 0); }
     GadgetSlider *slider(int index) { return (GadgetSlider *)vxh::findGadget(tags, index); }
-    void setGadget(int index, int value) { vxh::setGadgetValue(vxh::findGadget(tags, index), value); }
+    void setGadget(int index, int value)
+    {
+        vxh::setGadgetValue(vxh::findGadget(tags, index), value);
+    }
     int gadget(uint16_t index) { return act(ACTION_GADGET, 1, index); }
     void setAmounts(const Amounts &amounts)
     {
@@ -164,8 +172,8 @@ struct TransitionFixture : PluginFixture {
 
     // Renders the fields in order (after a set-up unless told not to); every
     // render succeeds and leaves no host image behind.
-    std::vector<vxh::Picture> render(uint32_t N, const std::vector<uint32_t> &fields, uint8_t flags = 0,
-                                     bool setup = true)
+    std::vector<vxh::Picture> render(uint32_t N, const std::vector<uint32_t> &fields,
+                                     uint8_t flags = 0, bool setup = true)
     {
         if (setup) {
             EXPECT_EQ(act(ACTION_SETUP), 0);
@@ -196,7 +204,8 @@ struct TransitionFixture : PluginFixture {
         const uint32_t length = (uint32_t)slider(2)->value;
         auto out = renderClip(N, flags);
         for (uint32_t f = 0; f < out.size(); ++f)
-            EXPECT_EQ(out[f].pixels, expectedField(N, f, fadeLevel(N, length, f), mid)) << "field " << f;
+            EXPECT_EQ(out[f].pixels, expectedField(N, f, fadeLevel(N, length, f), mid))
+                << "field " << f;
     }
     // Every journal line so far is a level-4 failure of this library.
     void expectJournal(size_t lines)
@@ -211,7 +220,8 @@ struct TransitionFixture : PluginFixture {
     std::string paramPath(const std::string &name) { return home + "/programs/vorlux/op/" + name; }
     void writeFile(const std::string &name, const std::vector<uint8_t> &data)
     {
-        std::ofstream(paramPath(name), std::ios::binary).write((const char *)data.data(), (long)data.size());
+        std::ofstream(paramPath(name), std::ios::binary)
+            .write((const char *)data.data(), (long)data.size());
     }
     std::vector<uint8_t> readFile(const std::string &name)
     {
@@ -277,7 +287,11 @@ TEST_F(TransitionFade, LevelsOfTheWindowWithoutDeformation)
         std::vector<std::pair<uint32_t, int>> spots; // (field, level)
     };
     const Case cases[] = {
-        {100, 25, 37, 25, {{0, 0}, {36, 0}, {37, 0}, {38, 10}, {50, 132}, {61, 244}, {62, 255}, {99, 255}}},
+        {100,
+         25,
+         37,
+         25,
+         {{0, 0}, {36, 0}, {37, 0}, {38, 10}, {50, 132}, {61, 244}, {62, 255}, {99, 255}}},
         {100, 0, 50, 0, {{0, 0}, {49, 0}, {50, 255}, {99, 255}}}, // a cut at N/2
         {100, 100, 0, 100, {{0, 0}, {1, 2}, {50, 127}, {99, 252}}},
         {100, 300, 0, 100, {{0, 0}, {99, 252}}}, // never 255
@@ -329,13 +343,24 @@ using TransitionKeys = TransitionFixture;
 TEST_F(TransitionKeys, WholeClipsMatchTheMixedPassThroughTheKeyMeshes)
 {
     const Amounts cases[] = {
-        {{0, 50}},           {{1, -30}},           {{4, -80}},           {{5, 60}},
-        {{9, 30}},           {{10, 100}},          {{11, -45}},          {{12, 70}},
-        {{13, -20}},         {{14, 40}},           {{15, 100}},          {{16, -35}},
-        {{2, 40}, {11, -60}}, {{3, 25}, {9, -70}, {15, 55}}, {{0, -73}, {2, -45}},
+        {{0, 50}},
+        {{1, -30}},
+        {{4, -80}},
+        {{5, 60}},
+        {{9, 30}},
+        {{10, 100}},
+        {{11, -45}},
+        {{12, 70}},
+        {{13, -20}},
+        {{14, 40}},
+        {{15, 100}},
+        {{16, -35}},
+        {{2, 40}, {11, -60}},
+        {{3, 25}, {9, -70}, {15, 55}},
+        {{0, -73}, {2, -45}},
     };
     ASSERT_EQ(act(ACTION_INSTALL), 0); // project 720 x 288 fields: k = 1
-    const uint32_t N = 40;           // last frame 19, middle key at frame 9
+    const uint32_t N = 40;             // last frame 19, middle key at frame 9
     for (const Amounts &amounts : cases) {
         SCOPED_TRACE("types from " + std::to_string(amounts[0].first));
         setAmounts(amounts);
@@ -344,7 +369,8 @@ TEST_F(TransitionKeys, WholeClipsMatchTheMixedPassThroughTheKeyMeshes)
         const auto out = std::vector<vxh::Picture>(host.outputs.end() - N, host.outputs.end());
         // Full strength at the middle frame; the first and last frames undeformed.
         for (uint32_t f : {18u, 19u}) {
-            EXPECT_EQ(out[f].pixels, ref::refPass(plainMix(f, fadeLevel(N, 25, f)), kW, kH, mid, kW, kH));
+            EXPECT_EQ(out[f].pixels,
+                      ref::refPass(plainMix(f, fadeLevel(N, 25, f)), kW, kH, mid, kW, kH));
             EXPECT_NE(out[f].pixels, plainMix(f, fadeLevel(N, 25, f))) << "not deformed at " << f;
         }
         for (uint32_t f : {0u, 1u, 38u, 39u})
@@ -410,7 +436,8 @@ TEST_F(TransitionGadgets, SlidersChangeOnlyTheirOwnValue)
         size_t offset; // the int16 that changes
     };
     const Case cases[] = {
-        {1, 3, -100, 6}, {1, 16, 100, 32}, {1, 0, 37, 0}, {2, -1, 0, 34}, {2, -1, 300, 34}, {2, -1, 77, 34},
+        {1, 3, -100, 6}, {1, 16, 100, 32}, {1, 0, 37, 0},
+        {2, -1, 0, 34},  {2, -1, 300, 34}, {2, -1, 77, 34},
     };
     for (const Case &c : cases) {
         auto expected = block();
@@ -456,7 +483,8 @@ struct TransitionFiles : TransitionFixture {
     // The pushes that follow every load: popup 0, amount of type 0, length.
     void expectPushes(const std::vector<uint8_t> &b)
     {
-        const std::vector<std::pair<int, int>> want = {{0, 0}, {1, shortAt(b, 0)}, {2, shortAt(b, 34)}};
+        const std::vector<std::pair<int, int>> want = {
+            {0, 0}, {1, shortAt(b, 0)}, {2, shortAt(b, 34)}};
         EXPECT_EQ(host.gadgetChanges, want);
         EXPECT_EQ(popup()->value, 0);
         EXPECT_EQ(slider(1)->value, shortAt(b, 0));
@@ -473,7 +501,8 @@ TEST_F(TransitionFiles, SaveWritesTheBlockAndLoadRestoresIt)
     EXPECT_EQ(readFile("set-a"), saved);
     EXPECT_EQ(block(), saved);
     EXPECT_TRUE(host.gadgetChanges.empty());
-    EXPECT_EQ(host.requests, (std::vector<std::string>{"archives:Archives...", "file:Save parameters"}));
+    EXPECT_EQ(host.requests,
+              (std::vector<std::string>{"archives:Archives...", "file:Save parameters"}));
 
     setBlock(sampleBlock(9));
     setGadget(0, 6);
@@ -559,9 +588,10 @@ TEST_F(TransitionFiles, ShortAndLongFilesTouchOnlyTheBlock)
 
 TEST_F(TransitionFiles, LoadedValuesClampAndTheNameStaysTerminated)
 {
-    const int16_t rawAmounts[DEFORM_TYPES] = {-32768, -101, -100, 0, 100, 101, 32767, 5, -5,
-                                              200,    -200, 1,    -1, 99, -99, 150, -150};
-    const std::pair<int16_t, int16_t> lengths[] = {{-1, 0}, {-32768, 0}, {301, 300}, {32767, 300}, {300, 300}, {0, 0}};
+    const int16_t rawAmounts[DEFORM_TYPES] = {-32768, -101, -100, 0,  100, 101, 32767, 5,   -5,
+                                              200,    -200, 1,    -1, 99,  -99, 150,   -150};
+    const std::pair<int16_t, int16_t> lengths[] = {{-1, 0},      {-32768, 0}, {301, 300},
+                                                   {32767, 300}, {300, 300},  {0, 0}};
     for (const auto &[rawLength, length] : lengths) {
         std::vector<uint8_t> file(100, 'N'); // a name of 60 non-zero bytes
         for (int j = 0; j < DEFORM_TYPES; ++j)
@@ -588,12 +618,15 @@ TEST_F(TransitionFiles, CancelledOrUnansweredRequestersChangeNothing)
         bool load;
     };
     const Case cases[] = {
-        {{"cancel"}, false}, {{}, false},          {{"load", "cancel"}, true},  {{"load"}, true},
-        {{"save", "cancel"}, false}, {{"save"}, false}, {{"delete", "cancel"}, false}, {{"delete"}, false},
+        {{"cancel"}, false},           {{}, false},
+        {{"load", "cancel"}, true},    {{"load"}, true},
+        {{"save", "cancel"}, false},   {{"save"}, false},
+        {{"delete", "cancel"}, false}, {{"delete"}, false},
     };
     const auto original = sampleBlock(8);
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.replies.empty() ? "no answer" : c.replies[0] + " " + std::to_string(c.replies.size()));
+        SCOPED_TRACE(c.replies.empty() ? "no answer"
+                                       : c.replies[0] + " " + std::to_string(c.replies.size()));
         setBlock(original);
         setGadget(0, 4);
         archives(c.replies);

@@ -29,7 +29,8 @@ struct Lcg {
 // columns), every formula written out node by node, directly from the
 // table. negate: the effect operators' turn of 10 to 12 (by -a); W and H
 // are the picture size, k the vertical scale of the rotations.
-inline std::vector<MeshNode> refGenerator(std::vector<MeshNode> m, int n, int a, bool negate, int nr, int nc, int W, int H, float k)
+inline std::vector<MeshNode> refGenerator(std::vector<MeshNode> m, int n, int a, bool negate,
+                                          int nr, int nc, int W, int H, float k)
 {
     const float A = (float)(nc * 0.5), B = (float)(nr * 0.5);
     const int ta = negate ? -a : a;
@@ -47,10 +48,18 @@ inline std::vector<MeshNode> refGenerator(std::vector<MeshNode> m, int n, int a,
             const int u = j - nc / 2, t = i - nr / 2;
             const float d = (float)std::sqrt((double)((float)u * (float)u + (float)t * (float)t));
             switch (n) {
-            case 1: p.dx = (float)(p.dx + std::sin(i * P2 / nr * 3) * a * 0.5); break;
-            case 2: p.dy = (float)(p.dy + std::sin(j * P2 / nc * 3) * a * 0.5); break;
-            case 3: p.dx = (float)(p.dx + std::sin(j * P2 / nc * 3) * a * 0.5); break;
-            case 4: p.dy = (float)(p.dy + std::sin(i * P2 / nr * 3) * a * 0.5); break;
+            case 1:
+                p.dx = (float)(p.dx + std::sin(i * P2 / nr * 3) * a * 0.5);
+                break;
+            case 2:
+                p.dy = (float)(p.dy + std::sin(j * P2 / nc * 3) * a * 0.5);
+                break;
+            case 3:
+                p.dx = (float)(p.dx + std::sin(j * P2 / nc * 3) * a * 0.5);
+                break;
+            case 4:
+                p.dy = (float)(p.dy + std::sin(i * P2 / nr * 3) * a * 0.5);
+                break;
             case 5: {
                 float q = d / (float)nc;
                 double phi = q * P1;
@@ -67,8 +76,12 @@ inline std::vector<MeshNode> refGenerator(std::vector<MeshNode> m, int n, int a,
                 p.dy = (float)(p.dy + w);
                 break;
             }
-            case 7: p.dx = p.dx + rowShift; break;
-            case 8: p.dy = p.dy + colShift[j]; break;
+            case 7:
+                p.dx = p.dx + rowShift;
+                break;
+            case 8:
+                p.dy = p.dy + colShift[j];
+                break;
             case 9: {
                 float x = ((float)((rnd.next() - 16383) * W) / 26213600.0f) * (float)a;
                 float y = ((float)((rnd.next() - 16383) * H) / 26213600.0f) * (float)a;

@@ -33,8 +33,11 @@ inline uint32_t refSample(const std::vector<uint32_t> &pic, int w, int h, float 
 {
     const int ix = (int)x, iy = (int)y;
     const float fx = x - (float)ix, fy = y - (float)iy;
-    auto at = [&](int px, int py) { return pic[std::clamp(py, 0, h - 1) * w + std::clamp(px, 0, w - 1)]; };
-    const uint32_t p00 = at(ix, iy), p10 = at(ix + 1, iy), p01 = at(ix, iy + 1), p11 = at(ix + 1, iy + 1);
+    auto at = [&](int px, int py) {
+        return pic[std::clamp(py, 0, h - 1) * w + std::clamp(px, 0, w - 1)];
+    };
+    const uint32_t p00 = at(ix, iy), p10 = at(ix + 1, iy), p01 = at(ix, iy + 1),
+                   p11 = at(ix + 1, iy + 1);
     uint8_t r[4];
     for (int k = 0; k < 4; ++k) {
         const float top = (float)(byteOf(p10, k) - byteOf(p00, k)) * fx + (float)byteOf(p00, k);
@@ -44,7 +47,8 @@ inline uint32_t refSample(const std::vector<uint32_t> &pic, int w, int h, float 
     return pixelOf(r[0], r[1], r[2], r[3]);
 }
 
-inline uint32_t refBlend(uint32_t a, uint32_t b, int level) // a weighted 255 - level, b weighted level
+inline uint32_t refBlend(uint32_t a, uint32_t b,
+                         int level) // a weighted 255 - level, b weighted level
 {
     uint8_t r[4];
     for (int k = 0; k < 4; ++k)
@@ -56,11 +60,12 @@ inline uint32_t refBlend(uint32_t a, uint32_t b, int level) // a weighted 255 - 
 // spans the whole picture (a mesh made for another picture size, as when an
 // effect prepared at the project size is drawn on a field).
 inline std::vector<uint32_t> refPassMesh(const std::vector<uint32_t> &pic, int w, int h,
-                                         const std::vector<MeshNode> &mesh, int cols, int rows, int outW,
-                                         int outH)
+                                         const std::vector<MeshNode> &mesh, int cols, int rows,
+                                         int outW, int outH)
 {
     const float rowStep = (float)h / (float)outH, colStep = (float)w / (float)outW;
-    const float mRowStep = ((float)rows / (float)h) * rowStep, mColStep = ((float)cols / (float)w) * colStep;
+    const float mRowStep = ((float)rows / (float)h) * rowStep,
+                mColStep = ((float)cols / (float)w) * colStep;
     const float ppr = (float)(1.0 / (double)((float)rows / (float)h));
     const float ppc = (float)(1.0 / (double)((float)cols / (float)w));
     std::vector<uint32_t> out((size_t)outW * outH);
@@ -74,7 +79,8 @@ inline std::vector<uint32_t> refPassMesh(const std::vector<uint32_t> &pic, int w
                 const float fc = gc - (float)c, fr = gr - (float)r;
                 const MeshNode &n00 = mesh[c + cols * r], &n10 = mesh[c + 1 + cols * r];
                 const MeshNode &n01 = mesh[c + cols * (r + 1)], &n11 = mesh[c + 1 + cols * (r + 1)];
-                float top = (n10.dx - n00.dx) * fc + n00.dx, bottom = (n11.dx - n01.dx) * fc + n01.dx;
+                float top = (n10.dx - n00.dx) * fc + n00.dx,
+                      bottom = (n11.dx - n01.dx) * fc + n01.dx;
                 dx = (bottom - top) * fr + top;
                 top = (n10.dy - n00.dy) * fc + n00.dy, bottom = (n11.dy - n01.dy) * fc + n01.dy;
                 dy = (bottom - top) * fr + top;
@@ -92,14 +98,15 @@ inline std::vector<uint32_t> refPassMesh(const std::vector<uint32_t> &pic, int w
 }
 
 // Reference pass A over pic (w x h) through mesh (w/4 x h/2 nodes).
-inline std::vector<uint32_t> refPass(const std::vector<uint32_t> &pic, int w, int h, const std::vector<MeshNode> &mesh,
-                              int outW, int outH)
+inline std::vector<uint32_t> refPass(const std::vector<uint32_t> &pic, int w, int h,
+                                     const std::vector<MeshNode> &mesh, int outW, int outH)
 {
     return refPassMesh(pic, w, h, mesh, w / 4, h / 2, outW, outH);
 }
 
 // Pixel-by-pixel mixture: a weighted 255 - level, b weighted level.
-inline std::vector<uint32_t> refMix(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b, int level)
+inline std::vector<uint32_t> refMix(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b,
+                                    int level)
 {
     std::vector<uint32_t> out(a.size());
     for (size_t i = 0; i < a.size(); ++i)

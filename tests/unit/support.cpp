@@ -44,7 +44,8 @@ std::string scratchDir(const std::string &name)
     // One directory per test: ctest runs tests in parallel processes.
     const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string owner = test ? std::string(test->test_suite_name()) + "." + test->name() : "none";
-    std::filesystem::path dir = std::filesystem::path(home ? home : "/tmp/vx-test-home") / "scratch" / owner / name;
+    std::filesystem::path dir =
+        std::filesystem::path(home ? home : "/tmp/vx-test-home") / "scratch" / owner / name;
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string();

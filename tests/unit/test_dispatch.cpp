@@ -154,7 +154,8 @@ TEST_F(Dispatch, HomeUnsetOrTooLong)
     }
     // Just short enough: the directory and the longest name below it fit.
     std::string base = home + "/";
-    base += std::string(OPERATOR_DIR_SIZE - base.size() - 17 - 17 - 1, 'd'); // the terminator needs its byte too
+    base += std::string(OPERATOR_DIR_SIZE - base.size() - 17 - 17 - 1,
+                        'd'); // the terminator needs its byte too
     setenv("VXHOME", base.c_str(), 1);
     EXPECT_EQ(act(ACTION_SETUP), 0);
     setenv("VXHOME", (base + "d").c_str(), 1);
@@ -178,7 +179,10 @@ TEST_F(Dispatch, InstallCreatesParentsAndProbes)
     // A file where the directory should be: logged, still 0.
     fs::remove_all(home + "/blocked");
     fs::create_directories(home + "/blocked");
-    { FILE *f = fopen((home + "/blocked/programs").c_str(), "w"); fclose(f); }
+    {
+        FILE *f = fopen((home + "/blocked/programs").c_str(), "w");
+        fclose(f);
+    }
     setenv("VXHOME", (home + "/blocked").c_str(), 1);
     EXPECT_EQ(act(ACTION_INSTALL), 0);
     EXPECT_EQ(takeJournal().size(), 2u); // operator directory and spezial
@@ -188,7 +192,10 @@ TEST_F(Dispatch, DeleteRemovesTheInstancesFile)
 {
     fs::create_directories(home + "/programs/vorlux");
     const std::string file = home + "/programs/vorlux/clip-7";
-    { FILE *f = fopen(file.c_str(), "w"); fclose(f); }
+    {
+        FILE *f = fopen(file.c_str(), "w");
+        fclose(f);
+    }
     EXPECT_EQ(act(ACTION_DELETE), 0);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(act(ACTION_DELETE), 0); // already gone: nothing to do

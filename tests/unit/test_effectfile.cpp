@@ -39,7 +39,8 @@ Bytes readFile(const std::string &path)
 
 void writeFile(const std::string &path, const Bytes &bytes)
 {
-    std::ofstream(path, std::ios::binary).write((const char *)bytes.data(), (std::streamsize)bytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write((const char *)bytes.data(), (std::streamsize)bytes.size());
 }
 
 std::vector<std::string> listDir(const std::string &dir)
@@ -57,8 +58,14 @@ size_t openDescriptors()
 }
 
 // Node i of a key stored at frame f: dx = f + i / 8, dy = -i.
-float nodeDx(uint32_t f, size_t i) { return (float)f + (float)i / 8.0f; }
-float nodeDy(size_t i) { return -(float)i; }
+float nodeDx(uint32_t f, size_t i)
+{
+    return (float)f + (float)i / 8.0f;
+}
+float nodeDy(size_t i)
+{
+    return -(float)i;
+}
 
 // Most cases use an 8 x 4 picture: 2 x 2 grid nodes, 40 bytes per key.
 struct EffectFile : ::testing::Test {
@@ -116,7 +123,8 @@ struct EffectFile : ::testing::Test {
         return v;
     }
     // An 8 x 4 effect file written here, key by key, with the node pattern above.
-    static Bytes effectBytes(uint32_t frameCount, const std::vector<std::pair<uint32_t, int32_t>> &keys,
+    static Bytes effectBytes(uint32_t frameCount,
+                             const std::vector<std::pair<uint32_t, int32_t>> &keys,
                              uint32_t magic = 0x56580100u, uint32_t width = 8, uint32_t height = 4)
     {
         Bytes b(EFFECT_HEADER_BYTES);
@@ -152,14 +160,15 @@ TEST_F(EffectFileLayout, TwoKeys720x576)
     ctx.lastFrame = 49;
     KeyRecord *first = addKey(0, 0);
     KeyRecord *last = addKey(49, 255);
-    first->grid[0].dx = 1.5f;                   // 3F C0 00 00
-    first->grid[5 + 180 * 3].dy = -2.0f;         // C0 00 00 00, node (5, 3)
-    last->grid[288 * 180 - 1].dy = 0.1f;         // 3D CC CC CD, the file's last 4 bytes
+    first->grid[0].dx = 1.5f;            // 3F C0 00 00
+    first->grid[5 + 180 * 3].dy = -2.0f; // C0 00 00 00, node (5, 3)
+    last->grid[288 * 180 - 1].dy = 0.1f; // 3D CC CC CD, the file's last 4 bytes
     saveEffect();
     EXPECT_TRUE(takeJournal().empty());
     const Bytes b = readFile(path);
     ASSERT_EQ(b.size(), 829476u);
-    const Bytes header = {0x00, 0x01, 0x58, 0x56, 50, 0, 0, 0, 0xD0, 0x02, 0, 0, 0x40, 0x02, 0, 0, 2, 0, 0, 0};
+    const Bytes header = {0x00, 0x01, 0x58, 0x56, 50, 0, 0, 0, 0xD0, 0x02,
+                          0,    0,    0x40, 0x02, 0,  0, 2, 0, 0,    0};
     EXPECT_EQ(Bytes(b.begin(), b.begin() + 20), header);
     EXPECT_EQ(Bytes(b.begin() + 20, b.begin() + 28), Bytes(8, 0));
     EXPECT_EQ(Bytes(b.begin() + 28, b.begin() + 36), (Bytes{0, 0, 0xC0, 0x3F, 0, 0, 0, 0}));
@@ -167,7 +176,8 @@ TEST_F(EffectFileLayout, TwoKeys720x576)
     EXPECT_EQ(u32At(b, node53), 0u);
     EXPECT_EQ(u32At(b, node53 + 4), 0xC0000000u);
     const size_t secondKey = 20 + 8 + 414720;
-    EXPECT_EQ(Bytes(b.begin() + secondKey, b.begin() + secondKey + 8), (Bytes{49, 0, 0, 0, 0xFF, 0, 0, 0}));
+    EXPECT_EQ(Bytes(b.begin() + secondKey, b.begin() + secondKey + 8),
+              (Bytes{49, 0, 0, 0, 0xFF, 0, 0, 0}));
     EXPECT_EQ(u32At(b, secondKey + 8), 0u);
     EXPECT_EQ(Bytes(b.end() - 4, b.end()), (Bytes{0xCD, 0xCC, 0xCC, 0x3D}));
 }
@@ -266,7 +276,9 @@ TEST_F(EffectFileLoad, FrameCountsBelowTwo)
 
 TEST_F(EffectFileLoad, ClampsLevels)
 {
-    EXPECT_EQ(load(effectBytes(100, {{0, 300}, {10, -5}, {20, 128}, {30, INT32_MIN}, {99, INT32_MAX}})), 0);
+    EXPECT_EQ(
+        load(effectBytes(100, {{0, 300}, {10, -5}, {20, 128}, {30, INT32_MIN}, {99, INT32_MAX}})),
+        0);
     EXPECT_EQ(levels(), (std::vector<int32_t>{255, 0, 128, 0, 255}));
 }
 
@@ -407,7 +419,8 @@ TEST_F(EffectFileLoad, AllocationFailuresFollowTheTable)
         EXPECT_EQ(takeJournal().size(), c.result ? 1u : 0u) << c.allowed;
         EXPECT_EQ(ctx.effectFile, nullptr);
         const std::vector<uint32_t> all = {0, 50, 99};
-        EXPECT_EQ(frames(), std::vector<uint32_t>(all.begin(), all.begin() + c.keysKept)) << c.allowed;
+        EXPECT_EQ(frames(), std::vector<uint32_t>(all.begin(), all.begin() + c.keysKept))
+            << c.allowed;
         KeyRecord *prev = nullptr;
         for (KeyRecord *k = ctx.keyList; k; prev = k, k = k->next) {
             EXPECT_EQ(k->prev, prev);

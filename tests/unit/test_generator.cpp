@@ -36,7 +36,8 @@ std::vector<MeshNode> startMesh(int count)
     return m;
 }
 
-void expectSameBits(const std::vector<MeshNode> &got, const std::vector<MeshNode> &want, const char *what)
+void expectSameBits(const std::vector<MeshNode> &got, const std::vector<MeshNode> &want,
+                    const char *what)
 {
     ASSERT_EQ(got.size(), want.size());
     for (size_t x = 0; x < got.size(); ++x) {
@@ -83,9 +84,11 @@ TEST_F(GeneratorFormulas, EveryGeneratorMatchesTheTableBitForBit)
         for (int n = 1; n <= 17; ++n)
             for (int a : amounts)
                 for (bool negate : {true, false}) {
-                    auto want = refGenerator(start, n, a, negate, g.nr, g.nc, g.nc * 4, g.nr * 2, k);
-                    std::string what = "generator " + std::to_string(n) + " a " + std::to_string(a) +
-                                       " nc " + std::to_string(g.nc) + (negate ? " effect" : " transition");
+                    auto want =
+                        refGenerator(start, n, a, negate, g.nr, g.nc, g.nc * 4, g.nr * 2, k);
+                    std::string what = "generator " + std::to_string(n) + " a " +
+                                       std::to_string(a) + " nc " + std::to_string(g.nc) +
+                                       (negate ? " effect" : " transition");
                     expectSameBits(run(start, n, a, negate), want, what.c_str());
                 }
     }
@@ -271,8 +274,9 @@ TEST_F(GeneratorMends, OneRowOrOneColumnStaysFinite)
             auto m = run(start, n, 100);
             EXPECT_TRUE(allFinite(m)) << n << " " << g.nc << "x" << g.nr;
             if (n == 15 || n == 17)
-                expectSameBits(m, refGenerator(start, n, 100, true, g.nr, g.nc, g.nc * 4, g.nr * 2, 1.0f),
-                               "divisor 1");
+                expectSameBits(
+                    m, refGenerator(start, n, 100, true, g.nr, g.nc, g.nc * 4, g.nr * 2, 1.0f),
+                    "divisor 1");
         }
     }
 }
@@ -325,9 +329,11 @@ TEST_F(GeneratorApply, AmountsApplyInAscendingOrderAndDoNotAccumulate)
     ctx.generatorParams[9] = 30;
     ctx.generatorParams[10] = 45;
     applyGenerators();
-    auto byHand = refGenerator(refGenerator(keyed, 9, 30, true, 4, 8, 32, 8, 1.0f), 10, 45, true, 4, 8, 32, 8, 1.0f);
+    auto byHand = refGenerator(refGenerator(keyed, 9, 30, true, 4, 8, 32, 8, 1.0f), 10, 45, true, 4,
+                               8, 32, 8, 1.0f);
     expectSameBits(meshA, byHand, "9 then 10");
-    auto reversed = refGenerator(refGenerator(keyed, 10, 45, true, 4, 8, 32, 8, 1.0f), 9, 30, true, 4, 8, 32, 8, 1.0f);
+    auto reversed = refGenerator(refGenerator(keyed, 10, 45, true, 4, 8, 32, 8, 1.0f), 9, 30, true,
+                                 4, 8, 32, 8, 1.0f);
     bool differs = false;
     for (int x = 0; x < 32; ++x)
         differs |= floatBits(reversed[x].dx) != floatBits(meshA[x].dx);

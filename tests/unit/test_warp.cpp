@@ -50,12 +50,16 @@ struct WarpFixture : ::testing::Test {
         ctx.meshCapacity = meshA.size();
         out.assign((size_t)w * h, 0xDEADBEEFu);
     }
-    void fill(std::vector<MeshNode> &mesh, float dx, float dy) { std::fill(mesh.begin(), mesh.end(), MeshNode{dx, dy}); }
+    void fill(std::vector<MeshNode> &mesh, float dx, float dy)
+    {
+        std::fill(mesh.begin(), mesh.end(), MeshNode{dx, dy});
+    }
     void waves(std::vector<MeshNode> &mesh, float bias)
     {
         for (int r = 0; r < h / 2; ++r)
             for (int c = 0; c < w / 4; ++c)
-                mesh[c + (w / 4) * r] = {bias + 2.5f * std::sin(0.05f * c), bias + 1.5f * std::cos(0.07f * r)};
+                mesh[c + (w / 4) * r] = {bias + 2.5f * std::sin(0.05f * c),
+                                         bias + 1.5f * std::cos(0.07f * r)};
     }
     std::vector<uint32_t> passA(int outW, int outH)
     {
@@ -81,9 +85,9 @@ TEST_F(WarpMesh, InterpolatesWithWrittenAssociationAndIsZeroOnLastColumnAndRow)
     EXPECT_EQ(floatBits(d.dx), floatBits((bottomX - topX) * fr + topX));
     EXPECT_EQ(floatBits(d.dy), floatBits((bottomY - topY) * fr + topY));
     fill(meshA, 5, 5);
-    for (auto [c, r] : {std::pair{3.0f, 0.0f}, std::pair{3.5f, 1.0f}, std::pair{0.0f, 3.0f}, std::pair{1.0f, 3.2f},
-                        std::pair{-0.001f, 1.0f}, std::pair{1.0f, -0.001f}, std::pair{NAN, 1.0f},
-                        std::pair{1.0f, NAN}}) {
+    for (auto [c, r] : {std::pair{3.0f, 0.0f}, std::pair{3.5f, 1.0f}, std::pair{0.0f, 3.0f},
+                        std::pair{1.0f, 3.2f}, std::pair{-0.001f, 1.0f}, std::pair{1.0f, -0.001f},
+                        std::pair{NAN, 1.0f}, std::pair{1.0f, NAN}}) {
         d = meshDisplacementAt(meshA.data(), c, r);
         EXPECT_EQ(floatBits(d.dx) | floatBits(d.dy), 0u) << c << "," << r;
     }
@@ -97,7 +101,8 @@ TEST_F(WarpMesh, DenseInterpolationMatchesFormulaBits)
     uint32_t seed = 7;
     for (MeshNode &n : meshA) {
         seed = seed * 1103515245u + 12345u;
-        n = {(float)(int)(seed >> 8 & 0xFFFF) / 977.0f - 30.0f, (float)(int)(seed >> 4 & 0xFFF) / 131.0f - 15.0f};
+        n = {(float)(int)(seed >> 8 & 0xFFFF) / 977.0f - 30.0f,
+             (float)(int)(seed >> 4 & 0xFFF) / 131.0f - 15.0f};
     }
     int inside = 0;
     for (float gr = -0.3f; gr < 14.5f; gr += 0.173f)
@@ -346,8 +351,10 @@ TEST_F(WarpPassA, SmallPassMatchesReferenceBitForBit)
         picture(pw, ph);
         waves(meshA, 0.1f);
         for (auto [ow, oh] : {std::pair{pw, ph}, std::pair{pw / 4, ph / 4}, std::pair{32, 24}}) {
-            EXPECT_EQ(passA(ow, oh), refPass(source, w, h, meshA, ow, oh)) << pw << "x" << ph << " " << ow;
-            EXPECT_EQ(floatBits(ctx.pixelsPerRow), floatBits((float)(1.0 / (double)((float)(ph / 2) / (float)ph))));
+            EXPECT_EQ(passA(ow, oh), refPass(source, w, h, meshA, ow, oh))
+                << pw << "x" << ph << " " << ow;
+            EXPECT_EQ(floatBits(ctx.pixelsPerRow),
+                      floatBits((float)(1.0 / (double)((float)(ph / 2) / (float)ph))));
             EXPECT_EQ(floatBits(ctx.meshColStep),
                       floatBits(((float)(pw / 4) / (float)pw) * ((float)pw / (float)ow)));
         }
@@ -363,7 +370,8 @@ TEST_F(WarpPassA, DisplacementBeyondTheEdgeRepeatsEdgePixels)
         const std::vector<uint32_t> o = passA(w, h);
         for (int y = 0; y < lines; ++y)
             for (int x = 0; x < inner; ++x)
-                ASSERT_EQ(o[y * w + x], source[y * w + (dx < 0 ? 0 : w - 1)]) << dx << " " << x << "," << y;
+                ASSERT_EQ(o[y * w + x], source[y * w + (dx < 0 ? 0 : w - 1)])
+                    << dx << " " << x << "," << y;
     }
     fill(meshA, 0.0f, 1e30f);
     const std::vector<uint32_t> o = passA(w, h);
@@ -376,7 +384,8 @@ TEST_F(WarpPassA, NegativeZeroNanAndInfinityCountAsNoDisplacement)
     picture(16, 8);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     fill(meshA, 0.0f, 0.0f);
-    const std::vector<uint32_t> plain = passA(10, 6); // fractional steps: copy differs from a sample
+    const std::vector<uint32_t> plain =
+        passA(10, 6); // fractional steps: copy differs from a sample
     fill(meshA, -0.0f, -0.0f);
     EXPECT_EQ(passA(10, 6), plain);
     fill(meshA, nan, nan);
@@ -396,7 +405,8 @@ TEST_F(WarpPassA, EmptyOrUnfitPicturesWriteNothing)
 {
     picture(16, 8);
     const std::vector<uint32_t> untouched(16 * 8, 0xDEADBEEFu);
-    for (auto [ow, oh] : {std::pair{0, 8}, std::pair{16, 0}, std::pair{-16, 8}, std::pair{16, -1}}) {
+    for (auto [ow, oh] :
+         {std::pair{0, 8}, std::pair{16, 0}, std::pair{-16, 8}, std::pair{16, -1}}) {
         warpPassA(out.data(), ow, oh);
         EXPECT_EQ(out, untouched);
     }
