@@ -102,6 +102,9 @@ struct Y4mHeader {
 enum class LineResult { Ok, Eof, Truncated, TooLong };
 // Reads bytes up to and excluding '\n' (at most 64 KiB).
 LineResult readY4mLine(std::FILE *fp, std::string &line);
+// The header line of a file named path; false with a message naming the
+// file when it is empty, unterminated or too long.
+bool readY4mHeaderLine(std::FILE *fp, const std::string &path, std::string &line, std::string &err);
 bool parseY4mHeader(const std::string &line, Y4mHeader &hd, std::string &why);
 // Bytes of one frame's planes; false when absurdly large.
 bool y4mFrameBytes(const Y4mHeader &hd, size_t &bytes);

@@ -131,19 +131,8 @@ bool openY4m(const std::string &path, std::FILE *fp, bool owns, int64_t maxPixel
     in.fp = fp;
     in.ownsFp = owns;
     std::string line, why;
-    switch (readY4mLine(fp, line)) {
-    case LineResult::Ok:
-        break;
-    case LineResult::Eof:
-        err = path + ": file is empty";
+    if (!readY4mHeaderLine(fp, path, line, err))
         return false;
-    case LineResult::Truncated:
-        err = path + ": header line is not terminated (file truncated?)";
-        return false;
-    case LineResult::TooLong:
-        err = path + ": header line is too long";
-        return false;
-    }
     if (!parseY4mHeader(line, in.header, why)) {
         err = path + ": " + why;
         return false;

@@ -150,6 +150,24 @@ std::string escapeBytes(std::string_view bytes)
     return out;
 }
 
+bool readY4mHeaderLine(std::FILE *fp, const std::string &path, std::string &line, std::string &err)
+{
+    switch (readY4mLine(fp, line)) {
+    case LineResult::Ok:
+        return true;
+    case LineResult::Eof:
+        err = path + ": file is empty";
+        return false;
+    case LineResult::Truncated:
+        err = path + ": header line is not terminated (file truncated?)";
+        return false;
+    case LineResult::TooLong:
+        err = path + ": header line is too long";
+        return false;
+    }
+    return false;
+}
+
 bool parseY4mHeader(const std::string &line, Y4mHeader &hd, std::string &why)
 {
     static constexpr std::string_view kMagic = "YUV4MPEG2";
@@ -318,19 +336,8 @@ bool readY4m(const std::string &path, Clip &out, std::string &err)
         fileSize = -1;
 
     std::string line, why;
-    switch (readY4mLine(f.fp, line)) {
-    case LineResult::Ok:
-        break;
-    case LineResult::Eof:
-        err = path + ": file is empty";
+    if (!readY4mHeaderLine(f.fp, path, line, err))
         return false;
-    case LineResult::Truncated:
-        err = path + ": header line is not terminated (file truncated?)";
-        return false;
-    case LineResult::TooLong:
-        err = path + ": header line is too long";
-        return false;
-    }
     Y4mHeader hd;
     if (!parseY4mHeader(line, hd, why)) {
         err = path + ": " + why;
