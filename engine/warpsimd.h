@@ -787,8 +787,9 @@ struct KeptLines {
     int64_t budget; // lines still to blend; a pass that jumps about stops keeping
 };
 
-// Whether the mixture is kept for a pass: enough columns for pairs.
-inline bool keepsMixture(const PassParams &p)
+// Whether a pass samples the kept mixture: room was given and the
+// picture has enough columns for pairs.
+inline bool samplesKeptMixture(const PassParams &p)
 {
     return p.kind == PASS_MIXED && p.mixture && p.picture.width >= 2;
 }
@@ -1255,7 +1256,7 @@ void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
         warpRows<PASS_DISSOLVE>(p, rowBegin, rowEnd);
         break;
     case PASS_MIXED:
-        if (keepsMixture(p))
+        if (samplesKeptMixture(p))
             warpRows<PASS_MIXED, true>(p, rowBegin, rowEnd);
         else
             warpRows<PASS_MIXED>(p, rowBegin, rowEnd);

@@ -90,6 +90,17 @@ std::vector<uint32_t> randomPicture(std::mt19937 &rng, size_t pixels)
     return picture;
 }
 
+// Pictures of width x height under a mesh made for meshWidth x meshHeight;
+// returns the mesh's node count.
+size_t sizeContext(int width, int height, int meshWidth, int meshHeight)
+{
+    ctx.workWidth = ctx.imageWidth = width;
+    ctx.workHeight = ctx.imageHeight = height;
+    ctx.meshCols = ctx.gridCols = meshWidth / 4;
+    ctx.meshRows = ctx.gridRows = meshHeight / 2;
+    return (size_t)ctx.meshCols * ctx.meshRows;
+}
+
 struct SimdPasses : ::testing::TestWithParam<Geometry> {
     void TearDown() override
     {
@@ -106,11 +117,7 @@ TEST_P(SimdPasses, EveryLevelGivesTheScalarBits)
     std::mt19937 rng(20261207u + (unsigned)g.width * 7u + (unsigned)g.outW);
     for (int trial = 0; trial < 8; ++trial) {
         TearDown(); // the context must not free the previous trial's vectors
-        ctx.workWidth = ctx.imageWidth = g.width;
-        ctx.workHeight = ctx.imageHeight = g.height;
-        ctx.meshCols = ctx.gridCols = g.meshWidth / 4;
-        ctx.meshRows = ctx.gridRows = g.meshHeight / 2;
-        const size_t nodes = (size_t)ctx.meshCols * ctx.meshRows;
+        const size_t nodes = sizeContext(g.width, g.height, g.meshWidth, g.meshHeight);
         std::vector<uint32_t> source = randomPicture(rng, (size_t)g.width * g.height);
         std::vector<uint32_t> target = randomPicture(rng, source.size());
         std::vector<MeshNode> meshA = randomMesh(rng, nodes), meshB = randomMesh(rng, nodes);
@@ -180,11 +187,7 @@ TEST(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
             ctx.sourcePixels = ctx.targetPixels = nullptr; // owned by the vectors here
             ctx.meshA = ctx.meshB = nullptr;
             resetContext();
-            ctx.workWidth = ctx.imageWidth = size.width;
-            ctx.workHeight = ctx.imageHeight = size.height;
-            ctx.meshCols = ctx.gridCols = size.width / 4;
-            ctx.meshRows = ctx.gridRows = size.height / 2;
-            const size_t nodes = (size_t)ctx.meshCols * ctx.meshRows;
+            const size_t nodes = sizeContext(size.width, size.height, size.width, size.height);
             std::vector<uint32_t> source = randomPicture(rng, (size_t)size.width * size.height);
             std::vector<uint32_t> target = randomPicture(rng, source.size());
             const std::vector<uint32_t> before = randomPicture(rng, source.size());
