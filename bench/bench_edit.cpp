@@ -12,20 +12,26 @@
 #include "engine/simd.h"
 #include "engine/viewpass.h"
 #include "engine/warp.h"
+#include "editor/draw.h"
+#include "editor/session.h"
+#include "effect/buffers.h"
+#include "operator/instance.h"
 #include "variants/variant.h"
 
 namespace {
 
 // A 720 x 576 frame of noise with a mesh deformed everywhere.
 struct Frame {
+    EffectInstance instance;
+    OperatorContext &ctx = instance.ctx;
     std::vector<uint32_t> source, target;
 
-    Frame()
+    explicit Frame(const VariantDesc *variant = &vxMorphVariant)
     {
-        releaseMeshes();
+        initEffectInstance(instance, *variant);
         ctx.imageWidth = 720, ctx.imageHeight = 576;
         ctx.gridCols = 180, ctx.gridRows = 288;
-        prepareMeshes(nullptr);
+        prepareMeshes(ctx, nullptr);
         source.resize(720 * 576), target.resize(720 * 576);
         uint32_t seed = 1;
         for (size_t i = 0; i < source.size(); ++i) {
@@ -41,21 +47,24 @@ struct Frame {
     ~Frame()
     {
         ctx.sourcePixels = ctx.targetPixels = nullptr;
-        releaseMeshes();
+        releaseEffectInstance(instance);
     }
 };
 
 // The view of one variant at one zoom and instruction-set level.
 void viewPassAt(benchmark::State &state, const VariantDesc *variant, int zoom, SimdLevel level)
 {
-    Frame frame;
-    const VariantDesc *previous = vxVariant;
-    vxVariant = variant;
+    Frame frame(variant);
+    OperatorContext &ctx = frame.ctx;
     selectSimdLevel(level);
     const int divisor = 2 << zoom, pictureDivisor = zoom == 2 ? 4 : 2;
     ctx.viewScrollX = 40, ctx.viewScrollY = 30;
+    const WarpInputs in = warpInputsOf(ctx);
+    const ViewRequest view = {viewShowsOf(*variant), ctx.dissolveLevel, zoom,
+                              720 / divisor,         576 / divisor,     ctx.viewScrollX,
+                              ctx.viewScrollY};
     for (auto _ : state) {
-        viewPass(zoom, 720 / divisor, 576 / divisor);
+        viewPass(in, ctx.meshA, view, ctx.outputPixels, ctx.outputCapacity);
         benchmark::DoNotOptimize(ctx.outputPixels[0]);
         benchmark::ClobberMemory();
     }
@@ -64,7 +73,6 @@ void viewPassAt(benchmark::State &state, const VariantDesc *variant, int zoom, S
     state.counters["ns/pixel"] = benchmark::Counter(
         pixels * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     selectSimdLevel(bestSimdLevel());
-    vxVariant = previous;
 }
 
 // "viewPass <variant> zoom <z> <level>": overlay (morph), mixture (FX) and
@@ -88,9 +96,11 @@ const int viewPassesRegistered = registerViewPasses();
 void brushDabOfRadius(benchmark::State &state)
 {
     Frame frame;
+    OperatorContext &ctx = frame.ctx;
     ctx.brushRadius = (int32_t)state.range(0), ctx.brushStrength = 0.2f, ctx.brushMode = 4;
+    const StrokeTools tools = strokeToolsOf(ctx);
     for (auto _ : state) {
-        brushDab(90, 144, 0.0f, 0.0f);
+        brushDab(tools.canvas, tools.brush, 90, 144, 0.0f, 0.0f);
         benchmark::DoNotOptimize(ctx.meshA[90 + 180 * 144]);
     }
 }

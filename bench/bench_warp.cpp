@@ -18,7 +18,9 @@
 #include <vector>
 
 #include "engine/simd.h"
+#include "effect/buffers.h"
 #include "engine/warp.h"
+#include "operator/instance.h"
 
 #ifdef VX_HAVE_OPENCV
 #include <opencv2/core.hpp>
@@ -28,16 +30,18 @@
 namespace {
 
 struct Field {
+    EffectInstance instance;
+    OperatorContext &ctx = instance.ctx;
     std::vector<uint32_t> source, target, out;
 
     Field(int width, int height, bool deformed)
     {
-        releaseMeshes();
+        initEffectInstance(instance, vxMorphVariant);
         ctx.imageWidth = width;
         ctx.imageHeight = height;
         ctx.gridCols = width / 4;
         ctx.gridRows = height / 2;
-        prepareMeshes(nullptr);
+        prepareMeshes(ctx, nullptr);
         const size_t pixels = (size_t)width * (size_t)height;
         source.resize(pixels);
         target.resize(pixels);
@@ -63,9 +67,27 @@ struct Field {
     ~Field()
     {
         ctx.sourcePixels = ctx.targetPixels = nullptr;
-        releaseMeshes();
+        releaseEffectInstance(instance);
     }
 };
+
+// One pass over a field's pictures and meshes at its dissolve level.
+using PassRun = void (*)(Field &field, const WarpInputs &in, const PassOutput &out);
+
+void passA(Field &field, const WarpInputs &in, const PassOutput &out)
+{
+    warpPassA(in, field.ctx.meshA, out);
+}
+
+void passB(Field &field, const WarpInputs &in, const PassOutput &out)
+{
+    warpPassB(in, field.ctx.meshB, field.ctx.dissolveLevel, out);
+}
+
+void passMixed(Field &field, const WarpInputs &in, const PassOutput &out)
+{
+    warpPassMixed(in, field.ctx.meshA, field.ctx.dissolveLevel, field.ctx.mixture, out);
+}
 
 struct Size {
     int width, height;
@@ -88,12 +110,14 @@ void setCounters(benchmark::State &state, const Size &s)
                                                         benchmark::Counter::kInvert);
 }
 
-void runPass(benchmark::State &state, WarpPassFn pass, SimdLevel level, Size s)
+void runPass(benchmark::State &state, PassRun pass, SimdLevel level, Size s)
 {
     Field field(s.width, s.height, s.deformed);
     selectSimdLevel(level);
+    const WarpInputs in = warpInputsOf(field.ctx);
+    const PassOutput out = {field.out.data(), s.width, s.height, field.out.size()};
     for (auto _ : state) {
-        pass(field.out.data(), s.width, s.height);
+        pass(field, in, out);
         benchmark::DoNotOptimize(field.out.data());
         benchmark::ClobberMemory();
     }
@@ -138,14 +162,16 @@ void runRemap(benchmark::State &state, Size s, bool fixedPoint)
 {
     Field field(s.width, s.height, s.deformed);
     cv::setNumThreads(1);
-    warpPassA(field.out.data(), s.width, s.height); // sets the values of the pass
+    const OperatorContext &ctx = field.ctx;
+    const PassSteps steps = passSteps(warpInputsOf(ctx), s.width, s.height);
     cv::Mat mapX(s.height, s.width, CV_32FC1), mapY(s.height, s.width, CV_32FC1);
     for (int i = 0; i < s.height; ++i)
         for (int j = 0; j < s.width; ++j) {
-            const MeshNode d = meshDisplacementAt(ctx.meshA, (float)j * ctx.meshColStep,
-                                                  (float)i * ctx.meshRowStep);
-            mapX.at<float>(i, j) = (float)j + ctx.pixelsPerColumn * d.dx;
-            mapY.at<float>(i, j) = ctx.pixelsPerRow * d.dy + (float)i;
+            const MeshNode d =
+                meshDisplacementAt(ctx.meshA, ctx.meshCols, ctx.meshRows,
+                                   (float)j * steps.meshColStep, (float)i * steps.meshRowStep);
+            mapX.at<float>(i, j) = (float)j + steps.pixelsPerColumn * d.dx;
+            mapY.at<float>(i, j) = steps.pixelsPerRow * d.dy + (float)i;
         }
     cv::Mat map1 = mapX, map2 = mapY;
     if (fixedPoint)
@@ -213,9 +239,8 @@ int main(int argc, char **argv)
     std::vector<std::string> rows;
     const struct {
         const char *name;
-        WarpPassFn pass;
-    } passes[] = {
-        {"warpPassA", warpPassA}, {"warpPassB", warpPassB}, {"warpPassMixed", warpPassMixed}};
+        PassRun pass;
+    } passes[] = {{"warpPassA", passA}, {"warpPassB", passB}, {"warpPassMixed", passMixed}};
     for (const auto &pass : passes)
         for (int level = SIMD_SCALAR; level <= bestSimdLevel(); ++level)
             rows.push_back(std::string(pass.name) + " " + simdLevelName((SimdLevel)level));

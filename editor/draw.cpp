@@ -11,23 +11,23 @@
 namespace {
 
 // Timeline origin: below the overview picture.
-int timelineLeft(void)
+int timelineLeft(const OperatorContext &ctx)
 {
     return ctx.overviewX;
 }
 
-int timelineTop(void)
+int timelineTop(const OperatorContext &ctx)
 {
     return ctx.overviewY + ctx.overviewHeight;
 }
 
-void setGuiColour(int classic, int newer)
+void setGuiColour(OperatorContext &ctx, int classic, int newer)
 {
     vgSetColorYUV(ctx.requestHandle,
                   ctx.guiMode == 3 ? vgGetNewGuiColorYUV(newer) : vgGetGuiColorYUV(classic));
 }
 
-bool frameHasKey(uint32_t frame)
+bool frameHasKey(const OperatorContext &ctx, uint32_t frame)
 {
     for (const KeyRecord *k = ctx.keyList; k; k = k->next)
         if (k->frame == frame)
@@ -36,7 +36,7 @@ bool frameHasKey(uint32_t frame)
 }
 
 // The key whose interval holds the current frame, else the last key.
-const KeyRecord *currentInterval(void)
+const KeyRecord *currentInterval(const OperatorContext &ctx)
 {
     const uint32_t t = (uint32_t)ctx.currentFrame;
     const KeyRecord *k = ctx.keyList;
@@ -78,7 +78,7 @@ int32_t clampOrigin(int32_t v, int32_t high)
 
 } // namespace
 
-int32_t timelineOffset(uint32_t frame)
+int32_t timelineOffset(const OperatorContext &ctx, uint32_t frame)
 {
     if (ctx.lastFrame <= 0 || ctx.timelineWidth <= 0)
         return 0;
@@ -86,29 +86,29 @@ int32_t timelineOffset(uint32_t frame)
     return offset > (uint64_t)ctx.timelineWidth ? ctx.timelineWidth : (int32_t)offset;
 }
 
-void drawTimeline(void)
+void drawTimeline(OperatorContext &ctx)
 {
-    const int tx = timelineLeft(), ty = timelineTop();
+    const int tx = timelineLeft(ctx), ty = timelineTop(ctx);
     const uint32_t r = ctx.requestHandle;
     vgFillBackground(r, tx + 14, ty + 26, tx + ctx.timelineWidth + 14, ty + 36, 2, 0);
-    setGuiColour(7, 13);
+    setGuiColour(ctx, 7, 13);
     for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
-        const int x = tx + 14 + timelineOffset(k->frame);
+        const int x = tx + 14 + timelineOffset(ctx, k->frame);
         vgLine(r, x, ty + 26, x, ty + 36);
         vgLine(r, x + 1, ty + 26, x + 1, ty + 36);
     }
 }
 
-void drawFrameMarker(void)
+void drawFrameMarker(OperatorContext &ctx)
 {
-    const int tx = timelineLeft(), ty = timelineTop();
+    const int tx = timelineLeft(ctx), ty = timelineTop(ctx);
     const uint32_t r = ctx.requestHandle;
     vgFillBackground(r, tx + 12, ty + 46, tx + ctx.timelineWidth + 17, ty + 51, 2, 0);
-    if (frameHasKey((uint32_t)ctx.currentFrame))
-        setGuiColour(14, 13);
+    if (frameHasKey(ctx, (uint32_t)ctx.currentFrame))
+        setGuiColour(ctx, 14, 13);
     else
-        setGuiColour(13, 3);
-    const int x = tx + 12 + timelineOffset((uint32_t)ctx.currentFrame);
+        setGuiColour(ctx, 13, 3);
+    const int x = tx + 12 + timelineOffset(ctx, (uint32_t)ctx.currentFrame);
     const int y = ty + 46;
     // An arrow of 6 x 6 pixels pointing up at the timeline.
     static const struct {
@@ -119,15 +119,15 @@ void drawFrameMarker(void)
             vgSetPixel(r, x + a.column, y + row);
 }
 
-void drawThumbnails(void)
+void drawThumbnails(OperatorContext &ctx)
 {
-    const int tx = timelineLeft(), ty = timelineTop();
+    const int tx = timelineLeft(ctx), ty = timelineTop(ctx);
     const uint32_t r = ctx.requestHandle;
     static const int slotX[3] = {34, 76, 118};
     vgSetColorYUV(r, vgGetGuiColorYUV(8));
     for (int x : slotX)
         vgRectFill(r, tx + x, ty + 64, tx + x + 31, ty + 87);
-    const KeyRecord *k = currentInterval();
+    const KeyRecord *k = currentInterval(ctx);
     if (!k)
         return;
     putThumbnail(k->prev, tx + slotX[0], ty + 64);
@@ -135,14 +135,14 @@ void drawThumbnails(void)
     putThumbnail(k->next, tx + slotX[2], ty + 64);
 }
 
-void drawOverview(void)
+void drawOverview(OperatorContext &ctx)
 {
     const int32_t w = ctx.overviewWidth, h = ctx.overviewHeight;
     if (w <= 0 || h <= 0)
         return;
     uint32_t *buffer = (uint32_t *)allocBlock((size_t)w * (size_t)h * 4);
     if (!buffer) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return;
     }
     resamplePixels(ctx.previewPixels, ctx.previewWidth, ctx.previewHeight, buffer, w, h);
@@ -196,7 +196,7 @@ void resamplePixels(const uint32_t *source, int32_t sourceWidth, int32_t sourceH
     }
 }
 
-void setZoomOrigin(int32_t x, int32_t y)
+void setZoomOrigin(OperatorContext &ctx, int32_t x, int32_t y)
 {
     ctx.zoomClickX = x;
     ctx.zoomClickY = y;

@@ -6,27 +6,35 @@
 
 #include <cstdint>
 
+#include "effect/context.h"
+#include "engine/viewpass.h"
+
 // Horizontal timeline offset of frame: frame x timelineWidth / lastFrame in
 // 64 bits, at most timelineWidth; 0 for a clip of a single frame.
-int32_t timelineOffset(uint32_t frame);
+int32_t timelineOffset(const OperatorContext &ctx, uint32_t frame);
 
-void drawTimeline(void);
-void drawFrameMarker(void);
-void drawThumbnails(void);
-void drawOverview(void);
-void drawEditView(void);
+void drawTimeline(OperatorContext &ctx);
+void drawFrameMarker(OperatorContext &ctx);
+void drawThumbnails(OperatorContext &ctx);
+void drawOverview(OperatorContext &ctx);
+void drawEditView(OperatorContext &ctx);
+// What a key operation says it changed (KeyChange flags): thumbnails,
+// timeline, frame marker, in that order.
+void redrawKeys(OperatorContext &ctx, unsigned changed);
+// What the variant shows in the edit view.
+ViewShows viewShowsOf(const VariantDesc &variant);
+// The variant's preview passes at dissolveLevel into previewPixels.
+void renderPreviewPicture(OperatorContext &ctx);
 
 // Bilinear resampling of packed pixels, each byte on its own; nothing is
 // done when a size is not positive.
 void resamplePixels(const uint32_t *source, int32_t sourceWidth, int32_t sourceHeight,
                     uint32_t *destination, int32_t destinationWidth, int32_t destinationHeight);
 // Zoom window centred on (x, y) of the overview picture, kept inside the frame.
-void setZoomOrigin(int32_t x, int32_t y);
+void setZoomOrigin(OperatorContext &ctx, int32_t x, int32_t y);
 
-// The current frame's fields into the field buffers: 0, or -1 (logged).
-int fetchFrameFields(void);
 // Fetches, interpolates and redraws the current frame; the fetch's error.
-int refreshFrame(void);
+int refreshFrame(OperatorContext &ctx);
 // A one-button text requester; true when it answers with the first button.
 bool showMessage(const char *text, uint32_t buttons = 1);
 

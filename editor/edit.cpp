@@ -19,19 +19,18 @@
 #include "operator/host/vxmsgq.h"
 #include "operator/host/vxreq.h"
 #include "operator/host/vxres.h"
-#include "operator/operator.h"
+#include "effect/buffers.h"
+#include "effect/framefields.h"
 #include "variants/variant.h"
 
 namespace {
 
-EditorSession &ed = ctx.editor;
-
-const char *text(int id)
+const char *text(const OperatorContext &ctx, int id)
 {
     return resGetString(ctx.stringTable, id);
 }
 
-void *image(int id)
+void *image(const OperatorContext &ctx, int id)
 {
     return resGetImage(ctx.imageTable, id);
 }
@@ -49,7 +48,7 @@ int32_t within(int32_t value, int32_t low, int32_t high, int32_t otherwise)
 }
 
 // Largest zoom origin (mesh columns, rows) at a zoom; zoom 0 takes the wider range.
-void originLimits(int zoom, int32_t &columns, int32_t &rows)
+void originLimits(const OperatorContext &ctx, int zoom, int32_t &columns, int32_t &rows)
 {
     const int32_t fw = ctx.frameWidth, fh = ctx.frameHeight;
     columns = zoom == 1 ? fw / 8 : fw / 4 - fw / 16;
@@ -58,31 +57,34 @@ void originLimits(int zoom, int32_t &columns, int32_t &rows)
 
 // ---- panel ----------------------------------------------------------------
 
-void addPanel(int x, int y, int w, int h, uint32_t flags)
+void addPanel(OperatorContext &ctx, int x, int y, int w, int h, uint32_t flags)
 {
-    ed.panel[ed.panelCount++] = vgCreatePanel(ctx.requestHandle, x, y, w, h, flags, 0, 0);
+    ctx.editor.panel[ctx.editor.panelCount++] =
+        vgCreatePanel(ctx.requestHandle, x, y, w, h, flags, 0, 0);
 }
 
-void createPanels(void)
+void createPanels(OperatorContext &ctx)
 {
     const int32_t rowBox = 3 * (ctx.rowHeight + 12);
     const int32_t ovX = ctx.overviewX, ovY = ctx.overviewY, w = ctx.overviewWidth;
-    addPanel(ovX, ovY, ed.overviewBoxWidth, ed.overviewBoxHeight, 0x40);
-    addPanel(ctx.editBoxX, ctx.editBoxY, ed.editBoxWidth, ed.editBoxHeight, 0x40);
-    addPanel(ed.previewBoxX, ed.bottomY, 150, rowBox, 0x40);
-    addPanel(ed.brushBoxX, ed.bottomY, 184, rowBox, 0x40);
-    addPanel(ed.generatorBoxX, ed.bottomY, 184, rowBox, 0x40);
-    addPanel(ovX + 8, ovY + 8, w + 8, ctx.overviewHeight + 8, 0x400);
-    addPanel(ctx.editBoxX + 8, ctx.editBoxY + ctx.rowHeight + 16, 2 * w + 8, ctx.editViewHeight + 8,
+    addPanel(ctx, ovX, ovY, ctx.editor.overviewBoxWidth, ctx.editor.overviewBoxHeight, 0x40);
+    addPanel(ctx, ctx.editBoxX, ctx.editBoxY, ctx.editor.editBoxWidth, ctx.editor.editBoxHeight,
+             0x40);
+    addPanel(ctx, ctx.editor.previewBoxX, ctx.editor.bottomY, 150, rowBox, 0x40);
+    addPanel(ctx, ctx.editor.brushBoxX, ctx.editor.bottomY, 184, rowBox, 0x40);
+    addPanel(ctx, ctx.editor.generatorBoxX, ctx.editor.bottomY, 184, rowBox, 0x40);
+    addPanel(ctx, ovX + 8, ovY + 8, w + 8, ctx.overviewHeight + 8, 0x400);
+    addPanel(ctx, ctx.editBoxX + 8, ctx.editBoxY + ctx.rowHeight + 16, 2 * w + 8,
+             ctx.editViewHeight + 8, 0x400);
+    addPanel(ctx, ctx.editor.logoX, ctx.editor.logoY, 86, ctx.editor.logoHeight, 0x40);
+    addPanel(ctx, ctx.editor.logoX + 10, ctx.editor.logoY + 10, 68, ctx.editor.logoHeight - 18,
              0x400);
-    addPanel(ed.logoX, ed.logoY, 86, ed.logoHeight, 0x40);
-    addPanel(ed.logoX + 10, ed.logoY + 10, 68, ed.logoHeight - 18, 0x400);
     for (int k = 0; k < 3; ++k)
-        addPanel(ovX + 30 + 42 * k, ovY + ctx.overviewHeight + 60, 40, 32, 0x400);
-    addPanel(ovX + 8, ovY + ctx.overviewHeight + 20, 168, 36, 0x400);
+        addPanel(ctx, ovX + 30 + 42 * k, ovY + ctx.overviewHeight + 60, 40, 32, 0x400);
+    addPanel(ctx, ovX + 8, ovY + ctx.overviewHeight + 20, 168, 36, 0x400);
 }
 
-void drawTimelineScale(void)
+void drawTimelineScale(OperatorContext &ctx)
 {
     const uint32_t r = ctx.requestHandle;
     vgSetColorYUV(r, ctx.guiMode == 3 ? vgGetNewGuiColorYUV(10) : vgGetGuiColorYUV(9));
@@ -92,110 +94,115 @@ void drawTimelineScale(void)
     vgRectFill(r, x, y + 43, ctx.overviewX + 168, y + 44);
 }
 
-void buildList(ListHeader *list, ListNode *nodes, int count, int firstText)
+void buildList(const OperatorContext &ctx, ListHeader *list, ListNode *nodes, int count,
+               int firstText)
 {
     listInitHeader(list);
     for (int i = 0; i < count; ++i) {
         nodes[i] = ListNode{};
         nodes[i].kind = 513;
-        nodes[i].text = text(firstText + i);
+        nodes[i].text = text(ctx, firstText + i);
         listAppendNode(list, &nodes[i]);
     }
 }
 
-void bind(int gadget, int32_t handle, uint32_t key)
+void bind(OperatorContext &ctx, int gadget, int32_t handle, uint32_t key)
 {
-    ed.gadget[gadget] = handle;
+    ctx.editor.gadget[gadget] = handle;
     vgChangeElement(ctx.requestHandle, handle, 57, (int32_t)key, 0);
 }
 
-void createGadgets(void)
+void createGadgets(OperatorContext &ctx)
 {
     const uint32_t r = ctx.requestHandle;
     const int gh = ctx.gadgetHeight, row = ctx.rowHeight;
     const int third = 2 * (row + 12);
-    GadgetExtension **ext = ed.extension;
+    GadgetExtension **ext = ctx.editor.extension;
 
-    const int bx = ed.brushBoxX, by = ed.bottomY;
+    const int bx = ctx.editor.brushBoxX, by = ctx.editor.bottomY;
     for (int k = 0; k < 4; ++k)
-        bind(GADGET_BRUSH_SIZE + k,
-             vgAddImageButton(r, bx + 8 + 34 * k, by + 8, 32, gh, image(200 + k),
+        bind(ctx, GADGET_BRUSH_SIZE + k,
+             vgAddImageButton(r, bx + 8 + 34 * k, by + 8, 32, gh, image(ctx, 200 + k),
                               0x20000 + (k == ctx.brushSizeIndex ? 1 : 0), ext[0]),
              49 + k);
-    bind(GADGET_BRUSH_PRESET,
-         vgAddPopup(r, bx + 8, by + row + 16, 168, gh, &ed.presetList, paramBlock.brushPreset, 0, 0,
-                    0),
+    bind(ctx, GADGET_BRUSH_PRESET,
+         vgAddPopup(r, bx + 8, by + row + 16, 168, gh, &ctx.editor.presetList,
+                    ctx.editor.params->brushPreset, 0, 0, 0),
          109);
-    bind(GADGET_MIRROR, vgAddCheckBox(r, bx + 144, by + third, 32, gh, ctx.mirrorMode, 0, ext[2]),
-         115);
+    bind(ctx, GADGET_MIRROR,
+         vgAddCheckBox(r, bx + 144, by + third, 32, gh, ctx.mirrorMode, 0, ext[2]), 115);
 
-    const int gx = ed.generatorBoxX;
-    bind(GADGET_GENERATOR,
-         vgAddPopup(r, gx + 8, by + 8, 168, gh, &ed.generatorList, ctx.generatorType, 0, 0, 0),
+    const int gx = ctx.editor.generatorBoxX;
+    bind(ctx, GADGET_GENERATOR,
+         vgAddPopup(r, gx + 8, by + 8, 168, gh, &ctx.editor.generatorList, ctx.generatorType, 0, 0,
+                    0),
          101);
-    bind(GADGET_AMOUNT,
-         vgAddSlider(r, gx + 8, by + row + 16, 168, gh, -100, 100, 0, 0, text(110), 0x130000,
+    bind(ctx, GADGET_AMOUNT,
+         vgAddSlider(r, gx + 8, by + row + 16, 168, gh, -100, 100, 0, 0, text(ctx, 110), 0x130000,
                      nullptr),
          112);
     if (ctx.guiMode == 3)
-        bind(GADGET_DONE,
-             vgAddImageButton(r, gx + 144, by + third, 32, gh, hostImage(vxVariant->doneHostImage),
-                              0, nullptr),
-             vxVariant->doneKey);
+        bind(ctx, GADGET_DONE,
+             vgAddImageButton(r, gx + 144, by + third, 32, gh,
+                              hostImage(ctx.variant->doneHostImage), 0, nullptr),
+             ctx.variant->doneKey);
     else
-        bind(GADGET_DONE,
-             vgAddImageButton(r, gx + 136, by + third, 40, gh, image(vxVariant->doneImage), 0,
-                              nullptr),
-             vxVariant->doneKey);
+        bind(ctx, GADGET_DONE,
+             vgAddImageButton(r, gx + 136, by + third, 40, gh, image(ctx, ctx.variant->doneImage),
+                              0, nullptr),
+             ctx.variant->doneKey);
 
-    const int px = ed.previewBoxX;
-    bind(GADGET_PREVIEW, vgAddTextButton(r, px + 8, by + 8, 134, gh, text(405), 0, 0), 0xE010);
-    bind(GADGET_RESET,
-         vgAddTextButton(r, px + 8, by + third, 134, gh, text(ctx.guiMode == 3 ? 401 : 408), 0, 0),
+    const int px = ctx.editor.previewBoxX;
+    bind(ctx, GADGET_PREVIEW, vgAddTextButton(r, px + 8, by + 8, 134, gh, text(ctx, 405), 0, 0),
+         0xE010);
+    bind(ctx, GADGET_RESET,
+         vgAddTextButton(r, px + 8, by + third, 134, gh, text(ctx, ctx.guiMode == 3 ? 401 : 408), 0,
+                         0),
          110);
 
     const int ox = ctx.overviewX, oy = ctx.overviewY, oh = ctx.overviewHeight;
-    bind(GADGET_FRAME,
-         vgAddSlider(r, ox + 8, oy + oh + 96, 168, gh, 0, ctx.lastFrame, paramBlock.savedFrame, 0,
-                     nullptr, 0x130000, ext[3]),
+    bind(ctx, GADGET_FRAME,
+         vgAddSlider(r, ox + 8, oy + oh + 96, 168, gh, 0, ctx.lastFrame,
+                     ctx.editor.params->savedFrame, 0, nullptr, 0x130000, ext[3]),
          0x200074);
-    bind(GADGET_FIRST_KEY,
+    bind(ctx, GADGET_FIRST_KEY,
          vgAddImageButton(r, ox + 8, oy + oh + 60, 20, 32, hostImage(45), 0, nullptr), 0x20E00A);
-    bind(GADGET_LAST_KEY,
+    bind(ctx, GADGET_LAST_KEY,
          vgAddImageButton(r, ox + 156, oy + oh + 60, 20, 32, hostImage(46), 0, nullptr), 0x20E00B);
-    bind(GADGET_DELETE_KEY,
-         vgAddTextButton(r, ox + 8, oy + oh + row + 104, 168, gh, text(403), 0, 0), 0x20E002);
-    if (vxVariant->hasKeyLevel)
-        bind(GADGET_KEY_LEVEL,
-             vgAddSlider(r, ox + 76, oy + oh + 2 * row + 112, 100, gh, 0, 255, 0, 0, text(404),
+    bind(ctx, GADGET_DELETE_KEY,
+         vgAddTextButton(r, ox + 8, oy + oh + row + 104, 168, gh, text(ctx, 403), 0, 0), 0x20E002);
+    if (ctx.variant->hasKeyLevel)
+        bind(ctx, GADGET_KEY_LEVEL,
+             vgAddSlider(r, ox + 76, oy + oh + 2 * row + 112, 100, gh, 0, 255, 0, 0, text(ctx, 404),
                          0x30000, nullptr),
              0x200066);
 
     const int ex = ctx.editBoxX, ey = ctx.editBoxY;
     for (int k = 0; k < 3; ++k)
-        bind(GADGET_ZOOM + k,
-             vgAddImageButton(r, ex + 8 + 34 * k, ey + 8, 32, gh, image(211 + k),
+        bind(ctx, GADGET_ZOOM + k,
+             vgAddImageButton(r, ex + 8 + 34 * k, ey + 8, 32, gh, image(ctx, 211 + k),
                               0x20000 + (k == ctx.viewZoom ? 1 : 0), ext[1]),
              0x200031 + k);
-    bind(GADGET_REVERT, vgAddImageButton(r, ex + 236, ey + 8, 32, gh, image(209), 0, nullptr),
-         0x4002E009);
-    bind(GADGET_CLEAR, vgAddImageButton(r, ex + 304, ey + 8, 32, gh, image(210), 0, nullptr),
-         0x8002E002);
-    if (vxVariant->hasViewBlend) {
+    bind(ctx, GADGET_REVERT,
+         vgAddImageButton(r, ex + 236, ey + 8, 32, gh, image(ctx, 209), 0, nullptr), 0x4002E009);
+    bind(ctx, GADGET_CLEAR,
+         vgAddImageButton(r, ex + 304, ey + 8, 32, gh, image(ctx, 210), 0, nullptr), 0x8002E002);
+    if (ctx.variant->hasViewBlend) {
         static const uint32_t viewKeys[3] = {108, 98, 114};
         const int vy = ey + ctx.editViewHeight + row + 28;
         for (int k = 0; k < 3; ++k)
-            bind(GADGET_VIEW + k,
-                 vgAddImageButton(r, ex + 110 + 34 * k, vy, 32, gh, image(216 + k), 0, nullptr),
-                 viewKeys[k]);
-        bind(GADGET_VIEW_BLEND,
+            bind(
+                ctx, GADGET_VIEW + k,
+                vgAddImageButton(r, ex + 110 + 34 * k, vy, 32, gh, image(ctx, 216 + k), 0, nullptr),
+                viewKeys[k]);
+        bind(ctx, GADGET_VIEW_BLEND,
              vgAddSlider(r, ex + 212, vy, 124, gh, 0, 255, ctx.viewBlend, 0, nullptr, 0x30000,
                          nullptr),
              118);
     }
 }
 
-void drawLabels(void)
+void drawLabels(OperatorContext &ctx)
 {
     const uint32_t r = ctx.requestHandle;
     vgSetColorYUV(r, vgGetNewGuiColorYUV(1001));
@@ -203,25 +210,25 @@ void drawLabels(void)
         int id, x, y;
     } titles[] = {{504, ctx.overviewX, ctx.overviewY},
                   {501, ctx.editBoxX, ctx.editBoxY},
-                  {500, ed.previewBoxX, ed.bottomY},
-                  {502, ed.brushBoxX, ed.bottomY},
-                  {503, ed.generatorBoxX, ed.bottomY}};
+                  {500, ctx.editor.previewBoxX, ctx.editor.bottomY},
+                  {502, ctx.editor.brushBoxX, ctx.editor.bottomY},
+                  {503, ctx.editor.generatorBoxX, ctx.editor.bottomY}};
     for (const auto &t : titles)
-        vgBoxText(r, text(t.id), t.x + 4, t.y - ctx.textHeight, 200, ctx.gadgetHeight, 0x51);
-    if (vxVariant->hasViewBlend)
-        vgBoxText(r, text(407), ctx.editBoxX + 8,
+        vgBoxText(r, text(ctx, t.id), t.x + 4, t.y - ctx.textHeight, 200, ctx.gadgetHeight, 0x51);
+    if (ctx.variant->hasViewBlend)
+        vgBoxText(r, text(ctx, 407), ctx.editBoxX + 8,
                   ctx.editBoxY + ctx.editViewHeight + ctx.rowHeight + 28, 94, ctx.gadgetHeight, 20);
     const bool small = vgGetVideoMode() == 1 || vgGetDefaultMonitor() == 1;
-    vgWriteResImage(r, image(small ? 302 : 303), ed.logoX + 14, ed.logoY + 14);
+    vgWriteResImage(r, image(ctx, small ? 302 : 303), ctx.editor.logoX + 14, ctx.editor.logoY + 14);
     if (ctx.generatorType != 0)
-        vgEnableElement(r, ed.gadget[GADGET_AMOUNT]);
+        vgEnableElement(r, ctx.editor.gadget[GADGET_AMOUNT]);
     else
-        vgDisableElement(r, ed.gadget[GADGET_AMOUNT]);
+        vgDisableElement(r, ctx.editor.gadget[GADGET_AMOUNT]);
 }
 
 // ---- start and end --------------------------------------------------------
 
-void freeTables(void)
+void freeTables(OperatorContext &ctx)
 {
     resFreeImages(ctx.imageTable);
     resFreeStrings(ctx.stringTable);
@@ -229,7 +236,7 @@ void freeTables(void)
 }
 
 // The frame size of the project: one field's width, twice its height.
-bool probeFrame(void)
+bool probeFrame(OperatorContext &ctx)
 {
     HostImage *field = opAllocImage(0, 0, 1, 0);
     const bool usable = field && field->width > 0 && field->height > 0;
@@ -241,29 +248,29 @@ bool probeFrame(void)
     return usable;
 }
 
-void allocateExtensions(void)
+void allocateExtensions(OperatorContext &ctx)
 {
-    for (GadgetExtension *&e : ed.extension)
+    for (GadgetExtension *&e : ctx.editor.extension)
         e = vgAllocGadExt();
-    if (ed.extension[0])
-        ed.extension[0]->group = 100;
-    if (ed.extension[1])
-        ed.extension[1]->group = 101;
-    if (ed.extension[2])
-        ed.extension[2]->text = text(400);
-    if (ed.extension[3])
-        ed.extension[3]->formatter = vgSliderCallbackFramesTime;
+    if (ctx.editor.extension[0])
+        ctx.editor.extension[0]->group = 100;
+    if (ctx.editor.extension[1])
+        ctx.editor.extension[1]->group = 101;
+    if (ctx.editor.extension[2])
+        ctx.editor.extension[2]->text = text(ctx, 400);
+    if (ctx.editor.extension[3])
+        ctx.editor.extension[3]->formatter = vgSliderCallbackFramesTime;
 }
 
-void setLastFrame(void)
+void setLastFrame(OperatorContext &ctx)
 {
-    ctx.lastFrame = (int32_t)(ed.fieldCount / 2) - 1;
-    if ((uint32_t)paramBlock.savedFrame > (uint32_t)ctx.lastFrame)
-        paramBlock.savedFrame = 0;
-    ctx.currentFrame = paramBlock.savedFrame;
+    ctx.lastFrame = (int32_t)(ctx.editor.fieldCount / 2) - 1;
+    if ((uint32_t)ctx.editor.params->savedFrame > (uint32_t)ctx.lastFrame)
+        ctx.editor.params->savedFrame = 0;
+    ctx.currentFrame = ctx.editor.params->savedFrame;
 }
 
-bool allocateFieldBuffers(void)
+bool allocateFieldBuffers(OperatorContext &ctx)
 {
     const size_t pixels = ctx.projectWidth > 0 && ctx.projectHeight > 0
                               ? (size_t)ctx.projectWidth * (size_t)ctx.projectHeight
@@ -272,10 +279,10 @@ bool allocateFieldBuffers(void)
         return false;
     // Zeroed: a frame the host cannot deliver shows black.
     ctx.fieldBufferA = (uint32_t *)allocZeroed(pixels, 4);
-    if (vxVariant->inputCount == 2)
+    if (ctx.variant->inputCount == 2)
         ctx.fieldBufferB = (uint32_t *)allocZeroed(pixels, 4);
-    if (!ctx.fieldBufferA || (vxVariant->inputCount == 2 && !ctx.fieldBufferB)) {
-        LOG_FAILURE();
+    if (!ctx.fieldBufferA || (ctx.variant->inputCount == 2 && !ctx.fieldBufferB)) {
+        LOG_FAILURE(ctx.variant);
         return false;
     }
     ctx.fieldBufferCapacity = pixels;
@@ -288,135 +295,136 @@ bool allocateFieldBuffers(void)
 }
 
 // The pictures of the current frame, the overview and the edit view.
-bool showFirstPictures(void)
+bool showFirstPictures(OperatorContext &ctx)
 {
     vgBusyPointer();
-    setLastFrame();
-    drawTimeline();
-    drawThumbnails();
-    drawFrameMarker();
+    setLastFrame(ctx);
+    drawTimeline(ctx);
+    drawThumbnails(ctx);
+    drawFrameMarker(ctx);
     ctx.previewPixels =
         (uint32_t *)allocZeroed((size_t)(ctx.previewWidth > 0 ? ctx.previewWidth : 0) *
                                     (size_t)(ctx.previewHeight > 0 ? ctx.previewHeight : 0),
                                 4);
     if (!ctx.previewPixels) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         vgStandardPointer();
         return false;
     }
     if (ctx.currentFrame != 0)
-        refreshFrame();
-    interpolateMeshA();
-    if (vxVariant->hasMeshB)
-        interpolateMeshB();
-    renderPasses(ctx.previewPixels, ctx.previewWidth, ctx.previewHeight);
+        refreshFrame(ctx);
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    if (ctx.variant->hasMeshB)
+        ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
+    renderPreviewPicture(ctx);
     if (ctx.viewZoom == 1 || ctx.viewZoom == 2)
-        setZoomOrigin(ctx.zoomClickX, ctx.zoomClickY);
-    setBrushRadius();
-    drawOverview();
-    interpolateMeshA();
-    drawEditView();
-    setGadgetValue(GADGET_KEY_LEVEL, ctx.dissolveLevel);
+        setZoomOrigin(ctx, ctx.zoomClickX, ctx.zoomClickY);
+    setBrushRadius(ctx);
+    drawOverview(ctx);
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    drawEditView(ctx);
+    setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
     vgStandardPointer();
     return true;
 }
 
-void runLoop(void)
+void runLoop(OperatorContext &ctx)
 {
     ctx.imageAreaX = ctx.editBoxX + 12;
     ctx.imageAreaY = ctx.editBoxY + ctx.rowHeight + 20;
-    while (!ed.leave) {
+    while (!ctx.editor.leave) {
         EditorMessage message;
         memset(&message, 0, sizeof message);
         if (vgMsgQReceive(&message, -1) != 0)
             break;
-        reactToMessage(message);
-        writeSettings();
+        reactToMessage(ctx, message);
+        writeSettings(ctx);
     }
 }
 
-void leave(void)
+void leave(OperatorContext &ctx)
 {
     freeBlock(ctx.fieldBufferB);
     freeBlock(ctx.fieldBufferA);
     ctx.fieldBufferA = ctx.fieldBufferB = nullptr;
     ctx.fieldBufferCapacity = 0;
     ctx.sourcePixels = ctx.targetPixels = nullptr;
-    for (int i = 0; i < ed.panelCount; ++i)
-        vgRemovePanel(ctx.requestHandle, ed.panel[i]);
-    ed.panelCount = 0;
-    if (ed.requestOpen)
-        vreqDeleteRequest(&ed.request);
-    ed.requestOpen = 0;
+    for (int i = 0; i < ctx.editor.panelCount; ++i)
+        vgRemovePanel(ctx.requestHandle, ctx.editor.panel[i]);
+    ctx.editor.panelCount = 0;
+    if (ctx.editor.requestOpen)
+        vreqDeleteRequest(&ctx.editor.request);
+    ctx.editor.requestOpen = 0;
     // Only an effect this run prepared is written, at the size it was made for.
-    if (ed.prepared) {
-        ctx.imageWidth = ed.preparedWidth;
-        ctx.imageHeight = ed.preparedHeight;
-        ctx.gridCols = ed.preparedWidth / 4;
-        ctx.gridRows = ed.preparedHeight / 2;
-        saveEffect();
+    if (ctx.editor.prepared) {
+        ctx.imageWidth = ctx.editor.preparedWidth;
+        ctx.imageHeight = ctx.editor.preparedHeight;
+        ctx.gridCols = ctx.editor.preparedWidth / 4;
+        ctx.gridRows = ctx.editor.preparedHeight / 2;
+        saveEffect(ctx);
     }
-    freeKeys();
+    freeKeys(ctx);
     freeBlock(ctx.previewPixels);
     ctx.previewPixels = nullptr;
-    releaseMeshes();
-    for (GadgetExtension *&e : ed.extension) {
+    releaseMeshes(ctx);
+    for (GadgetExtension *&e : ctx.editor.extension) {
         vgFreeGadExt(e);
         e = nullptr;
     }
-    freeTables();
-    writeSettings();
+    freeTables(ctx);
+    writeSettings(ctx);
     ctx.renderPrepared = 0;
     ctx.requestHandle = 0;
 }
 
 } // namespace
 
-void computeLayout(int32_t sw, int32_t sh, int32_t fw, int32_t fh)
+void computeLayout(OperatorContext &ctx, int32_t sw, int32_t sh, int32_t fw, int32_t fh)
 {
     const int32_t monitorFont = vgGetFontHeightMonitor(vgGetDefaultMonitor());
     const int32_t add = vgGetAddHeight();
     ctx.rowHeight = monitorFont + add;
     ctx.gadgetHeight = ctx.rowHeight + 4;
     ctx.textHeight = vgGetFontHeight() + add;
-    const int32_t row = ctx.rowHeight, visTop = ed.visibleTop, visBottom = ed.visibleBottom;
+    const int32_t row = ctx.rowHeight, visTop = ctx.editor.visibleTop,
+                  visBottom = ctx.editor.visibleBottom;
 
-    ed.bottomY = visBottom - 3 * row - 41;
-    ed.logoY = ed.bottomY - ctx.textHeight + 4;
-    ed.logoX = 0;
-    ed.logoHeight = 4 * row + 32;
-    ed.previewBoxX = 96;
-    ed.brushBoxX = 256;
-    ed.generatorBoxX = 450;
+    ctx.editor.bottomY = visBottom - 3 * row - 41;
+    ctx.editor.logoY = ctx.editor.bottomY - ctx.textHeight + 4;
+    ctx.editor.logoX = 0;
+    ctx.editor.logoHeight = 4 * row + 32;
+    ctx.editor.previewBoxX = 96;
+    ctx.editor.brushBoxX = 256;
+    ctx.editor.generatorBoxX = 450;
     ctx.overviewX = 0;
     ctx.overviewY = ctx.textHeight + visTop - 4;
 
     int32_t w = (int32_t)((sw - 56) / 3.0);
     const double aspect = (double)fw / (double)fh;
-    const int32_t avail = ed.logoY + sh - visBottom - ctx.overviewY - 9;
-    ed.editBoxHeight = 2 * row - (int32_t)(w * -2.0 / aspect) + 40;
-    if (avail < ed.editBoxHeight) {
-        ed.editBoxHeight = avail;
-        w = (int32_t)((int32_t)((ed.editBoxHeight - 2 * (row + 20)) * aspect) * 0.5);
+    const int32_t avail = ctx.editor.logoY + sh - visBottom - ctx.overviewY - 9;
+    ctx.editor.editBoxHeight = 2 * row - (int32_t)(w * -2.0 / aspect) + 40;
+    if (avail < ctx.editor.editBoxHeight) {
+        ctx.editor.editBoxHeight = avail;
+        w = (int32_t)((int32_t)((ctx.editor.editBoxHeight - 2 * (row + 20)) * aspect) * 0.5);
     }
 
-    ed.overviewBoxWidth = w + 22;
+    ctx.editor.overviewBoxWidth = w + 22;
     ctx.viewScale = w * 2.0 / (fw / 2);
     ctx.overviewHeight = (int32_t)(w / aspect);
-    ed.overviewBoxHeight = vxVariant->hasKeyLevel ? ctx.overviewHeight + 3 * row + 124
-                                                  : ctx.overviewHeight + 2 * row + 116;
+    ctx.editor.overviewBoxHeight = ctx.variant->hasKeyLevel ? ctx.overviewHeight + 3 * row + 124
+                                                            : ctx.overviewHeight + 2 * row + 116;
 
     const int32_t bottomShift = (sw - 634) / 2;
-    ed.logoX += bottomShift;
-    ed.previewBoxX += bottomShift;
-    ed.brushBoxX += bottomShift;
-    ed.generatorBoxX += bottomShift;
+    ctx.editor.logoX += bottomShift;
+    ctx.editor.previewBoxX += bottomShift;
+    ctx.editor.brushBoxX += bottomShift;
+    ctx.editor.generatorBoxX += bottomShift;
 
-    ed.editBoxWidth = 2 * w + 24;
-    ctx.overviewX += (sw - (ed.overviewBoxWidth + 10 + ed.editBoxWidth)) / 2;
-    ctx.editBoxX = ctx.overviewX + ed.overviewBoxWidth + 10;
+    ctx.editor.editBoxWidth = 2 * w + 24;
+    ctx.overviewX += (sw - (ctx.editor.overviewBoxWidth + 10 + ctx.editor.editBoxWidth)) / 2;
+    ctx.editBoxX = ctx.overviewX + ctx.editor.overviewBoxWidth + 10;
 
-    const int32_t content = ed.logoHeight + 5 + ed.editBoxHeight + ctx.overviewY;
+    const int32_t content = ctx.editor.logoHeight + 5 + ctx.editor.editBoxHeight + ctx.overviewY;
     ctx.overviewY += (sh - content) / 2;
     ctx.editBoxY = ctx.overviewY;
 
@@ -425,9 +433,9 @@ void computeLayout(int32_t sw, int32_t sh, int32_t fw, int32_t fh)
     ctx.editViewHeight = (int32_t)(2 * w / aspect);
 }
 
-void readSettings(void)
+void readSettings(OperatorContext &ctx)
 {
-    EffectParamBlock &p = paramBlock;
+    EffectParamBlock &p = *ctx.editor.params;
     p.brushSizeIndex = (int16_t)within(p.brushSizeIndex, 0, 3, 1);
     p.brushPreset = (int16_t)within(p.brushPreset, 0, 7, 1);
     p.generatorType = (int16_t)within(p.generatorType, 0, GENERATOR_COUNT, 0);
@@ -435,7 +443,7 @@ void readSettings(void)
     p.mirrorMode = (int16_t)within(p.mirrorMode, 0, 1, 0);
     p.viewZoom = (int16_t)within(p.viewZoom, 0, 2, 0);
     int32_t columns, rows;
-    originLimits(p.viewZoom, columns, rows);
+    originLimits(ctx, p.viewZoom, columns, rows);
     if (p.viewScrollX % 2 != 0 || within(p.viewScrollX, 0, 2 * columns, -1) < 0 ||
         within(p.viewScrollY, 0, rows, -1) < 0)
         p.viewScrollX = p.viewScrollY = 0;
@@ -452,13 +460,13 @@ void readSettings(void)
     ctx.brushSizeIndex = p.brushSizeIndex;
     ctx.generatorType = p.generatorType;
     ctx.viewBlend = p.viewBlend;
-    applyBrushPreset(p.brushPreset);
-    setBrushRadius();
+    applyBrushPreset(ctx, p.brushPreset);
+    setBrushRadius(ctx);
 }
 
-void writeSettings(void)
+void writeSettings(OperatorContext &ctx)
 {
-    EffectParamBlock &p = paramBlock;
+    EffectParamBlock &p = *ctx.editor.params;
     p.brushSizeIndex = (int16_t)ctx.brushSizeIndex;
     p.generatorType = (int16_t)ctx.generatorType;
     p.viewBlend = ctx.viewBlend;
@@ -471,14 +479,14 @@ void writeSettings(void)
     p.zoomPointY = (int16_t)ctx.zoomClickY;
 }
 
-void setBrushRadius(void)
+void setBrushRadius(OperatorContext &ctx)
 {
     static const int32_t factor[3] = {8, 4, 2};
     if (ctx.viewZoom >= 0 && ctx.viewZoom <= 2)
         ctx.brushRadius = (ctx.brushSizeIndex + 1) * factor[ctx.viewZoom];
 }
 
-bool applyBrushPreset(int32_t preset)
+bool applyBrushPreset(OperatorContext &ctx, int32_t preset)
 {
     static const struct {
         float strength;
@@ -492,12 +500,13 @@ bool applyBrushPreset(int32_t preset)
     return true;
 }
 
-int editEffect(void)
+int editEffect(OperatorContext &ctx, EffectParamBlock &params)
 {
     if (!ctx.actionRecord)
         return -1;
-    ed = EditorSession{};
-    for (int32_t &g : ed.gadget)
+    ctx.editor = EditorSession{};
+    ctx.editor.params = &params;
+    for (int32_t &g : ctx.editor.gadget)
         g = -1;
     // Static state of an earlier opening must not carry over.
     memset(ctx.generatorParams, 0, sizeof ctx.generatorParams);
@@ -508,10 +517,10 @@ int editEffect(void)
     ctx.stringTable = resLoadStrings("vorlux_ops");
     ctx.imageTable = resLoadImages("vorlux_ops");
     ctx.timelineWidth = 154;
-    ed.fieldCount = ctx.actionRecord->fieldCount;
-    if (ed.fieldCount < 2) {
-        showMessage(text(507), 1);
-        freeTables();
+    ctx.editor.fieldCount = ctx.actionRecord->fieldCount;
+    if (ctx.editor.fieldCount < 2) {
+        showMessage(text(ctx, 507), 1);
+        freeTables(ctx);
         ctx.editorRunning = 0;
         return -1;
     }
@@ -519,64 +528,66 @@ int editEffect(void)
     const int32_t sw = vgGetScreenWidth(), sh = vgGetScreenHeight();
     int16_t left, top, right, bottom;
     vgGetVisibleArea(&left, &top, &right, &bottom);
-    ed.visibleTop = 0;
-    ed.visibleBottom = sh - 1;
-    if (!probeFrame()) {
-        LOG_FAILURE();
-        freeTables();
+    ctx.editor.visibleTop = 0;
+    ctx.editor.visibleBottom = sh - 1;
+    if (!probeFrame(ctx)) {
+        LOG_FAILURE(ctx.variant);
+        freeTables(ctx);
         ctx.editorRunning = 0;
         return -1;
     }
-    if (ed.visibleBottom - ed.visibleTop + 1 >= ctx.frameHeight)
-        ed.visibleTop += (ed.visibleBottom - (ctx.frameHeight - 1) - ed.visibleTop) / 2;
-    computeLayout(sw, sh, ctx.frameWidth, ctx.frameHeight);
+    if (ctx.editor.visibleBottom - ctx.editor.visibleTop + 1 >= ctx.frameHeight)
+        ctx.editor.visibleTop +=
+            (ctx.editor.visibleBottom - (ctx.frameHeight - 1) - ctx.editor.visibleTop) / 2;
+    computeLayout(ctx, sw, sh, ctx.frameWidth, ctx.frameHeight);
     if (ctx.editViewWidth <= 0 || ctx.editViewHeight <= 0 || ctx.overviewHeight <= 0) {
-        LOG_FAILURE();
-        freeTables();
+        LOG_FAILURE(ctx.variant);
+        freeTables(ctx);
         ctx.editorRunning = 0;
         return -1;
     }
-    allocateExtensions();
+    allocateExtensions(ctx);
 
-    ed.request = RequestRecord{};
-    ed.request.screenWidth = (int16_t)sw;
-    ed.request.screenHeight = (int16_t)sh;
-    ed.request.messageQueue = msgQCreate(10, 44, 0);
-    ed.request.flags = 0x21C0;
-    ctx.lastFrame = (int32_t)(ed.fieldCount / 2) - 1;
-    readSettings();
-    setLastFrame();
+    ctx.editor.request = RequestRecord{};
+    ctx.editor.request.screenWidth = (int16_t)sw;
+    ctx.editor.request.screenHeight = (int16_t)sh;
+    ctx.editor.request.messageQueue = msgQCreate(10, 44, 0);
+    ctx.editor.request.flags = 0x21C0;
+    ctx.lastFrame = (int32_t)(ctx.editor.fieldCount / 2) - 1;
+    readSettings(ctx);
+    setLastFrame(ctx);
     ctx.keyModified = 0;
 
-    if (ed.request.messageQueue == 0) {
-        LOG_FAILURE();
-    } else if (vreqCreateRequest(&ed.request) != 0) {
-        LOG_FAILURE();
+    if (ctx.editor.request.messageQueue == 0) {
+        LOG_FAILURE(ctx.variant);
+    } else if (vreqCreateRequest(&ctx.editor.request) != 0) {
+        LOG_FAILURE(ctx.variant);
     } else {
-        ed.requestOpen = 1;
-        ctx.requestHandle = ed.request.handle;
-        buildList(&ed.presetList, ed.presetNodes, PRESET_COUNT, 300);
-        buildList(&ed.generatorList, ed.generatorNodes, GENERATOR_ENTRIES, 310);
+        ctx.editor.requestOpen = 1;
+        ctx.requestHandle = ctx.editor.request.handle;
+        buildList(ctx, &ctx.editor.presetList, ctx.editor.presetNodes, PRESET_COUNT, 300);
+        buildList(ctx, &ctx.editor.generatorList, ctx.editor.generatorNodes, GENERATOR_ENTRIES,
+                  310);
         ctx.guiMode = vgGetGuiMode();
         vgDrawBackground(0, 0, sw - 1, sh - 1);
-        createPanels();
-        drawTimelineScale();
-        createGadgets();
-        drawLabels();
+        createPanels(ctx);
+        drawTimelineScale(ctx);
+        createGadgets(ctx);
+        drawLabels(ctx);
         // A render's buffers give way to the editor's.
-        releaseMeshes();
-        if (allocateFieldBuffers()) {
-            ctx.viewBlend = paramBlock.viewBlend;
-            if (prepareEffect() == 0) {
-                ed.prepared = 1;
-                ed.preparedWidth = ctx.imageWidth;
-                ed.preparedHeight = ctx.imageHeight;
-                if (showFirstPictures())
-                    runLoop();
+        releaseMeshes(ctx);
+        if (allocateFieldBuffers(ctx)) {
+            ctx.viewBlend = ctx.editor.params->viewBlend;
+            if (prepareEffect(ctx) == 0) {
+                ctx.editor.prepared = 1;
+                ctx.editor.preparedWidth = ctx.imageWidth;
+                ctx.editor.preparedHeight = ctx.imageHeight;
+                if (showFirstPictures(ctx))
+                    runLoop(ctx);
             }
         }
     }
-    leave();
+    leave(ctx);
     ctx.editorRunning = 0;
     return 0;
 }

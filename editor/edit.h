@@ -2,7 +2,10 @@
 #ifndef VX_EDIT_H
 #define VX_EDIT_H
 
-// Runs the editor until the user leaves it; 0, or -1 when it cannot open.
-int editEffect(void);
+#include "effect/context.h"
+
+// Runs the editor on the instance's context and parameter block until the
+// user leaves it; 0, or -1 when it cannot open.
+int editEffect(OperatorContext &ctx, EffectParamBlock &params);
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "editor/draw.h"
 #include "effect/context.h"
+#include "effect/framefields.h"
 #include "effect/keyops.h"
 #include "effect/keys.h"
 #include "engine/viewpass.h"
@@ -12,103 +13,72 @@
 #include "operator/host/vxgui.h"
 #include "variants/variant.h"
 
-namespace {
-
-// A field fits when its visible area lies inside its rows and it has the
-// effect's size, which the field buffers hold.
-bool fieldFits(const HostImage *image)
+ViewShows viewShowsOf(const VariantDesc &variant)
 {
-    if (!image->pixels || image->width <= 0 || image->height <= 0 || image->xOffset < 0 ||
-        image->yOffset < 0 || image->stride < image->xOffset + image->width)
-        return false;
-    const size_t pixels = (size_t)image->width * (size_t)image->height;
-    return image->width == ctx.imageWidth && image->height == ctx.imageHeight &&
-           pixels <= ctx.fieldBufferCapacity;
+    if (variant.viewMixed)
+        return VIEW_MIXTURE;
+    return variant.viewOverlay ? VIEW_OVERLAY : VIEW_SOURCE;
 }
 
-void copyField(const HostImage *image, uint32_t *buffer)
+void renderPreviewPicture(OperatorContext &ctx)
 {
-    const size_t w = (size_t)image->width;
-    for (int y = 0; y < image->height; ++y)
-        memcpy(buffer + (size_t)y * w,
-               image->pixels + (size_t)(y + image->yOffset) * (size_t)image->stride +
-                   image->xOffset,
-               w * 4);
+    const int32_t w = ctx.previewWidth > 0 ? ctx.previewWidth : 0;
+    const int32_t h = ctx.previewHeight > 0 ? ctx.previewHeight : 0;
+    renderPasses(ctx, ctx.dissolveLevel,
+                 {ctx.previewPixels, ctx.previewWidth, ctx.previewHeight, (size_t)w * (size_t)h});
 }
 
-void freeFields(HostImage **fields, int count)
+void redrawKeys(OperatorContext &ctx, unsigned changed)
 {
-    for (int i = 0; i < count; ++i)
-        opFreeImage(fields[i]);
+    if (changed & CHANGED_THUMBNAILS)
+        drawThumbnails(ctx);
+    if (changed & CHANGED_TIMELINE)
+        drawTimeline(ctx);
+    if (changed & CHANGED_FRAME_MARKER)
+        drawFrameMarker(ctx);
 }
 
-} // namespace
-
-int fetchFrameFields(void)
+int refreshFrame(OperatorContext &ctx)
 {
-    // Both fields are checked before either buffer changes, so a failure
-    // keeps the previous frame whole.
-    const int count = vxVariant->inputCount == 1 ? 1 : 2;
-    uint32_t *buffers[2] = {ctx.fieldBufferA, ctx.fieldBufferB};
-    HostImage *fields[2] = {nullptr, nullptr};
-    const uint32_t field = (uint32_t)ctx.currentFrame * 2u;
-    for (int i = 0; i < count; ++i) {
-        fields[i] = opGetField(i, field);
-        if (!fields[i] || !buffers[i] || !fieldFits(fields[i])) {
-            LOG_FAILURE();
-            freeFields(fields, i + 1);
-            return -1;
-        }
-    }
-    for (int i = 0; i < count; ++i)
-        copyField(fields[i], buffers[i]);
-    ctx.sourcePixels = ctx.fieldBufferA;
-    ctx.targetPixels = ctx.fieldBufferB;
-    ctx.imageWidth = fields[count - 1]->width;
-    ctx.imageHeight = fields[count - 1]->height;
-    freeFields(fields, count);
-    return 0;
-}
-
-int refreshFrame(void)
-{
-    const int result = fetchFrameFields();
+    const int result = fetchFrameFields(ctx);
     // The meshes follow the frame even when its pictures are missing.
-    interpolateMeshA();
-    if (vxVariant->hasMeshB)
-        interpolateMeshB();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    if (ctx.variant->hasMeshB)
+        ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     if (result != 0)
         return result;
-    renderPasses(ctx.previewPixels, ctx.previewWidth, ctx.previewHeight);
-    drawOverview();
-    interpolateMeshA();
-    drawEditView();
+    renderPreviewPicture(ctx);
+    drawOverview(ctx);
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    drawEditView(ctx);
     return 0;
 }
 
-void drawEditView(void)
+void drawEditView(OperatorContext &ctx)
 {
-    const int32_t level = ctx.dissolveLevel;
-    const ViewBlendUse use = vxVariant->viewBlendUse;
+    const ViewBlendUse use = ctx.variant->viewBlendUse;
     const int32_t w = ctx.editViewWidth, h = ctx.editViewHeight;
     const int zoom = ctx.viewZoom;
     if (w <= 0 || h <= 0 || zoom < 0 || zoom > 2)
         return;
     uint32_t *buffer = (uint32_t *)allocBlock((size_t)w * (size_t)h * 4);
     if (!buffer) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return;
     }
-    if (use != VIEW_BLEND_NONE)
-        ctx.dissolveLevel = ctx.viewBlend;
+    // The view dissolves at viewBlend where the variant has one.
+    const int32_t level = use != VIEW_BLEND_NONE ? ctx.viewBlend : ctx.dissolveLevel;
     // The view pass's size parameters and the size of the picture it writes.
     const int divisor = 2 << zoom;
     const int pictureDivisor = zoom == 2 ? 4 : 2;
-    viewPass(zoom, ctx.workWidth / divisor, ctx.workHeight / divisor);
+    const ViewRequest view = {
+        viewShowsOf(*ctx.variant), level,           zoom,           ctx.workWidth / divisor,
+        ctx.workHeight / divisor,  ctx.viewScrollX, ctx.viewScrollY};
+    viewPass(warpInputsOf(ctx), ctx.meshA, view, ctx.outputPixels, ctx.outputCapacity);
     resamplePixels(ctx.outputPixels, ctx.workWidth / pictureDivisor,
                    ctx.workHeight / pictureDivisor, buffer, w, h);
-    if (use == VIEW_BLEND_RESTORED)
-        ctx.dissolveLevel = level;
+    if (use == VIEW_BLEND_KEPT)
+        ctx.dissolveLevel = ctx.viewBlend;
     vgmxYUVAtoOvl(buffer, 0, w * 4, ctx.editBoxX + 12, ctx.editBoxY + ctx.rowHeight + 20, w, h);
     freeBlock(buffer);
 }

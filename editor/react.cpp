@@ -13,35 +13,34 @@
 #include "operator/host/vxcore.h"
 #include "operator/host/vxreq.h"
 #include "operator/host/vxres.h"
-#include "operator/operator.h"
+#include "effect/buffers.h"
+#include "effect/framefields.h"
 #include "variants/variant.h"
 
 namespace {
 
 enum { KEY_COPY = 0x20063, KEY_PASTE = 0x20076, KEY_SWAP = 0x20073 };
 
-EditorSession &ed = ctx.editor;
-
 bool inside(int32_t v, int32_t low, int32_t high) // low <= v < high
 {
     return v >= low && v < high;
 }
 
-bool inEditView(int32_t x, int32_t y)
+bool inEditView(const OperatorContext &ctx, int32_t x, int32_t y)
 {
     const int32_t top = ctx.editBoxY + ctx.rowHeight + 20;
     return inside(x, ctx.editBoxX + 12, ctx.editBoxX + 12 + ctx.editViewWidth) &&
            inside(y, top, top + ctx.editViewHeight);
 }
 
-bool inOverview(int32_t x, int32_t y)
+bool inOverview(const OperatorContext &ctx, int32_t x, int32_t y)
 {
     return inside(x, ctx.overviewX + 12, ctx.overviewX + 12 + ctx.overviewWidth) &&
            inside(y, ctx.overviewY + 12, ctx.overviewY + 12 + ctx.overviewHeight);
 }
 
 // 0, 1, 2 for the previous, current and next thumbnail; -1 elsewhere.
-int thumbnailSlot(int32_t x, int32_t y)
+int thumbnailSlot(const OperatorContext &ctx, int32_t x, int32_t y)
 {
     const int32_t top = ctx.overviewY + ctx.overviewHeight + 64;
     if (!inside(y, top, top + 24))
@@ -52,21 +51,21 @@ int thumbnailSlot(int32_t x, int32_t y)
     return -1;
 }
 
-bool inTimeline(int32_t x)
+bool inTimeline(const OperatorContext &ctx, int32_t x)
 {
     return x >= ctx.overviewX + 10 && x <= ctx.overviewX + ctx.timelineWidth + 18;
 }
 
-bool inTimelineRow(int32_t y, int from, int to)
+bool inTimelineRow(const OperatorContext &ctx, int32_t y, int from, int to)
 {
     const int32_t base = ctx.overviewY + ctx.overviewHeight;
     return inside(y, base + from, base + to);
 }
 
-bool inLogo(int32_t x, int32_t y)
+bool inLogo(const OperatorContext &ctx, int32_t x, int32_t y)
 {
-    return x >= ed.logoX + 14 && x <= ed.logoX + 74 &&
-           inside(y, ed.logoY + 14, ed.logoY + 3 * ctx.rowHeight + 44);
+    return x >= ctx.editor.logoX + 14 && x <= ctx.editor.logoX + 74 &&
+           inside(y, ctx.editor.logoY + 14, ctx.editor.logoY + 3 * ctx.rowHeight + 44);
 }
 
 void busy(void)
@@ -79,23 +78,16 @@ void standard(void)
     vgStandardPointer();
 }
 
-void interpolateMeshes(void)
+void leaveKey(OperatorContext &ctx)
 {
-    interpolateMeshA();
-    if (vxVariant->hasMeshB)
-        interpolateMeshB();
-}
-
-void leaveKey(void)
-{
-    storeKey();
-    clearGenerator();
+    redrawKeys(ctx, storeKey(ctx));
+    clearGenerator(ctx);
 }
 
 // ---- key navigation ---------------------------------------------------
 
 // The key k with k.frame <= f < next(k).frame, or null.
-KeyRecord *intervalOf(uint32_t f)
+KeyRecord *intervalOf(const OperatorContext &ctx, uint32_t f)
 {
     for (KeyRecord *k = ctx.keyList; k; k = k->next)
         if (k->next && k->frame <= f && f < k->next->frame)
@@ -103,7 +95,7 @@ KeyRecord *intervalOf(uint32_t f)
     return nullptr;
 }
 
-KeyRecord *lastKey(void)
+KeyRecord *lastKey(const OperatorContext &ctx)
 {
     KeyRecord *k = ctx.keyList;
     while (k && k->next)
@@ -113,105 +105,105 @@ KeyRecord *lastKey(void)
 
 // The key's frame (never past the last frame) becomes current, with the
 // key's level; the pictures follow.
-void goToKey(const KeyRecord *key, bool refresh = true)
+void goToKey(OperatorContext &ctx, const KeyRecord *key, bool refresh = true)
 {
     if (!key)
         return;
     const uint32_t last = ctx.lastFrame > 0 ? (uint32_t)ctx.lastFrame : 0u;
     ctx.currentFrame = (int32_t)(key->frame > last ? last : key->frame);
     ctx.dissolveLevel = key->level;
-    drawThumbnails();
-    drawFrameMarker();
-    setGadgetValue(GADGET_FRAME, ctx.currentFrame);
-    setGadgetValue(GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    drawThumbnails(ctx);
+    drawFrameMarker(ctx);
+    setGadgetValue(ctx, GADGET_FRAME, ctx.currentFrame);
+    setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
     if (refresh)
-        refreshFrame();
+        refreshFrame(ctx);
     else
-        interpolateMeshes();
+        ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
 }
 
-bool atLastFrame(void)
+bool atLastFrame(const OperatorContext &ctx)
 {
     return ctx.currentFrame == ctx.lastFrame;
 }
 
-void goToNextKey(void)
+void goToNextKey(OperatorContext &ctx)
 {
-    if (atLastFrame())
+    if (atLastFrame(ctx))
         return;
-    const KeyRecord *k = intervalOf((uint32_t)ctx.currentFrame);
+    const KeyRecord *k = intervalOf(ctx, (uint32_t)ctx.currentFrame);
     if (k)
-        goToKey(k->next);
+        goToKey(ctx, k->next);
 }
 
-void goToPreviousKey(void)
+void goToPreviousKey(OperatorContext &ctx)
 {
     const uint32_t t = (uint32_t)ctx.currentFrame;
     if (t == 0)
         return;
     for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
         if (k->frame == t) {
-            goToKey(k->prev);
+            goToKey(ctx, k->prev);
             return;
         }
         if (k->next && k->frame < t && t < k->next->frame) {
-            goToKey(k);
+            goToKey(ctx, k);
             return;
         }
     }
 }
 
-void goToFirstKey(void)
+void goToFirstKey(OperatorContext &ctx)
 {
     if (ctx.currentFrame != 0)
-        goToKey(ctx.keyList);
+        goToKey(ctx, ctx.keyList);
 }
 
-void goToLastKey(void)
+void goToLastKey(OperatorContext &ctx)
 {
-    if (!atLastFrame())
-        goToKey(lastKey());
+    if (!atLastFrame(ctx))
+        goToKey(ctx, lastKey(ctx));
 }
 
 // The nearer key of the interval of f (ties to the earlier); at or past the
 // last key, the last key.
-void goToNearestKey(uint32_t f)
+void goToNearestKey(OperatorContext &ctx, uint32_t f)
 {
-    const KeyRecord *k = intervalOf(f);
+    const KeyRecord *k = intervalOf(ctx, f);
     if (!k) {
-        const KeyRecord *last = lastKey();
+        const KeyRecord *last = lastKey(ctx);
         if (last && f >= last->frame)
-            goToKey(last);
+            goToKey(ctx, last);
         return;
     }
     const uint32_t toNext = k->next->frame - f, toKey = f - k->frame;
-    goToKey(toNext < toKey ? k->next : k);
+    goToKey(ctx, toNext < toKey ? k->next : k);
 }
 
 // ---- keys ---------------------------------------------------------------
 
-void pasteSteps(void)
+void pasteSteps(OperatorContext &ctx)
 {
-    renderPreview();
-    drawEditView();
+    renderPreview(ctx);
+    drawEditView(ctx);
     ctx.keyModified = 1;
-    insertKey();
+    redrawKeys(ctx, insertKey(ctx));
 }
 
-void reactToKey(uint32_t code)
+void reactToKey(OperatorContext &ctx, uint32_t code)
 {
     ctx.lastKeyCode = (int32_t)code;
     switch (code) {
     case KEY_COPY:
-        copyMesh(ctx.meshA, ctx.meshClipboard);
+        copyMesh(ctx.meshA, ctx.meshClipboard, gridNodeCount(ctx));
         break;
     case KEY_PASTE:
-        copyMesh(ctx.meshClipboard, ctx.meshA);
-        pasteSteps();
+        copyMesh(ctx.meshClipboard, ctx.meshA, gridNodeCount(ctx));
+        pasteSteps(ctx);
         break;
     case KEY_SWAP:
-        swapMesh(ctx.meshA, ctx.meshClipboard);
-        pasteSteps();
+        swapMesh(ctx.meshA, ctx.meshClipboard, gridNodeCount(ctx));
+        pasteSteps(ctx);
         break;
     default:
         break;
@@ -220,13 +212,13 @@ void reactToKey(uint32_t code)
 
 // ---- mouse ----------------------------------------------------------------
 
-void formatAbout(void)
+void formatAbout(OperatorContext &ctx)
 {
     // The text is a resource: only %d takes a number, %% a percent sign;
     // everything else is copied as it stands, never past the buffer.
-    const char *text = resGetString(ctx.stringTable, vxVariant->aboutText);
-    char *out = ed.aboutText;
-    const size_t size = sizeof ed.aboutText;
+    const char *text = resGetString(ctx.stringTable, ctx.variant->aboutText);
+    char *out = ctx.editor.aboutText;
+    const size_t size = sizeof ctx.editor.aboutText;
     size_t n = 0;
     int used = 0;
     for (const char *p = text ? text : ""; *p && n + 1 < size; ++p) {
@@ -236,7 +228,7 @@ void formatAbout(void)
         } else if (p[0] == '%' && p[1] == 'd' && used < 2) {
             char number[16];
             const int length =
-                snprintf(number, sizeof number, "%d", (int)vxVariant->aboutNumbers[used++]);
+                snprintf(number, sizeof number, "%d", (int)ctx.variant->aboutNumbers[used++]);
             for (int i = 0; i < length && n + 1 < size; ++i)
                 out[n++] = number[i];
             ++p;
@@ -247,151 +239,152 @@ void formatAbout(void)
     out[n] = '\0';
 }
 
-void leftPress(int32_t x, int32_t y)
+void leftPress(OperatorContext &ctx, int32_t x, int32_t y)
 {
-    if (inEditView(x, y)) {
-        ed.dragging = MOUSE_LEFT_DOWN;
+    if (inEditView(ctx, x, y)) {
+        ctx.editor.dragging = MOUSE_LEFT_DOWN;
         ctx.keyModified = 1;
-        insertKey();
-        strokeBegin(x, y);
+        redrawKeys(ctx, insertKey(ctx));
+        strokeBegin(strokeToolsOf(ctx), ctx.stroke, x, y);
         return;
     }
-    if (inOverview(x, y)) {
+    if (inOverview(ctx, x, y)) {
         busy();
-        setZoomOrigin(x - ctx.overviewX - 12, y - ctx.overviewY - 12);
-        drawOverview();
-        drawEditView();
+        setZoomOrigin(ctx, x - ctx.overviewX - 12, y - ctx.overviewY - 12);
+        drawOverview(ctx);
+        drawEditView(ctx);
         standard();
         return;
     }
-    const int slot = thumbnailSlot(x, y);
+    const int slot = thumbnailSlot(ctx, x, y);
     if (slot >= 0) {
         busy();
-        leaveKey();
+        leaveKey(ctx);
         if (slot == 0)
-            goToPreviousKey();
+            goToPreviousKey(ctx);
         else if (slot == 2)
-            goToNextKey();
+            goToNextKey(ctx);
         else {
-            goToKey(intervalOf((uint32_t)ctx.currentFrame), false);
-            refreshFrame();
+            goToKey(ctx, intervalOf(ctx, (uint32_t)ctx.currentFrame), false);
+            refreshFrame(ctx);
         }
         standard();
         return;
     }
-    if (inTimeline(x) && inTimelineRow(y, 26, 40)) {
+    if (inTimeline(ctx, x) && inTimelineRow(ctx, y, 26, 40)) {
         busy();
-        leaveKey();
-        goToNearestKey(timelineFrame(x));
+        leaveKey(ctx);
+        goToNearestKey(ctx, timelineFrame(ctx, x));
         standard();
         return;
     }
-    if (inTimeline(x) && inTimelineRow(y, 44, 54)) {
+    if (inTimeline(ctx, x) && inTimelineRow(ctx, y, 44, 54)) {
         busy();
-        leaveKey();
-        ctx.currentFrame = (int32_t)timelineFrame(x);
-        drawThumbnails();
-        drawFrameMarker();
-        setGadgetValue(GADGET_FRAME, ctx.currentFrame);
-        refreshFrame();
+        leaveKey(ctx);
+        ctx.currentFrame = (int32_t)timelineFrame(ctx, x);
+        drawThumbnails(ctx);
+        drawFrameMarker(ctx);
+        setGadgetValue(ctx, GADGET_FRAME, ctx.currentFrame);
+        refreshFrame(ctx);
         // The slider shows the new frame's level, as after the frame slider.
-        setGadgetValue(GADGET_KEY_LEVEL, ctx.dissolveLevel);
+        setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
         standard();
         return;
     }
-    if (inLogo(x, y)) {
-        formatAbout();
-        showMessage(ed.aboutText, 1);
+    if (inLogo(ctx, x, y)) {
+        formatAbout(ctx);
+        showMessage(ctx.editor.aboutText, 1);
     }
 }
 
 // The release that ends a drag of either button: the last paint, the
 // generator's amounts back to zero and the preview of the painted frame.
-void finishDrag(int32_t x, int32_t y)
+void finishDrag(OperatorContext &ctx, int32_t x, int32_t y)
 {
-    ed.dragging = 0;
+    ctx.editor.dragging = 0;
     ctx.keyModified = 1;
-    strokeEnd(x, y);
-    clearGenerator();
-    if (vxVariant->hasMeshB)
-        resetMeshB();
-    renderPreview();
+    if (strokeEnd(strokeToolsOf(ctx), ctx.stroke, x, y))
+        drawEditView(ctx);
+    clearGenerator(ctx);
+    if (ctx.variant->hasMeshB)
+        resetMeshB(ctx);
+    renderPreview(ctx);
 }
 
-void leftRelease(int32_t x, int32_t y)
+void leftRelease(OperatorContext &ctx, int32_t x, int32_t y)
 {
     ctx.generatorApplied = 0;
-    if (ed.dragging == MOUSE_LEFT_DOWN) {
-        finishDrag(x, y);
+    if (ctx.editor.dragging == MOUSE_LEFT_DOWN) {
+        finishDrag(ctx, x, y);
         return;
     }
-    if (ed.dragging)
+    if (ctx.editor.dragging)
         return;
     const int32_t last = ctx.lastGadget;
     if (last == 0 || last == -1) // no gadget since the last release
         return;
-    if (last == ed.gadget[GADGET_FRAME]) {
+    if (last == ctx.editor.gadget[GADGET_FRAME]) {
         busy();
-        ed.frameSliderMoved = 0;
+        ctx.editor.frameSliderMoved = 0;
         ctx.lastGadget = 0;
-        refreshFrame();
-        setGadgetValue(GADGET_KEY_LEVEL, ctx.dissolveLevel);
+        refreshFrame(ctx);
+        setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
         standard();
-    } else if (last == ed.gadget[GADGET_KEY_LEVEL]) {
+    } else if (last == ctx.editor.gadget[GADGET_KEY_LEVEL]) {
         ctx.lastGadget = 0;
-        insertKey();
-    } else if (last == ed.gadget[GADGET_AMOUNT]) {
+        redrawKeys(ctx, insertKey(ctx));
+    } else if (last == ctx.editor.gadget[GADGET_AMOUNT]) {
         // The generated mesh stays what the editor shows and stores.
         busy();
         ctx.lastGadget = 0;
-        insertKeyFromBase();
-        applyGenerators();
-        if (vxVariant->hasMeshB)
-            interpolateMeshB();
-        renderPreview();
-        applyGenerators();
+        redrawKeys(ctx, insertKeyFromBase(ctx));
+        applyGenerators(ctx);
+        if (ctx.variant->hasMeshB)
+            ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
+        renderPreview(ctx);
+        applyGenerators(ctx);
         standard();
     }
 }
 
-void rightPress(int32_t x, int32_t y)
+void rightPress(OperatorContext &ctx, int32_t x, int32_t y)
 {
-    if (ed.dragging || !inEditView(x, y))
+    if (ctx.editor.dragging || !inEditView(ctx, x, y))
         return;
-    ed.dragging = MOUSE_RIGHT_DOWN;
+    ctx.editor.dragging = MOUSE_RIGHT_DOWN;
     ctx.keyModified = 1;
-    insertKeyFromBase();
+    redrawKeys(ctx, insertKeyFromBase(ctx));
     ctx.savedBrushStrength = ctx.brushStrength;
     ctx.savedBrushMode = ctx.brushMode;
     ctx.brushStrength = 0.5f;
     ctx.brushMode = 3;
-    strokeBegin(x, y);
+    strokeBegin(strokeToolsOf(ctx), ctx.stroke, x, y);
 }
 
-void rightRelease(int32_t x, int32_t y)
+void rightRelease(OperatorContext &ctx, int32_t x, int32_t y)
 {
     ctx.generatorApplied = 0;
-    if (ed.dragging != MOUSE_RIGHT_DOWN)
+    if (ctx.editor.dragging != MOUSE_RIGHT_DOWN)
         return;
-    finishDrag(x, y);
+    finishDrag(ctx, x, y);
     ctx.brushStrength = ctx.savedBrushStrength;
     ctx.brushMode = ctx.savedBrushMode;
 }
 
-void reactToButton(uint16_t button, int32_t x, int32_t y)
+void reactToButton(OperatorContext &ctx, uint16_t button, int32_t x, int32_t y)
 {
     switch (button) {
     case MOUSE_RIGHT_DOWN:
-        rightPress(x, y);
+        rightPress(ctx, x, y);
         break;
     case MOUSE_RIGHT_UP:
-        rightRelease(x, y);
+        rightRelease(ctx, x, y);
         break;
     case MOUSE_LEFT_DOWN:
-        leftPress(x, y);
+        leftPress(ctx, x, y);
         break;
     case MOUSE_LEFT_UP:
-        leftRelease(x, y);
+        leftRelease(ctx, x, y);
         break;
     default:
         break;
@@ -400,105 +393,105 @@ void reactToButton(uint16_t button, int32_t x, int32_t y)
 
 // ---- gadgets ------------------------------------------------------------
 
-int gadgetOf(uint32_t code)
+int gadgetOf(const OperatorContext &ctx, uint32_t code)
 {
     if ((int32_t)code == -1)
         return -1;
     for (int g = 0; g < EDITOR_GADGET_COUNT; ++g)
-        if (ed.gadget[g] == (int32_t)code)
+        if (ctx.editor.gadget[g] == (int32_t)code)
             return g;
     return -1;
 }
 
-void chooseZoom(int zoom)
+void chooseZoom(OperatorContext &ctx, int zoom)
 {
     ctx.viewZoom = zoom;
     if (zoom == 0)
         ctx.viewScrollX = ctx.viewScrollY = 0;
     else
-        setZoomOrigin(ctx.zoomClickX, ctx.zoomClickY);
-    setBrushRadius();
+        setZoomOrigin(ctx, ctx.zoomClickX, ctx.zoomClickY);
+    setBrushRadius(ctx);
     busy();
-    drawOverview();
-    drawEditView();
+    drawOverview(ctx);
+    drawEditView(ctx);
     standard();
 }
 
-void changeAmount(int32_t value)
+void changeAmount(OperatorContext &ctx, int32_t value)
 {
     if (ctx.generatorType == 0 || value < -100 || value > 100)
         return;
     busy();
     if (ctx.keyModified == 1)
-        storeKey();
-    insertKey();
+        redrawKeys(ctx, storeKey(ctx));
+    redrawKeys(ctx, insertKey(ctx));
     if (ctx.generatorApplied == 0) {
-        copyMesh(ctx.meshA, ctx.meshBase);
+        copyMesh(ctx.meshA, ctx.meshBase, gridNodeCount(ctx));
         ctx.generatorApplied = 1;
     }
     ctx.generatorParams[ctx.generatorType] = value;
-    applyGenerators();
-    drawEditView();
+    applyGenerators(ctx);
+    drawEditView(ctx);
     standard();
 }
 
-void changeKeyLevel(int32_t value)
+void changeKeyLevel(OperatorContext &ctx, int32_t value)
 {
     if (value < 0 || value > 255)
         return;
-    if (!vxVariant->hasMeshB) {
+    if (!ctx.variant->hasMeshB) {
         // The level mixes the inputs before the warp; it is stored with the key's mesh.
         ctx.keyModified = 1;
         ctx.dissolveLevel = value;
-        clearGenerator();
-        renderPreview();
+        clearGenerator(ctx);
+        renderPreview(ctx);
         return;
     }
     if (ctx.keyModified == 1)
-        storeKey();
+        redrawKeys(ctx, storeKey(ctx));
     ctx.dissolveLevel = value;
-    storeKeyLevel();
-    interpolateMeshes();
+    redrawKeys(ctx, storeKeyLevel(ctx));
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
     ctx.dissolveLevel = value;
-    renderPreview();
-    applyGenerators();
+    renderPreview(ctx);
+    applyGenerators(ctx);
     ctx.dissolveLevel = value;
 }
 
-void setViewBlend(int32_t value, bool moveSlider)
+void setViewBlend(OperatorContext &ctx, int32_t value, bool moveSlider)
 {
     if (value < 0 || value > 255)
         return;
     ctx.viewBlend = value;
     if (moveSlider)
-        setGadgetValue(GADGET_VIEW_BLEND, value);
-    drawEditView();
+        setGadgetValue(ctx, GADGET_VIEW_BLEND, value);
+    drawEditView(ctx);
 }
 
-void moveFrameSlider(int32_t value)
+void moveFrameSlider(OperatorContext &ctx, int32_t value)
 {
     if (value < 0 || value > ctx.lastFrame)
         return;
-    if (!ed.frameSliderMoved) {
-        ed.frameSliderMoved = 1;
-        storeKey();
+    if (!ctx.editor.frameSliderMoved) {
+        ctx.editor.frameSliderMoved = 1;
+        redrawKeys(ctx, storeKey(ctx));
     } else if (ctx.keyModified == 1) {
-        storeKey();
+        redrawKeys(ctx, storeKey(ctx));
     }
-    clearGenerator();
+    clearGenerator(ctx);
     ctx.currentFrame = value;
     // The meshes belong to the frame shown, before anything can store them.
-    interpolateMeshes();
-    drawThumbnails();
-    drawFrameMarker();
-    drawTimeline();
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
+    drawThumbnails(ctx);
+    drawFrameMarker(ctx);
+    drawTimeline(ctx);
 }
 
-void preview(void)
+void preview(OperatorContext &ctx)
 {
-    storeKey();
-    renderPreview();
-    clearGenerator();
+    redrawKeys(ctx, storeKey(ctx));
+    renderPreview(ctx);
+    clearGenerator(ctx);
     // The nested set-up, render and tear-down work on the editor's effect;
     // what they may change is put back afterwards.
     const OperatorContext kept = ctx;
@@ -515,57 +508,57 @@ void preview(void)
     ctx.lastFrame = kept.lastFrame;
     ctx.effectPath = kept.effectPath;
     ctx.actionRecord = kept.actionRecord;
-    interpolateMeshes();
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
 }
 
-void clearMesh(void)
+void clearMesh(OperatorContext &ctx)
 {
     busy();
-    insertKey();
-    drawThumbnails();
-    drawFrameMarker();
-    drawTimeline();
-    clearGenerator();
+    redrawKeys(ctx, insertKey(ctx));
+    drawThumbnails(ctx);
+    drawFrameMarker(ctx);
+    drawTimeline(ctx);
+    clearGenerator(ctx);
     memset(ctx.meshA, 0, ctx.meshCapacity * sizeof(MeshNode));
     memset(ctx.meshBase, 0, ctx.meshCapacity * sizeof(MeshNode));
-    storeKey();
-    renderPreview();
-    drawEditView();
+    redrawKeys(ctx, storeKey(ctx));
+    renderPreview(ctx);
+    drawEditView(ctx);
     standard();
 }
 
-void revert(void)
+void revert(OperatorContext &ctx)
 {
     busy();
     ctx.keyModified = 0;
-    clearGenerator();
-    interpolateMeshes();
-    copyMesh(ctx.meshA, ctx.meshBase);
-    renderPreview();
-    interpolateMeshA();
-    drawEditView();
+    clearGenerator(ctx);
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
+    copyMesh(ctx.meshA, ctx.meshBase, gridNodeCount(ctx));
+    renderPreview(ctx);
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    drawEditView(ctx);
     standard();
 }
 
-void removeKey(void)
+void removeKey(OperatorContext &ctx)
 {
     busy();
     ctx.keyModified = 0;
     memset(ctx.generatorParams, 0, sizeof ctx.generatorParams);
-    deleteKey();
-    drawThumbnails();
-    drawFrameMarker();
-    drawTimeline();
-    setGadgetValue(GADGET_AMOUNT, 0);
-    interpolateMeshes();
-    renderPreview();
-    interpolateMeshA();
-    drawEditView();
-    setGadgetValue(GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    deleteKey(ctx);
+    drawThumbnails(ctx);
+    drawFrameMarker(ctx);
+    drawTimeline(ctx);
+    setGadgetValue(ctx, GADGET_AMOUNT, 0);
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
+    renderPreview(ctx);
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    drawEditView(ctx);
+    setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
     standard();
 }
 
-void chooseGenerator(int32_t value)
+void chooseGenerator(OperatorContext &ctx, int32_t value)
 {
     if (value < 0 || value > GENERATOR_COUNT)
         return;
@@ -573,25 +566,25 @@ void chooseGenerator(int32_t value)
     ctx.generatorType = value;
     if (old != 0 && value == 0) {
         if (ctx.keyModified == 1)
-            storeKey();
-        applyGenerators();
-        drawEditView();
+            redrawKeys(ctx, storeKey(ctx));
+        applyGenerators(ctx);
+        drawEditView(ctx);
     } else if (old == 0 && value != 0) {
-        storeKey();
-        applyGenerators();
-        drawEditView();
+        redrawKeys(ctx, storeKey(ctx));
+        applyGenerators(ctx);
+        drawEditView(ctx);
     }
     if (value != 0) {
-        setGadgetValue(GADGET_AMOUNT, ctx.generatorParams[value]);
-        vgEnableElement(ctx.requestHandle, ed.gadget[GADGET_AMOUNT]);
+        setGadgetValue(ctx, GADGET_AMOUNT, ctx.generatorParams[value]);
+        vgEnableElement(ctx.requestHandle, ctx.editor.gadget[GADGET_AMOUNT]);
     } else {
-        setGadgetValue(GADGET_AMOUNT, 0);
-        vgDisableElement(ctx.requestHandle, ed.gadget[GADGET_AMOUNT]);
+        setGadgetValue(ctx, GADGET_AMOUNT, 0);
+        vgDisableElement(ctx.requestHandle, ctx.editor.gadget[GADGET_AMOUNT]);
     }
 }
 
 // The default effect in place of the keys, after the user confirms.
-void resetEffect(void)
+void resetEffect(OperatorContext &ctx)
 {
     TextRequest question = {};
     question.text = resGetString(ctx.stringTable, 506);
@@ -599,105 +592,105 @@ void resetEffect(void)
     vreqTextRequest(&question);
     if (question.result != 1)
         return;
-    fillMeterRecord(2);
+    fillMeterRecord(ctx, 2);
     busy();
-    freeKeys();
-    clearGenerator();
-    if (createFirstKey() != 0 || createLastKey() != 0) {
-        LOG_FAILURE();
-        ed.leave = 1;
+    freeKeys(ctx);
+    clearGenerator(ctx);
+    if (createFirstKey(ctx) != 0 || createLastKey(ctx) != 0) {
+        LOG_FAILURE(ctx.variant);
+        ctx.editor.leave = 1;
         standard();
         return;
     }
     vreqOpenMeter(&ctx.meterRecord);
     ctx.currentFrame = ctx.lastFrame;
-    fetchFrameFields();
-    interpolateMeshes();
-    renderThumbnail(ctx.keyList->next);
+    fetchFrameFields(ctx);
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
+    renderThumbnail(ctx, ctx.keyList->next);
     vreqUpdateMeter(&ctx.meterRecord, 3, 1);
     ctx.currentFrame = 0;
-    fetchFrameFields();
-    interpolateMeshes();
-    renderThumbnail(ctx.keyList);
-    renderPasses(ctx.previewPixels, ctx.previewWidth, ctx.previewHeight);
+    fetchFrameFields(ctx);
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
+    renderThumbnail(ctx, ctx.keyList);
+    renderPreviewPicture(ctx);
     vreqCloseMeter(&ctx.meterRecord);
-    drawThumbnails();
-    drawFrameMarker();
-    drawTimeline();
-    drawOverview();
-    interpolateMeshA();
-    drawEditView();
-    setGadgetValue(GADGET_FRAME, ctx.currentFrame);
-    setGadgetValue(GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    drawThumbnails(ctx);
+    drawFrameMarker(ctx);
+    drawTimeline(ctx);
+    drawOverview(ctx);
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    drawEditView(ctx);
+    setGadgetValue(ctx, GADGET_FRAME, ctx.currentFrame);
+    setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
     standard();
 }
 
-void reactToGadget(uint32_t code, int32_t value)
+void reactToGadget(OperatorContext &ctx, uint32_t code, int32_t value)
 {
     ctx.lastGadget = (int32_t)code;
-    const int g = gadgetOf(code);
+    const int g = gadgetOf(ctx, code);
     if (g >= GADGET_BRUSH_SIZE && g < GADGET_BRUSH_SIZE + 4) {
         ctx.brushSizeIndex = g - GADGET_BRUSH_SIZE;
-        setBrushRadius();
+        setBrushRadius(ctx);
     } else if (g >= GADGET_ZOOM && g < GADGET_ZOOM + 3) {
-        chooseZoom(g - GADGET_ZOOM);
+        chooseZoom(ctx, g - GADGET_ZOOM);
     } else if (g >= GADGET_VIEW && g < GADGET_VIEW + 3) {
         static const int32_t blends[3] = {0, 128, 255};
-        setViewBlend(blends[g - GADGET_VIEW], true);
+        setViewBlend(ctx, blends[g - GADGET_VIEW], true);
     }
     switch (g) {
     case GADGET_DONE:
-        storeKey();
-        ed.leave = 1;
+        redrawKeys(ctx, storeKey(ctx));
+        ctx.editor.leave = 1;
         break;
     case GADGET_RESET:
-        resetEffect();
+        resetEffect(ctx);
         break;
     case GADGET_AMOUNT:
-        changeAmount(value);
+        changeAmount(ctx, value);
         break;
     case GADGET_VIEW_BLEND:
-        setViewBlend(value, false);
+        setViewBlend(ctx, value, false);
         break;
     case GADGET_KEY_LEVEL:
-        changeKeyLevel(value);
+        changeKeyLevel(ctx, value);
         break;
     case GADGET_FRAME:
-        moveFrameSlider(value);
+        moveFrameSlider(ctx, value);
         break;
     case GADGET_FIRST_KEY:
     case GADGET_LAST_KEY:
         busy();
-        storeKey();
-        clearGenerator();
+        redrawKeys(ctx, storeKey(ctx));
+        clearGenerator(ctx);
         if (g == GADGET_FIRST_KEY)
-            goToFirstKey();
+            goToFirstKey(ctx);
         else
-            goToLastKey();
+            goToLastKey(ctx);
         standard();
         break;
     case GADGET_PREVIEW:
-        preview();
+        preview(ctx);
         break;
     case GADGET_CLEAR:
-        clearMesh();
+        clearMesh(ctx);
         break;
     case GADGET_REVERT:
-        revert();
+        revert(ctx);
         break;
     case GADGET_DELETE_KEY:
-        removeKey();
+        removeKey(ctx);
         break;
     case GADGET_MIRROR:
         if (value == 0 || value == 1)
             ctx.mirrorMode = value;
         break;
     case GADGET_GENERATOR:
-        chooseGenerator(value);
+        chooseGenerator(ctx, value);
         break;
     case GADGET_BRUSH_PRESET:
-        if (applyBrushPreset(value))
-            paramBlock.brushPreset = (int16_t)value;
+        if (applyBrushPreset(ctx, value))
+            ctx.editor.params->brushPreset = (int16_t)value;
         break;
     default:
         break;
@@ -706,7 +699,7 @@ void reactToGadget(uint32_t code, int32_t value)
 
 } // namespace
 
-uint32_t timelineFrame(int32_t x)
+uint32_t timelineFrame(const OperatorContext &ctx, int32_t x)
 {
     if (ctx.lastFrame <= 0 || ctx.timelineWidth <= 0)
         return 0;
@@ -715,46 +708,58 @@ uint32_t timelineFrame(int32_t x)
     return (uint32_t)((uint64_t)c * (uint64_t)ctx.lastFrame / (uint64_t)ctx.timelineWidth);
 }
 
-void setGadgetValue(int gadget, int32_t value)
+void setGadgetValue(OperatorContext &ctx, int gadget, int32_t value)
 {
-    if (ed.gadget[gadget] != -1)
-        vgChangeElement(ctx.requestHandle, ed.gadget[gadget], 40, value, 1);
+    if (ctx.editor.gadget[gadget] != -1)
+        vgChangeElement(ctx.requestHandle, ctx.editor.gadget[gadget], 40, value, 1);
 }
 
-void renderPreview(void)
+void renderPreview(OperatorContext &ctx)
 {
-    renderPasses(ctx.previewPixels, ctx.previewWidth, ctx.previewHeight);
-    drawOverview();
+    renderPreviewPicture(ctx);
+    drawOverview(ctx);
 }
 
-void clearGenerator(void)
+void clearGenerator(OperatorContext &ctx)
 {
-    setGadgetValue(GADGET_AMOUNT, 0);
+    setGadgetValue(ctx, GADGET_AMOUNT, 0);
     memset(ctx.generatorParams, 0, sizeof ctx.generatorParams);
 }
 
-void reactToMessage(const EditorMessage &m)
+void reactToMessage(OperatorContext &ctx, const EditorMessage &m)
 {
     switch (m.type) {
     case EDITOR_MSG_KEY:
-        reactToKey(m.u.code);
+        reactToKey(ctx, m.u.code);
         break;
     case EDITOR_MSG_MOUSE_MOVE:
-        if (ed.dragging) {
+        if (ctx.editor.dragging) {
             ctx.keyModified = 1;
-            strokeMove(m.u.mouse.x, m.y);
+            if (strokeMove(strokeToolsOf(ctx), ctx.stroke, m.u.mouse.x, m.y))
+                drawEditView(ctx);
         }
         break;
     case EDITOR_MSG_MOUSE_BUTTON:
-        reactToButton(m.u.mouse.button, m.u.mouse.x, m.y);
+        reactToButton(ctx, m.u.mouse.button, m.u.mouse.x, m.y);
         break;
     case EDITOR_MSG_GADGET:
-        reactToGadget(m.u.code, m.value);
+        reactToGadget(ctx, m.u.code, m.value);
         break;
     case EDITOR_MSG_CLOSE:
-        ed.leave = 1;
+        ctx.editor.leave = 1;
         break;
     default:
         break;
     }
+}
+
+// The brush, mesh and view the edit view's strokes paint with.
+StrokeTools strokeToolsOf(OperatorContext &ctx)
+{
+    return {{ctx.meshA, ctx.brushKernel, ctx.meshCols, ctx.meshRows, ctx.meshCapacity,
+             ctx.falloffTable},
+            {ctx.brushRadius, ctx.brushStrength, ctx.brushMode},
+            {ctx.viewZoom, ctx.viewScale, ctx.imageAreaX, ctx.imageAreaY, ctx.viewScrollX,
+             ctx.viewScrollY},
+            ctx.mirrorMode == 1};
 }

@@ -1,5 +1,6 @@
-// The one static record of a library that holds all of its state, and the
-// key record of an effect. Every operation reads and writes `ctx` directly.
+// The context of an operator instance, which holds its effect, buffers and
+// settings, and the key record of an effect. Every operation of the effect
+// and editor layers takes the context it works on.
 #ifndef VX_CONTEXT_H
 #define VX_CONTEXT_H
 
@@ -7,13 +8,15 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "engine/brush.h"
+#include "engine/heap.h"
+#include "engine/mesh.h"
+#include "engine/warp.h"
+#include "operator/frame/dirs.h"
+#include "operator/frame/log.h"
 #include "operator/host/records.h"
 #include "operator/host/vxgui.h"
-
-struct MeshNode {
-    float dx; // displacement in mesh columns
-    float dy; // displacement in mesh rows
-};
+#include "variants/variant.h"
 
 enum { THUMB_WIDTH = 32, THUMB_HEIGHT = 24 };
 
@@ -26,7 +29,27 @@ struct KeyRecord {
     uint32_t thumbnail[THUMB_WIDTH * THUMB_HEIGHT];
 };
 
-enum { OPERATOR_DIR_SIZE = 512, EFFECT_PATH_SIZE = 1024, FALLOFF_SIZE = 100 };
+enum { EFFECT_PATH_SIZE = 1024 };
+
+// The editor's persistent settings, carried per instance by the host.
+struct EffectParamBlock {
+    int16_t unused;
+    int16_t brushSizeIndex;
+    int16_t brushPreset;
+    int16_t generatorType;
+    int32_t viewBlend;
+    int32_t savedFrame;
+    int16_t mirrorMode;
+    int16_t viewZoom;
+    int16_t viewScrollX;
+    int16_t viewScrollY;
+    int16_t zoomPointX;
+    int16_t zoomPointY;
+};
+static_assert(sizeof(EffectParamBlock) == 28);
+static_assert(offsetof(EffectParamBlock, viewBlend) == 8);
+static_assert(offsetof(EffectParamBlock, mirrorMode) == 16);
+static_assert(offsetof(EffectParamBlock, zoomPointY) == 26);
 
 // The editor's gadgets, in creation order.
 enum EditorGadget {
@@ -54,6 +77,7 @@ enum { EDITOR_PANEL_COUNT = 13, PRESET_COUNT = 8, GENERATOR_ENTRIES = 18, ABOUT_
 
 // What one run of the editor holds besides the shared fields.
 struct EditorSession {
+    EffectParamBlock *params; // the instance's parameter block: read at start, written back
     RequestRecord request;
     int32_t requestOpen;
     int32_t gadget[EDITOR_GADGET_COUNT]; // handles; -1 where absent
@@ -76,7 +100,9 @@ struct EditorSession {
 };
 
 struct OperatorContext {
-    // settings: keep their values for the life of the library
+    const VariantDesc *variant; // the deliverable this instance is
+
+    // settings: keep their values for the life of the instance
     int32_t brushRadius = 16;
     float brushStrength = 0.7f;
     int32_t brushMode = 2;
@@ -93,11 +119,6 @@ struct OperatorContext {
     int32_t workWidth, workHeight;
     int32_t meshCols, meshRows;
     int32_t previewWidth, previewHeight;
-
-    // values of the pass that ran last
-    float srcRowStep, srcColStep;
-    float meshRowStep, meshColStep;
-    float pixelsPerRow, pixelsPerColumn;
 
     // time and keys
     int32_t lastFrame;
@@ -120,13 +141,11 @@ struct OperatorContext {
     size_t meshCapacity;   // nodes in each working mesh
     // Room for lines of the source/target mixture, kept by the vectorised
     // mixed pass (allocated on first use).
-    uint32_t *mixturePixels;
-    size_t mixtureBytes;
+    KeptMixture mixture;
     int32_t fieldWidth, fieldHeight; // field size the render was prepared for
 
     // brush stroke state, mesh coordinates
-    int32_t strokeLastCol, strokeLastRow;
-    int32_t mirrorLastCol, mirrorLastRow;
+    StrokePoints stroke;
 
     // editor: request, layout and view settings, owned while it runs
     uint32_t requestHandle;
@@ -172,17 +191,10 @@ struct OperatorContext {
     } saved;
 };
 
-// Zero at library load but for the settings' initial values.
-extern OperatorContext ctx;
-
-// Logs a failure at level 4 with this library's source name and module code.
-void logFailure(int line);
-#define LOG_FAILURE() logFailure(__LINE__)
-
-// Heap allocation of the core. Tests can make the Nth allocation fail.
-void *allocBlock(size_t bytes);
-void *allocZeroed(size_t count, size_t size);
-void freeBlock(void *block);
-void failAllocationAfter(long count); // -1: never fail (the default)
+// What a pass reads from the context: the pictures and the working
+// meshes' geometry.
+WarpInputs warpInputsOf(const OperatorContext &ctx);
+// The engine's output picture of width x height pixels.
+PassOutput engineOutput(const OperatorContext &ctx, int width, int height);
 
 #endif

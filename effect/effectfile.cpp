@@ -23,38 +23,38 @@ constexpr size_t NODE_BYTES = EFFECT_NODE_BYTES;
 // Grid nodes are moved through this many nodes at a time.
 constexpr size_t CHUNK_NODES = 512;
 
-bool hasPath(void)
+bool hasPath(const OperatorContext &ctx)
 {
     return ctx.effectPath && ctx.effectPath[0] != '\0';
 }
 
 // Negative lengths (fewer than two fields) count as a single frame.
-uint32_t currentLastFrame(void)
+uint32_t currentLastFrame(const OperatorContext &ctx)
 {
     return ctx.lastFrame > 0 ? (uint32_t)ctx.lastFrame : 0u;
 }
 
 // ---- writing --------------------------------------------------------------
 
-bool writeBytes(const unsigned char *bytes, size_t count)
+bool writeBytes(OperatorContext &ctx, const unsigned char *bytes, size_t count)
 {
     return fwrite(bytes, 1, count, ctx.effectFile) == count;
 }
 
-bool writeGrid(const MeshNode *grid, size_t nodes)
+bool writeGrid(OperatorContext &ctx, const MeshNode *grid, size_t nodes)
 {
     unsigned char chunk[CHUNK_NODES * NODE_BYTES];
     for (size_t done = 0; done < nodes;) {
         const size_t n = nodes - done < CHUNK_NODES ? nodes - done : CHUNK_NODES;
         encodeNodes(&grid[done].dx, n, chunk);
-        if (!writeBytes(chunk, n * NODE_BYTES))
+        if (!writeBytes(ctx, chunk, n * NODE_BYTES))
             return false;
         done += n;
     }
     return true;
 }
 
-bool writeKeys(void)
+bool writeKeys(OperatorContext &ctx)
 {
     uint32_t keyCount = 0;
     for (const KeyRecord *k = ctx.keyList; k; k = k->next)
@@ -62,24 +62,25 @@ bool writeKeys(void)
 
     unsigned char header[HEADER_BYTES];
     encodeEffectHeader(
-        {EFFECT_MAGIC, currentLastFrame() + 1u, ctx.imageWidth, ctx.imageHeight, keyCount}, header);
-    if (!writeBytes(header, sizeof header))
+        {EFFECT_MAGIC, currentLastFrame(ctx) + 1u, ctx.imageWidth, ctx.imageHeight, keyCount},
+        header);
+    if (!writeBytes(ctx, header, sizeof header))
         return false;
 
-    const size_t nodes = gridNodeCount();
+    const size_t nodes = gridNodeCount(ctx);
     for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
         unsigned char head[KEY_HEAD_BYTES];
         encodeKeyHead(k->frame, k->level, head);
-        if (!writeBytes(head, sizeof head))
+        if (!writeBytes(ctx, head, sizeof head))
             return false;
         if (k->grid) {
-            if (!writeGrid(k->grid, nodes))
+            if (!writeGrid(ctx, k->grid, nodes))
                 return false;
         } else {
             // A key without a grid is stored as undisplaced.
             static const MeshNode zero[CHUNK_NODES] = {};
             for (size_t done = 0; done < nodes; done += CHUNK_NODES)
-                if (!writeGrid(zero, nodes - done < CHUNK_NODES ? nodes - done : CHUNK_NODES))
+                if (!writeGrid(ctx, zero, nodes - done < CHUNK_NODES ? nodes - done : CHUNK_NODES))
                     return false;
         }
     }
@@ -88,17 +89,17 @@ bool writeKeys(void)
 
 // ---- reading --------------------------------------------------------------
 
-bool readBytes(unsigned char *bytes, size_t count)
+bool readBytes(OperatorContext &ctx, unsigned char *bytes, size_t count)
 {
     return fread(bytes, 1, count, ctx.effectFile) == count;
 }
 
-bool readGrid(MeshNode *grid, size_t nodes)
+bool readGrid(OperatorContext &ctx, MeshNode *grid, size_t nodes)
 {
     unsigned char chunk[CHUNK_NODES * NODE_BYTES];
     for (size_t done = 0; done < nodes;) {
         const size_t n = nodes - done < CHUNK_NODES ? nodes - done : CHUNK_NODES;
-        if (!readBytes(chunk, n * NODE_BYTES))
+        if (!readBytes(ctx, chunk, n * NODE_BYTES))
             return false;
         decodeNodes(chunk, n, &grid[done].dx);
         done += n;
@@ -109,9 +110,9 @@ bool readGrid(MeshNode *grid, size_t nodes)
 // Stored frame f of key number index, rescaled from a stored effect of
 // frameCount frames (at least 1) to the current one. The product needs 64
 // bits; frames stored beyond the stored length may land beyond uint32.
-uint32_t rescaleFrame(uint32_t f, uint32_t index, uint32_t frameCount)
+uint32_t rescaleFrame(OperatorContext &ctx, uint32_t f, uint32_t index, uint32_t frameCount)
 {
-    const uint64_t last = currentLastFrame();
+    const uint64_t last = currentLastFrame(ctx);
     if (frameCount == 1)
         return index == 0 ? 0u : (uint32_t)last;
     const uint64_t frame = last * (uint64_t)f / (uint64_t)(frameCount - 1u);
@@ -126,16 +127,16 @@ int32_t clampLevel(int32_t level)
 // Reads the open effectFile into the (empty) key list. A file that is not
 // a complete effect for this picture size leaves the list empty; on an
 // allocation failure the keys read before stay in the list.
-int readEffect(void)
+int readEffect(OperatorContext &ctx)
 {
     struct stat st;
     if (fstat(fileno(ctx.effectFile), &st) != 0 || !S_ISREG(st.st_mode)) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return EFFECT_NOT_FOR_PICTURE;
     }
     unsigned char header[HEADER_BYTES];
-    if (!readBytes(header, sizeof header)) {
-        LOG_FAILURE();
+    if (!readBytes(ctx, header, sizeof header)) {
+        LOG_FAILURE(ctx.variant);
         return EFFECT_NOT_FOR_PICTURE;
     }
     EffectHeader fileHeader;
@@ -146,18 +147,18 @@ int readEffect(void)
     const int32_t height = fileHeader.height;
     const uint32_t keyCount = fileHeader.keyCount;
     if (magic != EFFECT_MAGIC || width != ctx.imageWidth || height != ctx.imageHeight) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return EFFECT_NOT_FOR_PICTURE;
     }
-    // The key grids hold gridNodeCount() nodes; the file holds what its
+    // The key grids hold gridNodeCount(ctx) nodes; the file holds what its
     // picture size gives. They must agree before anything is read into a grid.
-    const size_t nodes = gridNodeCount();
+    const size_t nodes = gridNodeCount(ctx);
     if (nodes != effectNodeCount(width, height)) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return EFFECT_NOT_FOR_PICTURE;
     }
     if (keyCount == 0 || frameCount == 0) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return EFFECT_NOT_FOR_PICTURE;
     }
     // All keys must fit in the file before the first one is allocated. The
@@ -165,25 +166,25 @@ int readEffect(void)
     const uint64_t keyBytes = KEY_HEAD_BYTES + (uint64_t)nodes * NODE_BYTES;
     const uint64_t fileBytes = st.st_size > 0 ? (uint64_t)st.st_size : 0u;
     if (fileBytes < HEADER_BYTES || (uint64_t)keyCount > (fileBytes - HEADER_BYTES) / keyBytes) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return EFFECT_NOT_FOR_PICTURE;
     }
 
     KeyRecord *tail = nullptr;
     for (uint32_t index = 0; index < keyCount; ++index) {
         unsigned char head[KEY_HEAD_BYTES];
-        if (!readBytes(head, sizeof head)) {
-            freeKeys();
-            LOG_FAILURE();
+        if (!readBytes(ctx, head, sizeof head)) {
+            freeKeys(ctx);
+            LOG_FAILURE(ctx.variant);
             return EFFECT_NOT_FOR_PICTURE;
         }
         uint32_t storedFrame;
         int32_t storedLevel;
         decodeKeyHead(head, storedFrame, storedLevel);
-        const uint32_t frame = rescaleFrame(storedFrame, index, frameCount);
+        const uint32_t frame = rescaleFrame(ctx, storedFrame, index, frameCount);
         const int32_t level = clampLevel(storedLevel);
         // allocKey logs its own failure and leaves nothing allocated.
-        KeyRecord *key = allocKey(frame, level);
+        KeyRecord *key = allocKey(ctx, frame, level);
         if (!key)
             return EFFECT_NO_MEMORY;
         key->prev = tail;
@@ -192,9 +193,9 @@ int readEffect(void)
         else
             ctx.keyList = key;
         tail = key;
-        if (!readGrid(key->grid, nodes)) {
-            freeKeys();
-            LOG_FAILURE();
+        if (!readGrid(ctx, key->grid, nodes)) {
+            freeKeys(ctx);
+            LOG_FAILURE(ctx.variant);
             return EFFECT_NOT_FOR_PICTURE;
         }
     }
@@ -203,53 +204,53 @@ int readEffect(void)
 
 } // namespace
 
-void saveEffect(void)
+void saveEffect(OperatorContext &ctx)
 {
     if (!ctx.keyList)
         return;
-    if (!hasPath()) {
-        LOG_FAILURE();
+    if (!hasPath(ctx)) {
+        LOG_FAILURE(ctx.variant);
         return;
     }
     // A file whose grids do not match its picture size could not be read
     // back; keep whatever is on disk instead.
-    if (gridNodeCount() != effectNodeCount(ctx.imageWidth, ctx.imageHeight)) {
-        LOG_FAILURE();
+    if (gridNodeCount(ctx) != effectNodeCount(ctx.imageWidth, ctx.imageHeight)) {
+        LOG_FAILURE(ctx.variant);
         return;
     }
 
     // The previous effect survives any failure of the write.
     AtomicFile file;
     if (atomicOpen(ctx.effectPath, &file) != 0) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return;
     }
     ctx.effectFile = file.stream;
-    const bool written = writeKeys();
+    const bool written = writeKeys(ctx);
     ctx.effectFile = nullptr;
     if (!written) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         atomicAbandon(&file);
         return;
     }
     if (atomicCommit(&file) != 0)
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
 }
 
-int loadEffect(void)
+int loadEffect(OperatorContext &ctx)
 {
-    freeKeys();
-    if (!hasPath()) {
-        LOG_FAILURE();
+    freeKeys(ctx);
+    if (!hasPath(ctx)) {
+        LOG_FAILURE(ctx.variant);
         return EFFECT_CANNOT_OPEN;
     }
     // Anything but a regular file (a FIFO would block) is unreadable.
     ctx.effectFile = openRegularFile(ctx.effectPath);
     if (!ctx.effectFile) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return EFFECT_CANNOT_OPEN;
     }
-    const int result = readEffect();
+    const int result = readEffect(ctx);
     fclose(ctx.effectFile);
     ctx.effectFile = nullptr;
     return result;

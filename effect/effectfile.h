@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "effect/context.h"
 #include "fileio/effectcodec.h"
 
 // Results of loadEffect.
@@ -16,10 +17,10 @@ enum {
 
 // Writes the key list to effectPath. Nothing is written for an empty list;
 // the file is replaced as a whole, so a failed write keeps the old one.
-void saveEffect(void);
+void saveEffect(OperatorContext &ctx);
 
 // Replaces the key list by the content of effectPath, rescaling the stored
 // frames to 0 .. lastFrame. Any key list in memory is discarded first.
-int loadEffect(void);
+int loadEffect(OperatorContext &ctx);
 
 #endif

@@ -1,16 +1,13 @@
 // Inserting, storing and deleting single keys, each with the key's new
-// thumbnail and the redraws the editor relies on.
+// thumbnail; the editor redraws what they say changed.
 #include "effect/keyops.h"
 
-#include "editor/draw.h"
 #include "effect/keys.h"
-#include "engine/viewpass.h"
-#include "engine/warp.h"
-#include "variants/variant.h"
+#include "engine/generator.h"
 
 namespace {
 
-KeyRecord *keyOn(uint32_t t)
+KeyRecord *keyOn(const OperatorContext &ctx, uint32_t t)
 {
     for (KeyRecord *k = ctx.keyList; k; k = k->next)
         if (k->frame == t)
@@ -20,7 +17,7 @@ KeyRecord *keyOn(uint32_t t)
 
 // The key after which a new key on t belongs; null when a key sits on t or
 // no interval holds t.
-KeyRecord *insertionPoint(uint32_t t)
+KeyRecord *insertionPoint(const OperatorContext &ctx, uint32_t t)
 {
     for (KeyRecord *k = ctx.keyList; k; k = k->next)
         if (k->next && k->frame <= t && t < k->next->frame)
@@ -36,113 +33,128 @@ void linkAfter(KeyRecord *k, KeyRecord *key)
     key->prev = k;
 }
 
-void redrawKeys(void)
+PassOutput thumbnailOf(KeyRecord *key)
 {
-    drawThumbnails();
-    drawTimeline();
-    drawFrameMarker();
+    return {key->thumbnail, THUMB_WIDTH, THUMB_HEIGHT, (size_t)THUMB_WIDTH * THUMB_HEIGHT};
 }
 
 } // namespace
 
-void renderPasses(uint32_t *out, int32_t width, int32_t height)
+bool runRenderPass(OperatorContext &ctx, RenderPass code, int32_t level, const PassOutput &out)
 {
-    for (RenderPass code : vxVariant->passes) {
-        WarpPassFn pass = passFor(code);
-        if (!pass)
+    const WarpInputs in = warpInputsOf(ctx);
+    switch (code) {
+    case RENDER_PASS_A:
+        warpPassA(in, ctx.meshA, out);
+        return true;
+    case RENDER_PASS_B:
+        warpPassB(in, ctx.meshB, level, out);
+        return true;
+    case RENDER_PASS_MIXED:
+        warpPassMixed(in, ctx.meshA, level, ctx.mixture, out);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void renderPasses(OperatorContext &ctx, int32_t level, const PassOutput &out)
+{
+    for (RenderPass code : ctx.variant->passes)
+        if (!runRenderPass(ctx, code, level, out))
             break;
-        pass(out, width, height);
-    }
 }
 
-void renderThumbnail(KeyRecord *key)
+void renderThumbnail(OperatorContext &ctx, KeyRecord *key)
 {
-    renderPasses(key->thumbnail, THUMB_WIDTH, THUMB_HEIGHT);
+    renderPasses(ctx, ctx.dissolveLevel, thumbnailOf(key));
 }
 
-void insertKey(void)
+void thumbnailPass(const OperatorContext &ctx, uint32_t *picture)
+{
+    warpPassA(warpInputsOf(ctx), ctx.meshA,
+              {picture, THUMB_WIDTH, THUMB_HEIGHT, (size_t)THUMB_WIDTH * THUMB_HEIGHT});
+}
+
+unsigned insertKey(OperatorContext &ctx)
 {
     const uint32_t t = (uint32_t)ctx.currentFrame;
-    KeyRecord *k = insertionPoint(t);
+    KeyRecord *k = insertionPoint(ctx, t);
     if (!k)
-        return;
-    KeyRecord *key = allocKey(t, vxVariant->hasKeyLevel ? ctx.dissolveLevel : 0);
+        return KEYS_UNCHANGED;
+    KeyRecord *key = allocKey(ctx, t, ctx.variant->hasKeyLevel ? ctx.dissolveLevel : 0);
     if (!key)
-        return;
-    if (vxVariant->hasMeshB) {
+        return KEYS_UNCHANGED;
+    if (ctx.variant->hasMeshB) {
         linkAfter(k, key);
-        copyMesh(ctx.meshA, key->grid);
-        interpolateMeshA();
-        interpolateMeshB();
-        renderThumbnail(key);
-        redrawKeys();
-        interpolateMeshA();
-        return;
+        copyMesh(ctx.meshA, key->grid, gridNodeCount(ctx));
+        ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
+        renderThumbnail(ctx, key);
+        ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+        return CHANGED_KEYS;
     }
-    copyMesh(ctx.meshA, key->grid);
-    if (vxVariant->interpolatesLevel)
+    copyMesh(ctx.meshA, key->grid, gridNodeCount(ctx));
+    if (ctx.variant->interpolatesLevel)
         ctx.dissolveLevel = key->level;
-    renderThumbnail(key);
+    renderThumbnail(ctx, key);
     linkAfter(k, key);
-    redrawKeys();
+    return CHANGED_KEYS;
 }
 
-void insertKeyFromBase(void)
+unsigned insertKeyFromBase(OperatorContext &ctx)
 {
     const uint32_t t = (uint32_t)ctx.currentFrame;
-    KeyRecord *k = insertionPoint(t);
+    KeyRecord *k = insertionPoint(ctx, t);
     if (!k)
-        return;
-    KeyRecord *key = allocKey(t, 0);
+        return KEYS_UNCHANGED;
+    KeyRecord *key = allocKey(ctx, t, 0);
     if (!key)
-        return;
-    swapMesh(ctx.meshBase, ctx.meshA);
-    copyMesh(ctx.meshA, key->grid);
+        return KEYS_UNCHANGED;
+    const size_t nodes = gridNodeCount(ctx);
+    swapMesh(ctx.meshBase, ctx.meshA, nodes);
+    copyMesh(ctx.meshA, key->grid, nodes);
     // The deformed first input alone, without dissolve or mixture.
-    thumbnailPass(key->thumbnail);
-    copyMesh(ctx.meshBase, ctx.meshA);
+    thumbnailPass(ctx, key->thumbnail);
+    copyMesh(ctx.meshBase, ctx.meshA, nodes);
     linkAfter(k, key);
-    redrawKeys();
+    return CHANGED_KEYS;
 }
 
-void storeKey(void)
+unsigned storeKey(OperatorContext &ctx)
 {
     ctx.keyModified = 0;
-    KeyRecord *key = keyOn((uint32_t)ctx.currentFrame);
+    KeyRecord *key = keyOn(ctx, (uint32_t)ctx.currentFrame);
     if (!key)
-        return;
-    copyMesh(ctx.meshA, key->grid);
-    if (vxVariant->hasKeyLevel)
+        return KEYS_UNCHANGED;
+    copyMesh(ctx.meshA, key->grid, gridNodeCount(ctx));
+    if (ctx.variant->hasKeyLevel)
         key->level = ctx.dissolveLevel;
-    else if (vxVariant->interpolatesLevel)
+    else if (ctx.variant->interpolatesLevel)
         ctx.dissolveLevel = key->level;
-    if (vxVariant->hasMeshB) {
-        interpolateMeshA();
-        interpolateMeshB();
-    }
-    renderThumbnail(key);
-    drawThumbnails();
-    if (vxVariant->hasMeshB)
-        interpolateMeshA();
+    if (ctx.variant->hasMeshB)
+        ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
+    renderThumbnail(ctx, key);
+    if (ctx.variant->hasMeshB)
+        ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    return CHANGED_THUMBNAILS;
 }
 
-void storeKeyLevel(void)
+unsigned storeKeyLevel(OperatorContext &ctx)
 {
-    if (!vxVariant->hasMeshB)
-        return;
+    if (!ctx.variant->hasMeshB)
+        return KEYS_UNCHANGED;
     ctx.keyModified = 0;
-    KeyRecord *key = keyOn((uint32_t)ctx.currentFrame);
+    KeyRecord *key = keyOn(ctx, (uint32_t)ctx.currentFrame);
     if (!key)
-        return;
+        return KEYS_UNCHANGED;
     key->level = ctx.dissolveLevel;
-    interpolateMeshA();
-    interpolateMeshB();
-    renderThumbnail(key);
-    drawThumbnails();
-    interpolateMeshA();
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
+    renderThumbnail(ctx, key);
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    return CHANGED_THUMBNAILS;
 }
 
-void deleteKey(void)
+bool deleteKey(OperatorContext &ctx)
 {
     const uint32_t t = (uint32_t)ctx.currentFrame;
     for (KeyRecord *k = ctx.keyList; k; k = k->next) {
@@ -151,6 +163,27 @@ void deleteKey(void)
         k->prev->next = k->next;
         k->next->prev = k->prev;
         freeKey(k);
-        return;
+        return true;
     }
+    return false;
+}
+
+GeneratorGeometry generatorGeometryOf(const OperatorContext &ctx)
+{
+    return {ctx.gridCols,    ctx.gridRows,     ctx.imageWidth,
+            ctx.imageHeight, ctx.projectWidth, ctx.projectHeight};
+}
+
+void applyGenerators(OperatorContext &ctx)
+{
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    if (ctx.generatorType == 0)
+        return;
+    // The working mesh must hold a whole grid before any generator writes it.
+    if (!ctx.meshA || gridNodeCount(ctx) > ctx.meshCapacity)
+        return;
+    const GeneratorGeometry size = generatorGeometryOf(ctx);
+    for (int n = 1; n <= GENERATOR_COUNT; ++n)
+        if (ctx.generatorParams[n] != 0)
+            applyGenerator(size, ctx.meshA, n, ctx.generatorParams[n], true);
 }

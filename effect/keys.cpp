@@ -4,9 +4,7 @@
 
 #include <cstring>
 
-#include "variants/variant.h"
-
-size_t gridNodeCount(void)
+size_t gridNodeCount(const OperatorContext &ctx)
 {
     if (ctx.gridRows <= 0 || ctx.gridCols <= 0)
         return 0;
@@ -14,14 +12,14 @@ size_t gridNodeCount(void)
 }
 
 // The working meshes must hold a whole grid before interpolation writes one.
-static bool meshHoldsGrid(const MeshNode *mesh)
+static bool meshHoldsGrid(const OperatorContext &ctx, const MeshNode *mesh)
 {
-    return mesh && gridNodeCount() <= ctx.meshCapacity;
+    return mesh && gridNodeCount(ctx) <= ctx.meshCapacity;
 }
 
 // Finds frame t: the key on it (on-key), or the key before the interval
 // that contains it (between). Returns false when no key covers t.
-static bool locateFrame(uint32_t t, const KeyRecord **key, bool *onKey)
+static bool locateFrame(const OperatorContext &ctx, uint32_t t, const KeyRecord **key, bool *onKey)
 {
     for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
         if (t == k->frame) {
@@ -38,29 +36,29 @@ static bool locateFrame(uint32_t t, const KeyRecord **key, bool *onKey)
     return false;
 }
 
-void interpolateMeshA(void)
+int32_t interpolateMeshA(const OperatorContext &ctx, int32_t level)
 {
     const uint32_t t = (uint32_t)ctx.currentFrame;
     const KeyRecord *k;
     bool onKey;
-    if (!locateFrame(t, &k, &onKey) || !meshHoldsGrid(ctx.meshA))
-        return;
-    const size_t count = gridNodeCount();
+    if (!locateFrame(ctx, t, &k, &onKey) || !meshHoldsGrid(ctx, ctx.meshA))
+        return level;
+    const size_t count = gridNodeCount(ctx);
     if (onKey) {
-        if (vxVariant->interpolatesLevel)
-            ctx.dissolveLevel = k->level;
+        if (ctx.variant->interpolatesLevel)
+            level = k->level;
         if (k->grid && count)
             memcpy(ctx.meshA, k->grid, count * sizeof(MeshNode));
-        return;
+        return level;
     }
     const KeyRecord *n = k->next;
     const float span = (float)(uint32_t)(n->frame - k->frame);
     const float e = (float)(uint32_t)(t - k->frame);
     const float w = span - e;
-    if (vxVariant->interpolatesLevel)
-        ctx.dissolveLevel = (int32_t)(((float)n->level * e + (float)k->level * w) / span);
+    if (ctx.variant->interpolatesLevel)
+        level = (int32_t)(((float)n->level * e + (float)k->level * w) / span);
     if (!k->grid || !n->grid)
-        return;
+        return level;
     const MeshNode *kg = k->grid;
     const MeshNode *ng = n->grid;
     MeshNode *out = ctx.meshA;
@@ -68,65 +66,71 @@ void interpolateMeshA(void)
         out[i].dx = (ng[i].dx * e + kg[i].dx * w) / span;
         out[i].dy = (ng[i].dy * e + kg[i].dy * w) / span;
     }
+    return level;
 }
 
-void interpolateMeshB(void)
+int32_t interpolateMeshB(const OperatorContext &ctx, int32_t level)
 {
-    if (!vxVariant->hasMeshB)
-        return;
+    if (!ctx.variant->hasMeshB)
+        return level;
     const uint32_t t = (uint32_t)ctx.currentFrame;
     const KeyRecord *k;
     bool onKey;
-    if (!locateFrame(t, &k, &onKey) || !meshHoldsGrid(ctx.meshB))
-        return;
-    const size_t count = gridNodeCount();
+    if (!locateFrame(ctx, t, &k, &onKey) || !meshHoldsGrid(ctx, ctx.meshB))
+        return level;
+    const size_t count = gridNodeCount(ctx);
     MeshNode *out = ctx.meshB;
     if (onKey) {
-        ctx.dissolveLevel = k->level;
         if (!k->grid)
-            return;
+            return k->level;
         for (size_t i = 0; i < count; ++i) {
             out[i].dx = -k->grid[i].dx;
             out[i].dy = -k->grid[i].dy;
         }
-        return;
+        return k->level;
     }
     const KeyRecord *n = k->next;
     const float span = (float)(uint32_t)(n->frame - k->frame);
     const float e = (float)(uint32_t)(t - k->frame);
     const float w = span - e;
     if (!k->grid || !n->grid)
-        return;
+        return level;
     const MeshNode *kg = k->grid;
     const MeshNode *ng = n->grid;
     for (size_t i = 0; i < count; ++i) {
         out[i].dx = -((ng[i].dx * w + kg[i].dx * e) / span);
         out[i].dy = -((ng[i].dy * w + kg[i].dy * e) / span);
     }
+    return level;
+}
+
+int32_t interpolateMeshes(const OperatorContext &ctx, int32_t level)
+{
+    return interpolateMeshB(ctx, interpolateMeshA(ctx, level));
 }
 
 // After a brush stroke the current frame is a key whose grid is meshA; the
 // target then moves by its negation, as interpolateMeshB gives on a key,
 // so the editor's preview shows what the render will.
-void resetMeshB(void)
+void resetMeshB(const OperatorContext &ctx)
 {
-    if (!vxVariant->hasMeshB || !meshHoldsGrid(ctx.meshB) || !meshHoldsGrid(ctx.meshA))
+    if (!ctx.variant->hasMeshB || !meshHoldsGrid(ctx, ctx.meshB) || !meshHoldsGrid(ctx, ctx.meshA))
         return;
-    const size_t count = gridNodeCount();
+    const size_t count = gridNodeCount(ctx);
     for (size_t i = 0; i < count; ++i)
         ctx.meshB[i] = MeshNode{-ctx.meshA[i].dx, -ctx.meshA[i].dy};
 }
 
-KeyRecord *allocKey(uint32_t frame, int32_t level)
+KeyRecord *allocKey(const OperatorContext &ctx, uint32_t frame, int32_t level)
 {
     KeyRecord *key = (KeyRecord *)allocZeroed(1, sizeof(KeyRecord));
     if (!key) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return nullptr;
     }
-    key->grid = (MeshNode *)allocZeroed(gridNodeCount(), sizeof(MeshNode));
+    key->grid = (MeshNode *)allocZeroed(gridNodeCount(ctx), sizeof(MeshNode));
     if (!key->grid) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         freeBlock(key);
         return nullptr;
     }
@@ -143,21 +147,21 @@ void freeKey(KeyRecord *key)
     freeBlock(key);
 }
 
-int createFirstKey(void)
+int createFirstKey(OperatorContext &ctx)
 {
-    ctx.keyList = allocKey(0, 0);
+    ctx.keyList = allocKey(ctx, 0, 0);
     return ctx.keyList ? 0 : -1;
 }
 
-int createLastKey(void)
+int createLastKey(OperatorContext &ctx)
 {
     // Only a one-key list can take the last key: on an empty list there is
     // nothing to follow, and a longer list would lose its tail.
     if (!ctx.keyList || ctx.keyList->next) {
-        LOG_FAILURE();
+        LOG_FAILURE(ctx.variant);
         return -1;
     }
-    KeyRecord *key = allocKey((uint32_t)ctx.lastFrame, vxVariant->lastKeyLevel);
+    KeyRecord *key = allocKey(ctx, (uint32_t)ctx.lastFrame, ctx.variant->lastKeyLevel);
     if (!key)
         return -1;
     key->prev = ctx.keyList;
@@ -165,7 +169,7 @@ int createLastKey(void)
     return 0;
 }
 
-void freeKeys(void)
+void freeKeys(OperatorContext &ctx)
 {
     KeyRecord *k = ctx.keyList;
     while (k) {

@@ -1,52 +1,51 @@
 // Precalculation of an effect for the editor.
 #include "effect/precalc.h"
 
-#include "editor/draw.h"
+#include "effect/buffers.h"
 #include "effect/context.h"
 #include "effect/effectfile.h"
 #include "effect/keyops.h"
 #include "effect/keys.h"
-#include "engine/warp.h"
+#include "effect/framefields.h"
 #include "operator/host/vxreq.h"
 #include "operator/host/vxres.h"
-#include "variants/variant.h"
 
 namespace {
 
 // The key's frame becomes current and its thumbnail is rendered from that
 // frame's pictures. A frame the host cannot deliver leaves the buffers as
 // they are.
-void precalculateKey(KeyRecord *key)
+void precalculateKey(OperatorContext &ctx, KeyRecord *key)
 {
     ctx.currentFrame = (int32_t)key->frame;
-    if (vxVariant->hasMeshB) {
+    if (ctx.variant->hasMeshB) {
         ctx.dissolveLevel = key->level;
-        fetchFrameFields();
-        interpolateMeshA();
-        interpolateMeshB();
+        fetchFrameFields(ctx);
+        ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+        ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     } else {
-        fetchFrameFields();
-        copyMesh(key->grid, ctx.meshA);
-        if (vxVariant->interpolatesLevel)
+        fetchFrameFields(ctx);
+        copyMesh(key->grid, ctx.meshA, gridNodeCount(ctx));
+        if (ctx.variant->interpolatesLevel)
             ctx.dissolveLevel = key->level;
     }
-    renderThumbnail(key);
+    renderThumbnail(ctx, key);
 }
 
 // Frame 0 current, its meshes in place.
-void showFirstFrame(void)
+void showFirstFrame(OperatorContext &ctx)
 {
     ctx.currentFrame = 0;
-    fetchFrameFields();
-    if (vxVariant->hasMeshB) {
-        interpolateMeshA();
-        interpolateMeshB();
+    fetchFrameFields(ctx);
+    if (ctx.variant->hasMeshB) {
+        ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+        ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     } else {
-        copyMesh(ctx.keyList->grid, ctx.meshA);
+        copyMesh(ctx.keyList->grid, ctx.meshA, gridNodeCount(ctx));
     }
 }
 
-uint32_t keyCount(void)
+uint32_t keyCount(const OperatorContext &ctx)
 {
     uint32_t n = 0;
     for (const KeyRecord *k = ctx.keyList; k; k = k->next)
@@ -56,7 +55,7 @@ uint32_t keyCount(void)
 
 } // namespace
 
-void fillMeterRecord(uint32_t steps)
+void fillMeterRecord(OperatorContext &ctx, uint32_t steps)
 {
     MeterRecord &m = ctx.meterRecord;
     m.title = resGetString(ctx.stringTable, 505);
@@ -69,46 +68,46 @@ void fillMeterRecord(uint32_t steps)
     m.word7 = 0;
 }
 
-int prepareEffect(void)
+int prepareEffect(OperatorContext &ctx)
 {
-    fillMeterRecord(0);
+    fillMeterRecord(ctx, 0);
     ctx.gridCols = ctx.imageWidth / 4;
     ctx.gridRows = ctx.imageHeight / 2;
-    const int loaded = loadEffect();
+    const int loaded = loadEffect(ctx);
     if (loaded == EFFECT_NO_MEMORY) {
-        LOG_FAILURE();
-        freeKeys();
+        LOG_FAILURE(ctx.variant);
+        freeKeys(ctx);
         return -1;
     }
     if (loaded == EFFECT_LOADED && ctx.keyList) {
-        if (prepareMeshes(ctx.keyList->grid) != 0)
+        if (prepareMeshes(ctx, ctx.keyList->grid) != 0)
             return -1;
-        ctx.meterRecord.steps = keyCount();
+        ctx.meterRecord.steps = keyCount(ctx);
         vreqOpenMeter(&ctx.meterRecord);
         int n = 0;
         for (KeyRecord *k = ctx.keyList; k; k = k->next) {
-            precalculateKey(k);
+            precalculateKey(ctx, k);
             vreqUpdateMeter(&ctx.meterRecord, 3, ++n);
         }
         vreqCloseMeter(&ctx.meterRecord);
-        showFirstFrame();
+        showFirstFrame(ctx);
         return 0;
     }
 
-    freeKeys();
-    if (createFirstKey() != 0 || createLastKey() != 0)
+    freeKeys(ctx);
+    if (createFirstKey(ctx) != 0 || createLastKey(ctx) != 0)
         return -1;
     ctx.meterRecord.steps = 2;
     vreqOpenMeter(&ctx.meterRecord);
-    if (prepareMeshes(ctx.keyList->grid) != 0) {
+    if (prepareMeshes(ctx, ctx.keyList->grid) != 0) {
         vreqCloseMeter(&ctx.meterRecord);
         return -1;
     }
-    precalculateKey(ctx.keyList->next);
+    precalculateKey(ctx, ctx.keyList->next);
     vreqUpdateMeter(&ctx.meterRecord, 3, 1);
-    precalculateKey(ctx.keyList);
-    if (vxVariant->hasMeshB)
-        interpolateMeshA();
+    precalculateKey(ctx, ctx.keyList);
+    if (ctx.variant->hasMeshB)
+        ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     vreqCloseMeter(&ctx.meterRecord);
     return 0;
 }

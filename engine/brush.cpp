@@ -1,9 +1,9 @@
-// Brush dabs and strokes on meshA, and the mapping of edit-view positions to
+// Brush dabs and strokes on a mesh, and the mapping of edit-view positions to
 // mesh nodes.
 //
 // A dab composes a new displacement with the one in the mesh: a node moved by
 // the brush fetches from where its displaced position fetched before. The new
-// values are gathered in brushKernel and written afterwards, so every node
+// values are gathered in the kernel and written afterwards, so every node
 // composes with the mesh as it was before the dab. Arithmetic is float32
 // unless noted; float-to-integer conversions truncate toward zero.
 #include "engine/brush.h"
@@ -18,17 +18,17 @@ enum { BRUSH_RADIUS_MIN = 1, BRUSH_RADIUS_MAX = 100 };
 
 // The radius a dab uses: the circle test divides by r * r and the kernel
 // holds (2 * 100 + 1)^2 nodes, so the setting is held inside 1..100.
-int32_t dabRadius(void)
+int32_t dabRadius(const BrushSettings &brush)
 {
-    const int32_t r = ctx.brushRadius;
+    const int32_t r = brush.radius;
     return r < BRUSH_RADIUS_MIN ? BRUSH_RADIUS_MIN : (r > BRUSH_RADIUS_MAX ? BRUSH_RADIUS_MAX : r);
 }
 
-// meshA must hold meshCols x meshRows nodes and the kernel must exist.
-bool brushReady(void)
+// The mesh must hold cols x rows nodes and the kernel must exist.
+bool brushReady(const BrushCanvas &canvas)
 {
-    return ctx.meshA && ctx.brushKernel && ctx.meshCols > 0 && ctx.meshRows > 0 &&
-           (size_t)ctx.meshCols * (size_t)ctx.meshRows <= ctx.meshCapacity;
+    return canvas.mesh && canvas.kernel && canvas.cols > 0 && canvas.rows > 0 &&
+           (size_t)canvas.cols * (size_t)canvas.rows <= canvas.capacity;
 }
 
 // The nodes a dab touches: offsets j = jmin..jmax, i = imin..imax from the
@@ -37,9 +37,9 @@ struct DabArea {
     int32_t jmin, jmax, imin, imax;
 };
 
-bool dabArea(int32_t col, int32_t row, int32_t r, DabArea &a)
+bool dabArea(const BrushCanvas &canvas, int32_t col, int32_t row, int32_t r, DabArea &a)
 {
-    const int64_t c = col, w = row, cols = ctx.meshCols, rows = ctx.meshRows;
+    const int64_t c = col, w = row, cols = canvas.cols, rows = canvas.rows;
     const int64_t jmin = c - r < 0 ? -c : -r, jmax = c + r < cols ? r : cols - c - 1;
     const int64_t imin = w - r < 0 ? -w : -r, imax = w + r < rows ? r : rows - w - 1;
     if (jmin > jmax || imin > imax)
@@ -91,10 +91,10 @@ MeshNode brushVector(int32_t mode, float F, float s, int32_t j, int32_t i, float
 
 // Brush fade next to the mesh border: 1, or distance / e for the nearest
 // border closer than e = r * 0.2 nodes; 0 on the border itself.
-float edgeFactor(int32_t x, int32_t y, int32_t r)
+float edgeFactor(const BrushCanvas &canvas, int32_t x, int32_t y, int32_t r)
 {
     const float e = (float)((double)r * 0.2);
-    const int32_t distances[4] = {x, y, ctx.meshCols - 1 - x, ctx.meshRows - 1 - y};
+    const int32_t distances[4] = {x, y, canvas.cols - 1 - x, canvas.rows - 1 - y};
     float factor = 1.0f;
     for (int32_t distance : distances) {
         if (e > (float)distance) {
@@ -108,23 +108,24 @@ float edgeFactor(int32_t x, int32_t y, int32_t r)
 // The new value of node (col + j, row + i) moved by the brush vector v:
 // composed with the mesh at the displaced position, then kept pointing
 // inside the mesh.
-MeshNode composeNode(int32_t col, int32_t row, int32_t j, int32_t i, MeshNode v)
+MeshNode composeNode(const BrushCanvas &canvas, int32_t col, int32_t row, int32_t j, int32_t i,
+                     MeshNode v)
 {
     const int32_t x = col + j, y = row + i;
     const float X = ((float)col + v.dx) + (float)j;
     const float Y = (float)(i + row) + v.dy;
     // Outside the interpolation range (including the last column and row)
     // the mesh reads as zero.
-    const MeshNode m = meshDisplacementAt(ctx.meshA, X, Y);
+    const MeshNode m = meshDisplacementAt(canvas.mesh, canvas.cols, canvas.rows, X, Y);
     MeshNode n = {m.dx + v.dx, m.dy + v.dy};
     if ((float)x + n.dx < 0.0f)
         n.dx = (float)-x;
-    else if ((float)x + n.dx > (float)(ctx.meshCols - 1))
-        n.dx = (float)(ctx.meshCols - 1 - x);
+    else if ((float)x + n.dx > (float)(canvas.cols - 1))
+        n.dx = (float)(canvas.cols - 1 - x);
     if ((float)y + n.dy < 0.0f)
         n.dy = (float)-y;
-    else if ((float)y + n.dy > (float)(ctx.meshRows - 1))
-        n.dy = (float)(ctx.meshRows - 1 - y);
+    else if ((float)y + n.dy > (float)(canvas.rows - 1))
+        n.dy = (float)(canvas.rows - 1 - y);
     return n;
 }
 
@@ -140,19 +141,20 @@ inline int32_t truncatePosition(float v)
 
 } // namespace
 
-void brushDab(int32_t col, int32_t row, float c, float d)
+void brushDab(const BrushCanvas &canvas, const BrushSettings &brush, int32_t col, int32_t row,
+              float c, float d)
 {
-    const int32_t mode = ctx.brushMode;
-    if (mode < 0 || mode > 5 || !brushReady())
+    const int32_t mode = brush.mode;
+    if (mode < 0 || mode > 5 || !brushReady(canvas))
         return;
-    const int32_t r = dabRadius();
-    const float s = ctx.brushStrength;
+    const int32_t r = dabRadius(brush);
+    const float s = brush.strength;
     DabArea a;
-    if (!dabArea(col, row, r, a))
+    if (!dabArea(canvas, col, row, r, a))
         return;
-    MeshNode *const mesh = ctx.meshA;
-    MeshNode *const kernel = ctx.brushKernel;
-    const size_t cols = (size_t)ctx.meshCols;
+    MeshNode *const mesh = canvas.mesh;
+    MeshNode *const kernel = canvas.kernel;
+    const size_t cols = (size_t)canvas.cols;
 
     // Gather: every new value from the mesh as it was before the dab.
     for (int32_t i = a.imin; i <= a.imax; ++i) {
@@ -160,7 +162,7 @@ void brushDab(int32_t col, int32_t row, float c, float d)
             const int32_t n = falloffIndex(j, i, r);
             if (n >= FALLOFF_SIZE)
                 continue;
-            const float F = ctx.falloffTable[n];
+            const float F = canvas.falloff[n];
             const int32_t x = col + j, y = row + i;
             if (mode == 3) {
                 // Relax toward no displacement; no edge fade, no composition.
@@ -170,9 +172,9 @@ void brushDab(int32_t col, int32_t row, float c, float d)
                 continue;
             }
             MeshNode v = brushVector(mode, F, s, j, i, c, d);
-            const float J = edgeFactor(x, y, r);
+            const float J = edgeFactor(canvas, x, y, r);
             v = {v.dx * J, v.dy * J};
-            kernel[kernelIndex(j, i, r)] = composeNode(col, row, j, i, v);
+            kernel[kernelIndex(j, i, r)] = composeNode(canvas, col, row, j, i, v);
         }
     }
     // Write.
@@ -184,9 +186,10 @@ void brushDab(int32_t col, int32_t row, float c, float d)
     }
 }
 
-void brushStroke(int32_t col, int32_t row, int32_t lastCol, int32_t lastRow)
+void brushStroke(const BrushCanvas &canvas, const BrushSettings &brush, int32_t col, int32_t row,
+                 int32_t lastCol, int32_t lastRow)
 {
-    const int32_t r = dabRadius();
+    const int32_t r = dabRadius(brush);
     const float dx = (float)((int64_t)col - lastCol);
     const float dy = (float)((int64_t)row - lastRow);
     const float len = (float)std::sqrt((double)(dy * dy + dx * dx));
@@ -199,19 +202,19 @@ void brushStroke(int32_t col, int32_t row, int32_t lastCol, int32_t lastRow)
     const float sx = dx / (float)n, sy = dy / (float)n;
     float X = (float)lastCol + sx, Y = (float)lastRow + sy;
     for (int32_t k = 0; k < n; ++k) {
-        brushDab(truncatePosition(X), truncatePosition(Y), -sx, -sy);
+        brushDab(canvas, brush, truncatePosition(X), truncatePosition(Y), -sx, -sy);
         X += sx;
         Y += sy;
     }
 }
 
-bool screenToMesh(int32_t x, int32_t y, int32_t &col, int32_t &row)
+bool screenToMesh(const ViewMapping &view, int32_t x, int32_t y, int32_t &col, int32_t &row)
 {
-    const int32_t zoom = ctx.viewZoom;
-    if (zoom < 0 || zoom > 2 || !(ctx.viewScale > 0.0))
+    const int32_t zoom = view.zoom;
+    if (zoom < 0 || zoom > 2 || !(view.scale > 0.0))
         return false;
-    const double qx = (double)((int64_t)x - ctx.imageAreaX) / ctx.viewScale;
-    const double qy = (double)((int64_t)y - ctx.imageAreaY) / ctx.viewScale;
+    const double qx = (double)((int64_t)x - view.areaX) / view.scale;
+    const double qy = (double)((int64_t)y - view.areaY) / view.scale;
     // Positions no view can show map to nothing rather than overflow.
     if (!(std::fabs(qx) < 1.0e9 && std::fabs(qy) < 1.0e9))
         return false;
@@ -222,7 +225,7 @@ bool screenToMesh(int32_t x, int32_t y, int32_t &col, int32_t &row)
         return true;
     }
     const int32_t divisor = zoom == 1 ? 4 : 8;
-    col = gx / divisor + ctx.viewScrollX / 2;
-    row = gy / divisor + ctx.viewScrollY;
+    col = gx / divisor + view.scrollX / 2;
+    row = gy / divisor + view.scrollY;
     return true;
 }

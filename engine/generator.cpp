@@ -9,8 +9,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "effect/keys.h"
-
 namespace {
 
 const double PI = 3.141592653589793;
@@ -22,24 +20,23 @@ const float RANDOM_SCALE = 26213600.0f;
 const uint32_t RANDOM_SEED = 1000;
 
 // A small linear congruential source (values 0..32767) of our own, so the
-// jitter pattern does not depend on the C library.
-uint32_t randomState = RANDOM_SEED;
+// jitter pattern does not depend on the C library. Every generator that
+// draws starts from RANDOM_SEED with a state of its own.
+struct Random {
+    uint32_t state = RANDOM_SEED;
+};
 
-void seedRandom(uint32_t seed)
+int nextRandom(Random &random)
 {
-    randomState = seed;
+    random.state = random.state * 1103515245u + 12345u;
+    return (int)((random.state / 65536u) % 32768u);
 }
 
-int nextRandom(void)
-{
-    randomState = randomState * 1103515245u + 12345u;
-    return (int)((randomState / 65536u) % 32768u);
-}
-
-// One grid: nodes, rows and columns, and the values derived from them.
+// One grid: nodes, rows and columns, and the picture sizes it serves.
 struct Grid {
     MeshNode *mesh;
     int nr, nc;
+    const GeneratorGeometry &size;
     MeshNode &at(int j, int i) const { return mesh[(size_t)i * (size_t)nc + (size_t)j]; }
 };
 
@@ -53,11 +50,11 @@ inline void addDouble(float &component, double term)
 // integer quotient is 0 for pictures less than twice as wide as a field
 // and undefined for an empty project height; both would divide by zero
 // below, so k is at least 1.
-float rotationScale(void)
+float rotationScale(const GeneratorGeometry &size)
 {
-    if (ctx.projectHeight <= 0)
+    if (size.projectHeight <= 0)
         return 1.0f;
-    const int64_t q = (int64_t)ctx.projectWidth / (2 * (int64_t)ctx.projectHeight);
+    const int64_t q = (int64_t)size.projectWidth / (2 * (int64_t)size.projectHeight);
     return q < 1 ? 1.0f : (float)q;
 }
 
@@ -160,18 +157,18 @@ void diagonalRipple(const Grid &g, int a)
 }
 
 // Random shift of one draw, scaled by a picture size and the amount (float).
-float randomShift(int size, int a)
+float randomShift(Random &random, int size, int a)
 {
-    const int r = nextRandom();
+    const int r = nextRandom(random);
     return ((float)(r - 16383) * (float)size / RANDOM_SCALE) * (float)a;
 }
 
 // 7: random row shift, one draw per row.
 void randomRowShift(const Grid &g, int a)
 {
-    seedRandom(RANDOM_SEED);
+    Random random;
     for (int i = 0; i < g.nr; ++i) {
-        const float t = randomShift(ctx.imageWidth, a);
+        const float t = randomShift(random, g.size.imageWidth, a);
         for (int j = 0; j < g.nc; ++j)
             g.at(j, i).dx += t;
     }
@@ -180,9 +177,9 @@ void randomRowShift(const Grid &g, int a)
 // 8: random column shift, one draw per column, all drawn in column order.
 void randomColumnShift(const Grid &g, int a)
 {
-    seedRandom(RANDOM_SEED);
+    Random random;
     for (int j = 0; j < g.nc; ++j) {
-        const float t = randomShift(ctx.imageHeight, a);
+        const float t = randomShift(random, g.size.imageHeight, a);
         for (int i = 0; i < g.nr; ++i)
             g.at(j, i).dy += t;
     }
@@ -191,12 +188,12 @@ void randomColumnShift(const Grid &g, int a)
 // 9: random jitter, two draws per node, x first.
 void randomJitter(const Grid &g, int a)
 {
-    seedRandom(RANDOM_SEED);
+    Random random;
     for (int i = 0; i < g.nr; ++i)
         for (int j = 0; j < g.nc; ++j) {
             MeshNode &node = g.at(j, i);
-            node.dx += randomShift(ctx.imageWidth, a);
-            node.dy += randomShift(ctx.imageHeight, a);
+            node.dx += randomShift(random, g.size.imageWidth, a);
+            node.dy += randomShift(random, g.size.imageHeight, a);
         }
 }
 
@@ -206,7 +203,7 @@ void rotation(const Grid &g, int a, bool negate)
 {
     const float A = (float)((double)g.nc * 0.5);
     const float B = (float)((double)g.nr * 0.5);
-    const float k = rotationScale();
+    const float k = rotationScale(g.size);
     const float theta = turnAngle(a, negate, 100.0);
     const float S = (float)std::sin((double)theta);
     const float Co = (float)std::cos((double)theta);
@@ -228,7 +225,7 @@ void twirl(const Grid &g, int a, bool negate, bool atCentre)
 {
     const float A = (float)((double)g.nc * 0.5);
     const float B = (float)((double)g.nr * 0.5);
-    const float k = rotationScale();
+    const float k = rotationScale(g.size);
     const float T = turnAngle(a, negate, TWIRL_DIVISOR);
     for (int i = 0; i < g.nr; ++i) {
         const float G = ((float)i - B) * k;
@@ -331,11 +328,12 @@ void crossedWaves(const Grid &g, int a)
 
 } // namespace
 
-void applyGenerator(MeshNode *mesh, int n, int amount, bool negateTurns)
+void applyGenerator(const GeneratorGeometry &size, MeshNode *mesh, int n, int amount,
+                    bool negateTurns)
 {
-    if (!mesh || ctx.gridRows <= 0 || ctx.gridCols <= 0)
+    if (!mesh || size.gridRows <= 0 || size.gridCols <= 0)
         return;
-    const Grid g{mesh, ctx.gridRows, ctx.gridCols};
+    const Grid g{mesh, size.gridRows, size.gridCols, size};
     const int a = amount;
     switch (n) {
     case 1:
@@ -392,17 +390,4 @@ void applyGenerator(MeshNode *mesh, int n, int amount, bool negateTurns)
     default:
         break;
     }
-}
-
-void applyGenerators(void)
-{
-    interpolateMeshA();
-    if (ctx.generatorType == 0)
-        return;
-    // The working mesh must hold a whole grid before any generator writes it.
-    if (!ctx.meshA || gridNodeCount() > ctx.meshCapacity)
-        return;
-    for (int n = 1; n <= GENERATOR_COUNT; ++n)
-        if (ctx.generatorParams[n] != 0)
-            applyGenerator(ctx.meshA, n, ctx.generatorParams[n], true);
 }

@@ -1,58 +1,59 @@
 // The stroke steps of the edit view: mouse positions become dabs and
-// strokes on meshA, repeated about the vertical centre line with the mirror.
-#include "editor/draw.h"
-#include "effect/context.h"
+// strokes on the mesh, repeated about the vertical centre line with the
+// mirror.
 #include "engine/brush.h"
 
 namespace {
 
-void rememberPoints(int32_t col, int32_t row)
+void rememberPoints(const StrokeTools &tools, StrokePoints &points, int32_t col, int32_t row)
 {
-    ctx.strokeLastCol = col;
-    ctx.strokeLastRow = row;
-    ctx.mirrorLastCol = ctx.meshCols - 1 - col;
-    ctx.mirrorLastRow = row;
+    points.strokeLastCol = col;
+    points.strokeLastRow = row;
+    points.mirrorLastCol = tools.canvas.cols - 1 - col;
+    points.mirrorLastRow = row;
 }
 
 // Paints at (col, row) and, with the mirror, at its mirror image.
-void paintAt(int32_t col, int32_t row)
+void paintAt(const StrokeTools &tools, const StrokePoints &points, int32_t col, int32_t row)
 {
-    const int32_t mirrorCol = ctx.meshCols - 1 - col;
-    if (ctx.brushMode == 2)
-        brushStroke(col, row, ctx.strokeLastCol, ctx.strokeLastRow);
+    const int32_t mirrorCol = tools.canvas.cols - 1 - col;
+    if (tools.brush.mode == 2)
+        brushStroke(tools.canvas, tools.brush, col, row, points.strokeLastCol,
+                    points.strokeLastRow);
     else
-        brushDab(col, row, 0.0f, 0.0f);
-    if (ctx.mirrorMode != 1)
+        brushDab(tools.canvas, tools.brush, col, row, 0.0f, 0.0f);
+    if (!tools.mirror)
         return;
-    if (ctx.brushMode == 2)
-        brushStroke(mirrorCol, row, ctx.mirrorLastCol, ctx.mirrorLastRow);
+    if (tools.brush.mode == 2)
+        brushStroke(tools.canvas, tools.brush, mirrorCol, row, points.mirrorLastCol,
+                    points.mirrorLastRow);
     else
-        brushDab(mirrorCol, row, 0.0f, 0.0f);
+        brushDab(tools.canvas, tools.brush, mirrorCol, row, 0.0f, 0.0f);
 }
 
 } // namespace
 
-void strokeBegin(int32_t x, int32_t y)
+void strokeBegin(const StrokeTools &tools, StrokePoints &points, int32_t x, int32_t y)
 {
     int32_t col, row;
-    if (screenToMesh(x, y, col, row))
-        rememberPoints(col, row);
+    if (screenToMesh(tools.view, x, y, col, row))
+        rememberPoints(tools, points, col, row);
 }
 
-void strokeMove(int32_t x, int32_t y)
+bool strokeMove(const StrokeTools &tools, StrokePoints &points, int32_t x, int32_t y)
 {
     int32_t col, row;
-    if (screenToMesh(x, y, col, row)) {
-        paintAt(col, row);
-        rememberPoints(col, row);
+    if (screenToMesh(tools.view, x, y, col, row)) {
+        paintAt(tools, points, col, row);
+        rememberPoints(tools, points, col, row);
     }
-    drawEditView();
+    return true;
 }
 
-void strokeEnd(int32_t x, int32_t y)
+bool strokeEnd(const StrokeTools &tools, const StrokePoints &points, int32_t x, int32_t y)
 {
     int32_t col, row;
-    if (screenToMesh(x, y, col, row))
-        paintAt(col, row);
-    drawEditView();
+    if (screenToMesh(tools.view, x, y, col, row))
+        paintAt(tools, points, col, row);
+    return true;
 }

@@ -1,15 +1,15 @@
-// Displacement meshes, samplers and warp passes. They work on the
-// context's pictures and meshes; every pixel and mesh read is clamped or
-// guarded, so a pass cannot fail.
+// Pixel samplers and warp passes. Every input comes as an argument: the
+// pictures and the geometry of the working meshes (WarpInputs), the mesh,
+// the dissolve level and the output with its capacity. Every pixel and
+// mesh read is clamped or guarded, so a pass cannot fail.
 //
 // Guards of the passes, checked once per pass:
-// - an empty work picture (workWidth or workHeight <= 0), an empty output
-//   (outW or outH <= 0), a null out or a missing input picture: nothing is
+// - an empty work picture (width or height <= 0), an empty output (width
+//   or height <= 0), a null output or a missing input picture: nothing is
 //   written;
-// - out == outputPixels with outW x outH > outputCapacity: nothing is
-//   written (set outputCapacity whenever outputPixels is replaced);
-// - a working mesh that is null or holds fewer than meshCols x meshRows
-//   nodes (meshCapacity) displaces nothing: the pass is a plain copy.
+// - an output of more pixels than its capacity: nothing is written;
+// - a mesh that is null or holds fewer than meshCols x meshRows nodes
+//   (meshCapacity) displaces nothing: the pass is a plain copy.
 // Samplers clamp coordinates into -1..W and -1..H before converting them
 // (the same samples as clamping the neighbours; NaN reads the first pixel),
 // and a bilinear byte outside 0..255 is clamped before truncation.
@@ -18,42 +18,41 @@
 #ifndef VX_WARP_H
 #define VX_WARP_H
 
+#include <cstddef>
 #include <cstdint>
 
-#include "effect/context.h"
+#include "engine/mesh.h"
+#include "engine/warpinputs.h"
 
-// Engine set-up around a key grid: geometry, buffers, falloff table.
-// Returns 0, or -1 (logged, everything released) when an allocation fails.
-// Sets outputCapacity and meshCapacity ((H/2) x (W/2)); buffers held before
-// are released once the new set is in place. meshB only with hasMeshB.
-int prepareMeshes(const MeshNode *keyGrid);
-void releaseMeshes(void); // also releaseMixture
-// Frees the room the mixed pass keeps lines of the mixture in (allocated by
-// its first vectorised pass).
-void releaseMixture(void);
-// Whole-mesh operations over gridRows x gridCols nodes.
-void copyMesh(const MeshNode *source, MeshNode *destination);
-void swapMesh(MeshNode *a, MeshNode *b);
-void fillFalloffTable(void);
+void releaseKeptMixture(KeptMixture &kept);
 
-// The mesh interpolated at a fractional mesh position; (0, 0) outside.
-MeshNode meshDisplacementAt(const MeshNode *mesh, float gc, float gr);
-// Bilinear samplers of sourcePixels / targetPixels at a fractional position.
-uint32_t sampleSource(float x, float y);
-uint32_t sampleTarget(float x, float y);
-// Nearest and bilinear samples of the source/target mixture at dissolveLevel.
-uint32_t fetchMixed(int x, int y);
-uint32_t sampleMixed(float x, float y);
+// The mesh of cols x rows nodes interpolated at a fractional mesh
+// position; (0, 0) outside.
+MeshNode meshDisplacementAt(const MeshNode *mesh, int32_t cols, int32_t rows, float gc, float gr);
+// Bilinear samplers of the source / target at a fractional position.
+uint32_t sampleSource(const WarpInputs &in, float x, float y);
+uint32_t sampleTarget(const WarpInputs &in, float x, float y);
+// Nearest and bilinear samples of the source/target mixture at level.
+uint32_t fetchMixed(const WarpInputs &in, int32_t level, int x, int y);
+uint32_t sampleMixed(const WarpInputs &in, int32_t level, float x, float y);
 
-// A warp pass: fills out (outW x outH pixels) from the context's pictures.
-using WarpPassFn = void (*)(uint32_t *out, int outW, int outH);
-// The pass a variant names by its code (1 A, 2 B, 3 mixed); null for any
-// other code, which ends a variant's list of passes.
-WarpPassFn passFor(int code);
+// The steps of a pass of stepW x stepH output pixels over the whole
+// picture: source pixels and mesh nodes per output pixel, and the
+// reciprocals that turn a displacement in mesh cells into pixels (0 without
+// mesh rows or columns).
+struct PassSteps {
+    float srcRowStep, srcColStep;
+    float meshRowStep, meshColStep;
+    float pixelsPerRow, pixelsPerColumn;
+};
+PassSteps passSteps(const WarpInputs &in, int stepW, int stepH);
 
-// Fill out (outW x outH pixels, row stride outW) from the whole picture.
-void warpPassA(uint32_t *out, int outW, int outH);
-void warpPassB(uint32_t *out, int outW, int outH); // after warpPassA on out
-void warpPassMixed(uint32_t *out, int outW, int outH);
+// Fill out from the whole picture through mesh.
+void warpPassA(const WarpInputs &in, const MeshNode *meshA, const PassOutput &out);
+// Dissolves the target through meshB into out at level (after warpPassA on out).
+void warpPassB(const WarpInputs &in, const MeshNode *meshB, int32_t level, const PassOutput &out);
+// The mixture at level through mesh.
+void warpPassMixed(const WarpInputs &in, const MeshNode *mesh, int32_t level, KeptMixture &kept,
+                   const PassOutput &out);
 
 #endif

@@ -15,7 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "effect/context.h"
+#include "engine/mesh.h"
+#include "engine/warpinputs.h"
 
 // A mesh as the kernels read it. A position is inside when
 // 0 <= gc < colLimit and 0 <= gr < rowLimit; a limit of 0 makes every
@@ -204,14 +205,15 @@ static inline uint32_t sampleMixture(const PassParams &p, float x, float y)
                          mixedAt(p, n.y1 + n.x1), n.fx, n.fy);
 }
 
-// The edit view's passes over sourcePixels and meshA: kind PASS_SAMPLE,
-// PASS_MIXED (the mixture at dissolveLevel) or PASS_OVERLAY (targetPixels
-// at dissolveLevel over the sample; PASS_SAMPLE without a target). The
-// whole picture at outW x outH, or the window of ow x oh pixels at
-// (viewScrollX, viewScrollY) stepping a / ow and b / oh per pixel with the
-// steps of a W/2 x H/2 pass.
-void viewPassOf(PassKind kind, uint32_t *out, int outW, int outH);
-void windowPassOf(PassKind kind, uint32_t *out, int ow, int oh, int a, int b);
+// The edit view's passes over the source through meshA: kind PASS_SAMPLE,
+// PASS_MIXED (the mixture at level) or PASS_OVERLAY (the target at level
+// over the sample; PASS_SAMPLE without a target). The whole picture into
+// out, or a window of out's size at (scrollX, scrollY) stepping a / width
+// and b / height per pixel with the steps of a W/2 x H/2 pass.
+void viewPassOf(PassKind kind, const WarpInputs &in, const MeshNode *meshA, int32_t level,
+                const PassOutput &out);
+void windowPassOf(PassKind kind, const WarpInputs &in, const MeshNode *meshA, int32_t level,
+                  int32_t scrollX, int32_t scrollY, const PassOutput &out, int a, int b);
 
 // One output pixel of a pass at mesh position (gc, gr) and source position
 // (sx, sy), whose nearest source pixel is near; old is what out holds there.

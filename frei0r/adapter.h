@@ -15,7 +15,7 @@ extern "C" {
 #include <frei0r.h>
 }
 
-#include "platform/export.h"
+#include "operator/host/export.h"
 
 // What sets one frei0r plug-in apart from the others.
 struct VxfKind {

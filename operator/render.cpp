@@ -1,71 +1,74 @@
 // Render action of the effect operators: fetch the input fields, prepare
 // the effect on the first render after set-up, interpolate the meshes of
 // the current frame, run the variant's passes, hand the result back.
+#include "effect/buffers.h"
 #include "effect/context.h"
 #include "effect/effectfile.h"
+#include "effect/keyops.h"
 #include "effect/keys.h"
-#include "engine/warp.h"
-#include "operator/fields.h"
+#include "operator/frame/fields.h"
 #include "operator/host/vxcore.h"
-#include "operator/operator.h"
+#include "operator/instance.h"
 #include "variants/variant.h"
 
-static_assert(RENDER_PASS_A == 1 && RENDER_PASS_B == 2 && RENDER_PASS_MIXED == 3,
-              "the engine's pass codes");
+namespace {
 
 // First render after set-up: load the effect (or build the default one)
 // and allocate the output picture and the working meshes.
-static int prepareRender(const ActionRecord *record, const RenderHold &hold)
+int prepareRender(OperatorContext &ctx, const ActionRecord *record, const RenderHold &hold)
 {
     ctx.renderPrepared = 1;
     // A set-up without tear-down leaves the previous buffers: release them.
-    releaseMeshes();
-    chooseWorkSize(record);
-    if (loadEffect() != 0) {
-        freeKeys();
-        if (createFirstKey() != 0 || createLastKey() != 0)
+    releaseMeshes(ctx);
+    chooseWorkSize(ctx, record);
+    if (loadEffect(ctx) != 0) {
+        freeKeys(ctx);
+        if (createFirstKey(ctx) != 0 || createLastKey(ctx) != 0)
             return -1;
     }
-    return allocateWorkBuffers(vxVariant->hasMeshB, hold);
+    return allocateWorkBuffers(ctx, ctx.variant->hasMeshB, hold);
 }
 
-int renderField(ActionRecord *record)
+} // namespace
+
+int renderField(EffectInstance &instance, ActionRecord *record)
 {
+    OperatorContext &ctx = instance.ctx;
+    const VariantDesc *variant = ctx.variant;
     RenderHold hold;
-    if (fetchInputs(record, vxVariant->inputCount, hold) != 0)
+    if (fetchInputs(variant, record, hold) != 0)
         return -1;
+    adoptInputs(ctx, hold);
     if (ctx.renderPrepared == 0 && ctx.editorActive != 1) {
-        if (prepareRender(record, hold) != 0) {
+        if (prepareRender(ctx, record, hold) != 0) {
             releaseHold(hold);
             return -1;
         }
     }
-    if (!ctx.outputPixels || !ctx.meshA || (vxVariant->hasMeshB && !ctx.meshB))
-        return failRender(hold, __LINE__);
+    if (!ctx.outputPixels || !ctx.meshA || (variant->hasMeshB && !ctx.meshB))
+        return failRender(variant, hold, __LINE__);
 
-    uint32_t *out = ctx.outputPixels;
+    PassOutput out = engineOutput(ctx, hold.width, hold.height);
     if (ctx.editorActive == 1) {
         // The editor's output picture is smaller than a field: use our own.
         if (hold.pixels > ctx.outputCapacity) {
             hold.scratchOutput = (uint32_t *)allocBlock(hold.pixels * 4);
             if (!hold.scratchOutput)
-                return failRender(hold, __LINE__);
-            out = hold.scratchOutput;
+                return failRender(variant, hold, __LINE__);
+            out = {hold.scratchOutput, hold.width, hold.height, hold.pixels};
         }
     } else if (hold.width != ctx.fieldWidth || hold.height != ctx.fieldHeight ||
                hold.pixels > ctx.outputCapacity) {
-        return failRender(hold, __LINE__);
+        return failRender(variant, hold, __LINE__);
     }
 
-    interpolateMeshA();
-    interpolateMeshB();
+    // The level stays the instance's: a frame no key covers keeps it.
+    ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
     opChkAbort();
-    for (RenderPass code : vxVariant->passes) {
-        WarpPassFn pass = passFor(code);
-        if (!pass)
+    for (RenderPass code : variant->passes) {
+        if (!runRenderPass(ctx, code, ctx.dissolveLevel, out))
             break;
-        pass(out, hold.width, hold.height);
         opChkAbort();
     }
-    return deliverOutput(hold, out);
+    return deliverOutput(hold, out.pixels);
 }

@@ -2,7 +2,7 @@
 #include "operator/host/vxcore.h"
 #include "platform/services.h"
 
-#include "platform/export.h"
+#include "operator/host/export.h"
 
 static VxHostServices installed;
 

@@ -2,7 +2,7 @@
 #include "operator/host/vxcoreimg.h"
 #include "platform/services.h"
 
-#include "platform/export.h"
+#include "operator/host/export.h"
 
 VX_EXPORT HostImage *opAllocImage(int a, int b, int c, int d)
 {

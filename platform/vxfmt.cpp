@@ -1,6 +1,6 @@
 // Host formatting library: bounded printf-style formatting.
 #include "operator/host/vxfmt.h"
-#include "platform/export.h"
+#include "operator/host/export.h"
 
 #include <cstdarg>
 #include <cstdio>

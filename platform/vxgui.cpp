@@ -2,7 +2,7 @@
 // answers as an empty one: metrics 0, no panels or gadgets (handle -1), no
 // messages (-1), drawing does nothing.
 #include "operator/host/vxgui.h"
-#include "platform/export.h"
+#include "operator/host/export.h"
 #include "platform/services.h"
 
 #include <cstdio>

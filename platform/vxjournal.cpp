@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/export.h"
+#include "operator/host/export.h"
 
 static FILE *openJournal(void)
 {

@@ -1,6 +1,6 @@
 // Host list library: a doubly linked list with head and tail.
 #include "operator/host/vxlist.h"
-#include "platform/export.h"
+#include "operator/host/export.h"
 
 VX_EXPORT void listInitHeader(ListHeader *list)
 {

@@ -1,6 +1,6 @@
 // Host message-queue library: forwards to the installed host.
 #include "operator/host/vxmsgq.h"
-#include "platform/export.h"
+#include "operator/host/export.h"
 #include "platform/services.h"
 
 VX_EXPORT uint32_t msgQCreate(int count, int size, int)

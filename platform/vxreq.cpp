@@ -3,7 +3,7 @@
 #include "operator/host/vxreq.h"
 #include "platform/services.h"
 
-#include "platform/export.h"
+#include "operator/host/export.h"
 
 #define FORWARD(entry, ...)                                                                        \
     const VxHostServices *s = vxHostServices();                                                    \

@@ -3,7 +3,7 @@
 // Tables are loaded on each resLoad... call and live until freed. Unknown
 // ids give an empty text (never null) or no image.
 #include "operator/host/vxres.h"
-#include "platform/export.h"
+#include "operator/host/export.h"
 #include "platform/services.h"
 
 #include <dlfcn.h>

@@ -4,20 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "effect/context.h"
 #include "fileio/atomicfile.h"
 #include "operator/host/vxcore.h"
 #include "operator/host/vxreq.h"
 #include "operator/host/vxres.h"
-#include "transition/transition.h"
+#include "transition/instance.h"
 
 namespace {
 
 const char kParamDir[] = "/programs/vorlux/op/";
-enum { PATH_BUFFER_SIZE = 256, NAME_BUFFER_SIZE = 1024 };
-
-char pathBuffer[PATH_BUFFER_SIZE];
-char nameBuffer[NAME_BUFFER_SIZE];
 
 bool validTypeIndex(int index)
 {
@@ -39,11 +34,14 @@ bool plainFileName(const char *name, const char *path)
 
 // Shows the file requester in `mode`; true when the user chose a file and
 // the host's answer is usable (both buffers terminated inside their size).
-bool chooseFile(uint32_t mode, int title, const char *initialName)
+bool chooseFile(TransitionInstance &instance, uint32_t mode, int title, const char *initialName)
 {
+    char *pathBuffer = instance.pathBuffer;
+    char *nameBuffer = instance.nameBuffer;
+    const VariantDesc *variant = instance.ctx.variant;
     void *strings = resLoadStrings("vorlux_ops");
-    memset(pathBuffer, 0, sizeof pathBuffer);
-    memset(nameBuffer, 0, sizeof nameBuffer);
+    memset(pathBuffer, 0, PATH_BUFFER_SIZE);
+    memset(nameBuffer, 0, NAME_BUFFER_SIZE);
     FileRequest request = {};
     request.title = resGetString(strings, title);
     request.directory = kParamDir;
@@ -58,13 +56,13 @@ bool chooseFile(uint32_t mode, int title, const char *initialName)
     resFreeStrings(strings);
     if (shown != 0 || request.result != 1)
         return false;
-    if (!terminatedWithin(pathBuffer, sizeof pathBuffer) ||
-        !terminatedWithin(nameBuffer, sizeof nameBuffer)) {
-        LOG_FAILURE();
+    if (!terminatedWithin(pathBuffer, PATH_BUFFER_SIZE) ||
+        !terminatedWithin(nameBuffer, NAME_BUFFER_SIZE)) {
+        LOG_FAILURE(variant);
         return false;
     }
     if (!plainFileName(nameBuffer, pathBuffer)) {
-        LOG_FAILURE();
+        LOG_FAILURE(variant);
         return false;
     }
     return true;
@@ -75,21 +73,23 @@ int16_t clampShort(int16_t v, int16_t lo, int16_t hi)
     return v < lo ? lo : v > hi ? hi : v;
 }
 
-void loadParamFile(void)
+void loadParamFile(TransitionInstance &instance)
 {
+    OpParamBlock &opParams = instance.params;
+    const VariantDesc *variant = instance.ctx.variant;
     char initial[LAST_FILE_NAME_SIZE];
     memcpy(initial, opParams.lastFileName, sizeof initial);
     initial[sizeof initial - 1] = '\0';
-    if (!chooseFile(FILEREQ_LOAD, 224, initial))
+    if (!chooseFile(instance, FILEREQ_LOAD, 224, initial))
         return;
-    memcpy(opParams.lastFileName, nameBuffer, LAST_FILE_NAME_SIZE);
+    memcpy(opParams.lastFileName, instance.nameBuffer, LAST_FILE_NAME_SIZE);
     opParams.lastFileName[LAST_FILE_NAME_SIZE - 1] = '\0';
     // A missing file is skipped silently; one that is not a regular file
     // (a FIFO would block) is logged.
-    FILE *file = openRegularFile(pathBuffer);
+    FILE *file = openRegularFile(instance.pathBuffer);
     if (!file) {
         if (errno == EINVAL || errno == EISDIR)
-            LOG_FAILURE();
+            LOG_FAILURE(variant);
         return;
     }
     // A short file overwrites only what it holds; a long one only the block.
@@ -101,39 +101,40 @@ void loadParamFile(void)
     opParams.transitionLength = clampShort(opParams.transitionLength, 0, 300);
 }
 
-void saveParamFile(void)
+void saveParamFile(TransitionInstance &instance)
 {
-    if (!chooseFile(FILEREQ_SAVE, 225, nullptr))
+    const VariantDesc *variant = instance.ctx.variant;
+    if (!chooseFile(instance, FILEREQ_SAVE, 225, nullptr))
         return;
-    if (atomicWriteFile(pathBuffer, &opParams, sizeof opParams) != 0)
-        LOG_FAILURE();
+    if (atomicWriteFile(instance.pathBuffer, &instance.params, sizeof instance.params) != 0)
+        LOG_FAILURE(variant);
 }
 
-void deleteParamFile(void)
+void deleteParamFile(TransitionInstance &instance)
 {
-    if (chooseFile(FILEREQ_DELETE, 226, nullptr))
-        remove(pathBuffer);
+    if (chooseFile(instance, FILEREQ_DELETE, 226, nullptr))
+        remove(instance.pathBuffer);
 }
 
-void archivesMenu(void)
+void archivesMenu(TransitionInstance &instance)
 {
     void *strings = resLoadStrings("vorlux_ops");
     ArchivesRequest request = {resGetString(strings, 223), 0};
     if (vreqArchivesRequest(&request) == 0) {
         switch (request.result) {
         case ARCHIVES_LOAD:
-            loadParamFile();
+            loadParamFile(instance);
             // Whatever the load did, the gadgets show type 0 and the block.
-            typePopup.value = 0;
+            instance.typePopup.value = 0;
             opChangeGadget(0, 0, 0);
-            opChangeGadget(1, opParams.deformAmount[0], 0);
-            opChangeGadget(2, opParams.transitionLength, 0);
+            opChangeGadget(1, instance.params.deformAmount[0], 0);
+            opChangeGadget(2, instance.params.transitionLength, 0);
             break;
         case ARCHIVES_SAVE:
-            saveParamFile();
+            saveParamFile(instance);
             break;
         case ARCHIVES_DELETE:
-            deleteParamFile();
+            deleteParamFile(instance);
             break;
         default:
             break;
@@ -144,9 +145,10 @@ void archivesMenu(void)
 
 } // namespace
 
-int transitionGadget(int gadget)
+int transitionGadget(TransitionInstance &instance, int gadget)
 {
-    const int type = typePopup.value;
+    OpParamBlock &opParams = instance.params;
+    const int type = instance.typePopup.value;
     switch (gadget) {
     case 0: // another type: the amount slider shows its stored amount
         if (validTypeIndex(type))
@@ -154,13 +156,13 @@ int transitionGadget(int gadget)
         break;
     case 1:
         if (validTypeIndex(type))
-            opParams.deformAmount[type] = (int16_t)amountSlider.value;
+            opParams.deformAmount[type] = (int16_t)instance.amountSlider.value;
         break;
     case 2:
-        opParams.transitionLength = (int16_t)lengthSlider.value;
+        opParams.transitionLength = (int16_t)instance.lengthSlider.value;
         break;
     case 3:
-        archivesMenu();
+        archivesMenu(instance);
         break;
     default:
         break;

@@ -20,17 +20,8 @@ static_assert(sizeof(OpParamBlock) == 100);
 static_assert(offsetof(OpParamBlock, transitionLength) == 34);
 static_assert(offsetof(OpParamBlock, lastFileName) == 36);
 
-extern OpParamBlock opParams;
-extern GadgetPopup typePopup;       // gadget 0: value = deformTypeIndex
-extern GadgetSlider amountSlider;   // gadget 1
-extern GadgetSlider lengthSlider;   // gadget 2
-extern GadgetButton archivesButton; // gadget 3
-
-int renderTransition(ActionRecord *record);
 // Weight of input 1 (0..255) of field f in a clip of fieldCount fields with
 // a cross-fade of length fields centred on the middle.
 int crossFadeLevel(uint32_t fieldCount, uint32_t length, uint32_t field);
-void releaseTransition(void);
-int transitionGadget(int gadget);
 
 #endif

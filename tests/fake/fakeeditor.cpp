@@ -15,7 +15,7 @@
 #include "operator/host/vxmsgq.h"
 #include "operator/host/vxreq.h"
 #include "operator/host/vxres.h"
-#include "platform/export.h"
+#include "operator/host/export.h"
 
 namespace {
 

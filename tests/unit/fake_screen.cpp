@@ -187,7 +187,7 @@ void installFakeScreen(FakeScreen &screen)
             return 0;
         }
         const ScriptStep &step = f.script[f.nextStep++];
-        *message = step.fill(step);
+        *message = step.fill(*f.context, step);
         return 0;
     };
     vxInstallHostServices(&s);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "effect/context.h"
 #include "operator/host/vxgui.h"
 
 struct ScreenCall {
@@ -30,10 +31,10 @@ struct FakeGadget {
     bool enabled;
 };
 
-// One scripted message; fill() may read the context (layout, handles) when
-// the message is delivered.
+// One scripted message; fill() may read the editor's context (layout,
+// handles) when the message is delivered.
 struct ScriptStep {
-    EditorMessage (*fill)(const ScriptStep &step);
+    EditorMessage (*fill)(const OperatorContext &ctx, const ScriptStep &step);
     int a, b = 0, c = 0;
 };
 
@@ -52,6 +53,7 @@ struct FakeScreen {
     std::vector<FakeGadget> gadgets;
     std::vector<std::vector<int>> panels; // x, y, w, h, flags
     std::vector<ScriptStep> script;
+    const OperatorContext *context = nullptr; // the editor the script drives
     size_t nextStep = 0;
     int previews = 0, requestsDeleted = 0;
     bool noImage = false, noQueue = false;

@@ -5,11 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "effect/keys.h"
-#include "engine/warp.h"
+#include "engine/heap.h"
 #include "platform/services.h"
-
-const VariantDesc *vxVariant = &vxMorphVariant;
 
 static std::vector<std::string> journalLines;
 
@@ -18,13 +15,13 @@ static void observeJournal(void *, const char *line)
     journalLines.emplace_back(line);
 }
 
-void resetContext(const VariantDesc *variant)
+void CoreTest::useVariant(const VariantDesc *variant)
 {
-    vxVariant = variant;
     failAllocationAfter(-1);
-    releaseMeshes();
-    freeKeys();
-    ctx = OperatorContext{};
+    releaseEffectInstance(instance);
+    const EffectParamBlock params = instance.params;
+    initEffectInstance(instance, *variant);
+    instance.params = params;
     VxHostServices services = {};
     services.journal = observeJournal;
     vxInstallHostServices(&services);

@@ -6,11 +6,15 @@
 #include "engine/brush.h"
 #include "engine/warp.h"
 #include "tests/reference/view_reference.h"
+#include "editor/session.h"
+#include "effect/buffers.h"
+#include "effect/keyops.h"
+#include "effect/keys.h"
 #include "tests/unit/support.h"
 
 namespace {
 
-struct Brush : ::testing::Test {
+struct Brush : CoreTest {
     int cols = 0, rows = 0;
     std::vector<MeshNode> mesh, kernel = std::vector<MeshNode>(201 * 201);
 
@@ -18,21 +22,21 @@ struct Brush : ::testing::Test {
     void TearDown() override
     {
         ctx.meshA = ctx.brushKernel = nullptr;
-        resetContext();
+        useVariant();
     }
     // The mesh of a w x h picture, every node (dx, dy); or smooth large
     // displacements, so that compositions and clamps happen.
     void grid(int w, int h, float dx, float dy, bool waves = false)
     {
         ctx.meshA = ctx.brushKernel = nullptr; // the test's, not the context's
-        resetContext();
+        useVariant();
         cols = ctx.meshCols = w / 4, rows = ctx.meshRows = h / 2;
         mesh.assign((size_t)cols * rows, MeshNode{dx, dy});
         for (int n = 0; waves && n < cols * rows; ++n)
             mesh[n] = {3.0f * std::sin(0.21f * (n % cols) + 0.1f * (n / cols)),
                        -2.5f * std::cos(0.17f * (n / cols) - 0.05f * (n % cols))};
         ctx.meshA = mesh.data(), ctx.meshCapacity = mesh.size(), ctx.brushKernel = kernel.data();
-        fillFalloffTable();
+        fillFalloffTable(ctx.falloffTable);
     }
     void brush(int mode, int r, float s)
     {
@@ -57,7 +61,7 @@ TEST_F(Brush, DabMatchesReferenceOnDeformedMesh)
             const std::vector<MeshNode> expected = ref::refDab(
                 mesh, cols, rows, ctx.falloffTable, d[0], d[1], d[2], 0.7f, mode, 0.8f, -1.3f);
             brush(mode, d[2], 0.7f);
-            brushDab(d[0], d[1], 0.8f, -1.3f);
+            brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, d[0], d[1], 0.8f, -1.3f);
             EXPECT_TRUE(same(expected)) << "mode " << mode << " at " << d[0] << "," << d[1];
         }
 }
@@ -79,7 +83,7 @@ TEST_F(Brush, ModeSignsOnZeroMesh)
     for (const auto &t : cases) {
         grid(720, 288, 0, 0);
         brush(t.mode, 16, 0.7f);
-        brushDab(90, 72, t.c, 0);
+        brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, t.c, 0);
         const MeshNode got[3] = {at(90, 72), at(91, 72), at(90, 73)};
         const MeshNode want[3] = {{t.mode == 2 ? 1.05f : 0, 0}, t.right, t.below};
         for (int k = 0; k < 3; ++k) {
@@ -89,7 +93,7 @@ TEST_F(Brush, ModeSignsOnZeroMesh)
     }
     grid(720, 288, 0, 0);
     brush(1, 16, 0.7f);
-    brushDab(90, 72, 0, 0);
+    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 0, 0);
     EXPECT_NEAR(at(91, 72).dx, 0.07f, 1e-7);
     EXPECT_EQ(at(105, 72).dx, 15.0f * (float)(ctx.falloffTable[87] * 0.1 * (double)0.7f)); // rim
     EXPECT_NE(at(101, 83).dx, 0.0f); // 11^2 + 11^2 < 256
@@ -107,13 +111,13 @@ TEST_F(Brush, Strokes)
         expected = ref::refDab(expected, cols, rows, ctx.falloffTable, col, 72, 16, 0.5f, 2,
                                -40.0f / 6, -0.0f);
     brush(2, 16, 0.5f);
-    brushStroke(90, 72, 50, 72);
+    brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 50, 72);
     EXPECT_TRUE(same(expected));
     grid(720, 288, 0, 0);
-    brushStroke(100, 72, 90, 72);
+    brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 100, 72, 90, 72);
     EXPECT_LT(at(100, 72).dx, 0.0f);
     grid(720, 288, 0.5f, -0.25f); // equal points: one dab without direction
-    brushStroke(90, 72, 90, 72);
+    brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 90, 72);
     EXPECT_TRUE(same(std::vector<MeshNode>(mesh.size(), MeshNode{0.5f, -0.25f})));
 }
 
@@ -125,7 +129,7 @@ TEST_F(Brush, EdgeFactorKeepInsideAndRelax)
 {
     const float f = (float)(0.1 * (double)0.7f);
     brush(1, 16, 0.7f);
-    brushDab(2, 72, 0, 0);
+    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 2, 72, 0, 0);
     EXPECT_EQ(at(0, 72).dx, 0.0f);
     EXPECT_EQ(at(1, 72).dx, -f * (1.0f / 3.2f));
     EXPECT_EQ(at(3, 72).dx, f * (3.0f / 3.2f));
@@ -148,7 +152,7 @@ TEST_F(Brush, EdgeFactorKeepInsideAndRelax)
     for (const auto &t : cases) {
         grid(720, 288, t.dx, t.dy);
         brush(t.mode, 16, t.mode == 3 ? 0.5f : 0.7f);
-        brushDab(t.col, t.row, 0, 0);
+        brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, t.col, t.row, 0, 0);
         EXPECT_EQ(at(t.x, t.y).dx, t.expected.dx) << t.x << "," << t.y;
         EXPECT_EQ(at(t.x, t.y).dy, t.expected.dy) << t.x << "," << t.y;
     }
@@ -163,22 +167,24 @@ TEST_F(Brush, RadiusClampAndGuards)
          {std::pair{0, 1}, std::pair{-7, 1}, std::pair{101, 100}, std::pair{5000, 100}}) {
         grid(1000, 500, 0, 0, true);
         brush(1, used, 0.7f);
-        brushDab(120, 110, 0, 0);
+        brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 120, 110, 0, 0);
         const std::vector<MeshNode> expected = mesh;
         grid(1000, 500, 0, 0, true);
         brush(1, set, 0.7f);
-        brushDab(120, 110, 0, 0);
+        brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 120, 110, 0, 0);
         EXPECT_TRUE(same(expected)) << set;
-        brushStroke(140, 110, 120, 110); // no division by a zero radius
+        brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 140, 110, 120,
+                    110); // no division by a zero radius
     }
     grid(720, 288, 0.5f, 0.5f);
     brush(6, 16, 0.7f);
-    brushDab(90, 72, 0, 0);
+    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 0, 0);
     ctx.brushMode = 1;
-    brushDab(INT32_MIN, INT32_MAX, 0, 0);
-    brushStroke(INT32_MAX, INT32_MIN, INT32_MAX - 10, INT32_MIN);
+    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, INT32_MIN, INT32_MAX, 0, 0);
+    brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, INT32_MAX, INT32_MIN,
+                INT32_MAX - 10, INT32_MIN);
     ctx.meshCapacity = mesh.size() - 1;
-    brushDab(90, 72, 0, 0);
+    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 0, 0);
     EXPECT_TRUE(same(std::vector<MeshNode>(mesh.size(), MeshNode{0.5f, 0.5f})));
 }
 
@@ -195,13 +201,13 @@ TEST_F(Brush, ScreenToMeshByZoom)
     for (const auto &t : cases) {
         ctx.viewZoom = t[0];
         int32_t col = 0, row = 0;
-        EXPECT_EQ(screenToMesh(t[1], t[2], col, row), t[3] != 0) << t[0];
+        EXPECT_EQ(screenToMesh(strokeToolsOf(ctx).view, t[1], t[2], col, row), t[3] != 0) << t[0];
         EXPECT_EQ(col, t[4]) << t[0];
         EXPECT_EQ(row, t[5]) << t[0];
     }
     ctx.viewZoom = 0, ctx.viewScale = 0;
     int32_t col, row;
-    EXPECT_FALSE(screenToMesh(156, 80, col, row));
+    EXPECT_FALSE(screenToMesh(strokeToolsOf(ctx).view, 156, 80, col, row));
 }
 
 } // namespace

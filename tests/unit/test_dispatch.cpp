@@ -6,11 +6,10 @@
 #include <string>
 
 #include "effect/keys.h"
+#include "operator/frame/dispatch.h"
 #include "operator/host/vxcore.h"
 #include "platform/services.h"
 #include "tests/unit/support.h"
-
-extern "C" int OperatorAction(ActionRecord *record);
 
 namespace {
 
@@ -45,7 +44,7 @@ void miniFree(void *, HostImage *)
     ++mini.frees;
 }
 
-struct Dispatch : ::testing::Test {
+struct Dispatch : CoreTest {
     std::string home;
     std::string savedHome;
     bool hadHome = false;
@@ -55,7 +54,7 @@ struct Dispatch : ::testing::Test {
             hadHome = true;
             savedHome = h;
         }
-        resetContext();
+        useVariant();
         mini = MiniHost{};
         mini.name = "clip-7";
         mini.project.width = 720;
@@ -74,18 +73,18 @@ struct Dispatch : ::testing::Test {
             setenv("VXHOME", savedHome.c_str(), 1);
         else
             unsetenv("VXHOME");
-        resetContext();
+        useVariant();
     }
     int act(uint16_t action, uint16_t gadget = 0)
     {
         ActionRecord record = {action, gadget, {0, 0, 0, 0}, 100, 0, 7};
-        return OperatorAction(&record);
+        return dispatchAction(*ctx.variant, &instance, &record);
     }
 };
 
 TEST_F(Dispatch, NullRecordFails)
 {
-    EXPECT_EQ(OperatorAction(nullptr), -1);
+    EXPECT_EQ(dispatchAction(*ctx.variant, &instance, nullptr), -1);
 }
 
 TEST_F(Dispatch, SetupCopiesTheHostsName)
@@ -117,7 +116,7 @@ TEST_F(Dispatch, NamelessInstance)
     EXPECT_EQ(takeJournal().size(), 1u);
 
     // The warp falls back to its fixed file.
-    vxVariant = &vxWarpVariant;
+    ctx.variant = &vxWarpVariant;
     EXPECT_EQ(act(ACTION_SETUP), 0);
     EXPECT_EQ(std::string(ctx.effectPath), home + "/programs/vorlux/spezial/warp.vlw");
     EXPECT_TRUE(takeJournal().empty());
@@ -165,7 +164,7 @@ TEST_F(Dispatch, HomeUnsetOrTooLong)
 TEST_F(Dispatch, InstallCreatesParentsAndProbes)
 {
     const std::string deep = home + "/not/yet/there";
-    vxVariant = &vxWarpVariant;
+    ctx.variant = &vxWarpVariant;
     setenv("VXHOME", deep.c_str(), 1);
     EXPECT_EQ(act(ACTION_INSTALL), 0);
     EXPECT_TRUE(fs::is_directory(deep + "/programs/vorlux"));
@@ -234,8 +233,8 @@ TEST_F(Dispatch, PreviewNestingRestoresWorkingValues)
     MeshNode mesh[4] = {};
     ctx.gridCols = ctx.gridRows = 1;
     ctx.lastFrame = 9;
-    ASSERT_EQ(createFirstKey(), 0);
-    ASSERT_EQ(createLastKey(), 0);
+    ASSERT_EQ(createFirstKey(ctx), 0);
+    ASSERT_EQ(createLastKey(ctx), 0);
     KeyRecord *keys = ctx.keyList;
     uint32_t *output = (uint32_t *)allocBlock(16);
     ctx.outputPixels = output;
@@ -284,7 +283,7 @@ TEST_F(Dispatch, PreviewNestingRestoresWorkingValues)
 TEST_F(Dispatch, TeardownFreesBuffersAndKeys)
 {
     ctx.gridCols = ctx.gridRows = 2;
-    ASSERT_EQ(createFirstKey(), 0);
+    ASSERT_EQ(createFirstKey(ctx), 0);
     ctx.meshA = (MeshNode *)allocZeroed(4, sizeof(MeshNode));
     ctx.outputPixels = (uint32_t *)allocBlock(16);
     EXPECT_EQ(act(ACTION_TEARDOWN), 0);

@@ -8,12 +8,10 @@
 #include "editor/session.h"
 #include "effect/effectfile.h"
 #include "effect/keys.h"
-#include "operator/operator.h"
+#include "operator/instance.h"
 #include "platform/services.h"
 #include "tests/unit/fake_screen.h"
 #include "tests/unit/support.h"
-
-extern "C" const OpTagItem *GetOperatorInfo(void);
 
 namespace {
 
@@ -24,7 +22,7 @@ EditorMessage message(uint16_t type)
     return m;
 }
 // a: button, (b, c) in the edit view
-EditorMessage inView(const ScriptStep &s)
+EditorMessage inView(const OperatorContext &ctx, const ScriptStep &s)
 {
     EditorMessage m = message(s.a ? EDITOR_MSG_MOUSE_BUTTON : EDITOR_MSG_MOUSE_MOVE);
     m.u.mouse.button = (uint16_t)s.a;
@@ -33,7 +31,7 @@ EditorMessage inView(const ScriptStep &s)
     return m;
 }
 // a: button, (b, c) on the screen
-EditorMessage onScreen(const ScriptStep &s)
+EditorMessage onScreen(const OperatorContext &, const ScriptStep &s)
 {
     EditorMessage m = message(EDITOR_MSG_MOUSE_BUTTON);
     m.u.mouse.button = (uint16_t)s.a;
@@ -42,7 +40,7 @@ EditorMessage onScreen(const ScriptStep &s)
     return m;
 }
 // a: gadget, b: value
-EditorMessage gadget(const ScriptStep &s)
+EditorMessage gadget(const OperatorContext &ctx, const ScriptStep &s)
 {
     EditorMessage m = message(EDITOR_MSG_GADGET);
     m.u.code = (uint32_t)ctx.editor.gadget[s.a];
@@ -50,7 +48,7 @@ EditorMessage gadget(const ScriptStep &s)
     return m;
 }
 // Timeline click: a: 0 key row, 1 marker row; b: offset from the scale's left end
-EditorMessage onTimeline(const ScriptStep &s)
+EditorMessage onTimeline(const OperatorContext &ctx, const ScriptStep &s)
 {
     EditorMessage m = message(EDITOR_MSG_MOUSE_BUTTON);
     m.u.mouse.button = MOUSE_LEFT_DOWN;
@@ -60,7 +58,7 @@ EditorMessage onTimeline(const ScriptStep &s)
 }
 
 // a: key code
-EditorMessage key(const ScriptStep &s)
+EditorMessage key(const OperatorContext &, const ScriptStep &s)
 {
     EditorMessage m = message(EDITOR_MSG_KEY);
     m.u.code = (uint32_t)s.a;
@@ -77,7 +75,7 @@ std::vector<ScriptStep> paint(int button = MOUSE_LEFT_DOWN)
             {inView, button == MOUSE_LEFT_DOWN ? MOUSE_LEFT_UP : MOUSE_RIGHT_UP, 260, 220}};
 }
 
-struct Edit : ::testing::Test {
+struct Edit : CoreTest {
     FakeScreen screen;
     ActionRecord record{};
     std::string path;
@@ -85,12 +83,12 @@ struct Edit : ::testing::Test {
     {
         path = scratchDir("edit") + "/effect.vfx";
         start(&vxMorphVariant);
-        GetOperatorInfo();
+        describeEffect(instance, nullptr);
     }
-    void TearDown() override { resetContext(); }
+    void TearDown() override { useVariant(); }
     void start(const VariantDesc *variant, uint32_t fields = 20)
     {
-        resetContext(variant);
+        useVariant(variant);
         screen = FakeScreen{};
         screen.fieldWidth = 352;
         screen.fieldHeight = 144;
@@ -105,7 +103,8 @@ struct Edit : ::testing::Test {
     int run(std::vector<ScriptStep> script)
     {
         screen.script = std::move(script);
-        return editEffect();
+        screen.context = &ctx;
+        return editEffect(ctx, paramBlock);
     }
     // The saved effect: frame, level and whether the grid is all zero, per key.
     std::vector<std::tuple<uint32_t, int32_t, bool>> savedKeys()
@@ -116,7 +115,7 @@ struct Edit : ::testing::Test {
         ctx.gridRows = 72;
         ctx.lastFrame = (int32_t)record.fieldCount / 2 - 1;
         std::vector<std::tuple<uint32_t, int32_t, bool>> keys;
-        if (loadEffect() != EFFECT_LOADED)
+        if (loadEffect(ctx) != EFFECT_LOADED)
             return keys;
         for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
             bool zero = true;
@@ -124,7 +123,7 @@ struct Edit : ::testing::Test {
                 zero = zero && k->grid[i].dx == 0.0f && k->grid[i].dy == 0.0f;
             keys.emplace_back(k->frame, k->level, zero);
         }
-        freeKeys();
+        freeKeys(ctx);
         return keys;
     }
     const FakeGadget *gadgetOfKind(int kind, int32_t key)
@@ -157,7 +156,7 @@ TEST_F(Edit, LayoutFollowsTheScreenAndShrinksToALowScreen)
         start(c.variant);
         ctx.editor.visibleTop = c.visTop;
         ctx.editor.visibleBottom = c.sh - 1;
-        computeLayout(c.sw, c.sh, 720, 576);
+        computeLayout(ctx, c.sw, c.sh, 720, 576);
         const EditorSession &e = ctx.editor;
         EXPECT_EQ(std::vector<int>({ctx.overviewX, ctx.overviewY, ctx.overviewWidth,
                                     ctx.overviewHeight, e.overviewBoxHeight, ctx.editBoxX,
@@ -219,7 +218,7 @@ TEST_F(Edit, EveryVariantPaintsTwoKeysAndSavesThem)
                  {&vxWarpVariant, {{0, 0, false}, {3, 0, false}, {9, 100, true}}}};
     for (const auto &c : cases) {
         start(c.variant);
-        GetOperatorInfo();
+        describeEffect(instance, nullptr);
         std::filesystem::remove(path);
         run(joined({paint(),
                     {{gadget, GADGET_FRAME, 3}, releaseOutside},
@@ -284,7 +283,7 @@ TEST_F(Edit, ReactionsKeepAndStoreTheMeshTheEditorShows)
     };
     for (const auto &c : cases) {
         start(&vxMorphVariant);
-        GetOperatorInfo();
+        describeEffect(instance, nullptr);
         std::filesystem::remove(path);
         screen.textAnswer = c.textAnswer;
         run(c.script);
@@ -352,7 +351,7 @@ TEST_F(Edit, TimelineClicksSnapToKeysOrTakeTheFrame)
     };
     for (const auto &c : cases) {
         start(&vxMorphVariant);
-        GetOperatorInfo();
+        describeEffect(instance, nullptr);
         std::filesystem::remove(path);
         run({{gadget, GADGET_FRAME, 3},
              releaseOutside,
@@ -361,7 +360,7 @@ TEST_F(Edit, TimelineClicksSnapToKeysOrTakeTheFrame)
              {onTimeline, c.row, c.offset}});
         EXPECT_EQ(paramBlock.savedFrame, c.frame) << c.row << " " << c.offset;
     }
-    EXPECT_EQ(timelineFrame(ctx.overviewX + 14 - 100000), 0u);
+    EXPECT_EQ(timelineFrame(ctx, ctx.overviewX + 14 - 100000), 0u);
 }
 
 TEST_F(Edit, EditorDoesNotOpenWithoutAClipImageQueueOrRoom)
@@ -377,7 +376,7 @@ TEST_F(Edit, EditorDoesNotOpenWithoutAClipImageQueueOrRoom)
                  {20, false, false, 60, 0}};
     for (const auto &c : cases) {
         start(&vxMorphVariant, c.fields);
-        GetOperatorInfo();
+        describeEffect(instance, nullptr);
         std::filesystem::remove(path);
         screen.noImage = c.noImage;
         screen.noQueue = c.noQueue;

@@ -8,6 +8,8 @@
 #include "effect/keys.h"
 #include "engine/warp.h"
 #include "tests/unit/fake_screen.h"
+#include "effect/buffers.h"
+#include "effect/framefields.h"
 #include "tests/unit/support.h"
 
 namespace {
@@ -15,13 +17,13 @@ namespace {
 // Overview at (100, 50), 200 x 160: the timeline origin is (100, 210).
 const int TX = 100, TY = 210;
 
-struct EditorDraw : ::testing::Test {
+struct EditorDraw : CoreTest {
     FakeScreen screen;
     void SetUp() override { setUpVariant(&vxMorphVariant); }
-    void TearDown() override { resetContext(); }
+    void TearDown() override { useVariant(); }
     void setUpVariant(const VariantDesc *variant)
     {
-        resetContext(variant);
+        useVariant(variant);
         screen = FakeScreen{};
         installFakeScreen(screen);
         ctx.overviewX = 100;
@@ -38,7 +40,7 @@ struct EditorDraw : ::testing::Test {
     {
         KeyRecord *last = nullptr;
         for (uint32_t f : frames) {
-            KeyRecord *k = allocKey(f, 0);
+            KeyRecord *k = allocKey(ctx, f, 0);
             std::fill(std::begin(k->thumbnail), std::end(k->thumbnail), f);
             k->prev = last;
             (last ? last->next : ctx.keyList) = k;
@@ -63,7 +65,7 @@ TEST_F(EditorDraw, TimelineMarksKeysAtTheirFramesClampedToTheScale)
         setUpVariant(&vxMorphVariant);
         ctx.lastFrame = c.lastFrame;
         makeKeys(c.frames);
-        drawTimeline();
+        drawTimeline(ctx);
         ASSERT_EQ(screen.calls.size(), 1 + 2 * c.frames.size());
         const ScreenCall &fill = screen.calls[0];
         EXPECT_EQ(std::vector<int>({fill.x0, fill.y0, fill.x1, fill.y1, fill.mode}),
@@ -95,7 +97,7 @@ TEST_F(EditorDraw, FrameMarkerIsAnArrowWhoseColourShowsAKey)
         ctx.lastFrame = 10;
         ctx.currentFrame = c.frame;
         makeKeys({0, 5, 10});
-        drawFrameMarker();
+        drawFrameMarker(ctx);
         const int x = TX + 12 + c.frame * 154 / 10, y = TY + 46;
         std::set<std::pair<int, int>> arrow;
         for (const ScreenCall &p : screen.named("pixel")) {
@@ -123,7 +125,7 @@ TEST_F(EditorDraw, ThumbnailSlotsShowTheKeysAroundTheCurrentFrame)
         ctx.lastFrame = 10;
         ctx.currentFrame = c.frame;
         makeKeys({0, 5, 10});
-        drawThumbnails();
+        drawThumbnails(ctx);
         const auto rects = screen.named("rect");
         ASSERT_EQ(rects.size(), 3u);
         std::vector<int> shown(3, -1);
@@ -137,7 +139,7 @@ TEST_F(EditorDraw, ThumbnailSlotsShowTheKeysAroundTheCurrentFrame)
         EXPECT_EQ(shown, c.slots);
     }
     setUpVariant(&vxMorphVariant);
-    drawThumbnails();
+    drawThumbnails(ctx);
     EXPECT_EQ(screen.calls.size(), 3u);
     EXPECT_EQ(screen.calls[2].x1, TX + 149);
     EXPECT_EQ(screen.calls[2].colour, fakeGuiColour(0, 8));
@@ -179,7 +181,7 @@ TEST_F(EditorDraw, ZoomOriginCentresTheWindowInsideTheFrame)
         ctx.viewZoom = c.zoom;
         ctx.viewScrollX = 6;
         ctx.viewScrollY = 7;
-        setZoomOrigin(c.x, c.y);
+        setZoomOrigin(ctx, c.x, c.y);
         EXPECT_EQ(ctx.zoomClickX, c.x);
         EXPECT_EQ(ctx.zoomClickY, c.y);
         EXPECT_EQ(ctx.viewScrollX, c.scrollX) << c.zoom << " " << c.x;
@@ -204,7 +206,7 @@ TEST_F(EditorDraw, OverviewZoomBoxFramesTheWindowOfTheEditView)
         ctx.viewZoom = c.zoom;
         ctx.viewScrollX = c.scrollX;
         ctx.viewScrollY = c.scrollY;
-        drawOverview();
+        drawOverview(ctx);
         const auto pictures = screen.named("picture");
         ASSERT_EQ(pictures.size(), 1u);
         EXPECT_EQ(
@@ -246,7 +248,7 @@ TEST_F(EditorDraw, EditViewShowsTheViewBlendAndRestoresTheLevelByVariant)
         ctx.imageHeight = 16;
         ctx.gridCols = 8;
         ctx.gridRows = 8;
-        ASSERT_EQ(prepareMeshes(nullptr), 0);
+        ASSERT_EQ(prepareMeshes(ctx, nullptr), 0);
         ctx.sourcePixels = source.data();
         ctx.targetPixels = target.data();
         ctx.editBoxX = 300;
@@ -256,7 +258,7 @@ TEST_F(EditorDraw, EditViewShowsTheViewBlendAndRestoresTheLevelByVariant)
         ctx.editViewHeight = 12;
         ctx.viewBlend = 255;
         ctx.dissolveLevel = 7;
-        drawEditView();
+        drawEditView(ctx);
         const auto pictures = screen.named("picture");
         ASSERT_EQ(pictures.size(), 1u);
         const ScreenCall &p = pictures[0];

@@ -9,25 +9,27 @@
 #include "effect/precalc.h"
 #include "engine/warp.h"
 #include "tests/unit/fake_screen.h"
+#include "effect/buffers.h"
+#include "effect/framefields.h"
 #include "tests/unit/support.h"
 
 namespace {
 
 const int W = 16, H = 8;
 
-struct EditorFrame : ::testing::Test {
+struct EditorFrame : CoreTest {
     FakeScreen screen;
     std::vector<uint32_t> bufferA, bufferB;
     void SetUp() override { setUpVariant(&vxMorphVariant); }
     void TearDown() override
     {
         ctx.fieldBufferA = ctx.fieldBufferB = nullptr;
-        resetContext();
+        useVariant();
     }
     void setUpVariant(const VariantDesc *variant)
     {
         ctx.fieldBufferA = ctx.fieldBufferB = nullptr;
-        resetContext(variant);
+        useVariant(variant);
         screen = FakeScreen{};
         screen.fieldWidth = W;
         screen.fieldHeight = H;
@@ -44,7 +46,7 @@ struct EditorFrame : ::testing::Test {
                  scratchDir("frame").c_str());
         ctx.effectPath = ctx.effectPathBuffer;
     }
-    static std::vector<uint32_t> field(int input, uint32_t frame)
+    std::vector<uint32_t> field(int input, uint32_t frame)
     {
         std::vector<uint32_t> f(W * H);
         for (int i = 0; i < W * H; ++i)
@@ -62,13 +64,13 @@ struct EditorFrame : ::testing::Test {
         ctx.sourcePixels = a.data();
         ctx.targetPixels = b.data();
         ctx.dissolveLevel = level;
-        renderPasses(out.data(), THUMB_WIDTH, THUMB_HEIGHT);
+        renderPasses(ctx, ctx.dissolveLevel, {out.data(), THUMB_WIDTH, THUMB_HEIGHT, out.size()});
         ctx.sourcePixels = savedA;
         ctx.targetPixels = savedB;
         ctx.dissolveLevel = savedLevel;
         return out;
     }
-    static std::vector<uint32_t> thumbnail(const KeyRecord *k)
+    std::vector<uint32_t> thumbnail(const KeyRecord *k)
     {
         return std::vector<uint32_t>(std::begin(k->thumbnail), std::end(k->thumbnail));
     }
@@ -92,7 +94,7 @@ TEST_F(EditorFrame, FetchCopiesBothFieldsOrFailsLeavingTheBuffers)
         if (c.missing)
             screen.missingFrames.insert(3);
         ctx.currentFrame = 3;
-        EXPECT_EQ(fetchFrameFields(), c.result);
+        EXPECT_EQ(fetchFrameFields(ctx), c.result);
         EXPECT_EQ(screen.liveImages, 0);
         EXPECT_EQ(ctx.imageWidth, W);
         EXPECT_EQ(takeJournal().size(), c.result ? 1u : 0u);
@@ -110,7 +112,7 @@ TEST_F(EditorFrame, FetchCopiesBothFieldsOrFailsLeavingTheBuffers)
 
 TEST_F(EditorFrame, RefreshInterpolatesTheNewFrameEvenWhenItsFieldsAreMissing)
 {
-    ASSERT_EQ(prepareEffect(), 0);
+    ASSERT_EQ(prepareEffect(ctx), 0);
     for (int i = 0; i < W / 4 * H / 2; ++i)
         ctx.keyList->next->grid[i] = {2.0f, -1.0f};
     std::vector<uint32_t> preview((size_t)ctx.previewWidth * ctx.previewHeight);
@@ -120,14 +122,14 @@ TEST_F(EditorFrame, RefreshInterpolatesTheNewFrameEvenWhenItsFieldsAreMissing)
     screen.missingFrames.insert(3);
     ctx.currentFrame = 3;
     screen.calls.clear();
-    EXPECT_EQ(refreshFrame(), -1);
+    EXPECT_EQ(refreshFrame(ctx), -1);
     EXPECT_TRUE(screen.calls.empty());
     EXPECT_FLOAT_EQ(ctx.meshA[5].dx, 2.0f * 3 / 9);
     EXPECT_FLOAT_EQ(ctx.meshB[5].dy, 1.0f * 6 / 9);
     EXPECT_EQ(ctx.dissolveLevel, 255 * 3 / 9);
 
     ctx.currentFrame = 4;
-    EXPECT_EQ(refreshFrame(), 0);
+    EXPECT_EQ(refreshFrame(ctx), 0);
     EXPECT_FLOAT_EQ(ctx.meshA[5].dx, 2.0f * 4 / 9);
     EXPECT_EQ(screen.named("picture").size(), 2u); // overview and edit view
     ctx.previewPixels = nullptr;
@@ -138,7 +140,7 @@ TEST_F(EditorFrame, NewEffectRendersBothThumbnailsFromTheirFramesUnderATwoStepMe
     for (const VariantDesc *variant :
          {&vxMorphVariant, &vxDrawVariant, &vxFxVariant, &vxWarpVariant}) {
         setUpVariant(variant);
-        ASSERT_EQ(prepareEffect(), 0);
+        ASSERT_EQ(prepareEffect(ctx), 0);
         EXPECT_EQ(screen.meter, std::vector<std::string>({"open 2", "update 3 1", "close"}));
         EXPECT_EQ(ctx.meterRecord.flags, 6u);
         const KeyRecord *first = ctx.keyList, *last = first->next;
@@ -163,14 +165,14 @@ TEST_F(EditorFrame, FiveKeyFileRendersEachThumbnailFromItsOwnFrame)
         ctx.gridRows = H / 2;
         KeyRecord *tail = nullptr;
         for (int i = 0; i < 5; ++i) {
-            KeyRecord *k = allocKey(frames[i], levels[i]);
+            KeyRecord *k = allocKey(ctx, frames[i], levels[i]);
             k->prev = tail;
             (tail ? tail->next : ctx.keyList) = k;
             tail = k;
         }
-        saveEffect();
-        freeKeys();
-        ASSERT_EQ(prepareEffect(), 0);
+        saveEffect(ctx);
+        freeKeys(ctx);
+        ASSERT_EQ(prepareEffect(ctx), 0);
         EXPECT_EQ(screen.meter,
                   std::vector<std::string>({"open 5", "update 3 1", "update 3 2", "update 3 3",
                                             "update 3 4", "update 3 5", "close"}));
@@ -189,19 +191,19 @@ TEST_F(EditorFrame, PreparationFailsWithoutMemoryAndNeverLeavesTheMeterOpen)
     // An intact file read short of memory is a failure, not a new effect.
     ctx.gridCols = W / 4;
     ctx.gridRows = H / 2;
-    ASSERT_EQ(createFirstKey(), 0);
-    ASSERT_EQ(createLastKey(), 0);
-    saveEffect();
-    freeKeys();
+    ASSERT_EQ(createFirstKey(ctx), 0);
+    ASSERT_EQ(createLastKey(ctx), 0);
+    saveEffect(ctx);
+    freeKeys(ctx);
     failAllocationAfter(2);
-    EXPECT_EQ(prepareEffect(), -1);
+    EXPECT_EQ(prepareEffect(ctx), -1);
     EXPECT_TRUE(screen.meter.empty());
     EXPECT_EQ(ctx.keyList, nullptr);
 
     // The engine cannot be set up for a new effect: the meter is closed.
     setUpVariant(&vxMorphVariant);
     failAllocationAfter(4);
-    EXPECT_EQ(prepareEffect(), -1);
+    EXPECT_EQ(prepareEffect(ctx), -1);
     EXPECT_EQ(screen.meter, std::vector<std::string>({"open 2", "close"}));
     failAllocationAfter(-1);
 }

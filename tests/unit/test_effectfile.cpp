@@ -68,12 +68,12 @@ float nodeDy(size_t i)
 }
 
 // Most cases use an 8 x 4 picture: 2 x 2 grid nodes, 40 bytes per key.
-struct EffectFile : ::testing::Test {
+struct EffectFile : CoreTest {
     std::string dir, path;
 
     void SetUp() override
     {
-        resetContext();
+        useVariant();
         usePicture(8, 4);
         ctx.lastFrame = 99;
         dir = scratchDir(std::string("effectfile-") +
@@ -81,23 +81,23 @@ struct EffectFile : ::testing::Test {
         path = dir + "/effect";
         setPath(path.c_str());
     }
-    void TearDown() override { resetContext(); }
+    void TearDown() override { useVariant(); }
 
-    static void usePicture(int w, int h)
+    void usePicture(int w, int h)
     {
         ctx.imageWidth = w;
         ctx.imageHeight = h;
         ctx.gridCols = w / 4;
         ctx.gridRows = h / 2;
     }
-    static void setPath(const char *p)
+    void setPath(const char *p)
     {
         snprintf(ctx.effectPathBuffer, sizeof ctx.effectPathBuffer, "%s", p);
         ctx.effectPath = ctx.effectPathBuffer;
     }
-    static KeyRecord *addKey(uint32_t frame, int32_t level)
+    KeyRecord *addKey(uint32_t frame, int32_t level)
     {
-        KeyRecord *key = allocKey(frame, level);
+        KeyRecord *key = allocKey(ctx, frame, level);
         KeyRecord **link = &ctx.keyList;
         KeyRecord *prev = nullptr;
         while (*link) {
@@ -108,14 +108,14 @@ struct EffectFile : ::testing::Test {
         *link = key;
         return key;
     }
-    static std::vector<uint32_t> frames()
+    std::vector<uint32_t> frames()
     {
         std::vector<uint32_t> v;
         for (KeyRecord *k = ctx.keyList; k; k = k->next)
             v.push_back(k->frame);
         return v;
     }
-    static std::vector<int32_t> levels()
+    std::vector<int32_t> levels()
     {
         std::vector<int32_t> v;
         for (KeyRecord *k = ctx.keyList; k; k = k->next)
@@ -123,9 +123,8 @@ struct EffectFile : ::testing::Test {
         return v;
     }
     // An 8 x 4 effect file written here, key by key, with the node pattern above.
-    static Bytes effectBytes(uint32_t frameCount,
-                             const std::vector<std::pair<uint32_t, int32_t>> &keys,
-                             uint32_t magic = 0x56580100u, uint32_t width = 8, uint32_t height = 4)
+    Bytes effectBytes(uint32_t frameCount, const std::vector<std::pair<uint32_t, int32_t>> &keys,
+                      uint32_t magic = 0x56580100u, uint32_t width = 8, uint32_t height = 4)
     {
         Bytes b(EFFECT_HEADER_BYTES);
         encodeEffectHeader(
@@ -146,7 +145,7 @@ struct EffectFile : ::testing::Test {
     int load(const Bytes &bytes)
     {
         writeFile(path, bytes);
-        return loadEffect();
+        return loadEffect(ctx);
     }
 };
 
@@ -163,7 +162,7 @@ TEST_F(EffectFileLayout, TwoKeys720x576)
     first->grid[0].dx = 1.5f;            // 3F C0 00 00
     first->grid[5 + 180 * 3].dy = -2.0f; // C0 00 00 00, node (5, 3)
     last->grid[288 * 180 - 1].dy = 0.1f; // 3D CC CC CD, the file's last 4 bytes
-    saveEffect();
+    saveEffect(ctx);
     EXPECT_TRUE(takeJournal().empty());
     const Bytes b = readFile(path);
     ASSERT_EQ(b.size(), 829476u);
@@ -187,15 +186,15 @@ TEST_F(EffectFileLayout, NegativeLastFrameCountsAsOneFrame)
     ctx.lastFrame = -1;
     addKey(0, 0);
     addKey(0, 255);
-    saveEffect();
+    saveEffect(ctx);
     Bytes b = readFile(path);
     ASSERT_EQ(b.size(), 20u + 2 * 40);
     EXPECT_EQ(u32At(b, 4), 1u);
     // Frame count 1: the first key on frame 0, every later key on lastFrame.
-    EXPECT_EQ(loadEffect(), 0);
+    EXPECT_EQ(loadEffect(ctx), 0);
     EXPECT_EQ(frames(), (std::vector<uint32_t>{0, 0}));
     ctx.lastFrame = 20;
-    EXPECT_EQ(loadEffect(), 0);
+    EXPECT_EQ(loadEffect(ctx), 0);
     EXPECT_EQ(frames(), (std::vector<uint32_t>{0, 20}));
 }
 
@@ -216,9 +215,9 @@ TEST_F(EffectFileLayout, RoundTripIsBitExact)
             bits.push_back(dy);
         }
     }
-    saveEffect();
+    saveEffect(ctx);
     const Bytes saved = readFile(path);
-    EXPECT_EQ(loadEffect(), 0);
+    EXPECT_EQ(loadEffect(ctx), 0);
     EXPECT_TRUE(takeJournal().empty());
     EXPECT_EQ(ctx.effectFile, nullptr);
     EXPECT_EQ(frames(), (std::vector<uint32_t>{0, 40, 99}));
@@ -233,7 +232,7 @@ TEST_F(EffectFileLayout, RoundTripIsBitExact)
         }
     }
     EXPECT_EQ(loaded, bits);
-    saveEffect();
+    saveEffect(ctx);
     EXPECT_EQ(readFile(path), saved);
 }
 
@@ -296,14 +295,14 @@ TEST_F(EffectFileLoad, DisorderedFramesLoadAsTheyAreAndStaySafe)
     for (int32_t t : {0, 101, 300, 505, 1000, -2, -1}) {
         ctx.currentFrame = t;
         ctx.dissolveLevel = 0;
-        interpolateMeshA();
-        interpolateMeshB();
+        ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+        ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
         EXPECT_GE(ctx.dissolveLevel, 0) << t;
         EXPECT_LE(ctx.dissolveLevel, 255) << t;
     }
     ctx.meshA = ctx.meshB = nullptr;
-    saveEffect();
-    EXPECT_EQ(loadEffect(), 0);
+    saveEffect(ctx);
+    EXPECT_EQ(loadEffect(ctx), 0);
     EXPECT_EQ(frames().size(), 4u);
 }
 
@@ -340,23 +339,23 @@ TEST_F(EffectFileLoad, RejectsFilesOfOtherKindsAndSizes)
 
     // Cannot open: no file, no path, empty path.
     fs::remove(path);
-    EXPECT_EQ(loadEffect(), 2);
+    EXPECT_EQ(loadEffect(ctx), 2);
     EXPECT_EQ(ctx.keyList, nullptr);
     EXPECT_EQ(takeJournal().size(), 1u);
     ctx.effectPath = nullptr;
-    EXPECT_EQ(loadEffect(), 2);
+    EXPECT_EQ(loadEffect(ctx), 2);
     EXPECT_EQ(takeJournal().size(), 1u);
     setPath("");
-    EXPECT_EQ(loadEffect(), 2);
+    EXPECT_EQ(loadEffect(ctx), 2);
     EXPECT_EQ(takeJournal().size(), 1u);
     // A directory or a FIFO is not read at all (a FIFO would block).
     setPath(dir.c_str());
-    EXPECT_EQ(loadEffect(), 2);
+    EXPECT_EQ(loadEffect(ctx), 2);
     EXPECT_EQ(takeJournal().size(), 1u);
     const std::string fifo = dir + "/fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     setPath(fifo.c_str());
-    EXPECT_EQ(loadEffect(), 2);
+    EXPECT_EQ(loadEffect(ctx), 2);
     EXPECT_EQ(takeJournal().size(), 1u);
     EXPECT_EQ(openDescriptors(), descriptors);
 }
@@ -414,7 +413,7 @@ TEST_F(EffectFileLoad, AllocationFailuresFollowTheTable)
     } cases[] = {{0, 1, 0}, {1, 1, 0}, {2, 1, 1}, {3, 1, 1}, {4, 1, 2}, {5, 1, 2}, {6, 0, 3}};
     for (const auto &c : cases) {
         failAllocationAfter(c.allowed);
-        EXPECT_EQ(loadEffect(), c.result) << c.allowed;
+        EXPECT_EQ(loadEffect(ctx), c.result) << c.allowed;
         failAllocationAfter(-1);
         EXPECT_EQ(takeJournal().size(), c.result ? 1u : 0u) << c.allowed;
         EXPECT_EQ(ctx.effectFile, nullptr);
@@ -434,20 +433,20 @@ TEST_F(EffectFileSave, NothingToWriteLeavesTheOldFile)
 {
     const Bytes old = {1, 2, 3};
     writeFile(path, old);
-    saveEffect(); // empty list
+    saveEffect(ctx); // empty list
     EXPECT_EQ(readFile(path), old);
     EXPECT_TRUE(takeJournal().empty());
     addKey(0, 0);
     ctx.effectPath = nullptr;
-    saveEffect();
+    saveEffect(ctx);
     EXPECT_EQ(takeJournal().size(), 1u);
     setPath("");
-    saveEffect();
+    saveEffect(ctx);
     EXPECT_EQ(takeJournal().size(), 1u);
     // Grids that do not match the picture size could not be read back.
     setPath(path.c_str());
     ctx.gridCols = 3;
-    saveEffect();
+    saveEffect(ctx);
     EXPECT_EQ(takeJournal().size(), 1u);
     EXPECT_EQ(readFile(path), old);
     EXPECT_EQ(listDir(dir), std::vector<std::string>{"effect"});
@@ -461,7 +460,7 @@ TEST_F(EffectFileSave, ReplacesTheOldFileWholly)
         for (size_t i = 0; i < 4; ++i)
             key->grid[i] = MeshNode{nodeDx(f, i), nodeDy(i)};
     }
-    saveEffect();
+    saveEffect(ctx);
     EXPECT_TRUE(takeJournal().empty());
     EXPECT_EQ(ctx.effectFile, nullptr);
     // Whole file as encoded by hand here; levels are stored as they are.
@@ -475,7 +474,7 @@ TEST_F(EffectFileSave, FailuresKeepTheOldFileAndLeaveNoTemporary)
     addKey(99, 255);
     // Directory missing.
     setPath((dir + "/missing/effect").c_str());
-    saveEffect();
+    saveEffect(ctx);
     EXPECT_EQ(takeJournal().size(), 1u);
     EXPECT_TRUE(listDir(dir).empty());
 
@@ -483,7 +482,7 @@ TEST_F(EffectFileSave, FailuresKeepTheOldFileAndLeaveNoTemporary)
     fs::create_directory(path);
     writeFile(path + "/inside", {7});
     setPath(path.c_str());
-    saveEffect();
+    saveEffect(ctx);
     EXPECT_EQ(takeJournal().size(), 1u);
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_EQ(listDir(path), std::vector<std::string>{"inside"});
@@ -494,7 +493,7 @@ TEST_F(EffectFileSave, FailuresKeepTheOldFileAndLeaveNoTemporary)
     const Bytes old = {9, 8, 7, 6};
     writeFile(path, old);
     usePicture(720, 576);
-    freeKeys();
+    freeKeys(ctx);
     addKey(0, 0);
     addKey(99, 255);
     struct rlimit saved;
@@ -503,7 +502,7 @@ TEST_F(EffectFileSave, FailuresKeepTheOldFileAndLeaveNoTemporary)
     struct rlimit limited = saved;
     limited.rlim_cur = 1000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    saveEffect();
+    saveEffect(ctx);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(takeJournal().size(), 1u);

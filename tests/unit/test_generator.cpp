@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "effect/keyops.h"
 #include "effect/keys.h"
 #include "engine/generator.h"
 #include "tests/reference/generator_reference.h"
@@ -18,7 +19,7 @@ struct Geometry {
     int nc, nr, pw, ph;
 };
 
-void setGeometry(const Geometry &g)
+void setGeometry(OperatorContext &ctx, const Geometry &g)
 {
     ctx.gridCols = g.nc;
     ctx.gridRows = g.nr;
@@ -54,18 +55,18 @@ bool allFinite(const std::vector<MeshNode> &m)
     return true;
 }
 
-struct GeneratorTest : ::testing::Test {
-    void SetUp() override { resetContext(); }
+struct GeneratorTest : CoreTest {
+    void SetUp() override { useVariant(); }
     void TearDown() override
     {
         ctx.meshA = nullptr;
         ctx.meshCapacity = 0;
-        resetContext();
+        useVariant();
     }
     // Applies generator n to a copy of m under the context's geometry.
     std::vector<MeshNode> run(std::vector<MeshNode> m, int n, int a, bool negate = true)
     {
-        applyGenerator(m.data(), n, a, negate);
+        applyGenerator(generatorGeometryOf(ctx), m.data(), n, a, negate);
         return m;
     }
 };
@@ -78,7 +79,7 @@ TEST_F(GeneratorFormulas, EveryGeneratorMatchesTheTableBitForBit)
     const Geometry geometries[] = {{8, 4, 720, 288}, {6, 5, 1440, 288}, {7, 3, 2160, 288}};
     const int amounts[] = {37, -100, 100, 1, -13};
     for (const Geometry &g : geometries) {
-        setGeometry(g);
+        setGeometry(ctx, g);
         const float k = (float)(g.pw / (2 * g.ph));
         const std::vector<MeshNode> start = startMesh(g.nc * g.nr);
         for (int n = 1; n <= 17; ++n)
@@ -96,7 +97,7 @@ TEST_F(GeneratorFormulas, EveryGeneratorMatchesTheTableBitForBit)
 
 TEST_F(GeneratorFormulas, HandComputedValues)
 {
-    setGeometry({8, 4, 720, 288});
+    setGeometry(ctx, {8, 4, 720, 288});
     const std::vector<MeshNode> zero(32, MeshNode{0, 0});
     auto at = [](const std::vector<MeshNode> &m, int j, int i) { return m[i * 8 + j]; };
 
@@ -141,7 +142,7 @@ TEST_F(GeneratorFormulas, HandComputedValues)
 
 TEST_F(GeneratorFormulas, OutOfRangeGeneratorOrEmptyGridTouchesNothing)
 {
-    setGeometry({8, 4, 720, 288});
+    setGeometry(ctx, {8, 4, 720, 288});
     const std::vector<MeshNode> start = startMesh(32);
     for (int n : {0, -1, 18, 100})
         expectSameBits(run(start, n, 100), start, "bad n");
@@ -154,7 +155,7 @@ TEST_F(GeneratorFormulas, OutOfRangeGeneratorOrEmptyGridTouchesNothing)
     ctx.gridCols = 0;
     for (int n = 1; n <= 17; ++n) {
         expectSameBits(run(start, n, 100), start, "no columns");
-        applyGenerator(nullptr, n, 100, true);
+        applyGenerator(generatorGeometryOf(ctx), nullptr, n, 100, true);
     }
 }
 
@@ -162,7 +163,7 @@ using GeneratorRotation = GeneratorTest;
 
 TEST_F(GeneratorRotation, HalfTurnFetchesFromTheOppositePoint)
 {
-    setGeometry({8, 4, 720, 288});
+    setGeometry(ctx, {8, 4, 720, 288});
     auto m = run(std::vector<MeshNode>(32, MeshNode{0, 0}), 10, 100);
     // (A + 1, B) = column 5, row 2.
     EXPECT_NEAR(m[2 * 8 + 5].dx, -2.0, 1e-5);
@@ -175,7 +176,7 @@ TEST_F(GeneratorRotation, HalfTurnFetchesFromTheOppositePoint)
 
 TEST_F(GeneratorRotation, TransitionFormTurnsTheOtherWay)
 {
-    setGeometry({8, 4, 720, 288});
+    setGeometry(ctx, {8, 4, 720, 288});
     const std::vector<MeshNode> zero(32, MeshNode{0, 0});
     for (int n : {10, 11, 12}) {
         auto effect = run(zero, n, 50, true);
@@ -198,7 +199,7 @@ TEST_F(GeneratorRandom, FirstDrawsFromTheSeedAreFixed)
 {
     // One row shift per row: t = ((r - 16383) * W / 26213600) * a.
     const int first[5] = {28322, 7943, 4653, 8133, 31660};
-    setGeometry({2, 5, 720, 288});
+    setGeometry(ctx, {2, 5, 720, 288});
     ctx.imageWidth = 800;
     ctx.imageHeight = 1600;
     auto rows = run(std::vector<MeshNode>(10, MeshNode{0, 0}), 7, 1);
@@ -210,7 +211,7 @@ TEST_F(GeneratorRandom, FirstDrawsFromTheSeedAreFixed)
         EXPECT_EQ(rows[i * 2].dy, 0.0f);
     }
     // Columns draw the same sequence; jitter takes x, y, x, y, ...
-    setGeometry({5, 1, 720, 288});
+    setGeometry(ctx, {5, 1, 720, 288});
     ctx.imageWidth = 800;
     ctx.imageHeight = 1600;
     auto cols = run(std::vector<MeshNode>(5, MeshNode{0, 0}), 8, 1);
@@ -226,7 +227,7 @@ TEST_F(GeneratorRandom, FirstDrawsFromTheSeedAreFixed)
 
 TEST_F(GeneratorRandom, EveryRunRestartsTheSequence)
 {
-    setGeometry({8, 4, 720, 288});
+    setGeometry(ctx, {8, 4, 720, 288});
     const std::vector<MeshNode> start = startMesh(32);
     for (int n : {7, 8, 9}) {
         auto once = run(start, n, 60);
@@ -246,7 +247,7 @@ using GeneratorMends = GeneratorTest;
 TEST_F(GeneratorMends, ZeroOrMissingVerticalScaleCountsAsOne)
 {
     const std::vector<MeshNode> start = startMesh(32);
-    setGeometry({8, 4, 720, 288});
+    setGeometry(ctx, {8, 4, 720, 288});
     std::vector<std::vector<MeshNode>> unit;
     for (int n : {10, 11, 12})
         unit.push_back(run(start, n, 77));
@@ -268,7 +269,7 @@ TEST_F(GeneratorMends, OneRowOrOneColumnStaysFinite)
 {
     const Geometry thin[] = {{8, 1, 720, 288}, {1, 4, 720, 288}, {1, 1, 720, 288}};
     for (const Geometry &g : thin) {
-        setGeometry(g);
+        setGeometry(ctx, g);
         const std::vector<MeshNode> start = startMesh(g.nc * g.nr);
         for (int n = 1; n <= 17; ++n) {
             auto m = run(start, n, 100);
@@ -288,18 +289,18 @@ struct GeneratorApply : GeneratorTest {
     void SetUp() override
     {
         GeneratorTest::SetUp();
-        setGeometry({8, 4, 720, 288});
+        setGeometry(ctx, {8, 4, 720, 288});
         meshA.assign(32, MeshNode{99, 99});
         ctx.meshA = meshA.data();
         ctx.meshCapacity = 32;
         ctx.lastFrame = 10;
-        ASSERT_EQ(createFirstKey(), 0);
-        ASSERT_EQ(createLastKey(), 0);
+        ASSERT_EQ(createFirstKey(ctx), 0);
+        ASSERT_EQ(createLastKey(ctx), 0);
         const std::vector<MeshNode> last = startMesh(32);
         for (int x = 0; x < 32; ++x)
             ctx.keyList->next->grid[x] = last[x];
         ctx.currentFrame = 3;
-        interpolateMeshA();
+        ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
         keyed = meshA;
         meshA.assign(32, MeshNode{99, 99});
     }
@@ -310,7 +311,7 @@ TEST_F(GeneratorApply, TypeZeroOrNoAmountsGiveTheKeyInterpolation)
     for (int n = 1; n <= 17; ++n)
         ctx.generatorParams[n] = n % 2 ? 40 : -70;
     ctx.generatorType = 0;
-    applyGenerators();
+    applyGenerators(ctx);
     expectSameBits(meshA, keyed, "type 0");
 
     for (int n = 0; n < 20; ++n)
@@ -319,7 +320,7 @@ TEST_F(GeneratorApply, TypeZeroOrNoAmountsGiveTheKeyInterpolation)
     ctx.generatorParams[0] = ctx.generatorParams[18] = ctx.generatorParams[19] = 100;
     ctx.generatorType = 5;
     meshA.assign(32, MeshNode{99, 99});
-    applyGenerators();
+    applyGenerators(ctx);
     expectSameBits(meshA, keyed, "no amounts");
 }
 
@@ -328,7 +329,7 @@ TEST_F(GeneratorApply, AmountsApplyInAscendingOrderAndDoNotAccumulate)
     ctx.generatorType = 10;
     ctx.generatorParams[9] = 30;
     ctx.generatorParams[10] = 45;
-    applyGenerators();
+    applyGenerators(ctx);
     auto byHand = refGenerator(refGenerator(keyed, 9, 30, true, 4, 8, 32, 8, 1.0f), 10, 45, true, 4,
                                8, 32, 8, 1.0f);
     expectSameBits(meshA, byHand, "9 then 10");
@@ -340,10 +341,10 @@ TEST_F(GeneratorApply, AmountsApplyInAscendingOrderAndDoNotAccumulate)
     EXPECT_TRUE(differs);
 
     // A second run starts from the keys again.
-    applyGenerators();
+    applyGenerators(ctx);
     expectSameBits(meshA, byHand, "second run");
     ctx.generatorParams[9] = 0;
-    applyGenerators();
+    applyGenerators(ctx);
     expectSameBits(meshA, refGenerator(keyed, 10, 45, true, 4, 8, 32, 8, 1.0f), "9 back to 0");
 }
 
@@ -352,7 +353,7 @@ TEST_F(GeneratorApply, TooSmallWorkingMeshIsLeftAlone)
     ctx.generatorType = 1;
     ctx.generatorParams[1] = 100;
     ctx.meshCapacity = 31;
-    applyGenerators();
+    applyGenerators(ctx);
     for (const MeshNode &p : meshA) {
         EXPECT_EQ(p.dx, 99.0f);
         EXPECT_EQ(p.dy, 99.0f);

@@ -6,6 +6,9 @@
 #include "effect/keyops.h"
 #include "effect/keys.h"
 #include "tests/unit/fake_screen.h"
+#include "editor/draw.h"
+#include "editor/session.h"
+#include "effect/buffers.h"
 #include "tests/unit/support.h"
 
 namespace {
@@ -14,16 +17,16 @@ const int W = 16, H = 8, NODES = (W / 4) * (H / 2);
 
 enum Op { INSERT, INSERT_FROM_BASE, STORE, STORE_LEVEL, DELETE };
 
-struct KeyOps : ::testing::Test {
+struct KeyOps : CoreTest {
     FakeScreen screen;
     std::vector<uint32_t> source, target;
     void SetUp() override { setUpVariant(&vxMorphVariant); }
-    void TearDown() override { resetContext(); }
+    void TearDown() override { useVariant(); }
     // Keys on 0, 5 and 10 with grids (f, -f) and levels 10 f; meshA (7, 7),
     // meshBase (3, 3).
     void setUpVariant(const VariantDesc *variant)
     {
-        resetContext(variant);
+        useVariant(variant);
         screen = FakeScreen{};
         installFakeScreen(screen);
         ctx.imageWidth = W;
@@ -32,14 +35,14 @@ struct KeyOps : ::testing::Test {
         ctx.gridRows = H / 2;
         ctx.lastFrame = 10;
         ctx.timelineWidth = 154;
-        ASSERT_EQ(prepareMeshes(nullptr), 0);
+        ASSERT_EQ(prepareMeshes(ctx, nullptr), 0);
         source.assign(W * H, 0x20406080u);
         target.assign(W * H, 0x80604020u);
         ctx.sourcePixels = source.data();
         ctx.targetPixels = target.data();
         KeyRecord *tail = nullptr;
         for (uint32_t f : {0u, 5u, 10u}) {
-            KeyRecord *k = allocKey(f, 10 * (int32_t)f);
+            KeyRecord *k = allocKey(ctx, f, 10 * (int32_t)f);
             std::fill(k->grid, k->grid + NODES, MeshNode{(float)f, -(float)f});
             k->prev = tail;
             (tail ? tail->next : ctx.keyList) = k;
@@ -50,13 +53,17 @@ struct KeyOps : ::testing::Test {
         ctx.dissolveLevel = 99;
         ctx.keyModified = 1;
     }
-    static void run(Op op)
+    void run(Op op)
     {
-        void (*const ops[])(void) = {insertKey, insertKeyFromBase, storeKey, storeKeyLevel,
-                                     deleteKey};
-        ops[op]();
+        // As the editor does: each operation, then the redraws it asks for.
+        unsigned (*const ops[])(OperatorContext &) = {insertKey, insertKeyFromBase, storeKey,
+                                                      storeKeyLevel};
+        if (op == DELETE)
+            deleteKey(ctx);
+        else
+            redrawKeys(ctx, ops[op](ctx));
     }
-    static std::vector<uint32_t> frames()
+    std::vector<uint32_t> frames()
     {
         std::vector<uint32_t> out;
         for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
@@ -65,14 +72,14 @@ struct KeyOps : ::testing::Test {
         }
         return out;
     }
-    static KeyRecord *keyOn(uint32_t f)
+    KeyRecord *keyOn(uint32_t f)
     {
         for (KeyRecord *k = ctx.keyList; k; k = k->next)
             if (k->frame == f)
                 return k;
         return nullptr;
     }
-    static bool gridIs(const MeshNode *grid, MeshNode value)
+    bool gridIs(const MeshNode *grid, MeshNode value)
     {
         for (int i = 0; i < NODES; ++i)
             if (grid[i].dx != value.dx || grid[i].dy != value.dy)
@@ -126,7 +133,7 @@ TEST_F(KeyOps, NewAndStoredKeysTakeMeshAndLevelByVariant)
 {
     // Morph: the new key holds meshA and the level; meshA shows it.
     ctx.currentFrame = 3;
-    insertKey();
+    redrawKeys(ctx, insertKey(ctx));
     EXPECT_TRUE(gridIs(keyOn(3)->grid, {7, 7}));
     EXPECT_EQ(keyOn(3)->level, 99);
     EXPECT_TRUE(gridIs(ctx.meshB, {-7, -7}));
@@ -134,7 +141,7 @@ TEST_F(KeyOps, NewAndStoredKeysTakeMeshAndLevelByVariant)
 
     // From the base: the key takes meshBase, meshBase takes meshA.
     ctx.currentFrame = 7;
-    insertKeyFromBase();
+    redrawKeys(ctx, insertKeyFromBase(ctx));
     EXPECT_TRUE(gridIs(keyOn(7)->grid, {3, 3}));
     EXPECT_EQ(keyOn(7)->level, 0);
     EXPECT_TRUE(gridIs(ctx.meshBase, {7, 7}));
@@ -144,25 +151,25 @@ TEST_F(KeyOps, NewAndStoredKeysTakeMeshAndLevelByVariant)
     ctx.currentFrame = 5;
     std::fill(ctx.meshA, ctx.meshA + NODES, MeshNode{1, 2});
     ctx.dissolveLevel = 77;
-    storeKeyLevel();
+    redrawKeys(ctx, storeKeyLevel(ctx));
     EXPECT_TRUE(gridIs(keyOn(5)->grid, {5, -5}));
     EXPECT_EQ(keyOn(5)->level, 77);
     std::fill(ctx.meshA, ctx.meshA + NODES, MeshNode{1, 2});
     ctx.dissolveLevel = 66;
-    storeKey();
+    redrawKeys(ctx, storeKey(ctx));
     EXPECT_TRUE(gridIs(keyOn(5)->grid, {1, 2}));
     EXPECT_EQ(keyOn(5)->level, 66);
 
     // Draw keeps no level of its own: new keys get 0, a store shows the key's.
     setUpVariant(&vxDrawVariant);
     ctx.currentFrame = 3;
-    insertKey();
+    redrawKeys(ctx, insertKey(ctx));
     EXPECT_EQ(keyOn(3)->level, 0);
     EXPECT_EQ(ctx.dissolveLevel, 0);
     ctx.currentFrame = 5;
     ctx.dissolveLevel = 66;
-    storeKey();
-    storeKeyLevel();
+    redrawKeys(ctx, storeKey(ctx));
+    redrawKeys(ctx, storeKeyLevel(ctx));
     EXPECT_EQ(keyOn(5)->level, 50);
     EXPECT_EQ(ctx.dissolveLevel, 50);
 
@@ -170,7 +177,7 @@ TEST_F(KeyOps, NewAndStoredKeysTakeMeshAndLevelByVariant)
     setUpVariant(&vxFxVariant);
     ctx.currentFrame = 5;
     ctx.dissolveLevel = 66;
-    storeKey();
+    redrawKeys(ctx, storeKey(ctx));
     EXPECT_EQ(keyOn(5)->level, 66);
 }
 
@@ -196,12 +203,12 @@ TEST_F(KeyOps, MirroredDabLandsAtColumn169Of180AtEveryZoom)
         int zoom, scrollX, scrollY, x, y;
     } cases[] = {{0, 0, 0, 20, 20}, {1, 4, 3, 32, 28}, {2, 8, 6, 48, 32}};
     for (const auto &c : cases) {
-        resetContext();
+        useVariant();
         ctx.imageWidth = 720;
         ctx.gridCols = 180;
         ctx.imageHeight = 40;
         ctx.gridRows = 20;
-        ASSERT_EQ(prepareMeshes(nullptr), 0);
+        ASSERT_EQ(prepareMeshes(ctx, nullptr), 0);
         ctx.viewScale = 1.0;
         ctx.viewZoom = c.zoom;
         ctx.viewScrollX = c.scrollX;
@@ -209,10 +216,11 @@ TEST_F(KeyOps, MirroredDabLandsAtColumn169Of180AtEveryZoom)
         ctx.brushMode = 1;
         ctx.brushRadius = 4;
         ctx.mirrorMode = 1;
-        strokeBegin(c.x, c.y);
-        EXPECT_EQ(std::vector<int>({ctx.strokeLastCol, ctx.strokeLastRow, ctx.mirrorLastCol}),
+        strokeBegin(strokeToolsOf(ctx), ctx.stroke, c.x, c.y);
+        EXPECT_EQ(std::vector<int>({ctx.stroke.strokeLastCol, ctx.stroke.strokeLastRow,
+                                    ctx.stroke.mirrorLastCol}),
                   std::vector<int>({10, 10, 169}));
-        strokeMove(c.x, c.y);
+        strokeMove(strokeToolsOf(ctx), ctx.stroke, c.x, c.y);
         const MeshNode *m = ctx.meshA;
         EXPECT_GT(m[10 * 180 + 11].dx, 0.0f);
         for (int row = 0; row < 20; ++row) {
@@ -228,9 +236,10 @@ TEST_F(KeyOps, MirroredDabLandsAtColumn169Of180AtEveryZoom)
     }
     // A release paints without moving the last points (zoom 2: col = x/8 + 4).
     ctx.brushMode = 2;
-    strokeMove(40, 32);
-    strokeEnd(64, 32);
-    EXPECT_EQ(std::vector<int>({ctx.strokeLastCol, ctx.mirrorLastCol}), std::vector<int>({9, 170}));
+    strokeMove(strokeToolsOf(ctx), ctx.stroke, 40, 32);
+    strokeEnd(strokeToolsOf(ctx), ctx.stroke, 64, 32);
+    EXPECT_EQ(std::vector<int>({ctx.stroke.strokeLastCol, ctx.stroke.mirrorLastCol}),
+              std::vector<int>({9, 170}));
 }
 
 } // namespace

@@ -6,11 +6,11 @@
 
 namespace {
 
-struct Keys : ::testing::Test {
+struct Keys : CoreTest {
     std::vector<MeshNode> meshA, meshB;
     void SetUp() override
     {
-        resetContext();
+        useVariant();
         ctx.gridCols = 3;
         ctx.gridRows = 2;
         meshA.assign(6, MeshNode{9, 9});
@@ -23,12 +23,12 @@ struct Keys : ::testing::Test {
     void TearDown() override
     {
         ctx.meshA = ctx.meshB = nullptr;
-        resetContext();
+        useVariant();
     }
     void makeDefault()
     {
-        ASSERT_EQ(createFirstKey(), 0);
-        ASSERT_EQ(createLastKey(), 0);
+        ASSERT_EQ(createFirstKey(ctx), 0);
+        ASSERT_EQ(createLastKey(ctx), 0);
     }
 };
 
@@ -49,21 +49,21 @@ TEST_F(Keys, DefaultEffectHasTwoLinkedKeys)
         EXPECT_EQ(floatBits(first->grid[i].dx) | floatBits(first->grid[i].dy), 0u);
         EXPECT_EQ(floatBits(last->grid[i].dx) | floatBits(last->grid[i].dy), 0u);
     }
-    freeKeys();
+    freeKeys(ctx);
     EXPECT_EQ(ctx.keyList, nullptr);
 }
 
 TEST_F(Keys, WarpLastKeyHasLevel100AndNoDissolve)
 {
-    vxVariant = &vxWarpVariant;
+    ctx.variant = &vxWarpVariant;
     makeDefault();
     EXPECT_EQ(ctx.keyList->next->level, 100);
     ctx.dissolveLevel = 77;
     ctx.currentFrame = 5;
-    interpolateMeshA();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     EXPECT_EQ(ctx.dissolveLevel, 77);
     ctx.currentFrame = 10;
-    interpolateMeshA();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     EXPECT_EQ(ctx.dissolveLevel, 77);
 }
 
@@ -71,7 +71,7 @@ TEST_F(Keys, LevelHalfwayTruncates)
 {
     makeDefault();
     ctx.currentFrame = 5;
-    interpolateMeshA();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     EXPECT_EQ(ctx.dissolveLevel, 127);
 }
 
@@ -82,8 +82,8 @@ TEST_F(Keys, GridsAtFifthOfTheWay)
     for (int i = 0; i < 6; ++i)
         ctx.keyList->next->grid[i] = MeshNode{D, -D * (i + 1)};
     ctx.currentFrame = 2;
-    interpolateMeshA();
-    interpolateMeshB();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     for (int i = 0; i < 6; ++i) {
         // e = 2, w = 8, span = 10, as float32 in the order written
         float ax = (D * 2.0f + 0.0f * 8.0f) / 10.0f;
@@ -107,10 +107,10 @@ TEST_F(Keys, OnKeyCopiesAndNegatesExactly)
         last->grid[i] = MeshNode{values[i], -values[i]};
     last->level = 200;
     ctx.currentFrame = 10;
-    interpolateMeshA();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     EXPECT_EQ(ctx.dissolveLevel, 200);
     ctx.dissolveLevel = 0;
-    interpolateMeshB();
+    ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     EXPECT_EQ(ctx.dissolveLevel, 200);
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(floatBits(meshA[i].dx), floatBits(values[i]));
@@ -126,22 +126,22 @@ TEST_F(Keys, FramesWithoutKeysChangeNothing)
     // Empty list.
     ctx.currentFrame = 3;
     ctx.dissolveLevel = 42;
-    interpolateMeshA();
-    interpolateMeshB();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     EXPECT_EQ(ctx.dissolveLevel, 42);
     EXPECT_EQ(meshA[0].dx, 9.0f);
     EXPECT_EQ(meshB[5].dy, 9.0f);
     // Past the last key.
     makeDefault();
     ctx.currentFrame = 11;
-    interpolateMeshA();
-    interpolateMeshB();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     EXPECT_EQ(ctx.dissolveLevel, 42);
     EXPECT_EQ(meshA[3].dx, 9.0f);
     EXPECT_EQ(meshB[2].dy, 9.0f);
     // A huge frame (compared as unsigned).
     ctx.currentFrame = -1;
-    interpolateMeshA();
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     EXPECT_EQ(ctx.dissolveLevel, 42);
 }
 
@@ -149,7 +149,7 @@ TEST_F(Keys, ResetMeshBNegatesMeshA)
 {
     for (size_t i = 0; i < meshA.size(); ++i)
         meshA[i] = MeshNode{1.5f * i, -0.25f - i};
-    resetMeshB();
+    resetMeshB(ctx);
     for (size_t i = 0; i < meshB.size(); ++i) {
         EXPECT_EQ(meshB[i].dx, -1.5f * i);
         EXPECT_EQ(meshB[i].dy, 0.25f + i);
@@ -158,7 +158,7 @@ TEST_F(Keys, ResetMeshBNegatesMeshA)
 
 TEST_F(Keys, CreateLastKeyOnEmptyListFails)
 {
-    EXPECT_EQ(createLastKey(), -1);
+    EXPECT_EQ(createLastKey(ctx), -1);
     EXPECT_EQ(ctx.keyList, nullptr);
     EXPECT_EQ(takeJournal().size(), 1u);
 }
@@ -167,27 +167,27 @@ TEST_F(Keys, AllocationFailuresLogAndLeaveTheListSound)
 {
     // First key itself.
     failAllocationAfter(0);
-    EXPECT_EQ(createFirstKey(), -1);
+    EXPECT_EQ(createFirstKey(ctx), -1);
     EXPECT_EQ(ctx.keyList, nullptr);
     EXPECT_EQ(takeJournal().size(), 1u);
     // First key's grid.
     failAllocationAfter(1);
-    EXPECT_EQ(createFirstKey(), -1);
+    EXPECT_EQ(createFirstKey(ctx), -1);
     EXPECT_EQ(ctx.keyList, nullptr);
     EXPECT_EQ(takeJournal().size(), 1u);
     // Last key, then its grid: the one-key list stays as it was.
     failAllocationAfter(-1);
-    ASSERT_EQ(createFirstKey(), 0);
+    ASSERT_EQ(createFirstKey(ctx), 0);
     KeyRecord *first = ctx.keyList;
     for (long n : {0L, 1L}) {
         failAllocationAfter(n);
-        EXPECT_EQ(createLastKey(), -1);
+        EXPECT_EQ(createLastKey(ctx), -1);
         EXPECT_EQ(ctx.keyList, first);
         EXPECT_EQ(first->next, nullptr);
         EXPECT_EQ(takeJournal().size(), 1u);
     }
     failAllocationAfter(-1);
-    EXPECT_EQ(createLastKey(), 0);
+    EXPECT_EQ(createLastKey(ctx), 0);
 }
 
 } // namespace

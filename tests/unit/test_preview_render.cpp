@@ -5,10 +5,9 @@
 #include <vector>
 
 #include "effect/keys.h"
+#include "operator/frame/dispatch.h"
 #include "platform/services.h"
 #include "tests/unit/support.h"
-
-extern "C" int OperatorAction(ActionRecord *record);
 
 namespace {
 
@@ -40,9 +39,11 @@ void previewFree(void *, HostImage *)
     ++preview.returned;
 }
 
-TEST(PreviewRender, RendersIntoItsOwnBufferAndLeavesTheEditorsAlone)
+using PreviewRender = CoreTest;
+
+TEST_F(PreviewRender, RendersIntoItsOwnBufferAndLeavesTheEditorsAlone)
 {
-    resetContext();
+    useVariant();
     preview = PreviewHost{};
     for (int input = 0; input < 2; ++input) {
         preview.pixels[input].resize(kW * kH);
@@ -62,8 +63,8 @@ TEST(PreviewRender, RendersIntoItsOwnBufferAndLeavesTheEditorsAlone)
     ctx.gridCols = kW / 4;
     ctx.gridRows = kH / 2;
     ctx.lastFrame = 9;
-    ASSERT_EQ(createFirstKey(), 0);
-    ASSERT_EQ(createLastKey(), 0);
+    ASSERT_EQ(createFirstKey(ctx), 0);
+    ASSERT_EQ(createLastKey(ctx), 0);
     const size_t small = (size_t)(kW / 2) * (kH / 2);
     std::vector<uint32_t> editorOutput(small, 0xA5A5A5A5u);
     std::vector<MeshNode> meshA(small), meshB(small);
@@ -80,9 +81,9 @@ TEST(PreviewRender, RendersIntoItsOwnBufferAndLeavesTheEditorsAlone)
     ActionRecord setup = {ACTION_SETUP, 0, {0, 0, 0, 0}, 20, 0, 1};
     ActionRecord render = {ACTION_RENDER, 0, {0, 0, 0, 0}, 20, 0, 1};
     ActionRecord teardown = {ACTION_TEARDOWN, 0, {0, 0, 0, 0}, 20, 0, 1};
-    EXPECT_EQ(OperatorAction(&setup), 0);
-    EXPECT_EQ(OperatorAction(&render), 0);
-    EXPECT_EQ(OperatorAction(&teardown), 0);
+    EXPECT_EQ(dispatchAction(*ctx.variant, &instance, &setup), 0);
+    EXPECT_EQ(dispatchAction(*ctx.variant, &instance, &render), 0);
+    EXPECT_EQ(dispatchAction(*ctx.variant, &instance, &teardown), 0);
 
     // Frame 0 of the default effect: input 0 unchanged.
     EXPECT_EQ(preview.delivered, preview.pixels[0]);
@@ -98,7 +99,7 @@ TEST(PreviewRender, RendersIntoItsOwnBufferAndLeavesTheEditorsAlone)
     ctx.editorActive = 0;
     ctx.outputPixels = nullptr;
     ctx.meshA = ctx.meshB = nullptr;
-    resetContext();
+    useVariant();
 }
 
 } // namespace

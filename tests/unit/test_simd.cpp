@@ -12,6 +12,9 @@
 #include "engine/simd.h"
 #include "engine/viewpass.h"
 #include "engine/warp.h"
+#include "effect/buffers.h"
+#include "effect/keyops.h"
+#include "effect/keys.h"
 #include "tests/unit/support.h"
 
 namespace {
@@ -92,7 +95,7 @@ std::vector<uint32_t> randomPicture(std::mt19937 &rng, size_t pixels)
 
 // Pictures of width x height under a mesh made for meshWidth x meshHeight;
 // returns the mesh's node count.
-size_t sizeContext(int width, int height, int meshWidth, int meshHeight)
+size_t sizeContext(OperatorContext &ctx, int width, int height, int meshWidth, int meshHeight)
 {
     ctx.workWidth = ctx.imageWidth = width;
     ctx.workHeight = ctx.imageHeight = height;
@@ -101,13 +104,13 @@ size_t sizeContext(int width, int height, int meshWidth, int meshHeight)
     return (size_t)ctx.meshCols * ctx.meshRows;
 }
 
-struct SimdPasses : ::testing::TestWithParam<Geometry> {
+struct SimdPasses : CoreTest, ::testing::WithParamInterface<Geometry> {
     void TearDown() override
     {
         selectSimdLevel(bestSimdLevel());
         ctx.sourcePixels = ctx.targetPixels = nullptr;
         ctx.meshA = ctx.meshB = nullptr;
-        resetContext();
+        useVariant();
     }
 };
 
@@ -117,7 +120,7 @@ TEST_P(SimdPasses, EveryLevelGivesTheScalarBits)
     std::mt19937 rng(20261207u + (unsigned)g.width * 7u + (unsigned)g.outW);
     for (int trial = 0; trial < 8; ++trial) {
         TearDown(); // the context must not free the previous trial's vectors
-        const size_t nodes = sizeContext(g.width, g.height, g.meshWidth, g.meshHeight);
+        const size_t nodes = sizeContext(ctx, g.width, g.height, g.meshWidth, g.meshHeight);
         std::vector<uint32_t> source = randomPicture(rng, (size_t)g.width * g.height);
         std::vector<uint32_t> target = randomPicture(rng, source.size());
         std::vector<MeshNode> meshA = randomMesh(rng, nodes), meshB = randomMesh(rng, nodes);
@@ -141,11 +144,11 @@ TEST_P(SimdPasses, EveryLevelGivesTheScalarBits)
         auto render = [&](SimdLevel simd) {
             selectSimdLevel(simd);
             std::vector<uint32_t> morph = before, mixed = before, again = before;
-            warpPassA(morph.data(), g.outW, g.outH);
-            warpPassB(morph.data(), g.outW, g.outH);
-            warpPassMixed(mixed.data(), g.outW, g.outH);
+            runPassA(ctx, morph.data(), g.outW, g.outH, morph.size());
+            runPassB(ctx, morph.data(), g.outW, g.outH, morph.size());
+            runPassMixed(ctx, mixed.data(), g.outW, g.outH, mixed.size());
             ctx.dissolveLevel = 255 - level / 2;
-            warpPassMixed(again.data(), g.outW, g.outH);
+            runPassMixed(ctx, again.data(), g.outW, g.outH, again.size());
             ctx.dissolveLevel = level;
             morph.insert(morph.end(), mixed.begin(), mixed.end());
             morph.insert(morph.end(), again.begin(), again.end());
@@ -175,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Geometries, SimdPasses, ::testing::ValuesIn(geometries)
 // Undeformed runs of the dissolve and the mixture are blended in bulk: at
 // the end levels, next to them and beyond them (held at 0 and 255), over
 // rows that no vector width divides and runs that end mid-row.
-TEST(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
+TEST_F(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
 {
     const int levels[] = {0, 1, 128, 254, 255, -7, 300};
     const struct {
@@ -186,8 +189,8 @@ TEST(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
         for (const int level : levels) {
             ctx.sourcePixels = ctx.targetPixels = nullptr; // owned by the vectors here
             ctx.meshA = ctx.meshB = nullptr;
-            resetContext();
-            const size_t nodes = sizeContext(size.width, size.height, size.width, size.height);
+            useVariant();
+            const size_t nodes = sizeContext(ctx, size.width, size.height, size.width, size.height);
             std::vector<uint32_t> source = randomPicture(rng, (size_t)size.width * size.height);
             std::vector<uint32_t> target = randomPicture(rng, source.size());
             const std::vector<uint32_t> before = randomPicture(rng, source.size());
@@ -200,8 +203,8 @@ TEST(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
             auto render = [&](SimdLevel simd) {
                 selectSimdLevel(simd);
                 std::vector<uint32_t> dissolved = before, mixed = before;
-                warpPassB(dissolved.data(), size.width, size.height);
-                warpPassMixed(mixed.data(), size.width, size.height);
+                runPassB(ctx, dissolved.data(), size.width, size.height, dissolved.size());
+                runPassMixed(ctx, mixed.data(), size.width, size.height, mixed.size());
                 dissolved.insert(dissolved.end(), mixed.begin(), mixed.end());
                 return dissolved;
             };
@@ -214,12 +217,14 @@ TEST(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
     selectSimdLevel(bestSimdLevel());
     ctx.sourcePixels = ctx.targetPixels = nullptr;
     ctx.meshA = ctx.meshB = nullptr;
-    resetContext();
+    useVariant();
 }
 
 // The edit view of every variant at every zoom: widths where W/4 * 2 !=
 // W/2 and that no vector width divides, windows at and past the edges.
-TEST(SimdViewPasses, EveryLevelGivesTheScalarBits)
+using SimdViewPasses = CoreTest;
+
+TEST_F(SimdViewPasses, EveryLevelGivesTheScalarBits)
 {
     const VariantDesc *variants[] = {&vxMorphVariant, &vxDrawVariant, &vxFxVariant, &vxWarpVariant};
     const struct {
@@ -245,7 +250,7 @@ TEST(SimdViewPasses, EveryLevelGivesTheScalarBits)
                     auto render = [&](SimdLevel simd) {
                         ctx.sourcePixels = ctx.targetPixels = ctx.outputPixels = nullptr;
                         ctx.meshA = nullptr;
-                        resetContext(variant);
+                        useVariant(variant);
                         selectSimdLevel(simd);
                         ctx.workWidth = v.width, ctx.workHeight = v.height;
                         ctx.meshCols = v.width / 4, ctx.meshRows = v.height / 2;
@@ -256,7 +261,7 @@ TEST(SimdViewPasses, EveryLevelGivesTheScalarBits)
                         ctx.outputPixels = out.data(), ctx.outputCapacity = capacity;
                         ctx.meshA = mesh.data(), ctx.meshCapacity = nodes;
                         const int divisor = 2 << zoom;
-                        viewPass(zoom, v.width / divisor, v.height / divisor);
+                        runViewPass(ctx, zoom, v.width / divisor, v.height / divisor);
                         ctx.sourcePixels = ctx.targetPixels = ctx.outputPixels = nullptr;
                         ctx.meshA = nullptr;
                         return out;
@@ -276,7 +281,7 @@ TEST(SimdViewPasses, EveryLevelGivesTheScalarBits)
                 }
         }
     selectSimdLevel(bestSimdLevel());
-    resetContext();
+    useVariant();
 }
 
 TEST(SimdLevel, IsHeldAtWhatTheProcessorHasAndNamedAsInVxSimd)

@@ -8,6 +8,9 @@
 #include "engine/viewpass.h"
 #include "engine/warp.h"
 #include "tests/reference/view_reference.h"
+#include "effect/buffers.h"
+#include "effect/keyops.h"
+#include "effect/keys.h"
 #include "tests/unit/support.h"
 
 namespace {
@@ -16,7 +19,7 @@ using namespace ref;
 
 const uint32_t SENTINEL = 0xDEADBEEFu;
 
-struct ViewPass : ::testing::Test {
+struct ViewPass : CoreTest {
     int w = 0, h = 0;
     std::vector<uint32_t> source, target, output;
     std::vector<MeshNode> mesh;
@@ -27,7 +30,7 @@ struct ViewPass : ::testing::Test {
     {
         ctx.sourcePixels = ctx.targetPixels = ctx.outputPixels = nullptr;
         ctx.meshA = nullptr;
-        resetContext(variant);
+        useVariant(variant);
     }
     // Noise pictures (never the sentinel) and a wavy mesh; outputPixels holds
     // (H/2) x (W/2) pixels and 64 that must stay untouched.
@@ -68,13 +71,13 @@ TEST_F(ViewPass, ZoomOneWindowExample)
 {
     picture(&vxWarpVariant, 64, 32);
     ctx.viewScrollX = 10, ctx.viewScrollY = 5;
-    viewPass(1, 16, 8);
+    runViewPass(ctx, 1, 16, 8);
     const MeshNode d0 = refMeshAt(mesh, 16, 16, 5.0f, 5.0f),
                    d1 = refMeshAt(mesh, 16, 16, 5.25f, 5.0f);
     EXPECT_EQ(output[0], refSample(source, w, h, 4.0f * d0.dx + 20.0f, 2.0f * d0.dy + 10.0f));
     EXPECT_EQ(output[1], refSample(source, w, h, 4.0f * d1.dx + 21.0f, 2.0f * d1.dy + 10.0f));
     std::fill(mesh.begin(), mesh.end(), MeshNode{0, -0.0f});
-    viewPass(1, 16, 8);
+    runViewPass(ctx, 1, 16, 8);
     EXPECT_EQ(output[0], source[20 + w * 10]);
     EXPECT_EQ(output[1], source[21 + w * 10]);
 }
@@ -112,7 +115,7 @@ TEST_F(ViewPass, EveryVariantAndZoomMatchesReference)
                 // The scalar reference loop and the best vectorised one.
                 for (const SimdLevel level : {SIMD_SCALAR, bestSimdLevel()}) {
                     selectSimdLevel(level);
-                    viewPass(zoom, a, b);
+                    runViewPass(ctx, zoom, a, b);
                     const size_t count = (size_t)ow * oh;
                     EXPECT_EQ(written(count), expected)
                         << variant->name << " " << w << "x" << h << " zoom " << zoom << " "
@@ -131,14 +134,14 @@ TEST_F(ViewPass, OverlayEnds)
     for (int zoom : {0, 1}) {
         picture(&vxWarpVariant, 64, 32);
         ctx.viewScrollX = 6, ctx.viewScrollY = 3;
-        viewPass(zoom, zoom ? 16 : 32, zoom ? 8 : 16);
+        runViewPass(ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
         const std::vector<uint32_t> plain = written(32 * 16);
         picture(&vxMorphVariant, 64, 32);
         ctx.viewScrollX = 6, ctx.viewScrollY = 3;
-        viewPass(zoom, zoom ? 16 : 32, zoom ? 8 : 16);
+        runViewPass(ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
         EXPECT_EQ(written(32 * 16), plain) << zoom;
         ctx.dissolveLevel = 255;
-        viewPass(zoom, zoom ? 16 : 32, zoom ? 8 : 16);
+        runViewPass(ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
         for (int n = 0; n < 32 * 16; ++n)
             ASSERT_EQ(output[n], zoom ? target[12 + n % 32 + w * (6 + n / 32)]
                                       : target[2 * (n % 32) + w * 2 * (n / 32)])
@@ -154,12 +157,12 @@ TEST_F(ViewPass, ThumbnailOfSourceAlone)
     picture(&vxFxVariant, 72, 200);
     ctx.dissolveLevel = 150;
     std::vector<uint32_t> thumb(32 * 24 + 8, SENTINEL);
-    thumbnailPass(thumb.data());
+    thumbnailPass(ctx, thumb.data());
     EXPECT_EQ(std::vector<uint32_t>(thumb.begin(), thumb.begin() + 32 * 24),
               refPass(source, w, h, mesh, 32, 24));
     EXPECT_EQ(thumb[32 * 24], SENTINEL);
     std::fill(mesh.begin(), mesh.end(), MeshNode{0, 0});
-    thumbnailPass(thumb.data());
+    thumbnailPass(ctx, thumb.data());
     const float colStep = 72.0f / 32.0f, rowStep = 200.0f / 24.0f;
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 32; ++x)
@@ -173,17 +176,17 @@ TEST_F(ViewPass, ThumbnailOfSourceAlone)
 TEST_F(ViewPass, Guards)
 {
     picture(&vxMorphVariant, 64, 32);
-    viewPass(0, 64, 32); // more than outputPixels holds
-    viewPass(3, 16, 8);
+    runViewPass(ctx, 0, 64, 32); // more than outputPixels holds
+    runViewPass(ctx, 3, 16, 8);
     picture(&vxFxVariant, 64, 32);
     ctx.targetPixels = nullptr;
-    viewPass(1, 16, 8);
-    viewPass(0, 32, 16);
+    runViewPass(ctx, 1, 16, 8);
+    runViewPass(ctx, 0, 32, 16);
     EXPECT_EQ(untouched(0), output.size());
     picture(&vxWarpVariant, 64, 32);
     ctx.meshCapacity = mesh.size() - 1;
     ctx.viewScrollX = 4, ctx.viewScrollY = 2;
-    viewPass(2, 8, 4);
+    runViewPass(ctx, 2, 8, 4);
     for (int n = 0; n < 16 * 8; ++n)
         ASSERT_EQ(output[n], source[8 + n % 16 + w * (4 + n / 16)]) << n;
 }

@@ -8,23 +8,26 @@
 
 #include "engine/warp.h"
 #include "tests/reference/warp_reference.h"
+#include "effect/buffers.h"
+#include "effect/keyops.h"
+#include "effect/keys.h"
 #include "tests/unit/support.h"
 
 namespace {
 
 using namespace ref;
 
-struct WarpFixture : ::testing::Test {
+struct WarpFixture : CoreTest {
     int w = 0, h = 0;
     std::vector<uint32_t> source, target, out;
     std::vector<MeshNode> meshA, meshB;
 
-    void SetUp() override { resetContext(); }
+    void SetUp() override { useVariant(); }
     void TearDown() override
     {
         ctx.sourcePixels = ctx.targetPixels = nullptr;
         ctx.meshA = ctx.meshB = nullptr;
-        resetContext();
+        useVariant();
     }
     void picture(int width, int height)
     {
@@ -64,7 +67,7 @@ struct WarpFixture : ::testing::Test {
     std::vector<uint32_t> passA(int outW, int outH)
     {
         std::vector<uint32_t> o((size_t)outW * outH, 0xDEADBEEFu);
-        warpPassA(o.data(), outW, outH);
+        runPassA(ctx, o.data(), outW, outH, o.size());
         return o;
     }
 };
@@ -81,18 +84,19 @@ TEST_F(WarpMesh, InterpolatesWithWrittenAssociationAndIsZeroOnLastColumnAndRow)
     const float gc = 1.37f, gr = 1.81f, fc = gc - 1.0f, fr = gr - 1.0f;
     const float topX = (1.7f - 0.3f) * fc + 0.3f, bottomX = (0.25f - -0.9f) * fc + -0.9f;
     const float topY = (0.2f - -1.1f) * fc + -1.1f, bottomY = (0.6f - 2.3f) * fc + 2.3f;
-    MeshNode d = meshDisplacementAt(meshA.data(), gc, gr);
+    MeshNode d = meshDisplacementAt(meshA.data(), ctx.meshCols, ctx.meshRows, gc, gr);
     EXPECT_EQ(floatBits(d.dx), floatBits((bottomX - topX) * fr + topX));
     EXPECT_EQ(floatBits(d.dy), floatBits((bottomY - topY) * fr + topY));
     fill(meshA, 5, 5);
     for (auto [c, r] : {std::pair{3.0f, 0.0f}, std::pair{3.5f, 1.0f}, std::pair{0.0f, 3.0f},
                         std::pair{1.0f, 3.2f}, std::pair{-0.001f, 1.0f}, std::pair{1.0f, -0.001f},
                         std::pair{NAN, 1.0f}, std::pair{1.0f, NAN}}) {
-        d = meshDisplacementAt(meshA.data(), c, r);
+        d = meshDisplacementAt(meshA.data(), ctx.meshCols, ctx.meshRows, c, r);
         EXPECT_EQ(floatBits(d.dx) | floatBits(d.dy), 0u) << c << "," << r;
     }
-    EXPECT_EQ(meshDisplacementAt(meshA.data(), 2.999f, 2.999f).dx, 5.0f);
-    EXPECT_EQ(meshDisplacementAt(nullptr, 1.0f, 1.0f).dx, 0.0f);
+    EXPECT_EQ(meshDisplacementAt(meshA.data(), ctx.meshCols, ctx.meshRows, 2.999f, 2.999f).dx,
+              5.0f);
+    EXPECT_EQ(meshDisplacementAt(nullptr, ctx.meshCols, ctx.meshRows, 1.0f, 1.0f).dx, 0.0f);
 }
 
 TEST_F(WarpMesh, DenseInterpolationMatchesFormulaBits)
@@ -119,7 +123,7 @@ TEST_F(WarpMesh, DenseInterpolationMatchesFormulaBits)
                 ex = (bx - tx) * fr + tx;
                 ey = (by - ty) * fr + ty;
             }
-            const MeshNode d = meshDisplacementAt(meshA.data(), gc, gr);
+            const MeshNode d = meshDisplacementAt(meshA.data(), ctx.meshCols, ctx.meshRows, gc, gr);
             ASSERT_EQ(floatBits(d.dx), floatBits(ex)) << gc << "," << gr;
             ASSERT_EQ(floatBits(d.dy), floatBits(ey)) << gc << "," << gr;
         }
@@ -137,24 +141,26 @@ TEST_F(WarpMesh, CopyOntoItselfAndSwapTwiceKeepBits)
     auto same = [](const std::vector<MeshNode> &x, const std::vector<MeshNode> &y) {
         return memcmp(x.data(), y.data(), x.size() * sizeof(MeshNode)) == 0;
     };
-    copyMesh(meshA.data(), meshA.data());
+    copyMesh(meshA.data(), meshA.data(), gridNodeCount(ctx));
     EXPECT_TRUE(same(meshA, a));
-    swapMesh(meshA.data(), meshB.data());
+    swapMesh(meshA.data(), meshB.data(), gridNodeCount(ctx));
     EXPECT_TRUE(same(meshA, b));
     EXPECT_TRUE(same(meshB, a));
-    swapMesh(meshA.data(), meshB.data());
+    swapMesh(meshA.data(), meshB.data(), gridNodeCount(ctx));
     EXPECT_TRUE(same(meshA, a));
     EXPECT_TRUE(same(meshB, b));
-    copyMesh(meshB.data(), meshA.data());
+    copyMesh(meshB.data(), meshA.data(), gridNodeCount(ctx));
     EXPECT_TRUE(same(meshA, b));
-    copyMesh(nullptr, meshA.data()); // nothing to copy from
+    copyMesh(nullptr, meshA.data(), gridNodeCount(ctx)); // nothing to copy from
     EXPECT_TRUE(same(meshA, b));
 }
 
-TEST(WarpFalloff, EntriesMatchTheStatedPrecisions)
+using WarpFalloff = CoreTest;
+
+TEST_F(WarpFalloff, EntriesMatchTheStatedPrecisions)
 {
-    resetContext();
-    fillFalloffTable();
+    useVariant();
+    fillFalloffTable(ctx.falloffTable);
     for (int n = 0; n < FALLOFF_SIZE; ++n) {
         const float q = (float)n / 100.0f;
         const double s = (double)(float)std::sqrt((double)q);
@@ -168,11 +174,11 @@ TEST(WarpFalloff, EntriesMatchTheStatedPrecisions)
     EXPECT_NEAR(ctx.falloffTable[99], 0.0011341f, 5e-8f);
 }
 
-struct WarpPrepare : ::testing::Test {
+struct WarpPrepare : CoreTest {
     std::vector<MeshNode> grid;
     void start(const VariantDesc *variant)
     {
-        resetContext(variant);
+        useVariant(variant);
         ctx.imageWidth = 720;
         ctx.imageHeight = 288;
         ctx.gridCols = 180;
@@ -181,7 +187,7 @@ struct WarpPrepare : ::testing::Test {
         for (size_t i = 0; i < grid.size(); ++i)
             grid[i] = {(float)i, -(float)i * 0.25f};
     }
-    void TearDown() override { resetContext(); }
+    void TearDown() override { useVariant(); }
     void expectReleased()
     {
         EXPECT_EQ(ctx.outputPixels, nullptr);
@@ -198,7 +204,7 @@ struct WarpPrepare : ::testing::Test {
 TEST_F(WarpPrepare, SetsGeometryBuffersAndCopiesTheGrid)
 {
     start(&vxMorphVariant);
-    ASSERT_EQ(prepareMeshes(grid.data()), 0);
+    ASSERT_EQ(prepareMeshes(ctx, grid.data()), 0);
     EXPECT_EQ(ctx.workWidth, 720);
     EXPECT_EQ(ctx.workHeight, 288);
     EXPECT_EQ(ctx.meshCols, 180);
@@ -214,13 +220,13 @@ TEST_F(WarpPrepare, SetsGeometryBuffersAndCopiesTheGrid)
     for (size_t i = 0; i < ctx.meshCapacity; ++i)
         ASSERT_EQ(floatBits(ctx.meshClipboard[i].dx) | floatBits(ctx.meshClipboard[i].dy), 0u);
     EXPECT_EQ(ctx.falloffTable[0], 1.0f);
-    ASSERT_EQ(prepareMeshes(grid.data()), 0); // again: the first set is released (leak check)
-    releaseMeshes();
-    releaseMeshes();
+    ASSERT_EQ(prepareMeshes(ctx, grid.data()), 0); // again: the first set is released (leak check)
+    releaseMeshes(ctx);
+    releaseMeshes(ctx);
     expectReleased();
 
     start(&vxWarpVariant);
-    ASSERT_EQ(prepareMeshes(grid.data()), 0);
+    ASSERT_EQ(prepareMeshes(ctx, grid.data()), 0);
     EXPECT_EQ(ctx.meshB, nullptr);
     EXPECT_NE(ctx.meshA, nullptr);
 }
@@ -232,10 +238,10 @@ TEST_F(WarpPrepare, AllocationFailureLogsAndLeavesNothing)
         for (long n = 0; n <= blocks; ++n) {
             start(variant);
             if (n == 2) { // a failure also drops a set prepared before
-                ASSERT_EQ(prepareMeshes(grid.data()), 0);
+                ASSERT_EQ(prepareMeshes(ctx, grid.data()), 0);
             }
             failAllocationAfter(n);
-            const int result = prepareMeshes(grid.data());
+            const int result = prepareMeshes(ctx, grid.data());
             failAllocationAfter(-1);
             if (n == blocks) {
                 EXPECT_EQ(result, 0);
@@ -258,32 +264,33 @@ TEST_F(WarpSampler, TruncatesAndClampsExtrapolation)
     source[1] = pixelOf(21, 255, 255, 0);
     source[4] = source[0];
     source[5] = source[1];
-    const uint32_t half = sampleSource(0.5f, 0.0f);
+    const uint32_t half = sampleSource(warpInputsOf(ctx), 0.5f, 0.0f);
     EXPECT_EQ(byteOf(half, 0), 15);
     ASSERT_LT(1.0f * 0.9999f + 254.0f, 255.0f);
-    EXPECT_EQ(byteOf(sampleSource(0.9999f, 0.5f), 1), 254);
+    EXPECT_EQ(byteOf(sampleSource(warpInputsOf(ctx), 0.9999f, 0.5f), 1), 254);
     // Between -1 and 0 the formula extrapolates: -127.5 and 382.5 are held.
-    const uint32_t outside = sampleSource(-0.5f, 0.0f);
+    const uint32_t outside = sampleSource(warpInputsOf(ctx), -0.5f, 0.0f);
     EXPECT_EQ(byteOf(outside, 2), 0);
     EXPECT_EQ(byteOf(outside, 3), 255);
     ctx.targetPixels = source.data();
     ctx.sourcePixels = target.data();
-    EXPECT_EQ(sampleTarget(0.5f, 0.0f), half);
+    EXPECT_EQ(sampleTarget(warpInputsOf(ctx), 0.5f, 0.0f), half);
 }
 
 TEST_F(WarpSampler, AnyCoordinateReadsTheEdges)
 {
     picture(8, 4);
     const float inf = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(sampleSource(1e30f, 2.0f), source[2 * 8 + 7]);
-    EXPECT_EQ(sampleSource(inf, inf), source[3 * 8 + 7]);
-    EXPECT_EQ(sampleSource(-inf, -1e30f), source[0]);
-    EXPECT_EQ(sampleSource(-1.5f, 7.25f), source[3 * 8]);
-    EXPECT_EQ(sampleSource(NAN, 1.0f), source[8]);
-    EXPECT_EQ(sampleSource(7.5f, 3.5f), source[3 * 8 + 7]);
-    EXPECT_EQ(sampleMixed(inf, -inf), fetchMixed(7, 0));
+    EXPECT_EQ(sampleSource(warpInputsOf(ctx), 1e30f, 2.0f), source[2 * 8 + 7]);
+    EXPECT_EQ(sampleSource(warpInputsOf(ctx), inf, inf), source[3 * 8 + 7]);
+    EXPECT_EQ(sampleSource(warpInputsOf(ctx), -inf, -1e30f), source[0]);
+    EXPECT_EQ(sampleSource(warpInputsOf(ctx), -1.5f, 7.25f), source[3 * 8]);
+    EXPECT_EQ(sampleSource(warpInputsOf(ctx), NAN, 1.0f), source[8]);
+    EXPECT_EQ(sampleSource(warpInputsOf(ctx), 7.5f, 3.5f), source[3 * 8 + 7]);
+    EXPECT_EQ(sampleMixed(warpInputsOf(ctx), ctx.dissolveLevel, inf, -inf),
+              fetchMixed(warpInputsOf(ctx), ctx.dissolveLevel, 7, 0));
     ctx.sourcePixels = nullptr; // no picture: nothing to read
-    EXPECT_EQ(sampleSource(1.0f, 1.0f), 0u);
+    EXPECT_EQ(sampleSource(warpInputsOf(ctx), 1.0f, 1.0f), 0u);
 }
 
 TEST_F(WarpSampler, MixtureWeightsTargetByLevel)
@@ -291,13 +298,15 @@ TEST_F(WarpSampler, MixtureWeightsTargetByLevel)
     picture(8, 4);
     for (int level : {0, 77, 255}) {
         ctx.dissolveLevel = level;
-        EXPECT_EQ(fetchMixed(3, 2), refBlend(source[2 * 8 + 3], target[2 * 8 + 3], level));
-        EXPECT_EQ(fetchMixed(-4, 99), refBlend(source[3 * 8], target[3 * 8], level));
+        EXPECT_EQ(fetchMixed(warpInputsOf(ctx), ctx.dissolveLevel, 3, 2),
+                  refBlend(source[2 * 8 + 3], target[2 * 8 + 3], level));
+        EXPECT_EQ(fetchMixed(warpInputsOf(ctx), ctx.dissolveLevel, -4, 99),
+                  refBlend(source[3 * 8], target[3 * 8], level));
     }
     ctx.dissolveLevel = 300; // held at 255
-    EXPECT_EQ(fetchMixed(1, 1), target[9]);
+    EXPECT_EQ(fetchMixed(warpInputsOf(ctx), ctx.dissolveLevel, 1, 1), target[9]);
     ctx.dissolveLevel = -3;
-    EXPECT_EQ(fetchMixed(1, 1), source[9]);
+    EXPECT_EQ(fetchMixed(warpInputsOf(ctx), ctx.dissolveLevel, 1, 1), source[9]);
 }
 
 using WarpPassA = WarpFixture;
@@ -307,8 +316,9 @@ TEST_F(WarpPassA, ZeroMeshCopiesAndPreviewTakesEveryFourthPixel)
     picture(720, 288);
     EXPECT_EQ(passA(w, h), source);
     const std::vector<uint32_t> small = passA(w / 4, h / 4);
-    EXPECT_EQ(ctx.srcColStep, 4.0f);
-    EXPECT_EQ(ctx.srcRowStep, 4.0f);
+    const PassSteps steps = passSteps(warpInputsOf(ctx), w / 4, h / 4);
+    EXPECT_EQ(steps.srcColStep, 4.0f);
+    EXPECT_EQ(steps.srcRowStep, 4.0f);
     for (int i = 0; i < h / 4; ++i)
         for (int j = 0; j < w / 4; ++j)
             ASSERT_EQ(small[i * (w / 4) + j], source[4 * i * w + 4 * j]) << j << "," << i;
@@ -342,9 +352,11 @@ TEST_F(WarpPassA, SmallPassMatchesReferenceBitForBit)
     meshA[0 + 4 * 0] = {-0.2f, -0.3f};
     for (auto [ow, oh] : {std::pair{16, 8}, std::pair{10, 6}, std::pair{32, 24}, std::pair{7, 3}}) {
         EXPECT_EQ(passA(ow, oh), refPass(source, w, h, meshA, ow, oh)) << ow << "x" << oh;
-        EXPECT_EQ(floatBits(ctx.srcColStep), floatBits(16.0f / (float)ow));
-        EXPECT_EQ(floatBits(ctx.meshRowStep), floatBits((4.0f / 8.0f) * (8.0f / (float)oh)));
-        EXPECT_EQ(floatBits(ctx.pixelsPerColumn), floatBits((float)(1.0 / (double)(4.0f / 16.0f))));
+        const PassSteps steps = passSteps(warpInputsOf(ctx), ow, oh);
+        EXPECT_EQ(floatBits(steps.srcColStep), floatBits(16.0f / (float)ow));
+        EXPECT_EQ(floatBits(steps.meshRowStep), floatBits((4.0f / 8.0f) * (8.0f / (float)oh)));
+        EXPECT_EQ(floatBits(steps.pixelsPerColumn),
+                  floatBits((float)(1.0 / (double)(4.0f / 16.0f))));
     }
     // Sizes that are not multiples of the cell: steps and reciprocals are inexact.
     for (auto [pw, ph] : {std::pair{30, 13}, std::pair{22, 10}, std::pair{43, 29}}) {
@@ -353,9 +365,10 @@ TEST_F(WarpPassA, SmallPassMatchesReferenceBitForBit)
         for (auto [ow, oh] : {std::pair{pw, ph}, std::pair{pw / 4, ph / 4}, std::pair{32, 24}}) {
             EXPECT_EQ(passA(ow, oh), refPass(source, w, h, meshA, ow, oh))
                 << pw << "x" << ph << " " << ow;
-            EXPECT_EQ(floatBits(ctx.pixelsPerRow),
+            const PassSteps steps = passSteps(warpInputsOf(ctx), ow, oh);
+            EXPECT_EQ(floatBits(steps.pixelsPerRow),
                       floatBits((float)(1.0 / (double)((float)(ph / 2) / (float)ph))));
-            EXPECT_EQ(floatBits(ctx.meshColStep),
+            EXPECT_EQ(floatBits(steps.meshColStep),
                       floatBits(((float)(pw / 4) / (float)pw) * ((float)pw / (float)ow)));
         }
     }
@@ -407,24 +420,24 @@ TEST_F(WarpPassA, EmptyOrUnfitPicturesWriteNothing)
     const std::vector<uint32_t> untouched(16 * 8, 0xDEADBEEFu);
     for (auto [ow, oh] :
          {std::pair{0, 8}, std::pair{16, 0}, std::pair{-16, 8}, std::pair{16, -1}}) {
-        warpPassA(out.data(), ow, oh);
+        runPassA(ctx, out.data(), ow, oh, out.size());
         EXPECT_EQ(out, untouched);
     }
-    warpPassA(nullptr, 16, 8);
+    runPassA(ctx, nullptr, 16, 8, 0);
     for (auto [sw, sh] : {std::pair{0, 8}, std::pair{16, 0}, std::pair{-4, 8}}) {
         ctx.workWidth = sw, ctx.workHeight = sh;
-        warpPassA(out.data(), 16, 8);
-        warpPassB(out.data(), 16, 8);
-        warpPassMixed(out.data(), 16, 8);
+        runPassA(ctx, out.data(), 16, 8, out.size());
+        runPassB(ctx, out.data(), 16, 8, out.size());
+        runPassMixed(ctx, out.data(), 16, 8, out.size());
         EXPECT_EQ(out, untouched);
     }
     picture(16, 8);
     ctx.outputPixels = out.data(); // the engine's output holds 16 x 7 pixels only
     ctx.outputCapacity = 16 * 7;
-    warpPassA(out.data(), 16, 8);
+    runPassA(ctx, ctx.outputPixels, 16, 8, ctx.outputCapacity);
     EXPECT_EQ(out, untouched);
     ctx.outputCapacity = 16 * 8;
-    warpPassA(out.data(), 16, 8);
+    runPassA(ctx, ctx.outputPixels, 16, 8, ctx.outputCapacity);
     EXPECT_EQ(out, source);
     ctx.outputPixels = nullptr;
 }
@@ -442,7 +455,7 @@ TEST_F(WarpPassB, DissolvesWarpedTargetIntoPassA)
     for (int level : {0, 1, 128, 254, 255}) {
         std::vector<uint32_t> o = a;
         ctx.dissolveLevel = level;
-        warpPassB(o.data(), 16, 8);
+        runPassB(ctx, o.data(), 16, 8, o.size());
         if (level == 0) {
             EXPECT_EQ(o, a);
         }
@@ -469,7 +482,7 @@ TEST_F(WarpPassMixed, MixesBeforeWarping)
             mixed[i] = refBlend(source[i], target[i], level);
         for (auto [ow, oh] : {std::pair{16, 8}, std::pair{10, 6}}) {
             o.assign((size_t)ow * oh, 0);
-            warpPassMixed(o.data(), ow, oh);
+            runPassMixed(ctx, o.data(), ow, oh, o.size());
             ASSERT_EQ(o, refPass(mixed, w, h, meshA, ow, oh)) << level << " " << ow;
         }
         if (level == 0) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "operator/host/records.h"
+#include "variants/variant.h"
 
 // What one render holds; everything is released on every path.
 struct RenderHold {
@@ -17,29 +18,25 @@ struct RenderHold {
     uint32_t *scratchOutput = nullptr;
     int width = 0, height = 0; // input field size
     size_t pixels = 0;
+    int32_t currentFrame = 0; // field / 2, the last frame for the extra field of an odd clip
+    int32_t lastFrame = 0;    // fieldCount / 2 - 1, at least 0
+    // Where the caller keeps pointers to source and target (or null): they
+    // are cleared when the pictures die, so none is left dangling.
+    uint32_t **sourceSlot = nullptr;
+    uint32_t **targetSlot = nullptr;
 };
 
-// Fetches input 0 (and input 1 when inputCount is 2) of record->field,
-// copies them into packed pictures and sets sourcePixels, targetPixels,
-// currentFrame, lastFrame and the image and work sizes. -1 (logged, all
+// Fetches input 0 (and input 1 when the variant has two inputs) of
+// record->field, copies them into packed pictures (source, target) and
+// sets the field size, currentFrame and lastFrame. -1 (logged, all
 // released) when a field is missing, malformed, of another size than
 // input 0, or a buffer cannot be had.
-int fetchInputs(const ActionRecord *record, int inputCount, RenderHold &hold);
+int fetchInputs(const VariantDesc *variant, const ActionRecord *record, RenderHold &hold);
 // Copies out (the field's size) into input 0, releases everything else and
 // hands input 0 to the host; returns the host's result.
 int deliverOutput(RenderHold &hold, const uint32_t *out);
 // Logs line, releases everything, returns -1.
-int failRender(RenderHold &hold, int line);
+int failRender(const VariantDesc *variant, RenderHold &hold, int line);
 void releaseHold(RenderHold &hold);
-
-// Work and image size for the first render after set-up: the project size
-// when flags bit 0 asks for it and the project size is known, else the
-// field's (already set by fetchInputs).
-void chooseWorkSize(const ActionRecord *record);
-// Allocates outputPixels and meshA (and meshB) at the work size, meshes
-// zeroed, records their capacities and the field size they serve, then
-// sets the image and work size back to the field's: the passes always run
-// at the field's size. -1 (logged, nothing left allocated) on failure.
-int allocateWorkBuffers(bool withMeshB, const RenderHold &hold);
 
 #endif

@@ -1,6 +1,4 @@
-// Directories below $VXHOME and the project size probe, shared by every
-// operator.
-#include "operator/operator.h"
+#include "operator/frame/dirs.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,47 +6,48 @@
 #include <cstring>
 #include <sys/stat.h>
 
-#include "effect/context.h"
+#include "operator/frame/log.h"
 #include "operator/host/vxcoreimg.h"
 
 // Room kept behind operatorDir for the longest name placed below it.
 static const size_t kLongestSubpath = sizeof "spezial/warp.vlw";
 
-int homePath(const char *suffix, char *out, size_t size)
+int homePath(const VariantDesc *variant, const char *suffix, char *out, size_t size)
 {
     const char *home = getenv("VXHOME");
     if (!home || !*home) {
-        LOG_FAILURE();
+        LOG_FAILURE(variant);
         return -1;
     }
     int n = snprintf(out, size, "%s%s", home, suffix);
     if (n < 0 || (size_t)n >= size) {
         out[0] = '\0';
-        LOG_FAILURE();
+        LOG_FAILURE(variant);
         return -1;
     }
     return 0;
 }
 
-int buildOperatorDir(void)
+int buildOperatorDir(const VariantDesc *variant, char *operatorDir)
 {
     char dir[OPERATOR_DIR_SIZE];
-    if (homePath("/programs/vorlux/", dir, sizeof dir - kLongestSubpath) != 0) {
-        ctx.operatorDir[0] = '\0';
+    if (homePath(variant, "/programs/vorlux/", dir, sizeof dir - kLongestSubpath) != 0) {
+        operatorDir[0] = '\0';
         return -1;
     }
-    memcpy(ctx.operatorDir, dir, sizeof dir);
+    memcpy(operatorDir, dir, sizeof dir);
     return 0;
 }
 
-void probeProjectSize(void)
+bool probeProjectSize(int32_t &width, int32_t &height)
 {
     HostImage *image = opAllocImage(0, 0, 1, 0);
     if (!image)
-        return;
-    ctx.projectWidth = image->width;
-    ctx.projectHeight = image->height;
+        return false;
+    width = image->width;
+    height = image->height;
     opFreeImage(image);
+    return true;
 }
 
 int makeDirectories(const char *path)
@@ -71,8 +70,8 @@ int makeDirectories(const char *path)
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode) ? 0 : -1;
 }
 
-void installDirectory(const char *path)
+void installDirectory(const VariantDesc *variant, const char *path)
 {
     if (makeDirectories(path) != 0)
-        LOG_FAILURE();
+        LOG_FAILURE(variant);
 }
