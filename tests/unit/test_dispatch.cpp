@@ -3,9 +3,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "effect/keys.h"
+#include "engine/heap.h"
 #include "operator/frame/dispatch.h"
 #include "operator/host/vxcore.h"
 #include "platform/services.h"
@@ -81,6 +84,50 @@ struct Dispatch : CoreTest {
         return dispatchAction(*ctx.variant, &instance, &record);
     }
 };
+
+// Two instances of one variant, made and driven through the variant's
+// hooks, keep their own parameter blocks, tag lists, paths and settings;
+// the transition's instances likewise keep their gadget records.
+TEST_F(Dispatch, InstancesOfOneVariantKeepTheirOwnState)
+{
+    for (const VariantDesc *variant : {&vxMorphVariant, &vxOpVariant}) {
+        const OperatorHooks &hooks = *variant->hooks;
+        void *a = hooks.create(*variant), *b = hooks.create(*variant);
+        ASSERT_TRUE(a && b);
+        const OpTagItem *tagsA = hooks.describe(a, nullptr), *tagsB = hooks.describe(b, nullptr);
+        ASSERT_NE(tagsA, tagsB);
+        const ParamBlockDesc *blockA = (const ParamBlockDesc *)tagsA[5].value;
+        const ParamBlockDesc *blockB = (const ParamBlockDesc *)tagsB[5].value;
+        ASSERT_EQ(tagsA[5].tag, OP_TAG_PARAMS);
+        ASSERT_NE(blockA->block, blockB->block);
+        std::vector<uint8_t> before((uint8_t *)blockB->block,
+                                    (uint8_t *)blockB->block + blockB->size);
+        memset(blockA->block, 0x5A, blockA->size); // the host restores A's saved bytes
+        EXPECT_EQ(memcmp(blockB->block, before.data(), before.size()), 0) << variant->name;
+        // A gadget value the host writes reaches its own instance only.
+        const GadgetDesc *gadgetA = (const GadgetDesc *)tagsA[6].value;
+        const GadgetDesc *gadgetB = (const GadgetDesc *)tagsB[6].value;
+        EXPECT_NE(gadgetA, gadgetB);
+        ActionRecord setup = {ACTION_SETUP, 0, {0, 0, 0, 0}, 100, 0, 7};
+        mini.name = "first";
+        EXPECT_EQ(dispatchAction(*variant, a, &setup), 0);
+        mini.name = "second";
+        EXPECT_EQ(dispatchAction(*variant, b, &setup), 0);
+        if (variant == &vxMorphVariant) {
+            EXPECT_EQ(std::string(((EffectInstance *)a)->ctx.effectPath),
+                      home + "/programs/vorlux/first");
+            EXPECT_EQ(std::string(((EffectInstance *)b)->ctx.effectPath),
+                      home + "/programs/vorlux/second");
+            ((EffectInstance *)a)->ctx.brushRadius = 40;
+            EXPECT_EQ(((EffectInstance *)b)->ctx.brushRadius, 16);
+        }
+        hooks.destroy(a);
+        hooks.destroy(b);
+    }
+    failAllocationAfter(0); // no memory: no instance
+    EXPECT_EQ(vxMorphVariant.hooks->create(vxMorphVariant), nullptr);
+    failAllocationAfter(-1);
+}
 
 TEST_F(Dispatch, NullRecordFails)
 {
