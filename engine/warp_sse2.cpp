@@ -1,12 +1,20 @@
-// Warp and view passes, 4 pixels per step.
-#if defined(__x86_64__)
-#define VX_LANES 4
-#define VX_WARP_ROWS warpRowsSse2
-#define VX_VIEW_ROWS viewRowsSse2
-#include "engine/warpsimd.h"
-#else
+// The SSE2 level's warp and window passes, 4 pixels per step.
 #include "engine/warpkernels.h"
 
+#if defined(__x86_64__)
+#include "engine/simd/sse2.h"
+#include "engine/warpsimd.h"
+
+void warpRowsSse2(const PassParams &p, int rowBegin, int rowEnd)
+{
+    warpRowsOfLanes(p, rowBegin, rowEnd);
+}
+
+void viewRowsSse2(const PassParams &p)
+{
+    viewRowsOfLanes(p);
+}
+#else
 void warpRowsSse2(const PassParams &p, int rowBegin, int rowEnd)
 {
     warpRowsScalar(p, rowBegin, rowEnd);
