@@ -2,9 +2,9 @@
 //
 // The per-pixel kernels (engine/warpkernels.h) sit apart from the loops
 // that walk the output picture. A pass validates sizes and buffers once,
-// builds its PassParams and hands them to the implementation of the
-// instruction-set level in use; the scalar loop here is the reference the
-// vectorised ones reproduce bit for bit.
+// builds its PassParams and hands them to the table of the instruction-set
+// level in use (engine/warplevel.h); the scalar loops here are the
+// reference the vectorised ones reproduce bit for bit.
 #include "engine/warp.h"
 
 #include <cmath>
@@ -14,6 +14,7 @@
 #include "effect/keys.h"
 #include "engine/simd.h"
 #include "engine/warpkernels.h"
+#include "engine/warplevel.h"
 #include "variants/variant.h"
 
 enum { BRUSH_KERNEL_SIDE = 201 };
@@ -312,22 +313,21 @@ bool beginPass(PassParams &p, uint32_t *out, int outW, int outH, const MeshNode 
     return beginPass(p, out, outW, outH, mesh, outW, outH);
 }
 
-using WarpRowsFn = void (*)(const PassParams &p, int rowBegin, int rowEnd);
-using ViewRowsFn = void (*)(const PassParams &p);
-
-const WarpRowsFn warpRowsOfLevel[SIMD_LEVEL_COUNT] = {warpRowsScalar, warpRowsSse2, warpRowsAvx2,
-                                                      warpRowsAvx512};
-const ViewRowsFn viewRowsOfLevel[SIMD_LEVEL_COUNT] = {viewRowsScalar, viewRowsSse2, viewRowsAvx2,
-                                                      viewRowsAvx512};
+// The table of the passes' instruction-set level: the one place where a
+// pass turns the level in use into the entry points it calls.
+const WarpLevel &passLevel(void)
+{
+    return warpLevelOf(activeSimdLevel());
+}
 
 // Above the scalar reference, the end levels of a dissolve take the
 // shorter road to the same bits: pass B and the overlay at level 0 leave
 // the sample as it is, pass B at 255 is the plain warp of the target; the
 // mixture at level 0 is the source and at 255 the target. False when the
 // pass has nothing to change.
-bool shortenEnds(PassParams &p, SimdLevel level)
+bool shortenEnds(PassParams &p, const WarpLevel &level)
 {
-    if (level == SIMD_SCALAR || p.kind == PASS_SAMPLE || (p.level != 0 && p.level != 255))
+    if (!level.shortensEnds || p.kind == PASS_SAMPLE || (p.level != 0 && p.level != 255))
         return true;
     if (p.kind == PASS_OVERLAY && p.level == 255)
         return true;
@@ -339,22 +339,21 @@ bool shortenEnds(PassParams &p, SimdLevel level)
     return true;
 }
 
-// Runs a pass at the level in use.
-void runPass(PassParams p)
+// Runs a pass through the table of its level.
+void runPass(const WarpLevel &level, PassParams p)
 {
-    const SimdLevel level = activeSimdLevel();
     if (shortenEnds(p, level))
-        warpRowsOfLevel[level](p, 0, p.outH);
+        level.warpRows(p, 0, p.outH);
 }
 
 // Gives a vectorised mixed pass room to keep lines of the mixture, each
 // blended once, instead of blending the four neighbours of every sample.
 // That pays when a pass samples at least every pixel (steps of one source
 // pixel or less); without the room (memory short) it blends as it reads.
-void keepMixture(PassParams &p)
+void keepMixture(const WarpLevel &level, PassParams &p)
 {
-    if (activeSimdLevel() == SIMD_SCALAR || !(p.srcColStep <= 1.0f && p.srcRowStep <= 1.0f) ||
-        p.level == 0 || p.level == 255)
+    if (!level.keepsMixture || !(p.srcColStep <= 1.0f && p.srcRowStep <= 1.0f) || p.level == 0 ||
+        p.level == 255)
         return;
     const size_t bytes = (size_t)KEPT_LINES * p.picture.width * sizeof(uint32_t);
     if (bytes > ctx.mixtureBytes) {
@@ -419,7 +418,7 @@ void warpPassA(uint32_t *out, int outW, int outH)
     p.kind = PASS_SAMPLE;
     p.picture = pictureOf(ctx.sourcePixels);
     if (beginPass(p, out, outW, outH, ctx.meshA))
-        runPass(p);
+        runPass(passLevel(), p);
 }
 
 void warpPassB(uint32_t *out, int outW, int outH)
@@ -430,15 +429,16 @@ void warpPassB(uint32_t *out, int outW, int outH)
     p.level = dissolveWeight();
     p.rest = 255 - p.level;
     if (beginPass(p, out, outW, outH, ctx.meshB))
-        runPass(p);
+        runPass(passLevel(), p);
 }
 
 void warpPassMixed(uint32_t *out, int outW, int outH)
 {
     PassParams p = mixtureOf();
     if (beginPass(p, out, outW, outH, ctx.meshA)) {
-        keepMixture(p);
-        runPass(p);
+        const WarpLevel &level = passLevel();
+        keepMixture(level, p);
+        runPass(level, p);
     }
 }
 
@@ -446,7 +446,7 @@ void viewPassOf(PassKind kind, uint32_t *out, int outW, int outH)
 {
     PassParams p = viewParams(kind);
     if (beginPass(p, out, outW, outH, ctx.meshA))
-        runPass(p);
+        runPass(passLevel(), p);
 }
 
 void windowPassOf(PassKind kind, uint32_t *out, int ow, int oh, int a, int b)
@@ -458,9 +458,9 @@ void windowPassOf(PassKind kind, uint32_t *out, int ow, int oh, int a, int b)
     p.rowOrigin = (float)ctx.viewScrollY;
     p.colAdvance = (float)a / (float)ow;
     p.rowAdvance = (float)b / (float)oh;
-    const SimdLevel level = activeSimdLevel();
+    const WarpLevel &level = passLevel();
     if (shortenEnds(p, level))
-        viewRowsOfLevel[level](p);
+        level.viewRows(p);
 }
 
 WarpPassFn passFor(int code)

@@ -1,27 +1,13 @@
 // The AVX-512 level's warp and window passes, 16 pixels per step.
-#include "engine/warpkernels.h"
+#include "engine/warplevel.h"
 
 #if defined(__x86_64__)
 #include "engine/simd/avx512.h"
 #include "engine/warpsimd.h"
 
-void warpRowsAvx512(const PassParams &p, int rowBegin, int rowEnd)
-{
-    warpRowsOfLanes(p, rowBegin, rowEnd);
-}
-
-void viewRowsAvx512(const PassParams &p)
-{
-    viewRowsOfLanes(p);
-}
+const WarpLevel warpLevelAvx512 = {warpRowsOfLanes, viewRowsOfLanes, levelRunBlend, true, true};
 #else
-void warpRowsAvx512(const PassParams &p, int rowBegin, int rowEnd)
-{
-    warpRowsScalar(p, rowBegin, rowEnd);
-}
-
-void viewRowsAvx512(const PassParams &p)
-{
-    viewRowsScalar(p);
-}
+// Not a level of this processor (bestSimdLevel never gives it): the scalar
+// passes.
+const WarpLevel warpLevelAvx512 = {warpRowsScalar, viewRowsScalar, blendRunScalar, false, false};
 #endif

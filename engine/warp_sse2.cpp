@@ -1,27 +1,13 @@
 // The SSE2 level's warp and window passes, 4 pixels per step.
-#include "engine/warpkernels.h"
+#include "engine/warplevel.h"
 
 #if defined(__x86_64__)
 #include "engine/simd/sse2.h"
 #include "engine/warpsimd.h"
 
-void warpRowsSse2(const PassParams &p, int rowBegin, int rowEnd)
-{
-    warpRowsOfLanes(p, rowBegin, rowEnd);
-}
-
-void viewRowsSse2(const PassParams &p)
-{
-    viewRowsOfLanes(p);
-}
+const WarpLevel warpLevelSse2 = {warpRowsOfLanes, viewRowsOfLanes, levelRunBlend, true, true};
 #else
-void warpRowsSse2(const PassParams &p, int rowBegin, int rowEnd)
-{
-    warpRowsScalar(p, rowBegin, rowEnd);
-}
-
-void viewRowsSse2(const PassParams &p)
-{
-    viewRowsScalar(p);
-}
+// Not a level of this processor (bestSimdLevel never gives it): the scalar
+// passes.
+const WarpLevel warpLevelSse2 = {warpRowsScalar, viewRowsScalar, blendRunScalar, false, false};
 #endif

@@ -6,8 +6,8 @@
 // step), the vector types, the lane operations and the capabilities that
 // choose between roads here; the file is compiled with that level's
 // instruction-set flags. Everything here has internal linkage, so the
-// levels never share a compiled copy; the level's file names the entry
-// points.
+// levels never share a compiled copy; the level's file puts the entry
+// points into its table (engine/warplevel.h).
 //
 // Each lane computes what warpRowsScalar (or viewRowsScalar) computes for
 // its pixel, with the same operations in the same order: float32 products
@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "engine/warpkernels.h"
+#include "engine/warplevel.h"
 
 namespace {
 
@@ -231,7 +232,7 @@ void blendRunOfLanes(uint32_t *dst, const uint32_t *other, const uint32_t *src, 
 
 // The run blend of the level's passes and table: its own, or the AVX2
 // level's where the level says so.
-constexpr auto levelRunBlend = kBlendsRunsAtAvx2 ? blendRunAvx2 : blendRunOfLanes;
+constexpr BlendRunFn levelRunBlend = kBlendsRunsAtAvx2 ? blendRunAvx2 : blendRunOfLanes;
 
 // Output columns [j, end) of a row are undeformed: copies in bulk.
 template <PassKind K>
@@ -856,8 +857,8 @@ template <PassKind K> void viewRows(const PassParams &p)
     }
 }
 
-// The entry points of the level: the vectorised passes where pixel and
-// node indices fit in their lanes, the scalar ones otherwise.
+// The entry points of the level's table: the vectorised passes where
+// pixel and node indices fit in their lanes, the scalar ones otherwise.
 void warpRowsOfLanes(const PassParams &p, int rowBegin, int rowEnd)
 {
     if (!indicesFit(p)) {
