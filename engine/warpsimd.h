@@ -282,6 +282,7 @@ int firstDeformedNode(const float *nodes, int c, int cols)
     constexpr int BLOCK = 4 * (LANES / 2);
     for (; c + BLOCK <= cols; c += BLOCK) {
         VU any = none;
+#pragma GCC unroll 4
         for (int k = 0; k < BLOCK; k += LANES / 2) {
             VU a;
             memcpy(&a, nodes + 2 * (c + k), sizeof a);
