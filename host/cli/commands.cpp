@@ -1,4 +1,4 @@
-#include "host/commands.h"
+#include "host/cli/commands.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,12 +14,19 @@
 
 #include "fileio/atomicfile.h"
 #include "fileio/effectcodec.h"
-#include "host/clipio.h"
-#include "host/info.h"
-#include "host/instance.h"
-#include "host/numbers.h"
-#include "host/render.h"
-#include "host/sampleeffect.h"
+#include "host/cli/info.h"
+#include "host/cli/numbers.h"
+#include "host/cli/render.h"
+#include "host/cli/sampleeffect.h"
+#include "host/core/fields.h"
+#include "host/core/home.h"
+#include "host/core/instance.h"
+#include "host/core/plugin.h"
+#include "host/io/contact.h"
+#include "host/io/clipfile.h"
+#include "host/io/input.h"
+#include "host/io/samples.h"
+#include "host/io/y4m.h"
 #include "operator/host/vxres.h"
 
 namespace vxh {
@@ -195,20 +202,16 @@ int stateCommand(int argc, char **argv)
     if (!loadPlugin(pluginPath, plugin, err))
         return fail(err);
     const OpTagItem *tags = plugin.getInfo();
-    if (!checkDescriptor(plugin, tags, err)) {
-        unloadPlugin(plugin);
+    if (!checkDescriptor(plugin, tags, err))
         return fail(err);
-    }
     const std::string path = instanceStatePath(pluginPath, name);
     if (reset) {
         std::error_code ec;
         if (fs::remove(path, ec) || !ec)
             printf("instance '%s': saved state removed; the next render starts from the defaults\n",
                    name.c_str());
-        if (ec) {
-            unloadPlugin(plugin);
+        if (ec)
             return fail(path + ": " + ec.message());
-        }
     }
     const bool saved = restoreInstance(path, tags);
     printf("instance '%s' of %s: %s\n", name.c_str(), fs::path(pluginPath).filename().c_str(),
@@ -219,7 +222,6 @@ int stateCommand(int argc, char **argv)
     printf("gadgets\n");
     printGadgets(tags, strings);
     resFreeStrings(strings);
-    unloadPlugin(plugin);
     return 0;
 }
 

@@ -1,4 +1,4 @@
-#include "host/info.h"
+#include "host/cli/info.h"
 
 #include "operator/host/vxres.h"
 
@@ -129,7 +129,6 @@ int printInfo(const std::string &path, FILE *out)
     const OpTagItem *tags = plugin.getInfo();
     if (!checkDescriptor(plugin, tags, err)) {
         fprintf(stderr, "vxhost: %s\n", err.c_str());
-        unloadPlugin(plugin);
         return 2;
     }
     fprintf(out, "plug-in  %s\n", path.c_str());
@@ -164,7 +163,6 @@ int printInfo(const std::string &path, FILE *out)
             fprintf(out, " %02X", bytes[j]);
         fprintf(out, "\n");
     }
-    unloadPlugin(plugin);
     return 0;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/hostcore.h"
+#include "host/core/plugin.h"
 
 namespace vxh {
 

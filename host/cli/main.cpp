@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "host/commands.h"
-#include "host/edit.h"
+#include "host/cli/commands.h"
+#include "host/cli/edit.h"
 
 #ifndef VX_VERSION
 #define VX_VERSION "1.1"
@@ -59,7 +59,8 @@ const Command commands[] = {
      "  --strict                warnings and journal lines fail the run\n"
      "  -q                      no progress bar\n"},
     {"edit", editCommand, "vxhost edit PLUGIN [options]",
-     "  Render's --input0, --input1, --fields, --effect, --project and --reply, and:\n"
+     "  Render's --input0, --input1, --fields, --effect, --project, --top-first,\n"
+     "  --bottom-first, --reply, --allow-default-effect, --max-pixels and -q, and:\n"
      "  --script FILE           headless: one event a line (click, press, move, release, key,\n"
      "                          gadget, set, screenshot, close)\n"
      "  --window                show the screen in a window; mouse and keys drive the editor\n"

@@ -1,6 +1,8 @@
-#include "host/numbers.h"
+#include "host/cli/numbers.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstdlib>
 
 namespace vxh {
 
@@ -42,6 +44,17 @@ bool parseSize(const std::string &text, int minW, int minH, int &w, int &h)
     w = a;
     h = b;
     return true;
+}
+
+bool parseScriptNumber(const std::string &text, long long &value)
+{
+    if (text.empty())
+        return false;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    char *end = nullptr;
+    errno = 0;
+    value = strtoll(text.c_str(), &end, hex ? 16 : 10);
+    return errno == 0 && end && *end == '\0';
 }
 
 } // namespace vxh

@@ -12,6 +12,9 @@ bool parseNumber(const std::string &text, long minimum, long maximum, long &valu
 bool parseNumber(const std::string &text, long minimum, long maximum, int &value);
 // "WxH" with W >= minW, H >= minH, both at most 16384.
 bool parseSize(const std::string &text, int minW, int minH, int &w, int &h);
+// A number as edit scripts write them: decimal or 0x hex, as strtoll
+// reads it, with nothing after it.
+bool parseScriptNumber(const std::string &text, long long &value);
 
 } // namespace vxh
 

@@ -1,4 +1,4 @@
-#include "host/sampleeffect.h"
+#include "host/cli/sampleeffect.h"
 
 #include <cerrno>
 #include <cmath>

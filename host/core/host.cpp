@@ -1,88 +1,18 @@
-#include "host/hostcore.h"
+#include "host/core/host.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <iostream>
 #include <new>
 #include <stdexcept>
 #include <unistd.h>
 
-#include "host/gui.h"
-#include "platform/services.h"
+#include "host/core/home.h"
+#include "host/core/plugin.h"
 
 namespace vxh {
-
-bool loadPlugin(const std::string &path, Plugin &plugin, std::string &err)
-{
-    plugin = Plugin{};
-    // A bare name is not searched for on the library path.
-    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-    void *handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char *why = dlerror();
-        err = path + ": not a loadable plug-in (" + (why ? why : "unknown error") + ")";
-        return false;
-    }
-    auto info = (GetOperatorInfoFn)dlsym(handle, "GetOperatorInfo");
-    auto action = (OperatorActionFn)dlsym(handle, "OperatorAction");
-    if (!info || !action) {
-        err = path + ": not an operator plug-in (missing " +
-              std::string(!info ? "GetOperatorInfo" : "OperatorAction") + ")";
-        dlclose(handle);
-        return false;
-    }
-    plugin.handle = handle;
-    plugin.getInfo = info;
-    plugin.action = action;
-    plugin.path = path;
-    return true;
-}
-
-void unloadPlugin(Plugin &plugin)
-{
-    if (plugin.handle)
-        dlclose(plugin.handle);
-    plugin = Plugin{};
-}
-
-bool findTag(const OpTagItem *tags, uint32_t tag, uintptr_t &value)
-{
-    for (int i = 0; tags && tags[i].tag != OP_TAG_END && i < 64; ++i)
-        if (tags[i].tag == tag) {
-            value = tags[i].value;
-            return true;
-        }
-    return false;
-}
-
-GadgetDesc *findGadget(const OpTagItem *tags, int index)
-{
-    uintptr_t value;
-    if (index < 0 || index > 3 || !findTag(tags, OP_TAG_GADGET1 + index, value))
-        return nullptr;
-    return (GadgetDesc *)value;
-}
-
-void setGadgetValue(GadgetDesc *gadget, int value)
-{
-    if (!gadget)
-        return;
-    if (gadget->kind == GADGET_POPUP)
-        ((GadgetPopup *)gadget)->value = value;
-    else if (gadget->kind == GADGET_SLIDER)
-        ((GadgetSlider *)gadget)->value = value;
-}
-
-std::string driveRootPath(const std::string &path)
-{
-    const char *home = getenv("VXHOME");
-    if (!path.empty() && path[0] == '/' && home && *home)
-        return std::string(home) + path;
-    return path;
-}
 
 HostImage *newImage(Host &host, int w, int h, bool markVisible)
 {
@@ -149,8 +79,6 @@ Picture visiblePicture(const HostImage *image)
 }
 
 namespace {
-
-Host *current = nullptr;
 
 HostImage *serveField(void *h, int input, uint32_t field)
 {
@@ -222,7 +150,7 @@ const char *instanceName(void *h, uint32_t instance, const char *dir)
     if (it == host.instanceNames.end())
         return nullptr;
     std::string &slot = host.nameStorage[instance];
-    slot = std::string(dir) + it->second;
+    slot = it->second.find('/') != std::string::npos ? it->second : std::string(dir) + it->second;
     return slot.c_str();
 }
 
@@ -256,9 +184,9 @@ int textRequest(void *h, TextRequest *request)
 {
     Host &host = *(Host *)h;
     host.requests.push_back(std::string("text:") + (request->text ? request->text : ""));
-    if (host.replies.empty() && host.screen.askText) {
+    if (host.replies.empty() && host.askText) {
         const int buttons = request->kind == 67 ? 2 : 1;
-        request->result = host.screen.askText(request->text ? request->text : "", buttons) == 1;
+        request->result = host.askText(request->text ? request->text : "", buttons) == 1;
         return 0;
     }
     std::string answer;
@@ -319,15 +247,10 @@ void observeJournal(void *h, const char *line)
 
 } // namespace
 
-void installHost(Host *host)
+VxHostServices hostServices(Host &host)
 {
-    current = host;
-    if (!host) {
-        vxInstallHostServices(nullptr);
-        return;
-    }
     VxHostServices s = {};
-    s.host = host;
+    s.host = &host;
     s.getField = serveField;
     s.putField = takeField;
     s.allocImage = allocProjectImage;
@@ -340,7 +263,16 @@ void installHost(Host *host)
     s.fileRequest = fileRequest;
     s.archivesRequest = archivesRequest;
     s.journal = observeJournal;
-    installGui(s);
+    return s;
+}
+
+void installHost(Host *host)
+{
+    if (!host) {
+        vxInstallHostServices(nullptr);
+        return;
+    }
+    const VxHostServices s = hostServices(*host);
     vxInstallHostServices(&s);
 }
 

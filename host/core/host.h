@@ -1,8 +1,9 @@
-// The stand-in host: loads plug-ins, serves the host libraries through one
-// services table, and keeps what a real host keeps per session (fields,
-// instance names, gadget values, requester answers, output fields).
-#ifndef VXH_HOSTCORE_H
-#define VXH_HOSTCORE_H
+// The host record: what a host keeps per session (fields, instance names,
+// gadget values, requester answers, output fields) and the services table
+// through which it serves the host libraries. It holds no GUI: the gui layer
+// keeps its screen beside it (host/gui/gui.h).
+#ifndef VXH_HOST_H
+#define VXH_HOST_H
 
 #include <cstdint>
 #include <deque>
@@ -12,35 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "host/screen.h"
+#include "host/core/pixels.h"
 #include "operator/host/records.h"
+#include "platform/services.h"
 
 namespace vxh {
-
-struct Plugin {
-    void *handle = nullptr;
-    GetOperatorInfoFn getInfo = nullptr;
-    OperatorActionFn action = nullptr;
-    std::string path;
-};
-
-// dlopen()s a plug-in and finds both entry points; false with a one-line
-// message when the file is not a loadable library or lacks an export.
-bool loadPlugin(const std::string &path, Plugin &plugin, std::string &err);
-void unloadPlugin(Plugin &plugin);
-
-// Looks a tag up in a descriptor; false when absent.
-bool findTag(const OpTagItem *tags, uint32_t tag, uintptr_t &value);
-// The gadget record of gadget index (0..3), or null.
-GadgetDesc *findGadget(const OpTagItem *tags, int index);
-// Writes a value into a gadget record (popup entry or slider value).
-void setGadgetValue(GadgetDesc *gadget, int value);
-
-// A picture served as an input field.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-};
 
 struct Host {
     // Input fields: fills pic with field `field` of input `input`; false when
@@ -51,18 +28,23 @@ struct Host {
     // Project frame size; opAllocImage(0,0,1,0) gives one field of it.
     int projectWidth = 720, projectHeight = 576;
     bool projectKnown = true;
-    // Instance names; an instance without one gets no file name.
+    // Instance names; an instance without one gets no file name. A name
+    // with a '/' is the file's path as it is, not a name in the directory.
     std::map<uint32_t, std::string> instanceNames;
     // Answers for requesters, taken in order ("load", "save", "delete",
     // "cancel", a file name, "1"/"2" for text requests).
     std::deque<std::string> replies;
     bool askOnTerminal = false;
+    // Asks a text requester's question where a person sees it (1 for the
+    // first button, 0 for the other); unset: the queued replies answer.
+    std::function<int(const std::string &text, int buttons)> askText;
     // The running plug-in's descriptor, for opChangeGadget.
     const OpTagItem *tags = nullptr;
     // Called for opPreview (the editor's preview); returns its result.
     std::function<int(int)> preview;
-    // The screen the editor draws on and takes its messages from.
-    Screen screen;
+    // The gui layer's record of this host, for the GUI entries of the
+    // services table (host/gui/gui.h); null without a screen.
+    void *gui = nullptr;
 
     // What the session saw.
     std::vector<Picture> outputs;                   // opPutField images, in order
@@ -79,7 +61,10 @@ struct Host {
     std::map<uint32_t, std::string> nameStorage;
 };
 
-// Makes this host the one the host libraries serve; null uninstalls.
+// The services table of this host: every entry but the GUI ones.
+VxHostServices hostServices(Host &host);
+// Makes this host the one the host libraries serve in the whole process
+// (threads without a binding of their own); null uninstalls.
 void installHost(Host *host);
 
 // Creates a host image of w x h visible pixels in the host's layout. Its
@@ -89,9 +74,6 @@ HostImage *newImage(Host &host, int w, int h, bool markVisible = true);
 void deleteImage(Host &host, HostImage *image);
 // Copies the visible area of an image into a picture.
 Picture visiblePicture(const HostImage *image);
-
-// Resolves a drive-rooted path ("/programs/...") below $VXHOME.
-std::string driveRootPath(const std::string &path);
 
 } // namespace vxh
 

@@ -1,4 +1,4 @@
-#include "host/instance.h"
+#include "host/core/instance.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fileio/atomicfile.h"
-#include "host/hostcore.h"
+#include "host/core/plugin.h"
 
 namespace vxh {
 

@@ -1,6 +1,6 @@
 // Text on the screen: DejaVu Sans rendered with FreeType, anti-aliased and
 // blended in the current colour. The face is opened once per process.
-#include "host/screen.h"
+#include "host/gui/screen.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

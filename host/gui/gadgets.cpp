@@ -8,7 +8,7 @@
 // gadget's own message; using a gadget gives a gadget message with its
 // handle and value; a key bound to a gadget acts as a click on it, any
 // other key gives a key message.
-#include "host/screen.h"
+#include "host/gui/screen.h"
 
 #include <algorithm>
 #include <cstdio>

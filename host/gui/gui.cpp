@@ -1,6 +1,6 @@
 // The GUI entries of the host services: the screen of the running host
 // serves libvxgui, libvxmsgq and the request and meter calls of libvxreq.
-#include "host/gui.h"
+#include "host/gui/gui.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -13,10 +13,16 @@ namespace vxh {
 
 namespace {
 
+// The host record the entries are given, and its gui layer's record.
+GuiHost &guiOf(void *host)
+{
+    return *static_cast<GuiHost *>(static_cast<Host *>(host)->gui);
+}
+
 // The host's screen, painted with the background on first use.
 Screen &screenOf(void *host)
 {
-    Screen &s = static_cast<Host *>(host)->screen;
+    Screen &s = guiOf(host).screen;
     if (s.rgb.empty() && !initScreen(s, s.width, s.height))
         initScreen(s, 1024, 768);
     return s;
@@ -189,7 +195,7 @@ int unrequest(void *h, void *record)
 
 int meterOpen(void *h, void *meter)
 {
-    static_cast<Host *>(h)->requests.push_back("meter:open");
+    guiOf(h).host.requests.push_back("meter:open");
     openMeter(screenOf(h), static_cast<const MeterRecord *>(meter));
     return 0;
 }
@@ -202,7 +208,7 @@ int meterUpdate(void *h, void *, int, int step)
 
 int meterClose(void *h, void *)
 {
-    static_cast<Host *>(h)->requests.push_back("meter:close");
+    guiOf(h).host.requests.push_back("meter:close");
     closeMeter(screenOf(h));
     return 0;
 }
@@ -361,6 +367,24 @@ std::string layoutJson(const Screen &s)
     }
     out += "\n  ]\n}\n";
     return out;
+}
+
+VxHostServices guiHostServices(GuiHost &g)
+{
+    g.host.gui = &g;
+    VxHostServices services = hostServices(g.host);
+    installGui(services);
+    return services;
+}
+
+void installGuiHost(GuiHost *g)
+{
+    if (!g) {
+        installHost(nullptr);
+        return;
+    }
+    const VxHostServices services = guiHostServices(*g);
+    vxInstallHostServices(&services);
 }
 
 void installGui(VxHostServices &services)

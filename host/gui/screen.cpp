@@ -1,12 +1,12 @@
 // The screen's framebuffer: clipped drawing primitives, the GUI palettes,
-// the YUVA overlay and resource images, panels, and saving as PNG.
-#include "host/screen.h"
+// the YUVA overlay and resource images, and panels.
+#include "host/gui/screen.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "host/clipio.h"
+#include "host/core/pixels.h"
 
 namespace vxh {
 
@@ -302,15 +302,6 @@ void restoreArea(Screen &s, const std::vector<uint8_t> &pixels, int x, int y, in
         for (int i = 0; i < w; ++i)
             if (inside(s, x + i, y + j))
                 put(s, x + i, y + j, &pixels[(static_cast<size_t>(j) * w + i) * 3]);
-}
-
-bool saveScreen(const Screen &s, const std::string &path, std::string &err)
-{
-    if (!screenReady(s)) {
-        err = path + ": the screen has no pixels";
-        return false;
-    }
-    return writePngRgb(path, s.width, s.height, s.rgb.data(), err);
 }
 
 } // namespace vxh

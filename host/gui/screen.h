@@ -119,9 +119,6 @@ struct Screen {
     // Shows the screen where a person sees it (a window), e.g. while the
     // meter runs; unset headless.
     std::function<void()> present;
-    // Asks a text requester's question on the screen (1 first button, 0
-    // the other); unset: the host's reply queue answers.
-    std::function<int(const std::string &text, int buttons)> askText;
 };
 
 // ---- framebuffer (screen.cpp) ----
@@ -153,7 +150,6 @@ uint32_t pixelRgb(const Screen &s, int x, int y);
 // Saves or restores a rectangle of the framebuffer (clipped).
 std::vector<uint8_t> saveArea(const Screen &s, int x, int y, int w, int h);
 void restoreArea(Screen &s, const std::vector<uint8_t> &pixels, int x, int y, int w, int h);
-bool saveScreen(const Screen &s, const std::string &path, std::string &err);
 
 // ---- text (font.cpp) ----
 

@@ -1,13 +1,16 @@
 // The screen in an SDL2 window: the framebuffer is shown 1:1, the mouse and
 // the keyboard are the screen's input, the window's close button sends the
 // close message.
-#include "host/window.h"
+#include "host/gui/window.h"
 
 #ifdef VX_HAVE_SDL2
 #include <SDL.h>
 #endif
 
 #include <algorithm>
+#include <vector>
+
+#include "host/core/pixels.h"
 
 namespace vxh {
 
@@ -241,30 +244,44 @@ int askInWindow(Screen &s, const std::string &text, int buttons)
     return result < 0 ? 0 : result;
 }
 
-void playInWindow(const Clip &clip)
+namespace {
+
+// Waits until the playback's due time; false when a key, click or close
+// ended it (a close is passed on: the editor still gets it).
+bool waitFrameTime(Playback &p)
 {
-    if (!win.texture || clip.frames.empty())
+    SDL_Event e;
+    while (!p.ended && SDL_GetTicks() < p.due)
+        if (SDL_WaitEventTimeout(&e, static_cast<int>(p.due - SDL_GetTicks())) &&
+            (e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_QUIT)) {
+            if (e.type == SDL_QUIT)
+                SDL_PushEvent(&e);
+            p.ended = true;
+        }
+    return !p.ended;
+}
+
+} // namespace
+
+void playFrame(Playback &p, const uint32_t *frame, int width, int height)
+{
+    if (!win.texture || !waitFrameTime(p))
         return;
-    const int w = std::min(clip.width, win.width), h = std::min(clip.height, win.height);
+    const int w = std::min(width, win.width), h = std::min(height, win.height);
     std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
-    const uint32_t delay = static_cast<uint32_t>(1000LL * clip.fpsDen / std::max(1, clip.fpsNum));
-    for (const auto &frame : clip.frames) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                uint8_t *p = &rgb[(static_cast<size_t>(y) * w + x) * 3], a;
-                yuvaToRgba(frame[static_cast<size_t>(y) * clip.width + x], p[0], p[1], p[2], a);
-            }
-        present(rgb.data(), w, h);
-        const uint32_t until = SDL_GetTicks() + delay;
-        SDL_Event e;
-        while (SDL_GetTicks() < until)
-            if (SDL_WaitEventTimeout(&e, static_cast<int>(until - SDL_GetTicks())) &&
-                (e.type == SDL_KEYDOWN || e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_QUIT)) {
-                if (e.type == SDL_QUIT)
-                    SDL_PushEvent(&e); // the editor still gets its close
-                return;
-            }
-    }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t *px = &rgb[(static_cast<size_t>(y) * w + x) * 3], a;
+            yuvaToRgba(frame[static_cast<size_t>(y) * width + x], px[0], px[1], px[2], a);
+        }
+    present(rgb.data(), w, h);
+    p.due = SDL_GetTicks() + p.frameMs;
+}
+
+void endPlayback(Playback &p)
+{
+    if (win.texture)
+        waitFrameTime(p);
 }
 
 void closeWindow()
@@ -291,7 +308,12 @@ bool pumpWindow(Screen &, int)
 {
     return false;
 }
-void playInWindow(const Clip &) {}
+int askInWindow(Screen &, const std::string &, int)
+{
+    return 0;
+}
+void playFrame(Playback &, const uint32_t *, int, int) {}
+void endPlayback(Playback &) {}
 void closeWindow() {}
 
 #endif

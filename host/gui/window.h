@@ -4,10 +4,10 @@
 #ifndef VXH_WINDOW_H
 #define VXH_WINDOW_H
 
+#include <cstdint>
 #include <string>
 
-#include "host/clipio.h"
-#include "host/screen.h"
+#include "host/gui/screen.h"
 
 namespace vxh {
 
@@ -21,8 +21,17 @@ bool pumpWindow(Screen &screen, int timeout);
 // A modal question in the window with one button (OK) or two (OK,
 // Cancel): 1 for the first, 0 for the other or a closed window.
 int askInWindow(Screen &screen, const std::string &text, int buttons);
-// Plays a clip at its frame rate; any key or click ends it early.
-void playInWindow(const Clip &clip);
+// Frames played in the window as they come, one per frame time; any key or
+// click ends the playback early (later frames are not shown).
+struct Playback {
+    uint32_t frameMs = 40; // how long each frame shows
+    uint32_t due = 0;      // when the next frame may show (0: at once)
+    bool ended = false;
+};
+// Shows a frame of w x h host pixels once the one before has had its time.
+void playFrame(Playback &playback, const uint32_t *frame, int w, int h);
+// Lets the last frame have its time.
+void endPlayback(Playback &playback);
 void closeWindow();
 
 // The key code of an SDL key with its modifiers (see README), 0 for keys

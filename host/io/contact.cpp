@@ -1,5 +1,8 @@
 // Contact sheets: a quick visual overview of one or more clips in one PNG.
-#include "host/clipio.h"
+#include "host/io/contact.h"
+
+#include "host/core/pixels.h"
+#include "host/io/png.h"
 
 #include <algorithm>
 

@@ -1,6 +1,4 @@
-#include "host/stream.h"
-
-#include "host/media.h"
+#include "host/io/input.h"
 
 #include <cerrno>
 #include <climits>
@@ -9,14 +7,54 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "host/io/media.h"
+#include "host/io/pattern.h"
+#include "host/io/png.h"
+#include "host/io/samples.h"
+#include "host/io/y4m.h"
 
 namespace vxh {
 
 namespace fs = std::filesystem;
+
+InputHandles::InputHandles(InputHandles &&other) noexcept
+    : fp(std::exchange(other.fp, nullptr)), ownsFp(std::exchange(other.ownsFp, false)),
+      spool(std::exchange(other.spool, nullptr)), media(std::exchange(other.media, nullptr))
+{}
+
+namespace {
+
+void closeHandles(InputHandles &h)
+{
+    if (h.fp && h.ownsFp)
+        std::fclose(h.fp);
+    if (h.spool)
+        std::fclose(h.spool);
+    h.fp = h.spool = nullptr;
+    h.ownsFp = false;
+    closeMediaReader(h.media);
+}
+
+} // namespace
+
+InputHandles &InputHandles::operator=(InputHandles &&other) noexcept
+{
+    if (this != &other) {
+        closeHandles(*this);
+        fp = std::exchange(other.fp, nullptr);
+        ownsFp = std::exchange(other.ownsFp, false);
+        spool = std::exchange(other.spool, nullptr);
+        media = std::exchange(other.media, nullptr);
+    }
+    return *this;
+}
+
+InputHandles::~InputHandles()
+{
+    closeHandles(*this);
+}
 
 namespace {
 
@@ -162,34 +200,6 @@ bool openY4m(const std::string &path, std::FILE *fp, bool owns, int64_t maxPixel
         return false;
     }
     return true;
-}
-
-// The highest-numbered file of a pattern in its directory, or -1.
-long highestPatternIndex(const FramePattern &pat)
-{
-    // The directory part of the prefix, and the file-name part before the number.
-    const size_t slash = pat.prefix.rfind('/');
-    const fs::path dir =
-        slash == std::string::npos ? fs::path(".") : fs::path(pat.prefix.substr(0, slash + 1));
-    const std::string stem = slash == std::string::npos ? pat.prefix : pat.prefix.substr(slash + 1);
-    long best = -1;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        const std::string suffix = fs::path(pat.suffix).filename().string();
-        if (name.size() <= stem.size() + suffix.size() || name.compare(0, stem.size(), stem) != 0 ||
-            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-            continue;
-        const std::string digits =
-            name.substr(stem.size(), name.size() - stem.size() - suffix.size());
-        if (digits.empty() || digits.size() > 9 ||
-            digits.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        const long index = std::stol(digits);
-        if (framePath(pat, int(index)) == pat.prefix.substr(0, slash + 1) + name)
-            best = std::max(best, index);
-    }
-    return best;
 }
 
 bool exists(const std::string &path)
@@ -365,12 +375,7 @@ void openSampleInput(int which, int w, int h, long frames, InputClip &in)
 
 void closeInput(InputClip &in)
 {
-    if (in.fp && in.ownsFp)
-        std::fclose(in.fp);
-    if (in.spool)
-        std::fclose(in.spool);
-    in.fp = in.spool = nullptr;
-    closeMediaReader(in.media);
+    closeHandles(in);
 }
 
 bool countFrames(InputClip &in, long &frames, std::string &err)
@@ -411,252 +416,6 @@ const uint32_t *frameAt(InputClip &in, long k, std::string &err)
     in.cachedIndex[slot] = k;
     in.nextSlot = 1 - slot;
     return in.cached[slot].data();
-}
-
-bool parsePixFmt(const std::string &text, PixFmt &fmt)
-{
-    if (text == "444alpha")
-        fmt = PixFmt::Yuva444;
-    else if (text == "444")
-        fmt = PixFmt::Yuv444;
-    else if (text == "420")
-        fmt = PixFmt::Yuv420;
-    else
-        return false;
-    return true;
-}
-
-namespace {
-
-// The bytes of n pixels into planes Y, U, V and A (U, V, A may be null: not
-// wanted). Sixteen pixels a step where the processor has SSE2 (every x86-64
-// does): four rounds of byte interleaves turn four registers of pixels into
-// one register per plane.
-void splitPlanes(const uint32_t *src, size_t n, uint8_t *Y, uint8_t *U, uint8_t *V, uint8_t *A)
-{
-    size_t i = 0;
-#ifdef __SSE2__
-    for (; i + 16 <= n; i += 16) {
-        __m128i r[4];
-        for (int k = 0; k < 4; ++k)
-            r[k] = _mm_loadu_si128((const __m128i *)(src + i + 4 * k));
-        // Each round interleaves registers 0 and 2, and 1 and 3, byte by
-        // byte; after four, register k holds byte k of the pixels in order.
-        for (int round = 0; round < 4; ++round) {
-            const __m128i a = r[0], b = r[1], c = r[2], d = r[3];
-            r[0] = _mm_unpacklo_epi8(a, c);
-            r[1] = _mm_unpackhi_epi8(a, c);
-            r[2] = _mm_unpacklo_epi8(b, d);
-            r[3] = _mm_unpackhi_epi8(b, d);
-        }
-        _mm_storeu_si128((__m128i *)(Y + i), r[0]);
-        if (U)
-            _mm_storeu_si128((__m128i *)(U + i), r[1]);
-        if (V)
-            _mm_storeu_si128((__m128i *)(V + i), r[2]);
-        if (A)
-            _mm_storeu_si128((__m128i *)(A + i), r[3]);
-    }
-#endif
-    for (; i < n; ++i) {
-        Y[i] = pixY(src[i]);
-        if (U)
-            U[i] = pixU(src[i]);
-        if (V)
-            V[i] = pixV(src[i]);
-        if (A)
-            A[i] = pixA(src[i]);
-    }
-}
-
-} // namespace
-
-void packPlanes(const uint32_t *src, int w, int h, PixFmt fmt, std::vector<uint8_t> &planes)
-{
-    const size_t n = size_t(w) * size_t(h);
-    const size_t cw = (size_t(w) + 1) / 2, ch = (size_t(h) + 1) / 2;
-    planes.resize(fmt == PixFmt::Yuva444 ? 4 * n : fmt == PixFmt::Yuv444 ? 3 * n : n + 2 * cw * ch);
-    uint8_t *Y = planes.data();
-    if (fmt != PixFmt::Yuv420) {
-        splitPlanes(src, n, Y, Y + n, Y + 2 * n, fmt == PixFmt::Yuva444 ? Y + 3 * n : nullptr);
-        return;
-    }
-    splitPlanes(src, n, Y, nullptr, nullptr, nullptr);
-    uint8_t *U = Y + n, *V = U + cw * ch;
-    for (size_t cy = 0; cy < ch; ++cy)
-        for (size_t cx = 0; cx < cw; ++cx) {
-            unsigned su = 0, sv = 0, count = 0;
-            for (size_t y = 2 * cy; y < 2 * cy + 2 && y < size_t(h); ++y)
-                for (size_t x = 2 * cx; x < 2 * cx + 2 && x < size_t(w); ++x) {
-                    su += pixU(src[y * size_t(w) + x]);
-                    sv += pixV(src[y * size_t(w) + x]);
-                    ++count;
-                }
-            U[cy * cw + cx] = uint8_t((su + count / 2) / count);
-            V[cy * cw + cx] = uint8_t((sv + count / 2) / count);
-        }
-}
-
-bool isMediaOutputName(const std::string &path)
-{
-    for (const char *ext : {".mp4", ".mov", ".mkv"})
-        if (path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ext) == 0)
-            return true;
-    return false;
-}
-
-namespace {
-
-const char *chromaTag(PixFmt fmt)
-{
-    return fmt == PixFmt::Yuva444 ? "444alpha" : fmt == PixFmt::Yuv444 ? "444" : "420jpeg";
-}
-
-bool putBytes(std::FILE *fp, const void *bytes, size_t n)
-{
-    return std::fwrite(bytes, 1, n, fp) == n;
-}
-
-} // namespace
-
-bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out,
-                std::string &err, const MediaSettings *media)
-{
-    out = OutputClip{};
-    out.path = path;
-    out.fmt = fmt;
-    out.facts = facts;
-    if (isMediaOutputName(path)) {
-        MediaSettings settings;
-        if (media)
-            settings = *media;
-        return openMediaWriter(path, facts, settings, out.media, out.notes, err);
-    }
-    if (path.find('%') != std::string::npos) {
-        if (!parseFramePattern(path, out.pat)) {
-            err =
-                path +
-                ": output pattern must contain exactly one %d-style conversion (e.g. out_%04d.png)";
-            return false;
-        }
-        out.pattern = true;
-        return true;
-    }
-    const bool y4mName =
-        path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".y4m") == 0;
-    struct stat st;
-    const bool special = path == "-" || (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode));
-    if (special && path != "-" && S_ISDIR(st.st_mode)) {
-        err = path + ": is a directory";
-        return false;
-    }
-    if (!y4mName && !special) {
-        err = path + ": unknown output type (use a .y4m, .mp4, .mov or .mkv name, - for standard "
-                     "output, or a PNG "
-                     "pattern such as out_%04d.png)";
-        return false;
-    }
-    if (path == "-" && isatty(1)) {
-        err = "-o - writes video to standard output: pipe it into a program or a file, not a "
-              "terminal";
-        return false;
-    }
-    if (path == "-") {
-        out.fp = stdout;
-        out.inPlace = true;
-    } else if (special) {
-        // A FIFO or a device (/dev/stdout) is written as it is, never replaced.
-        out.fp = std::fopen(path.c_str(), "wb");
-        if (!out.fp) {
-            err = path + ": cannot open: " + std::strerror(errno);
-            return false;
-        }
-        out.inPlace = true;
-    } else {
-        if (!openTemp(path, out.temp, err))
-            return false;
-        out.fp = out.temp.fp;
-    }
-    const std::string header = y4mHeaderLine(facts, chromaTag(fmt));
-    if (!putBytes(out.fp, header.data(), header.size())) {
-        err = path + ": write failed: " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
-bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err)
-{
-    const int w = out.facts.width, h = out.facts.height;
-    if (out.media) {
-        if (!writeMediaFrame(out.media, frame, err))
-            return false;
-        ++out.framesWritten;
-        return true;
-    }
-    if (out.pattern) {
-        const std::string name = framePath(out.pat, int(out.framesWritten));
-        out.frameTemps.emplace_back();
-        TempFile &t = out.frameTemps.back();
-        if (!openTemp(name, t, err) || !writePngStream(t.fp, name, w, h, frame, err) ||
-            !closeTemp(t, err))
-            return false;
-        ++out.framesWritten;
-        return true;
-    }
-    packPlanes(frame, w, h, out.fmt, out.planes);
-    if (!putBytes(out.fp, "FRAME\n", 6) ||
-        !putBytes(out.fp, out.planes.data(), out.planes.size())) {
-        err = (out.path == "-" ? std::string("standard output") : out.path) +
-              ": write failed: " + std::strerror(errno);
-        return false;
-    }
-    ++out.framesWritten;
-    return true;
-}
-
-bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string &err)
-{
-    if (out.media)
-        return finishMediaWriter(out.media, err);
-    if (out.pattern) {
-        for (TempFile &t : out.frameTemps)
-            if (!commitTemp(t, err))
-                return false;
-        out.frameTemps.clear();
-        const long highest = highestPatternIndex(out.pat);
-        if (highest >= out.framesWritten)
-            notes.push_back(out.path + ": older frames " +
-                            framePath(out.pat, int(out.framesWritten)) + " .. " +
-                            framePath(out.pat, int(highest)) + " were left as they were");
-        return true;
-    }
-    if (out.inPlace) {
-        const bool ok = std::fflush(out.fp) == 0 && !std::ferror(out.fp);
-        const int why = errno;
-        if (out.fp != stdout)
-            std::fclose(out.fp);
-        out.fp = nullptr;
-        if (!ok)
-            err = out.path + ": write failed: " + std::strerror(why);
-        return ok;
-    }
-    out.fp = nullptr;
-    return commitTemp(out.temp, err);
-}
-
-void abandonOutput(OutputClip &out)
-{
-    abandonMediaWriter(out.media);
-    for (TempFile &t : out.frameTemps)
-        discardTemp(t);
-    out.frameTemps.clear();
-    if (out.inPlace && out.fp && out.fp != stdout)
-        std::fclose(out.fp);
-    else if (out.inPlace && out.fp)
-        std::fflush(out.fp);
-    out.fp = nullptr;
-    discardTemp(out.temp);
 }
 
 } // namespace vxh

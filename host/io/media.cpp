@@ -1,5 +1,8 @@
 // Media files through FFmpeg's libraries (see media.h for the rules).
-#include "host/media.h"
+#include "host/io/media.h"
+
+#include "host/core/pixels.h"
+#include "host/io/tempfile.h"
 
 #include <algorithm>
 #include <cerrno>

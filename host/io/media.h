@@ -36,8 +36,8 @@
 #include <string>
 #include <vector>
 
-#include "host/clipio.h"
-#include "host/stream.h"
+#include "host/io/clip.h"
+#include "host/io/planes.h"
 
 namespace vxh {
 
@@ -53,9 +53,6 @@ bool openMediaReader(const std::string &path, int64_t maxPixels, MediaReader *&r
 // Frame k (0 <= k < frames) as packed host pixels.
 bool readMediaFrame(MediaReader *reader, long k, std::vector<uint32_t> &out, std::string &err);
 void closeMediaReader(MediaReader *&reader);
-
-// .mp4, .mov or .mkv, any case.
-bool isMediaOutputName(const std::string &path);
 
 struct MediaSettings {
     std::string codec; // encoder name; empty: H.264

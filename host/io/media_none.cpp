@@ -1,6 +1,6 @@
 // Media files in a vxhost built without FFmpeg's libraries: refused with a
 // message naming the packages that add them.
-#include "host/media.h"
+#include "host/io/media.h"
 
 namespace vxh {
 

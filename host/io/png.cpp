@@ -5,7 +5,10 @@
 // destructors and modifies no local variable it reads after the jump; buffers
 // are allocated by the callers, and the libpng structures live in a small
 // guard struct owned by the caller as well.
-#include "host/clipio.h"
+#include "host/io/png.h"
+
+#include "host/core/pixels.h"
+#include "host/io/tempfile.h"
 
 #include <cerrno>
 #include <csetjmp>
@@ -229,6 +232,16 @@ bool writePngStream(std::FILE *fp, const std::string &name, int w, int h, const 
         return false;
     }
     return true;
+}
+
+bool writePng(const std::string &path, int w, int h, const uint32_t *yuva, std::string &err)
+{
+    TempFile t;
+    if (!openTemp(path, t, err))
+        return false;
+    const bool ok = writePngStream(t.fp, path, w, h, yuva, err) && commitTemp(t, err);
+    discardTemp(t);
+    return ok;
 }
 
 bool writePngRgb(const std::string &path, int w, int h, const uint8_t *rgb, std::string &err)

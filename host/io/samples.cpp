@@ -12,7 +12,9 @@
 // Clip 1: an animated zone plate; a rotating spoked wheel; a band of diagonal
 // stripes; three bouncing coloured discs; a dot lattice; a bobbing caption and a
 // frame counter.
-#include "host/clipio.h"
+#include "host/io/samples.h"
+
+#include "host/core/pixels.h"
 
 #include <algorithm>
 #include <cmath>

@@ -14,7 +14,10 @@
 //   mono                plane Y only; U = V = 128, A = 255
 // Anything else (4:2:2, 4:1:1, samples deeper than 8 bits, ...) is rejected.
 // Writing always produces C444alpha.
-#include "host/clipio.h"
+#include "host/io/y4m.h"
+
+#include "host/core/pixels.h"
+#include "host/io/tempfile.h"
 
 #include <cerrno>
 #include <cstdint>

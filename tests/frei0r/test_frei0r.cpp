@@ -18,8 +18,10 @@ extern "C" {
 #include <frei0r.h>
 }
 
-#include "host/clipio.h"
-#include "host/sampleeffect.h"
+#include "host/io/clip.h"
+#include "host/io/clipfile.h"
+#include "host/io/samples.h"
+#include "host/cli/sampleeffect.h"
 
 namespace {
 

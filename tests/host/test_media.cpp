@@ -12,8 +12,11 @@
 #include <string>
 #include <sys/wait.h>
 
-#include "host/media.h"
-#include "host/stream.h"
+#include "host/io/media.h"
+#include "host/io/clipfile.h"
+#include "host/io/samples.h"
+#include "host/io/input.h"
+#include "host/io/output.h"
 
 namespace {
 
