@@ -150,6 +150,7 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
         {"--script", "--script needs a value"},
         {"--press 1", "--gadget and --press are for render"},
         {"--progressive", "--progressive is for render"},
+        {"--jobs 2", "--jobs is for render"},
         {"--project 64x48 --fields 2",
          "--project 64x48: the editor edits input 0's frames of 720x576"},
     };
