@@ -2,9 +2,9 @@
 //
 // The per-pixel kernels (engine/warpkernels.h) sit apart from the loops
 // that walk the output picture. A pass validates sizes and buffers once,
-// builds its PassParams and hands them to the implementation of the
-// instruction-set level in use; the scalar loop here is the reference the
-// vectorised ones reproduce bit for bit.
+// builds its PassParams and hands them to the table of the instruction-set
+// level in use (engine/warplevel.h); the scalar loops here are the
+// reference the vectorised ones reproduce bit for bit.
 #include "engine/warp.h"
 
 #include <cmath>
@@ -13,6 +13,7 @@
 #include "engine/heap.h"
 #include "engine/simd.h"
 #include "engine/warpkernels.h"
+#include "engine/warplevel.h"
 
 // ---------------------------------------------------------------------------
 // Samplers
@@ -174,22 +175,21 @@ bool beginPass(PassParams &p, const WarpInputs &in, const PassOutput &out, const
     return beginPass(p, in, out, mesh, out.width, out.height);
 }
 
-using WarpRowsFn = void (*)(const PassParams &p, int rowBegin, int rowEnd);
-using ViewRowsFn = void (*)(const PassParams &p);
-
-const WarpRowsFn warpRowsOfLevel[SIMD_LEVEL_COUNT] = {warpRowsScalar, warpRowsSse2, warpRowsAvx2,
-                                                      warpRowsAvx512};
-const ViewRowsFn viewRowsOfLevel[SIMD_LEVEL_COUNT] = {viewRowsScalar, viewRowsSse2, viewRowsAvx2,
-                                                      viewRowsAvx512};
+// The table of the passes' instruction-set level: the one place where a
+// pass turns the level in use into the entry points it calls.
+const WarpLevel &passLevel(void)
+{
+    return warpLevelOf(activeSimdLevel());
+}
 
 // Above the scalar reference, the end levels of a dissolve take the
 // shorter road to the same bits: pass B and the overlay at level 0 leave
 // the sample as it is, pass B at 255 is the plain warp of the target; the
 // mixture at level 0 is the source and at 255 the target. False when the
 // pass has nothing to change.
-bool shortenEnds(PassParams &p, SimdLevel level)
+bool shortenEnds(PassParams &p, const WarpLevel &level)
 {
-    if (level == SIMD_SCALAR || p.kind == PASS_SAMPLE || (p.level != 0 && p.level != 255))
+    if (!level.shortensEnds || p.kind == PASS_SAMPLE || (p.level != 0 && p.level != 255))
         return true;
     if (p.kind == PASS_OVERLAY && p.level == 255)
         return true;
@@ -201,22 +201,21 @@ bool shortenEnds(PassParams &p, SimdLevel level)
     return true;
 }
 
-// Runs a pass at the level in use.
-void runPass(PassParams p)
+// Runs a pass through the table of its level.
+void runPass(const WarpLevel &level, PassParams p)
 {
-    const SimdLevel level = activeSimdLevel();
     if (shortenEnds(p, level))
-        warpRowsOfLevel[level](p, 0, p.outH);
+        level.warpRows(p, 0, p.outH);
 }
 
 // Gives a vectorised mixed pass room to keep lines of the mixture, each
 // blended once, instead of blending the four neighbours of every sample.
 // That pays when a pass samples at least every pixel (steps of one source
 // pixel or less); without the room (memory short) it blends as it reads.
-void keepMixture(PassParams &p, KeptMixture &kept)
+void keepMixture(const WarpLevel &level, PassParams &p, KeptMixture &kept)
 {
-    if (activeSimdLevel() == SIMD_SCALAR || !(p.srcColStep <= 1.0f && p.srcRowStep <= 1.0f) ||
-        p.level == 0 || p.level == 255)
+    if (!level.keepsMixture || !(p.srcColStep <= 1.0f && p.srcRowStep <= 1.0f) || p.level == 0 ||
+        p.level == 255)
         return;
     const size_t bytes = (size_t)KEPT_LINES * p.picture.width * sizeof(uint32_t);
     if (bytes > kept.bytes) {
@@ -281,7 +280,7 @@ void warpPassA(const WarpInputs &in, const MeshNode *meshA, const PassOutput &ou
     p.kind = PASS_SAMPLE;
     p.picture = pictureOf(in.source, in);
     if (beginPass(p, in, out, meshA))
-        runPass(p);
+        runPass(passLevel(), p);
 }
 
 void warpPassB(const WarpInputs &in, const MeshNode *meshB, int32_t level, const PassOutput &out)
@@ -292,7 +291,7 @@ void warpPassB(const WarpInputs &in, const MeshNode *meshB, int32_t level, const
     p.level = dissolveWeight(level);
     p.rest = 255 - p.level;
     if (beginPass(p, in, out, meshB))
-        runPass(p);
+        runPass(passLevel(), p);
 }
 
 void warpPassMixed(const WarpInputs &in, const MeshNode *mesh, int32_t level, KeptMixture &kept,
@@ -300,8 +299,9 @@ void warpPassMixed(const WarpInputs &in, const MeshNode *mesh, int32_t level, Ke
 {
     PassParams p = mixtureOf(in, level);
     if (beginPass(p, in, out, mesh)) {
-        keepMixture(p, kept);
-        runPass(p);
+        const WarpLevel &table = passLevel();
+        keepMixture(table, p, kept);
+        runPass(table, p);
     }
 }
 
@@ -310,7 +310,7 @@ void viewPassOf(PassKind kind, const WarpInputs &in, const MeshNode *meshA, int3
 {
     PassParams p = viewParams(kind, in, level);
     if (beginPass(p, in, out, meshA))
-        runPass(p);
+        runPass(passLevel(), p);
 }
 
 void windowPassOf(PassKind kind, const WarpInputs &in, const MeshNode *meshA, int32_t level,
@@ -323,7 +323,7 @@ void windowPassOf(PassKind kind, const WarpInputs &in, const MeshNode *meshA, in
     p.rowOrigin = (float)scrollY;
     p.colAdvance = (float)a / (float)out.width;
     p.rowAdvance = (float)b / (float)out.height;
-    const SimdLevel simd = activeSimdLevel();
-    if (shortenEnds(p, simd))
-        viewRowsOfLevel[simd](p);
+    const WarpLevel &table = passLevel();
+    if (shortenEnds(p, table))
+        table.viewRows(p);
 }

@@ -1,26 +1,19 @@
-// Warp and view passes, 8 pixels per step.
+// The AVX2 level's warp and window passes, 8 pixels per step.
+#include "engine/warplevel.h"
+
 #if defined(__x86_64__)
-#define VX_LANES 8
-#define VX_WARP_ROWS warpRowsAvx2
-#define VX_VIEW_ROWS viewRowsAvx2
+#include "engine/simd/avx2.h"
 #include "engine/warpsimd.h"
-#else
-#include "engine/warpkernels.h"
-
-void warpRowsAvx2(const PassParams &p, int rowBegin, int rowEnd)
-{
-    warpRowsScalar(p, rowBegin, rowEnd);
-}
-
-void viewRowsAvx2(const PassParams &p)
-{
-    viewRowsScalar(p);
-}
 
 void blendRunAvx2(uint32_t *dst, const uint32_t *other, const uint32_t *src, size_t count,
                   int wOther, int wSrc)
 {
-    for (size_t j = 0; j < count; ++j)
-        dst[j] = blendBytes(other[j], wOther, src[j], wSrc);
+    blendRunOfLanes(dst, other, src, count, wOther, wSrc);
 }
+
+const WarpLevel warpLevelAvx2 = {warpRowsOfLanes, viewRowsOfLanes, levelRunBlend, true, true};
+#else
+// Not a level of this processor (bestSimdLevel never gives it): the scalar
+// passes.
+const WarpLevel warpLevelAvx2 = {warpRowsScalar, viewRowsScalar, blendRunScalar, false, false};
 #endif

@@ -1,19 +1,13 @@
-// Warp and view passes, 16 pixels per step.
+// The AVX-512 level's warp and window passes, 16 pixels per step.
+#include "engine/warplevel.h"
+
 #if defined(__x86_64__)
-#define VX_LANES 16
-#define VX_WARP_ROWS warpRowsAvx512
-#define VX_VIEW_ROWS viewRowsAvx512
+#include "engine/simd/avx512.h"
 #include "engine/warpsimd.h"
+
+const WarpLevel warpLevelAvx512 = {warpRowsOfLanes, viewRowsOfLanes, levelRunBlend, true, true};
 #else
-#include "engine/warpkernels.h"
-
-void warpRowsAvx512(const PassParams &p, int rowBegin, int rowEnd)
-{
-    warpRowsScalar(p, rowBegin, rowEnd);
-}
-
-void viewRowsAvx512(const PassParams &p)
-{
-    viewRowsScalar(p);
-}
+// Not a level of this processor (bestSimdLevel never gives it): the scalar
+// passes.
+const WarpLevel warpLevelAvx512 = {warpRowsScalar, viewRowsScalar, blendRunScalar, false, false};
 #endif

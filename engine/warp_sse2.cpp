@@ -1,19 +1,13 @@
-// Warp and view passes, 4 pixels per step.
+// The SSE2 level's warp and window passes, 4 pixels per step.
+#include "engine/warplevel.h"
+
 #if defined(__x86_64__)
-#define VX_LANES 4
-#define VX_WARP_ROWS warpRowsSse2
-#define VX_VIEW_ROWS viewRowsSse2
+#include "engine/simd/sse2.h"
 #include "engine/warpsimd.h"
+
+const WarpLevel warpLevelSse2 = {warpRowsOfLanes, viewRowsOfLanes, levelRunBlend, true, true};
 #else
-#include "engine/warpkernels.h"
-
-void warpRowsSse2(const PassParams &p, int rowBegin, int rowEnd)
-{
-    warpRowsScalar(p, rowBegin, rowEnd);
-}
-
-void viewRowsSse2(const PassParams &p)
-{
-    viewRowsScalar(p);
-}
+// Not a level of this processor (bestSimdLevel never gives it): the scalar
+// passes.
+const WarpLevel warpLevelSse2 = {warpRowsScalar, viewRowsScalar, blendRunScalar, false, false};
 #endif

@@ -66,24 +66,14 @@ struct PassParams {
 // Lines of the mixture that a vectorised mixed pass keeps at a time.
 constexpr int KEPT_LINES = 32;
 
-// Output rows [rowBegin, rowEnd) of a pass, one implementation per
-// instruction-set level; all give the bits of warpRowsScalar.
+// Output rows [rowBegin, rowEnd) of a pass: the scalar reference, whose
+// bits every instruction-set level gives (engine/warplevel.h).
 void warpRowsScalar(const PassParams &p, int rowBegin, int rowEnd);
-void warpRowsSse2(const PassParams &p, int rowBegin, int rowEnd);
-void warpRowsAvx2(const PassParams &p, int rowBegin, int rowEnd);
-void warpRowsAvx512(const PassParams &p, int rowBegin, int rowEnd);
 // A whole window pass: output pixel (j, i) stands at mesh position
 // (meshColStep * u, meshRowStep * v) and source position (srcColStep * u,
 // srcRowStep * v), with u = colOrigin + colAdvance added j times and v
 // likewise (float32 sums, one after the other).
 void viewRowsScalar(const PassParams &p);
-void viewRowsSse2(const PassParams &p);
-void viewRowsAvx2(const PassParams &p);
-void viewRowsAvx512(const PassParams &p);
-// Byte-wise blendBytes(other[k], wOther, src[k], wSrc) into dst[k] for
-// count pixels (dst may be other), at the AVX2 level.
-void blendRunAvx2(uint32_t *dst, const uint32_t *other, const uint32_t *src, size_t count,
-                  int wOther, int wSrc);
 
 static inline MeshNode interpolateMesh(const MeshView &m, float gc, float gr)
 {

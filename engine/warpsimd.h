@@ -1,9 +1,13 @@
 // Internal to the engine: the warp and window passes several output pixels
-// at a time. Included once by each level's file, which defines VX_LANES
-// (pixels per step), VX_WARP_ROWS and VX_VIEW_ROWS (the names of its entry
-// points for the warp passes and the window passes) and is compiled with
-// that level's instruction-set flags. Everything else here has internal
-// linkage, so the levels never share a compiled copy.
+// at a time, written once over the lane operations of an instruction-set
+// level. Included by each level's file (engine/warp_sse2.cpp,
+// warp_avx2.cpp, warp_avx512.cpp) after that level's header
+// (engine/simd/sse2.h, avx2.h, avx512.h), which gives LANES (pixels per
+// step), the vector types, the lane operations and the capabilities that
+// choose between roads here; the file is compiled with that level's
+// instruction-set flags. Everything here has internal linkage, so the
+// levels never share a compiled copy; the level's file puts the entry
+// points into its table (engine/warplevel.h).
 //
 // Each lane computes what warpRowsScalar (or viewRowsScalar) computes for
 // its pixel, with the same operations in the same order: float32 products
@@ -11,183 +15,26 @@
 // comparisons (so NaN and -0.0 behave alike) and the same clamping of
 // coordinates and indices.
 // Byte blends use the exact division by 255 of blendBytes.
-#include <immintrin.h>
-
 #include <cstring>
 
 #include "engine/warpkernels.h"
+#include "engine/warplevel.h"
 
 namespace {
 
-constexpr int LANES = VX_LANES;
-typedef float VF __attribute__((vector_size(4 * VX_LANES)));
-typedef int32_t VI __attribute__((vector_size(4 * VX_LANES)));
-typedef uint32_t VU __attribute__((vector_size(4 * VX_LANES)));
-typedef uint16_t VH __attribute__((vector_size(4 * VX_LANES)));
-
-inline VF splat(float v)
+// boundCoordinate of each lane, in the operand order of a maximum and a
+// minimum instruction: equal operands give the same value either way, and
+// not-a-number gives -1.
+inline VF boundCoordinate(VF v, VF limit)
 {
-    VF r;
-    for (int k = 0; k < LANES; ++k)
-        r[k] = v;
-    return r;
+    v = maximum(v, splat(-1.0f));
+    return v < limit ? v : limit;
 }
 
-inline VI splat(int32_t v)
-{
-    VI r;
-    for (int k = 0; k < LANES; ++k)
-        r[k] = v;
-    return r;
-}
-
-inline VU splat(uint32_t v)
-{
-    VU r;
-    for (int k = 0; k < LANES; ++k)
-        r[k] = v;
-    return r;
-}
-
-inline VI lanesFrom(int32_t first)
-{
-    VI r;
-    for (int k = 0; k < LANES; ++k)
-        r[k] = first + k;
-    return r;
-}
-
-inline VF toFloat(VI v)
-{
-    return __builtin_convertvector(v, VF);
-}
-
-// Truncation toward zero, as a scalar cast (operands are kept in range).
-inline VI truncate(VF v)
-{
-    return __builtin_convertvector(v, VI);
-}
-
-inline VU loadPixels(const uint32_t *p)
-{
-    VU v;
-    memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void storePixels(uint32_t *p, VU v)
-{
-    memcpy(p, &v, sizeof v);
-}
-
-// One bit per lane whose mask is set.
-inline unsigned laneBits(VI m)
-{
-#if VX_LANES == 16
-    return _mm512_test_epi32_mask((__m512i)m, (__m512i)m);
-#elif VX_LANES == 8
-    return (unsigned)_mm256_movemask_ps((__m256)m);
-#else
-    return (unsigned)_mm_movemask_ps((__m128)m);
-#endif
-}
-
-// Lane bits of comparisons, straight from the comparison where the level
-// has mask registers.
-inline unsigned lanesBelow(VF a, VF b) // a < b, false for not-a-number
-{
-#if VX_LANES == 16
-    return _mm512_cmp_ps_mask((__m512)a, (__m512)b, _CMP_LT_OQ);
-#else
-    return laneBits(a < b);
-#endif
-}
-
-inline unsigned lanesAbove(VU a, VU b) // a > b, unsigned
-{
-#if VX_LANES == 16
-    return _mm512_cmpgt_epu32_mask((__m512i)a, (__m512i)b);
-#else
-    return laneBits((VI)(a > b));
-#endif
-}
-
-inline unsigned lanesDiffering(VU a, VU b)
-{
-#if VX_LANES == 16
-    return _mm512_cmpneq_epu32_mask((__m512i)a, (__m512i)b);
-#else
-    return laneBits((VI)(a != b));
-#endif
-}
-
-constexpr unsigned ALL_LANES = (1u << LANES) - 1u;
-
-inline VU gather(const uint32_t *base, VI index)
-{
-#if VX_LANES == 16
-    return (VU)_mm512_mask_i32gather_epi32(_mm512_setzero_si512(), 0xFFFF, (__m512i)index, base, 4);
-#elif VX_LANES == 8 && defined(__AVX2__)
-    return (VU)_mm256_i32gather_epi32((const int *)base, (__m256i)index, 4);
-#else
-    VU r;
-    for (int k = 0; k < LANES; ++k)
-        r[k] = base[index[k]];
-    return r;
-#endif
-}
-
-// Pixels index[k] and index[k] + 1 of each lane: one 64-bit read each.
-__attribute__((always_inline)) inline void gatherPairs(const uint32_t *base, VI index, VU &first,
-                                                       VU &second)
-{
-#if VX_LANES == 16
-    const __m512i at = (__m512i)index;
-    const __m512i low = _mm512_mask_i32gather_epi64(
-        _mm512_setzero_si512(), 0xFF, _mm512_maskz_extracti64x4_epi64(0xFF, at, 0), base, 4);
-    const __m512i high = _mm512_mask_i32gather_epi64(
-        _mm512_setzero_si512(), 0xFF, _mm512_maskz_extracti64x4_epi64(0xFF, at, 1), base, 4);
-    const VI even = lanesFrom(0) * splat(2);
-    first = (VU)_mm512_permutex2var_epi32(low, (__m512i)even, high);
-    second = (VU)_mm512_permutex2var_epi32(low, (__m512i)(even + splat(1)), high);
-#elif VX_LANES == 8 && defined(__AVX2__)
-    const __m256i at = (__m256i)index;
-    const long long *pairs = (const long long *)(const void *)base;
-    const __m256i low = _mm256_mask_i32gather_epi64(
-        _mm256_setzero_si256(), pairs, _mm256_castsi256_si128(at), _mm256_set1_epi64x(-1), 4);
-    const __m256i high = _mm256_mask_i32gather_epi64(
-        _mm256_setzero_si256(), pairs, _mm256_extracti128_si256(at, 1), _mm256_set1_epi64x(-1), 4);
-    // low = a0 b0 a1 b1 | a2 b2 a3 b3, high = a4 b4 a5 b5 | a6 b6 a7 b7
-    const __m256 a =
-        _mm256_shuffle_ps((__m256)low, (__m256)high, 0x88); // a0 a1 a4 a5 | a2 a3 a6 a7
-    const __m256 b = _mm256_shuffle_ps((__m256)low, (__m256)high, 0xDD);
-    first = (VU)_mm256_permute4x64_epi64((__m256i)a, 0xD8);
-    second = (VU)_mm256_permute4x64_epi64((__m256i)b, 0xD8);
-#else
-    for (int k = 0; k < LANES; ++k) {
-        first[k] = base[index[k]];
-        second[k] = base[index[k] + 1];
-    }
-#endif
-}
-
-// A window of 2 x LANES pixels of one source row, two registers wide,
-// that starts WINDOW_LEAD pixels before lane 0's pair.
-#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-#define VX_WINDOW 1
+// Where the level picks pairs from windows (kHasWindowPick): a window of
+// 2 x LANES pixels of one source row, two registers wide, that starts
+// WINDOW_LEAD pixels before lane 0's pair.
 constexpr int WINDOW_LEAD = LANES / 2;
-
-// Lane k of the result is pixel at[k] (0 .. 2 x LANES - 1) of the window.
-inline VU pickFromWindow(VU low, VU high, VI at)
-{
-#if VX_LANES == 16
-    return (VU)_mm512_permutex2var_epi32((__m512i)low, (__m512i)at, (__m512i)high);
-#else
-    const VU fromLow = (VU)_mm256_permutevar8x32_epi32((__m256i)low, (__m256i)at);
-    const VU fromHigh = (VU)_mm256_permutevar8x32_epi32((__m256i)high, (__m256i)at);
-    return at > splat(LANES - 1) ? fromHigh : fromLow;
-#endif
-}
 
 // The first pixel of the window, when every lane reads the same source
 // rows (one sample line iy) and its pair lies in the window; -1 otherwise.
@@ -201,13 +48,11 @@ __attribute__((always_inline)) inline int32_t windowStart(VI iy, VI base, int32_
     return left;
 }
 
-// A window of 4 x LANES pixels, four registers wide, that starts
-// WIDE_LEAD pixels before lane 0's pair: for steps of about two source
-// pixels per output pixel, where the pairs of a step span more than two
-// registers.
+// Where the level picks from four registers (kPicksWideWindows): a window
+// of 4 x LANES pixels, four registers wide, that starts WIDE_LEAD pixels
+// before lane 0's pair, for steps of about two source pixels per output
+// pixel, where the pairs of a step span more than two registers.
 constexpr int WIDE_LEAD = LANES;
-// Picking from four registers pays where one instruction picks from two.
-constexpr bool WIDE = LANES == 16;
 
 __attribute__((always_inline)) inline VU pickFromWideWindow(const VU (&window)[4], VI at)
 {
@@ -224,201 +69,6 @@ __attribute__((always_inline)) inline int32_t wideWindowStart(VI iy, VI base, in
                                      lanesDiffering((VU)iy, splat((uint32_t)iy[0]))))
         return -1;
     return left;
-}
-#endif
-
-inline VF gather(const float *base, VI index)
-{
-#if VX_LANES == 16
-    return (VF)_mm512_mask_i32gather_ps(_mm512_setzero_ps(), 0xFFFF, (__m512i)index, base, 4);
-#elif VX_LANES == 8 && defined(__AVX2__)
-    return (VF)_mm256_i32gather_ps(base, (__m256i)index, 4);
-#else
-    VF r;
-    for (int k = 0; k < LANES; ++k)
-        r[k] = base[index[k]];
-    return r;
-#endif
-}
-
-// Lane k of the result is lane index[k] of v.
-inline VF permute(VF v, VI index)
-{
-#if VX_LANES == 16
-    return (VF)_mm512_permutex2var_ps((__m512)v, (__m512i)index, (__m512)v);
-#elif VX_LANES == 8 && defined(__AVX2__)
-    return (VF)_mm256_permutevar8x32_ps((__m256)v, (__m256i)index);
-#else
-    return __builtin_shuffle(v, index);
-#endif
-}
-
-#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-constexpr bool HAS_PERMUTE = true;
-#else
-constexpr bool HAS_PERMUTE = false;
-#endif
-
-inline VF loadFloats(const float *p)
-{
-    VF v;
-    memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// clampIndex of each lane into 0..size-1.
-inline VI clampIndex(VI v, VI last)
-{
-    const VI zero = splat(0);
-    v = v > zero ? v : zero;
-    return v < last ? v : last;
-}
-
-// a > b ? a : b in each lane: the maximum instruction, which gives its
-// second operand for not-a-number and for equal operands.
-inline VF maximum(VF a, VF b)
-{
-#if VX_LANES == 16
-    // The masked form with every lane set: the plain one leaves an
-    // undefined pass-through value that compilers warn about.
-    return (VF)_mm512_mask_max_ps((__m512)a, 0xFFFF, (__m512)a, (__m512)b);
-#elif VX_LANES == 8
-    return (VF)_mm256_max_ps((__m256)a, (__m256)b);
-#else
-    return (VF)_mm_max_ps((__m128)a, (__m128)b);
-#endif
-}
-
-// boundCoordinate of each lane, in the operand order of a maximum and a
-// minimum instruction: equal operands give the same value either way, and
-// not-a-number gives -1.
-inline VF boundCoordinate(VF v, VF limit)
-{
-    v = maximum(v, splat(-1.0f));
-    return v < limit ? v : limit;
-}
-
-inline VH mulhi(VH x, VH y)
-{
-#if VX_LANES == 16
-    return (VH)_mm512_mulhi_epu16((__m512i)x, (__m512i)y);
-#elif VX_LANES == 8 && defined(__AVX2__)
-    return (VH)_mm256_mulhi_epu16((__m256i)x, (__m256i)y);
-#else
-    return (VH)_mm_mulhi_epu16((__m128i)x, (__m128i)y);
-#endif
-}
-
-// The weights of a byte blend (a * wa + b * wb) / 255, wa + wb = 255.
-struct Blend {
-#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-    VU pairs; // bytes wa, wb in every 16-bit lane
-#else
-    VH plainA, highA, plainB, highB; // each weight plain and times 256
-#endif
-};
-
-inline Blend blendOf(int wa, int wb)
-{
-    Blend r;
-#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-    r.pairs = splat((uint32_t)(wa | wb << 8) * 0x00010001u);
-#else
-    for (int k = 0; k < 2 * LANES; ++k) {
-        r.plainA[k] = (uint16_t)wa;
-        r.highA[k] = (uint16_t)(wa << 8);
-        r.plainB[k] = (uint16_t)wb;
-        r.highB[k] = (uint16_t)(wb << 8);
-    }
-#endif
-    return r;
-}
-
-#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-// The byte operations of the blend, each within 16-byte groups: the low
-// or high halves of a and b interleaved byte by byte; unsigned bytes of
-// weights times signed bytes of x, adjacent products summed into 16-bit
-// lanes; 16-bit lanes packed into bytes with unsigned saturation.
-#if VX_LANES == 16
-typedef __m512i IntRegister;
-#define VX_INTRINSIC(name) _mm512_##name
-#else
-typedef __m256i IntRegister;
-#define VX_INTRINSIC(name) _mm256_##name
-#endif
-
-template <bool HIGH> inline VU interleaveBytes(VU a, VU b)
-{
-    return (VU)(HIGH ? VX_INTRINSIC(unpackhi_epi8)((IntRegister)a, (IntRegister)b)
-                     : VX_INTRINSIC(unpacklo_epi8)((IntRegister)a, (IntRegister)b));
-}
-
-inline VH multiplyAddBytes(VU weights, VU x)
-{
-    return (VH)VX_INTRINSIC(maddubs_epi16)((IntRegister)weights, (IntRegister)x);
-}
-
-inline VU packBytes(VH low, VH high)
-{
-    return (VU)VX_INTRINSIC(packus_epi16)((IntRegister)low, (IntRegister)high);
-}
-
-// blendBytes of each lane. Bytes of a and b are interleaved and offset by
-// -128, so that one byte multiply-add gives each weighted sum x as
-// x - 128 x 255 in a signed 16-bit lane (wa (a - 128) + wb (b - 128), in
-// -32640..32385: never saturated). Adding 32641 gives x + 1, and
-// ((x + 1) * 257) >> 16 is x / 255 for every x up to 65535; the results
-// pack back into bytes in order (the interleave and the pack both work
-// within 16-byte groups).
-__attribute__((always_inline)) inline VU blendBytes(VU a, VU b, const Blend &w)
-{
-    const VU offset = splat(0x80808080u);
-    const VH back = (VH)splat(0x7F817F81u), divisor = (VH)splat(0x01010101u);
-    const VU sa = a ^ offset, sb = b ^ offset;
-    const VH low = multiplyAddBytes(w.pairs, interleaveBytes<false>(sa, sb));
-    const VH high = multiplyAddBytes(w.pairs, interleaveBytes<true>(sa, sb));
-    return packBytes(mulhi(low + back, divisor), mulhi(high + back, divisor));
-}
-#else
-// blendBytes of each lane, in 16-bit lanes: even bytes and odd bytes
-// apart, each weighted sum x at most 255 x 255, where h = (x * 0x8081) >> 16
-// gives x / 255 = h >> 7. The odd bytes stay in the high byte of their
-// lane: the high half of (b << 8) * (w << 8) is b * w, and (h >> 7) << 8 is
-// (h + h) with the low byte cleared (h + h < 65536). Fewer shifts than
-// moving them down and back.
-__attribute__((always_inline)) inline VU blendBytes(VU a, VU b, const Blend &w)
-{
-    const VH low = (VH)splat(0x00FF00FFu), high = (VH)splat(0xFF00FF00u);
-    const VH divisor = (VH)splat(0x80818081u);
-    const VH ha = (VH)a, hb = (VH)b;
-    const VH even = (ha & low) * w.plainA + (hb & low) * w.plainB;
-    const VH odd = mulhi(ha & high, w.highA) + mulhi(hb & high, w.highB);
-    const VH h = mulhi(odd, divisor);
-    return (VU)((mulhi(even, divisor) >> 7) | ((h + h) & high));
-}
-#endif
-
-// Byte shift / 8 of each lane, as a number 0..255: one byte shuffle
-// where the level has it (the shuffle works within 16-byte groups).
-inline VI byteOf(VU v, int shift)
-{
-#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-    // The lowest and the highest byte take one plain operation, which
-    // leaves the shuffle unit to the others.
-    if (shift == 0)
-        return (VI)(v & splat(0xFFu));
-    if (shift == 24)
-        return (VI)(v >> 24);
-    const VI pick =
-        splat((int32_t)(0x80808000u | (uint32_t)(shift / 8))) + ((lanesFrom(0) & splat(3)) << 2);
-#if VX_LANES == 16
-    return (VI)_mm512_shuffle_epi8((__m512i)v, (__m512i)pick);
-#else
-    return (VI)_mm256_shuffle_epi8((__m256i)v, (__m256i)pick);
-#endif
-#else
-    return (VI)((v >> shift) & splat(0xFFu));
-#endif
 }
 
 // One channel of blendBilinear: the byte at shift of each lane's four
@@ -455,35 +105,25 @@ __attribute__((always_inline)) inline VU blendBilinear(VU p00, VU p10, VU p01, V
     return result;
 }
 
-#if VX_LANES == 16 || (VX_LANES == 8 && defined(__AVX2__))
-// blendBilinear of each lane, the channels packed back instead of shifted.
-// Fractions lie in -1..1, so every value lies in -1020..1275 and is never
-// NaN: truncating first and then saturating to 0..255 gives what clamping
-// to 0..255 and truncating gives. The packs saturate and gather the four
-// channels of each 16-byte group channel by channel; one byte shuffle puts
-// them back pixel by pixel. Faster in the warp passes; the window passes,
-// which hold more values at a time, are faster with the shifts.
-__attribute__((always_inline)) inline VU packBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
-                                                      bool)
-{
-    VI channel[4];
-#pragma GCC unroll 4
-    for (int k = 0; k < 4; ++k)
-        channel[k] = truncate(blendChannel(p00, p10, p01, p11, fx, fy, 8 * k));
-    // Byte 4m + k of a group comes from byte 4k + m.
-    const VU order = splat(0x0C080400u) + (VU)((lanesFrom(0) & splat(3)) * splat(0x01010101));
-    const VH low = (VH)VX_INTRINSIC(packus_epi32)((IntRegister)channel[0], (IntRegister)channel[1]);
-    const VH high =
-        (VH)VX_INTRINSIC(packus_epi32)((IntRegister)channel[2], (IntRegister)channel[3]);
-    return (VU)VX_INTRINSIC(shuffle_epi8)((IntRegister)packBytes(low, high), (IntRegister)order);
-}
-#else
+// blendBilinear of each lane, the channels packed back (packChannels)
+// instead of shifted, where the level packs them. Fractions lie in -1..1,
+// so every value lies in -1020..1275 and is never NaN: truncating first
+// and then saturating to 0..255 gives what clamping to 0..255 and
+// truncating gives. Faster in the warp passes; the window passes, which
+// hold more values at a time, are faster with the shifts.
 __attribute__((always_inline)) inline VU packBilinear(VU p00, VU p10, VU p01, VU p11, VF fx, VF fy,
                                                       bool extrapolates)
 {
-    return blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
+    if constexpr (kPacksChannels) {
+        VI channel[4];
+#pragma GCC unroll 4
+        for (int k = 0; k < 4; ++k)
+            channel[k] = truncate(blendChannel(p00, p10, p01, p11, fx, fy, 8 * k));
+        return packChannels(channel);
+    } else {
+        return blendBilinear(p00, p10, p01, p11, fx, fy, extrapolates);
+    }
 }
-#endif
 
 // What stays the same over a whole pass, in lanes.
 struct Lanes {
@@ -577,6 +217,23 @@ __attribute__((always_inline)) inline VI nearestColumn(const Lanes &l, VF sx)
     return clampIndex(truncate(boundCoordinate(sx, l.widthF)), l.lastX);
 }
 
+// Byte-wise blendBytes(other[k], wOther, src[k], wSrc) into dst[k] for
+// count pixels (dst may be other), a step of LANES at a time.
+void blendRunOfLanes(uint32_t *dst, const uint32_t *other, const uint32_t *src, size_t count,
+                     int wOther, int wSrc)
+{
+    const Blend weights = blendOf(wOther, wSrc);
+    size_t j = 0;
+    for (; j + LANES <= count; j += LANES)
+        storePixels(dst + j, blendBytes(loadPixels(other + j), loadPixels(src + j), weights));
+    for (; j < count; ++j)
+        dst[j] = ::blendBytes(other[j], wOther, src[j], wSrc);
+}
+
+// The run blend of the level's passes and table: its own, or the AVX2
+// level's where the level says so.
+constexpr BlendRunFn levelRunBlend = kBlendsRunsAtAvx2 ? blendRunAvx2 : blendRunOfLanes;
+
 // Output columns [j, end) of a row are undeformed: copies in bulk.
 template <PassKind K>
 void copyRun(const PassParams &p, const Lanes &l, const Row &row, int j, int end)
@@ -585,24 +242,14 @@ void copyRun(const PassParams &p, const Lanes &l, const Row &row, int j, int end
         memcpy(row.line + j, p.picture.pixels + row.nearRow + j, (size_t)(end - j) * 4);
         return;
     }
-    // Whole steps of a run that reads its source columns in order: two
-    // loads, the blend and a store each, nothing per pixel.
+    // A run that reads its source columns in order: the run blend, two
+    // loads, the blend and a store per step, nothing per pixel.
     if (l.contiguous && K != PASS_SAMPLE) {
-        // Pointers held in locals: the stores could otherwise alias them.
-        uint32_t *const dst = row.line;
         const uint32_t *const src = p.picture.pixels + row.nearRow;
-        const uint32_t *const other = K == PASS_DISSOLVE ? dst : p.target + row.nearRow;
-#if VX_LANES == 16
-        // Three streams of pixels run faster 8 pixels a step, measured on
-        // processors that split 16-pixel registers in two.
+        const uint32_t *const other = K == PASS_DISSOLVE ? row.line : p.target + row.nearRow;
         const int wOther = K == PASS_DISSOLVE ? p.rest : p.level;
-        blendRunAvx2(dst + j, other + j, src + j, (size_t)(end - j), wOther, 255 - wOther);
+        levelRunBlend(row.line + j, other + j, src + j, (size_t)(end - j), wOther, 255 - wOther);
         return;
-#else
-        const Blend weights = K == PASS_DISSOLVE ? l.restLevel : l.levelRest;
-        for (; j + LANES <= end; j += LANES)
-            storePixels(dst + j, blendBytes(loadPixels(other + j), loadPixels(src + j), weights));
-#endif
     }
     for (; j < end; j += LANES) {
         const int n = end - j < LANES ? end - j : LANES;
@@ -635,6 +282,7 @@ int firstDeformedNode(const float *nodes, int c, int cols)
     constexpr int BLOCK = 4 * (LANES / 2);
     for (; c + BLOCK <= cols; c += BLOCK) {
         VU any = none;
+#pragma GCC unroll 4
         for (int k = 0; k < BLOCK; k += LANES / 2) {
             VU a;
             memcpy(&a, nodes + 2 * (c + k), sizeof a);
@@ -712,7 +360,6 @@ int undeformedUntil(const PassParams &p, const Row &row, int j, Scans &scans)
     return end;
 }
 
-#ifdef VX_WINDOW
 // Pixels at[k] and at[k] + 1 of the window that starts at pixel index
 // start, or of the mixture there.
 template <PassKind K>
@@ -752,7 +399,7 @@ __attribute__((always_inline)) inline void
 windowRows(const PassParams &p, const uint32_t *pixels, const Lanes &l, size_t start0,
            size_t start1, VI at, VU &left0, VU &right0, VU &left1, VU &right1)
 {
-    if (WIDE && l.wide) {
+    if (kPicksWideWindows && l.wide) {
         wideWindowPairs<K>(p, pixels, l, start0, at, left0, right0);
         wideWindowPairs<K>(p, pixels, l, start1, at, left1, right1);
     } else {
@@ -760,7 +407,6 @@ windowRows(const PassParams &p, const uint32_t *pixels, const Lanes &l, size_t s
         windowPairs<K>(p, pixels, l, start1, at, left1, right1);
     }
 }
-#endif
 
 // Pixels index[k] and index[k] + 1 of each lane, or of the mixture there.
 template <PassKind K>
@@ -928,24 +574,12 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         dy = m.inside ? dy : zero;
     }
 
-    // Zero, -0.0 and not-a-number all count as no displacement: |d| > 0
-    // is an ordered not-equal comparison with zero.
-#if VX_LANES == 16
-    const __mmask16 movedX = _mm512_cmp_ps_mask((__m512)dx, (__m512)zero, _CMP_NEQ_OQ);
-    const __mmask16 movedY = _mm512_cmp_ps_mask((__m512)dy, (__m512)zero, _CMP_NEQ_OQ);
-    dx = (VF)_mm512_maskz_mov_ps(movedX, (__m512)dx);
-    dy = (VF)_mm512_maskz_mov_ps(movedY, (__m512)dy);
-    const __mmask16 moved = movedX | movedY;
-    const unsigned movedBits = moved;
-#else
-    const VI signless = splat(0x7FFFFFFF);
-    const VI movedX = (VF)((VI)dx & signless) > zero;
-    const VI movedY = (VF)((VI)dy & signless) > zero;
-    dx = movedX ? dx : zero;
-    dy = movedY ? dy : zero;
-    const VI moved = movedX | movedY;
+    // Zero, -0.0 and not-a-number all count as no displacement.
+    const Mask movedX = nonZeroLanes(dx), movedY = nonZeroLanes(dy);
+    dx = keepLanes(movedX, dx);
+    dy = keepLanes(movedY, dy);
+    const Mask moved = movedX | movedY;
     const unsigned movedBits = laneBits(moved);
-#endif
 
     VU pixels = splat(0u);
     if (movedBits != ALL_LANES)
@@ -964,11 +598,14 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
             // ix >= the last column, both are the same pixel of the pair.
             const VI base = clampIndex(ix, l.lastX - one);
             VU left0, right0, left1, right1;
-#ifdef VX_WINDOW
-            // Lanes on one sample line: two windows, rows found once.
-            const int32_t width = (int32_t)p.picture.width;
-            const int32_t window =
-                WIDE && l.wide ? wideWindowStart(iy, base, width) : windowStart(iy, base, width);
+            // Where the level picks from windows and the lanes lie on one
+            // sample line: two windows, rows found once; else gathers.
+            int32_t window = -1;
+            if constexpr (kHasWindowPick) {
+                const int32_t width = (int32_t)p.picture.width;
+                window = kPicksWideWindows && l.wide ? wideWindowStart(iy, base, width)
+                                                     : windowStart(iy, base, width);
+            }
             if (window >= 0) {
                 const VI at = base - splat(window);
                 const size_t line0 = ::clampIndex(iy[0], p.picture.height);
@@ -982,9 +619,7 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
                 else
                     windowRows<K>(p, p.picture.pixels, l, line0 * width + (size_t)window,
                                   line1 * width + (size_t)window, at, left0, right0, left1, right1);
-            } else
-#endif
-            {
+            } else {
                 const VI line0 = clampIndex(iy, l.lastY), line1 = clampIndex(iy + one, l.lastY);
                 int32_t first = line0[0], last = line1[0];
                 if (KEPT)
@@ -1025,11 +660,7 @@ sampleStep(const PassParams &p, const Lanes &l, const Row &row, const MeshStep &
         if (K == PASS_OVERLAY)
             sample = blendBytes(sample, gather(p.target, splat(row.nearRow) + nearestColumn(l, sx)),
                                 l.restLevel);
-#if VX_LANES == 16
-        pixels = (VU)_mm512_mask_mov_epi32((__m512i)pixels, moved, (__m512i)sample);
-#else
-        pixels = moved ? sample : pixels;
-#endif
+        pixels = selectLanes(moved, sample, pixels);
     }
     storeResult<K>(l, row.line + j, pixels, n);
 }
@@ -1178,11 +809,11 @@ __attribute__((always_inline)) inline MeshStep windowMeshStep(const Lanes &l, co
         return m;
     // Lanes outside read the column of the first lane inside (column 0
     // where the level gathers: picking one lane costs more than it saves).
-    const int cFirst = HAS_PERMUTE ? (int)gc[__builtin_ctz(insideBits)] : 0;
+    const int cFirst = kHasPermute ? (int)gc[__builtin_ctz(insideBits)] : 0;
     const VI c = m.inside ? truncate(gc) : splat(cFirst);
     const VF fc = gc - toFloat(c);
     // As in meshStep where the level permutes lanes in one instruction.
-    const bool pick = HAS_PERMUTE && cFirst + LANES / 2 < (int)cols &&
+    const bool pick = kHasPermute && cFirst + LANES / 2 < (int)cols &&
                       !lanesAbove((VU)(c - splat(cFirst)), splat((uint32_t)(LANES / 2 - 1)));
     blendNodes(row, c, fc, cFirst, pick, m);
     return m;
@@ -1227,22 +858,9 @@ template <PassKind K> void viewRows(const PassParams &p)
     }
 }
 
-} // namespace
-
-#if VX_LANES == 8 && defined(__AVX2__)
-void blendRunAvx2(uint32_t *dst, const uint32_t *other, const uint32_t *src, size_t count,
-                  int wOther, int wSrc)
-{
-    const Blend weights = blendOf(wOther, wSrc);
-    size_t j = 0;
-    for (; j + LANES <= count; j += LANES)
-        storePixels(dst + j, blendBytes(loadPixels(other + j), loadPixels(src + j), weights));
-    for (; j < count; ++j)
-        dst[j] = ::blendBytes(other[j], wOther, src[j], wSrc);
-}
-#endif
-
-void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
+// The entry points of the level's table: the vectorised passes where
+// pixel and node indices fit in their lanes, the scalar ones otherwise.
+void warpRowsOfLanes(const PassParams &p, int rowBegin, int rowEnd)
 {
     if (!indicesFit(p)) {
         warpRowsScalar(p, rowBegin, rowEnd);
@@ -1267,7 +885,7 @@ void VX_WARP_ROWS(const PassParams &p, int rowBegin, int rowEnd)
     }
 }
 
-void VX_VIEW_ROWS(const PassParams &p)
+void viewRowsOfLanes(const PassParams &p)
 {
     if (!indicesFit(p)) {
         viewRowsScalar(p);
@@ -1288,3 +906,5 @@ void VX_VIEW_ROWS(const PassParams &p)
         break;
     }
 }
+
+} // namespace

@@ -1,7 +1,9 @@
 // The adapter core: each frei0r instance drives a private copy of its
-// operator through the same host side as vxhost. A frame becomes two fields
-// of the host's Y, U, V, A pixels (or one picture when progressive), the
-// operator renders each field, and the woven result goes back as RGBA.
+// operator through the same session driver and field planner as vxhost. A
+// frame becomes two fields of the host's Y, U, V, A pixels (or one picture
+// when progressive), the operator renders each field, and the woven result
+// goes back as RGBA. Each instance has a host of its own, bound to the
+// thread that updates it, so instances on different threads render at once.
 #include "frei0r/adapter.h"
 
 #include <cerrno>
@@ -16,12 +18,15 @@
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
-#include "host/clipio.h"
-#include "host/hostcore.h"
-#include "host/render.h"
-#include "platform/services.h"
+#include "host/core/fields.h"
+#include "host/core/home.h"
+#include "host/core/host.h"
+#include "host/core/pixels.h"
+#include "host/core/plugin.h"
+#include "host/core/session.h"
 
 namespace {
 
@@ -90,10 +95,33 @@ struct SetupKey {
 };
 
 // A loaded private copy of an operator library, and the memory file it was
-// loaded from (kept open so that its /proc name is not reused while loaded).
+// loaded from (kept open so that its /proc name is not reused while
+// loaded). Move-only; unloaded and closed when it goes.
 struct OperatorCopy {
     vxh::Plugin plugin;
     int fd = -1;
+
+    OperatorCopy() = default;
+    OperatorCopy(OperatorCopy &&other) noexcept
+        : plugin(std::move(other.plugin)), fd(std::exchange(other.fd, -1))
+    {}
+    OperatorCopy &operator=(OperatorCopy &&other) noexcept
+    {
+        if (this != &other) {
+            release();
+            plugin = std::move(other.plugin);
+            fd = std::exchange(other.fd, -1);
+        }
+        return *this;
+    }
+    ~OperatorCopy() { release(); }
+    void release()
+    {
+        vxh::unloadPlugin(plugin);
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
 };
 
 struct Instance {
@@ -102,20 +130,22 @@ struct Instance {
     Settings settings;
     OperatorCopy op;
     vxh::Host host;
+    // Drives the operator through its entry, on whichever thread updates.
+    vxh::Session session;
     bool setUp = false, setupFailed = false;
     SetupKey prepared;
-    std::string effectPath;             // the instance's file name handed to the operator
-    std::vector<uint32_t> frames[2];    // the inputs' frames in host pixels
-    std::vector<uint32_t> fields[2][2]; // [input][parity]
-    uint32_t firstField = 0;            // field number of the frame's first field
+    std::vector<uint32_t> frames[2]; // the inputs' current frame in host pixels
+    long heldFrame = -1;             // the frame the planner asks for the current fields
     bool reported = false;
+    // A host may update one instance from several threads at once (slices).
+    std::mutex lock;
 };
 
-// The host libraries serve one table per process, so every operator call of
-// every instance, and every change to an instance, runs under this lock.
-std::mutex operatorLock;
+// The pool of idle operator copies is shared by the instances of the
+// process; each instance serves its own operator through its own host,
+// bound to the thread that updates it.
+std::mutex poolLock;
 std::map<const VxfKind *, std::vector<OperatorCopy>> idleCopies;
-Instance *active = nullptr; // the instance whose operator runs (under the lock)
 
 // ffmpeg's frei0r filter passes the frame's time stamp in milliseconds;
 // MLT (melt) and other hosts pass seconds.
@@ -226,59 +256,32 @@ std::string operatorPath(const VxfKind &kind)
     return std::string(dir && *dir ? dir : VX_BUILD_PLUGIN_DIR) + "/" + kind.operatorFile;
 }
 
+// VXHOME made sure of under the pool's lock: it may set the environment.
+bool ensureHomeLocked(std::string &err)
+{
+    std::lock_guard<std::mutex> lock(poolLock);
+    return vxh::ensureHome(err);
+}
+
 // Copies are reused: melt may construct and destruct an instance per frame.
 bool takeCopy(const VxfKind &kind, OperatorCopy &copy, std::string &err)
 {
+    std::lock_guard<std::mutex> lock(poolLock);
     std::vector<OperatorCopy> &idle = idleCopies[&kind];
     if (idle.empty())
         return loadCopy(operatorPath(kind), copy, err);
-    copy = idle.back();
+    copy = std::move(idle.back());
     idle.pop_back();
     return true;
 }
 
 void returnCopy(const VxfKind &kind, OperatorCopy &copy)
 {
+    std::lock_guard<std::mutex> lock(poolLock);
     std::vector<OperatorCopy> &idle = idleCopies[&kind];
-    if (idle.size() < kIdleCopiesPerKind) {
-        idle.push_back(copy);
-    } else {
-        vxh::unloadPlugin(copy.plugin);
-        close(copy.fd);
-    }
+    if (idle.size() < kIdleCopiesPerKind)
+        idle.push_back(std::move(copy));
     copy = OperatorCopy{};
-}
-
-// The instance's file name: a path as given, or a name in the operator's
-// directory.
-const char *effectName(void *, uint32_t, const char *dir)
-{
-    const std::string &effect = active->prepared.effect;
-    active->effectPath = effect.find('/') != std::string::npos ? effect : std::string(dir) + effect;
-    return active->effectPath.c_str();
-}
-
-// Serves the host libraries for one instance while it lives.
-struct ActiveHost {
-    explicit ActiveHost(Instance &inst)
-    {
-        active = &inst;
-        vxh::installHost(&inst.host);
-        VxHostServices services = *vxHostServices();
-        services.customPrefsName = effectName;
-        vxInstallHostServices(&services);
-    }
-    ~ActiveHost()
-    {
-        vxh::installHost(nullptr);
-        active = nullptr;
-    }
-};
-
-int act(Instance &inst, uint16_t action, uint32_t field = 0)
-{
-    ActionRecord record = {action, 0, {0, 0, 0, 0}, inst.prepared.fieldCount, field, kInstanceId};
-    return inst.op.plugin.action(&record);
 }
 
 void report(Instance &inst, const std::string &what)
@@ -287,11 +290,6 @@ void report(Instance &inst, const std::string &what)
         return;
     inst.reported = true;
     fprintf(stderr, "%s: %s; passing the input through\n", inst.kind->name, what.c_str());
-}
-
-std::string lastJournalLine(const Instance &inst)
-{
-    return inst.host.journal.empty() ? "no journal line" : inst.host.journal.back();
 }
 
 // VorluxOp keeps the amounts of its 17 deformation types in its 100-byte
@@ -315,26 +313,31 @@ void applyProceduralParams(const OpTagItem *tags, const SetupKey &key)
 void endSetup(Instance &inst)
 {
     if (inst.setUp)
-        act(inst, ACTION_TEARDOWN);
+        vxh::tearDownOperator(inst.session);
     inst.setUp = false;
 }
 
 // Sets the operator up for key, as a host does before a clip: install,
 // parameters, set-up. A failed set-up is not retried until the key changes.
-bool prepare(Instance &inst, const SetupKey &key)
+bool prepare(Instance &inst, const SetupKey &key, std::string &err)
 {
     if (key == inst.prepared && (inst.setUp || inst.setupFailed))
         return inst.setUp;
     endSetup(inst);
     inst.prepared = key;
     inst.setupFailed = true;
-    inst.host.tags = inst.op.plugin.getInfo(); // also resets the parameter block
+    vxh::Session &s = inst.session;
+    inst.host.tags = s.entry.describe(s.entry.self); // also resets the parameter block
+    s.plan = vxh::planFields(inst.width, inst.height, key.progressive, false);
+    s.fieldCount = key.fieldCount;
     inst.host.projectWidth = inst.width;
-    inst.host.projectHeight = key.progressive ? 2 * inst.height : inst.height;
+    inst.host.projectHeight = 2 * s.plan.fieldHeight;
+    // The effect parameter: a name in the operator's directory, or a path.
+    inst.host.instanceNames[kInstanceId] = key.effect;
     if (inst.kind->procedural)
         applyProceduralParams(inst.host.tags, key);
-    act(inst, ACTION_INSTALL);
-    if (act(inst, ACTION_SETUP) != 0)
+    vxh::installOperator(s);
+    if (!vxh::setUpOperator(s, err))
         return false;
     inst.setUp = true;
     inst.setupFailed = false;
@@ -349,28 +352,33 @@ void toHostPixels(const uint32_t *rgba, size_t count, std::vector<uint32_t> &yuv
         yuva[i] = vxh::rgbaToYuva(bytes[0], bytes[1], bytes[2], bytes[3]);
 }
 
-void toRgba(const std::vector<uint32_t> &yuva, uint32_t *rgba)
+void toRgba(const uint32_t *yuva, size_t count, uint32_t *rgba)
 {
     auto *bytes = (uint8_t *)rgba;
-    for (size_t i = 0; i < yuva.size(); ++i, bytes += 4)
+    for (size_t i = 0; i < count; ++i, bytes += 4)
         vxh::yuvaToRgba(yuva[i], bytes[0], bytes[1], bytes[2], bytes[3]);
 }
 
-// The fields of the current frame; a filter's operator that reads a second
-// input (the draw operator's guide) gets the first again.
-bool serveField(const Instance &inst, int input, uint32_t field, vxh::Picture &pic)
+// The session's frames: the current frame of each input, nothing else; a
+// filter's operator that reads a second input (the draw operator's guide)
+// gets the first again.
+void serveFrames(Instance &inst)
 {
-    const int inputs = inst.kind->pluginType == F0R_PLUGIN_TYPE_MIXER2 ? 2 : 1;
-    const uint32_t parity = field - inst.firstField;
-    if (input < 0 || input > 1 || parity > (inst.prepared.progressive ? 0u : 1u))
-        return false;
-    const int source = input < inputs ? input : 0;
-    pic.width = inst.width;
-    pic.height = inst.prepared.progressive ? inst.height : inst.height / 2;
-    pic.pixels = inst.prepared.progressive ? inst.frames[source] : inst.fields[source][parity];
-    return true;
+    Instance *self = &inst;
+    inst.session.frames = [self](int input, long frame, std::string &why) -> const uint32_t * {
+        if (frame != self->heldFrame) {
+            why = "frame " + std::to_string(frame) + " asked for while frame " +
+                  std::to_string(self->heldFrame) + " is held";
+            return nullptr;
+        }
+        const int inputs = self->kind->pluginType == F0R_PLUGIN_TYPE_MIXER2 ? 2 : 1;
+        return self->frames[input < inputs ? input : 0].data();
+    };
 }
 
+// One frame: its fields (or its one picture when progressive) rendered
+// through the session and woven by the field planner, as vxhost render
+// renders the same frame of a clip.
 bool renderFrame(Instance &inst, double time, const uint32_t *in1, const uint32_t *in2,
                  uint32_t *out)
 {
@@ -378,45 +386,29 @@ bool renderFrame(Instance &inst, double time, const uint32_t *in1, const uint32_
         return false;
     const SetupKey key = setupKeyOf(inst);
     const uint32_t frame = frameOf(inst.settings, time);
-    const int w = inst.width, h = inst.height;
-    const size_t count = (size_t)w * h;
+    const size_t count = (size_t)inst.width * inst.height;
     const uint32_t *inputs[2] = {in1, in2 ? in2 : in1};
     inst.host.journal.clear();
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 2; ++i)
         toHostPixels(inputs[i], count, inst.frames[i]);
-        if (!key.progressive)
-            vxh::splitFields(inst.frames[i].data(), w, h, inst.fields[i][0], inst.fields[i][1]);
-    }
-    inst.firstField = 2 * frame;
 
-    ActiveHost scope(inst);
-    inst.host.fieldSource = [&inst](int input, uint32_t field, vxh::Picture &pic) {
-        return serveField(inst, input, field, pic);
-    };
-    if (!prepare(inst, key)) {
-        report(inst, "set-up failed (" + lastJournalLine(inst) + ")");
+    vxh::SessionBinding binding(inst.session);
+    std::string err;
+    if (!prepare(inst, key, err)) {
+        report(inst, err);
         return false;
     }
-    const int pictures = key.progressive ? 1 : 2;
-    const int pictureHeight = key.progressive ? h : h / 2;
-    std::vector<uint32_t> rendered[2];
-    for (int f = 0; f < pictures; ++f) {
-        inst.host.outputs.clear();
-        const uint32_t field = inst.firstField + f;
-        if (act(inst, ACTION_RENDER, field) != 0 || inst.host.outputs.size() != 1 ||
-            inst.host.outputs[0].width != w || inst.host.outputs[0].height != pictureHeight) {
-            report(inst, "the render of field " + std::to_string(field) + " failed (" +
-                             lastJournalLine(inst) + ")");
-            return false;
-        }
-        rendered[f] = std::move(inst.host.outputs[0].pixels);
-    }
-    if (key.progressive) {
-        toRgba(rendered[0], out);
-    } else {
-        std::vector<uint32_t> woven(count);
-        vxh::weaveFields(rendered[0].data(), rendered[1].data(), w, h, woven.data());
-        toRgba(woven, out);
+    const long first = 2 * (long)frame;
+    inst.heldFrame = vxh::frameOfField(inst.session.plan, (uint32_t)first);
+    const vxh::FrameSink deliver = [out, count](const uint32_t *woven, std::string &) {
+        toRgba(woven, count, out);
+        return true;
+    };
+    const int code =
+        vxh::renderFields(inst.session, first, first + (key.progressive ? 1 : 2), 0, deliver, err);
+    if (code != 0) {
+        report(inst, code == 1 ? "the " + err : err);
+        return false;
     }
     return true;
 }
@@ -448,15 +440,19 @@ VX_EXPORT f0r_instance_t vxfConstruct(const VxfKind *kind, unsigned width, unsig
     try {
         auto inst = std::make_unique<Instance>();
         inst->kind = kind;
-        std::lock_guard<std::mutex> lock(operatorLock);
         std::string err;
         if (width < 1 || height < 1 || width > vxh::kMaxFrameSide || height > vxh::kMaxFrameSide)
             report(*inst, "frames of " + std::to_string(width) + "x" + std::to_string(height) +
                               " are outside 1..16384");
-        else if (!vxh::ensureHome(err) || !takeCopy(*kind, inst->op, err))
+        else if (!ensureHomeLocked(err) || !takeCopy(*kind, inst->op, err))
             report(*inst, err);
         inst->width = (int)width;
         inst->height = (int)height;
+        inst->session.entry = vxh::entryOf(inst->op.plugin);
+        inst->session.host = &inst->host;
+        inst->session.services = vxh::hostServices(inst->host);
+        inst->session.instance = kInstanceId;
+        serveFrames(*inst);
         return inst.release();
     } catch (...) {
         return nullptr;
@@ -469,10 +465,10 @@ VX_EXPORT void vxfDestruct(f0r_instance_t instance)
     if (!inst)
         return;
     {
-        std::lock_guard<std::mutex> lock(operatorLock);
+        std::lock_guard<std::mutex> lock(inst->lock);
         if (inst->op.plugin.handle) {
             try {
-                ActiveHost scope(*inst);
+                vxh::SessionBinding binding(inst->session);
                 endSetup(*inst);
                 returnCopy(*inst->kind, inst->op);
             } catch (...) {
@@ -488,7 +484,7 @@ VX_EXPORT void vxfSetParam(f0r_instance_t instance, f0r_param_t value, int index
     const int id = inst && value ? paramId(*inst->kind, index) : -1;
     if (id < 0)
         return;
-    std::lock_guard<std::mutex> lock(operatorLock);
+    std::lock_guard<std::mutex> lock(inst->lock);
     Settings &s = inst->settings;
     try {
         if (id == P_EFFECT) {
@@ -509,7 +505,7 @@ VX_EXPORT void vxfGetParam(f0r_instance_t instance, f0r_param_t value, int index
     const int id = inst && value ? paramId(*inst->kind, index) : -1;
     if (id < 0)
         return;
-    std::lock_guard<std::mutex> lock(operatorLock);
+    std::lock_guard<std::mutex> lock(inst->lock);
     Settings &s = inst->settings;
     if (id == P_EFFECT)
         *(const char **)value = s.effect.c_str();
@@ -525,7 +521,7 @@ VX_EXPORT void vxfUpdate(f0r_instance_t instance, double time, const uint32_t *i
     auto *inst = (Instance *)instance;
     if (!inst || !in1 || !out)
         return;
-    std::lock_guard<std::mutex> lock(operatorLock);
+    std::lock_guard<std::mutex> lock(inst->lock);
     bool ok = false;
     try {
         ok = renderFrame(*inst, time, in1, in2, out);

@@ -2,10 +2,10 @@
 // that ffmpeg, melt and other frei0r hosts can run the operators.
 //
 // The core (libvxfrei0r) is compiled once and shared by the five frei0r
-// plug-ins; each plug-in is a selector of one kind table below. Sharing one
-// core in the process matters: the host libraries serve one services table
-// per process, so every operator call of every instance runs under the
-// core's one lock.
+// plug-ins; each plug-in is a selector of one kind table below. Each
+// instance serves its operator through a host of its own, bound to the
+// thread that updates it, so instances render on several threads at once;
+// one instance updated from several threads takes its turns.
 #ifndef VXF_ADAPTER_H
 #define VXF_ADAPTER_H
 

@@ -1,6 +1,7 @@
-// The one interface through which a running host (vxhost, or a test's own
-// host) serves the host libraries. The libraries are thin shims: each call
-// goes to the installed table; a missing entry answers as a host with
+// The one interface through which a running host (vxhost, the frei0r
+// adapter, or a test's own host) serves the host libraries. The libraries
+// are thin shims: each call goes to the table bound to the calling thread,
+// else to the process-wide table; a missing entry answers as a host with
 // nothing to give would (null image, no name, request not shown).
 #ifndef VX_SERVICES_H
 #define VX_SERVICES_H
@@ -114,9 +115,16 @@ typedef struct VxHostServices {
     uint32_t (*createQueue)(void *host, int count, int size);
 } VxHostServices;
 
-/* Installs the table (copied); null uninstalls. Exported by libvxcore. */
+/* Installs the process-wide table (copied); null uninstalls. Exported by
+   libvxcore. */
 void vxInstallHostServices(const VxHostServices *services);
-/* The installed table; never null (an empty table when none is installed). */
+/* Binds a table to the calling thread (not copied: it must outlive the
+   binding); null unbinds. A thread's binding wins over the process-wide
+   table, so hosts on different threads serve their own operators at once.
+   Returns the thread's previous binding, for nested bindings to restore. */
+const VxHostServices *vxBindThreadHostServices(const VxHostServices *services);
+/* The table serving the calling thread: its binding, else the process-wide
+   table; never null (an empty table when none is installed). */
 const VxHostServices *vxHostServices(void);
 
 #ifdef __cplusplus

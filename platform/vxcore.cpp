@@ -1,53 +1,68 @@
-// Host operator library: forwards each call to the installed host.
+// Host operator library: forwards each call to the host serving the calling
+// thread (its bound table, else the process-wide one).
 #include "operator/host/vxcore.h"
 #include "platform/services.h"
 
 #include "operator/host/export.h"
 
 static VxHostServices installed;
+static thread_local const VxHostServices *bound = nullptr;
 
 VX_EXPORT void vxInstallHostServices(const VxHostServices *services)
 {
     installed = services ? *services : VxHostServices{};
 }
 
+VX_EXPORT const VxHostServices *vxBindThreadHostServices(const VxHostServices *services)
+{
+    const VxHostServices *previous = bound;
+    bound = services;
+    return previous;
+}
+
 VX_EXPORT const VxHostServices *vxHostServices(void)
 {
-    return &installed;
+    return bound ? bound : &installed;
 }
 
 VX_EXPORT HostImage *opGetField(int input, uint32_t field)
 {
-    return installed.getField ? installed.getField(installed.host, input, field) : nullptr;
+    const VxHostServices *s = vxHostServices();
+    return s->getField ? s->getField(s->host, input, field) : nullptr;
 }
 
 VX_EXPORT int opPutField(HostImage *image)
 {
-    if (installed.putField)
-        return installed.putField(installed.host, image);
-    if (installed.freeImage)
-        installed.freeImage(installed.host, image);
+    const VxHostServices *s = vxHostServices();
+    if (s->putField)
+        return s->putField(s->host, image);
+    if (s->freeImage)
+        s->freeImage(s->host, image);
     return -1;
 }
 
 VX_EXPORT int opChkAbort(void)
 {
-    return installed.chkAbort ? installed.chkAbort(installed.host) : 0;
+    const VxHostServices *s = vxHostServices();
+    return s->chkAbort ? s->chkAbort(s->host) : 0;
 }
 
 VX_EXPORT int opPreview(int mode)
 {
-    return installed.preview ? installed.preview(installed.host, mode) : 0;
+    const VxHostServices *s = vxHostServices();
+    return s->preview ? s->preview(s->host, mode) : 0;
 }
 
 VX_EXPORT const char *opGetCustomPrefsName(uint32_t instance, const char *dir, int, int)
 {
-    if (!installed.customPrefsName || !dir)
+    const VxHostServices *s = vxHostServices();
+    if (!s->customPrefsName || !dir)
         return nullptr;
-    return installed.customPrefsName(installed.host, instance, dir);
+    return s->customPrefsName(s->host, instance, dir);
 }
 
 VX_EXPORT int opChangeGadget(int index, int value, int)
 {
-    return installed.changeGadget ? installed.changeGadget(installed.host, index, value) : -1;
+    const VxHostServices *s = vxHostServices();
+    return s->changeGadget ? s->changeGadget(s->host, index, value) : -1;
 }

@@ -1,4 +1,4 @@
-// Host image library: forwards to the installed host.
+// Host image library: forwards to the host serving the calling thread.
 #include "operator/host/vxcoreimg.h"
 #include "platform/services.h"
 

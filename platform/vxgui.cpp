@@ -1,4 +1,4 @@
-// Host GUI library: forwards to the installed host. A host without a screen
+// Host GUI library: forwards to the host serving the calling thread. A host without a screen
 // answers as an empty one: metrics 0, no panels or gadgets (handle -1), no
 // messages (-1), drawing does nothing.
 #include "operator/host/vxgui.h"

@@ -1,4 +1,4 @@
-// Host message-queue library: forwards to the installed host.
+// Host message-queue library: forwards to the host serving the calling thread.
 #include "operator/host/vxmsgq.h"
 #include "operator/host/export.h"
 #include "platform/services.h"

@@ -1,4 +1,4 @@
-// Host requester library: forwards to the installed host. A host without a
+// Host requester library: forwards to the host serving the calling thread. A host without a
 // requester answers "not shown" (-1), which callers treat as cancelled.
 #include "operator/host/vxreq.h"
 #include "platform/services.h"

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ struct ImageTable {
     std::map<int, std::unique_ptr<ImageData>> images;
 };
 
+// The tables handed out, shared by the threads of the process.
+std::mutex liveLock;
 std::set<StringTable *> liveStrings;
 std::set<ImageTable *> liveImages;
 std::set<const void *> liveImageRecords; // every image of liveImages
@@ -134,6 +137,7 @@ VX_EXPORT void *resLoadStrings(const char *name)
     auto table = std::make_unique<StringTable>();
     if (!readStrings(resourceDir() + "/" + name + ".strings", *table))
         return nullptr;
+    std::lock_guard<std::mutex> lock(liveLock);
     liveStrings.insert(table.get());
     return table.release();
 }
@@ -141,6 +145,7 @@ VX_EXPORT void *resLoadStrings(const char *name)
 VX_EXPORT const char *resGetString(void *table, int id)
 {
     auto *t = static_cast<StringTable *>(table);
+    std::lock_guard<std::mutex> lock(liveLock);
     if (!liveStrings.count(t))
         return "";
     auto it = t->texts.find(id);
@@ -150,6 +155,7 @@ VX_EXPORT const char *resGetString(void *table, int id)
 VX_EXPORT void resFreeStrings(void *table)
 {
     auto *t = static_cast<StringTable *>(table);
+    std::lock_guard<std::mutex> lock(liveLock);
     if (liveStrings.erase(t))
         delete t;
 }
@@ -162,6 +168,7 @@ VX_EXPORT void *resLoadImages(const char *name)
     int kind = strcmp(name, "vorlux_ops") == 0 ? 0 : 1;
     if (!readImages(resourceDir() + "/" + name + ".images", kind, *table))
         return nullptr;
+    std::lock_guard<std::mutex> lock(liveLock);
     liveImages.insert(table.get());
     for (const auto &entry : table->images)
         liveImageRecords.insert(&entry.second->image);
@@ -171,6 +178,7 @@ VX_EXPORT void *resLoadImages(const char *name)
 VX_EXPORT void *resGetImage(void *table, int id)
 {
     auto *t = static_cast<ImageTable *>(table);
+    std::lock_guard<std::mutex> lock(liveLock);
     if (!liveImages.count(t))
         return nullptr;
     auto it = t->images.find(id);
@@ -180,6 +188,7 @@ VX_EXPORT void *resGetImage(void *table, int id)
 VX_EXPORT void resFreeImages(void *table)
 {
     auto *t = static_cast<ImageTable *>(table);
+    std::lock_guard<std::mutex> lock(liveLock);
     if (!liveImages.erase(t))
         return;
     for (const auto &entry : t->images)
@@ -189,6 +198,7 @@ VX_EXPORT void resFreeImages(void *table)
 
 VX_EXPORT int vxResStringId(const char *text)
 {
+    std::lock_guard<std::mutex> lock(liveLock);
     for (StringTable *t : liveStrings)
         for (const auto &[id, s] : t->texts)
             if (s.c_str() == text)
@@ -198,5 +208,6 @@ VX_EXPORT int vxResStringId(const char *text)
 
 VX_EXPORT int vxResImageLive(const void *image)
 {
+    std::lock_guard<std::mutex> lock(liveLock);
     return liveImageRecords.count(image) ? 1 : 0;
 }

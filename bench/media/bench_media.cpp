@@ -12,9 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "host/media.h"
+#include "host/io/media.h"
 #include "bench/measure.h"
-#include "host/sampleeffect.h"
+#include "host/cli/sampleeffect.h"
 
 namespace {
 

@@ -12,9 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "host/clipio.h"
-#include "host/render.h"
-#include "host/sampleeffect.h"
+#include "host/io/clip.h"
+#include "host/io/samples.h"
+#include "host/cli/render.h"
+#include "host/cli/sampleeffect.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "bench/measure.h"
-#include "host/sampleeffect.h"
+#include "host/cli/sampleeffect.h"
 
 namespace {
 

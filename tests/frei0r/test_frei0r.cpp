@@ -18,8 +18,10 @@ extern "C" {
 #include <frei0r.h>
 }
 
-#include "host/clipio.h"
-#include "host/sampleeffect.h"
+#include "host/io/clip.h"
+#include "host/io/clipfile.h"
+#include "host/io/samples.h"
+#include "host/cli/sampleeffect.h"
 
 namespace {
 
@@ -134,10 +136,11 @@ struct Frei0r : ::testing::Test {
         EXPECT_EQ(r.code, 0) << r.output;
         return readFile(dir / "decoded.rgba");
     }
-    ToolRun ffmpeg(const std::string &filters, const std::string &prefix = "")
+    ToolRun ffmpeg(const std::string &filters, const std::string &prefix = "",
+                   const std::string &input = "in0_%04d.png")
     {
-        return shell(env + prefix + "ffmpeg -v error -y -i " + path("in0_%04d.png") + " -vf '" +
-                     filters + "' -f rawvideo -pix_fmt rgba " + path("out.rgba"));
+        return shell(env + prefix + "ffmpeg -v error -y -i " + path(input) + " -vf '" + filters +
+                     "' -f rawvideo -pix_fmt rgba " + path("out.rgba"));
     }
 };
 
@@ -147,23 +150,33 @@ TEST_F(Frei0r, FfmpegFilterChainsMatchVxhostRenders)
         const char *what;
         const char *filters;
         std::vector<std::string> renders;
+        std::string input = "in0_%04d.png";
     };
+    // Frames of odd height: fields of (kH + 1) / 2 lines, the last line
+    // repeated and cropped back as vxhost does.
+    writeInput("odd", vxh::makeSampleClip(0, kW, kH + 1, kFrames));
+    sampleEffect("odd", kW, kH / 2 + 1, kFrames);
     const Case cases[] = {
         {"warp", "frei0r=vorlux_warp:swirl|6", {"VorluxWarp.so --effect swirl"}},
         {"draw", "frei0r=vorlux_draw:swirl|6", {"VorluxDraw.so --effect swirl"}},
         {"two warps with their own effects in one process",
          "frei0r=vorlux_warp:swirl|6,frei0r=vorlux_warp:counter|6",
          {"VorluxWarp.so --effect swirl", "VorluxWarp.so --effect counter"}},
+        {"warp of frames of odd height",
+         "frei0r=vorlux_warp:odd|6",
+         {"VorluxWarp.so --effect odd"},
+         "odd_%04d.png"},
     };
-    const std::string input = decoded("in0_%04d.png");
-    ASSERT_EQ(input.size(), (size_t)kW * kH * 4 * kFrames);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        ToolRun r = ffmpeg(c.filters);
+        const std::string input = decoded(c.input);
+        ASSERT_EQ(input.size(),
+                  (size_t)kW * (c.input == "odd_%04d.png" ? kH + 1 : kH) * 4 * kFrames);
+        ToolRun r = ffmpeg(c.filters, "", c.input);
         ASSERT_EQ(r.code, 0) << r.output;
         const std::string out = readFile(dir / "out.rgba");
-        EXPECT_NE(out, input); // the effect shows
-        EXPECT_TRUE(out == vxhostRenders(c.renders, "in0_%04d.png"));
+        EXPECT_NE(out, input);                                          // the effect shows
+        EXPECT_TRUE(out == vxhostRenders(c.renders, c.input, c.input)); // filters: one input
     }
 }
 

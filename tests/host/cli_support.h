@@ -12,7 +12,8 @@
 #include <string>
 #include <sys/wait.h>
 
-#include "host/clipio.h"
+#include "host/io/clip.h"
+#include "host/io/clipfile.h"
 
 namespace clitest {
 

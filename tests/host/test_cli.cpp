@@ -9,7 +9,8 @@
 #include <string>
 #include <sys/wait.h>
 
-#include "host/clipio.h"
+#include "host/io/clip.h"
+#include "host/io/clipfile.h"
 #include "tests/host/cli_support.h"
 
 namespace {

@@ -1,7 +1,16 @@
-// Tests for the host's clip I/O: colour conversion, fields, YUV4MPEG2, PNG,
-// frame patterns, atomic output, sample clips and contact sheets.
-#include "host/clipio.h"
-#include "host/stream.h"
+// Tests for the host's clip I/O: colour conversion, YUV4MPEG2, PNG, frame
+// patterns, atomic output, sample clips and contact sheets.
+#include "host/core/pixels.h"
+#include "host/io/clip.h"
+#include "host/io/clipfile.h"
+#include "host/io/contact.h"
+#include "host/io/input.h"
+#include "host/io/output.h"
+#include "host/io/pattern.h"
+#include "host/io/png.h"
+#include "host/io/samples.h"
+#include "host/io/tempfile.h"
+#include "host/io/y4m.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -173,35 +182,6 @@ TEST(Colour, RgbRoundTripErrorBound)
     EXPECT_EQ(maxErr[0], 1);
     EXPECT_EQ(maxErr[1], 1);
     EXPECT_EQ(maxErr[2], 2);
-}
-
-// ---------------------------------------------------------------------------
-// Fields
-
-TEST(Fields, SplitWeaveRoundTrip)
-{
-    for (int h : {6, 7, 1}) {
-        const int w = 5;
-        std::vector<uint32_t> frame(size_t(w) * h), even, odd;
-        for (size_t i = 0; i < frame.size(); ++i)
-            frame[i] = uint32_t(i + 1);
-        vxh::splitFields(frame.data(), w, h, even, odd);
-        ASSERT_EQ(even.size(), size_t(w) * (h / 2));
-        ASSERT_EQ(odd.size(), even.size());
-        for (int y = 0; y < h / 2; ++y)
-            for (int x = 0; x < w; ++x) {
-                EXPECT_EQ(even[size_t(y * w + x)], frame[size_t(2 * y * w + x)]);
-                EXPECT_EQ(odd[size_t(y * w + x)], frame[size_t((2 * y + 1) * w + x)]);
-            }
-        std::vector<uint32_t> back(frame.size(), 0xDEADu);
-        vxh::weaveFields(even.data(), odd.data(), w, h, back.data());
-        std::vector<uint32_t> expect = frame;
-        if (h == 1)
-            expect.assign(frame.size(), 0xDEADu); // no field lines at all: untouched
-        else if (h & 1)
-            std::copy_n(frame.begin() + (h - 2) * w, w, expect.begin() + (h - 1) * w);
-        EXPECT_EQ(back, expect) << "h=" << h;
-    }
 }
 
 // ---------------------------------------------------------------------------

@@ -8,8 +8,11 @@
 #include <string>
 #include <sys/wait.h>
 
-#include "host/edit.h"
-#include "host/window.h"
+#include "host/cli/edit.h"
+#include "host/core/session.h"
+#include "host/gui/gui.h"
+#include "host/gui/window.h"
+#include "host/io/png.h"
 #include "operator/host/vxgui.h"
 #include "operator/host/vxmsgq.h"
 #include "operator/host/vxreq.h"
@@ -147,6 +150,7 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
         {"--script", "--script needs a value"},
         {"--press 1", "--gadget and --press are for render"},
         {"--progressive", "--progressive is for render"},
+        {"--jobs 2", "--jobs is for render"},
         {"--project 64x48 --fields 2",
          "--project 64x48: the editor edits input 0's frames of 720x576"},
     };
@@ -197,8 +201,8 @@ TEST_F(Edit, OpensAWindow)
 TEST(Window, EventsBecomeMessages)
 {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    vxh::Host host;
-    vxh::installHost(&host);
+    vxh::GuiHost host;
+    vxh::installGuiHost(&host);
     vxh::initScreen(host.screen, 200, 100);
     std::string err;
     ASSERT_TRUE(vxh::openWindow(host.screen, err)) << err;
@@ -269,27 +273,39 @@ TEST_F(Edit, PreviewRendersEveryFieldNested)
     host.tags = plugin.getInfo();
     host.projectWidth = 64, host.projectHeight = 32;
     host.instanceNames[1] = "preview";
-    host.fieldSource = [](int input, uint32_t field, vxh::Picture &pic) {
-        pic.width = 64, pic.height = 16;
-        pic.pixels.assign(64 * 16, vxh::packYuva(uint8_t(40 + 20 * input + field), 128, 128, 255));
+    vxh::Session session;
+    session.entry = vxh::entryOf(plugin);
+    session.host = &host;
+    session.fieldCount = 6;
+    session.plan = vxh::planFields(64, 32, false, false);
+    // Field f of input i is all Y = 40 + 20 i + f: frame k's even lines
+    // carry field 2k, its odd lines field 2k + 1.
+    std::vector<uint32_t> input;
+    session.frames = [&](int i, long k, std::string &) {
+        input.resize(64 * 32);
+        for (int y = 0; y < 32; ++y)
+            std::fill_n(&input[(size_t)y * 64], 64,
+                        vxh::packYuva(uint8_t(40 + 20 * i + 2 * k + (y & 1)), 128, 128, 255));
+        return (const uint32_t *)input.data();
+    };
+    std::vector<std::vector<uint32_t>> frames;
+    const vxh::FrameSink keep = [&](const uint32_t *frame, std::string &) {
+        frames.emplace_back(frame, frame + 64 * 32);
         return true;
     };
-    vxh::installHost(&host);
-    ActionRecord install = {ACTION_INSTALL, 0, {0, 0, 0, 0}, 6, 0, 1};
-    plugin.action(&install);
-    vxh::Clip frames;
-    EXPECT_EQ(vxh::runPreview(plugin, host, 6, 1, vxh::planFields(64, 32, false, false), frames),
-              0);
-    vxh::installHost(nullptr);
-    EXPECT_EQ(frames.frames.size(), 3u);
-    EXPECT_EQ(frames.width, 64);
-    EXPECT_EQ(frames.height, 32);
+    {
+        vxh::SessionBinding binding(session);
+        vxh::installOperator(session);
+        EXPECT_EQ(vxh::runPreview(session, keep, err), 0) << err;
+    }
+    EXPECT_EQ(frames.size(), 3u);
     EXPECT_TRUE(host.liveImages.empty());
     // The first frame is input 0 (the morph starts there): even lines of
-    // field 0, odd lines of field 1.
-    EXPECT_EQ(frames.frames[0][0] & 0xFF, 40u);
-    EXPECT_EQ(frames.frames[0][64] & 0xFF, 41u);
-    vxh::unloadPlugin(plugin);
+    // field 0, odd lines of field 1, down to the frame's last line.
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames[0][0] & 0xFF, 40u);
+    EXPECT_EQ(frames[0][64] & 0xFF, 41u);
+    EXPECT_EQ(frames[0][64 * 31] & 0xFF, 41u);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "cli_support.h"
 #include "fileio/effectcodec.h"
+#include "host/io/png.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "host/edit.h"
-#include "host/hostcore.h"
+#include "host/cli/script.h"
+#include "host/gui/gui.h"
 #include "operator/host/vxfmt.h"
 #include "operator/host/vxgui.h"
 #include "operator/host/vxlist.h"
@@ -42,7 +42,7 @@ std::ostream &operator<<(std::ostream &out, const Msg &m)
 }
 
 struct Input : ::testing::Test {
-    vxh::Host host;
+    vxh::GuiHost host;
     RequestRecord request{};
     ListHeader list{};
     ListNode nodes[3] = {};
@@ -53,7 +53,7 @@ struct Input : ::testing::Test {
     {
         host.screen.meterOnStderr = false;
         vxh::initScreen(host.screen, 320, 200);
-        vxh::installHost(&host);
+        vxh::installGuiHost(&host);
         request.messageQueue = msgQCreate(10, 44, 0);
         ASSERT_EQ(vreqCreateRequest(&request), 0);
         const uint32_t r = request.handle;
@@ -260,9 +260,9 @@ TEST_F(Input, ReceiveBlocksOnInputAndFailsCleanly)
 
 TEST_F(Input, FullQueueDropsAndMovesCoalesce)
 {
-    vxh::Host small;
+    vxh::GuiHost small;
     small.screen.meterOnStderr = false;
-    vxh::installHost(&small);
+    vxh::installGuiHost(&small);
     RequestRecord r{};
     r.messageQueue = msgQCreate(2, 44, 0);
     ASSERT_EQ(vreqCreateRequest(&r), 0);
@@ -273,7 +273,7 @@ TEST_F(Input, FullQueueDropsAndMovesCoalesce)
     EXPECT_EQ(small.screen.messages.size(), 2u);
     EXPECT_EQ(small.screen.messages[0].u.mouse.x, 304);
     EXPECT_EQ(small.screen.droppedMessages, 1);
-    vxh::installHost(&host);
+    vxh::installGuiHost(&host);
 }
 
 TEST(Formatting, BoundedTexts)

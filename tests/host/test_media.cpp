@@ -10,10 +10,15 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
-#include "host/media.h"
-#include "host/stream.h"
+#include "host/io/media.h"
+#include "host/io/clipfile.h"
+#include "host/io/samples.h"
+#include "host/io/input.h"
+#include "host/io/output.h"
 
 namespace {
 
@@ -65,6 +70,26 @@ struct Media : ::testing::Test {
         return in("VXHOME=" + (dir / "home").string() +
                   " " VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/" + plugin + ".so --fresh -q " +
                   args);
+    }
+    std::string edit(const std::string &plugin, const std::string &args)
+    {
+        return "VXHOME=" + (dir / "home").string() +
+               " " VX_VXHOST " edit " VX_BUILD_PLUGIN_DIR "/" + plugin + ".so -q " + args;
+    }
+    // The exit code and the largest resident size (KiB) of a command.
+    std::pair<int, long> measured(const std::string &command)
+    {
+        const std::string line =
+            "cd " + dir.string() + " && exec env " + command + " >/dev/null 2>&1";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl("/bin/sh", "sh", "-c", line.c_str(), (char *)nullptr);
+            _exit(127);
+        }
+        int status = 0;
+        struct rusage usage = {};
+        wait4(pid, &status, 0, &usage);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
     }
     // Codec, size, rate, frame count and pixel format as ffprobe sees them.
     std::string probe(const std::string &file)
@@ -247,6 +272,85 @@ TEST_F(Media, OtherFormatsFollowTheirRule)
         EXPECT_EQ(wrong, 0);
         vxh::closeInput(in);
     }
+}
+
+// The editor reads media files as render does: a morph edited on an MP4
+// pair by script and on a MOV pair in a (dummy) window saves an effect
+// whose render from the media equals its render from their frames as
+// YUV4MPEG2.
+TEST_F(Media, EditorEditsMediaInputs)
+{
+    struct Case {
+        const char *what, *ext, *encode, *env, *options;
+    } cases[] = {
+        {"H.264 in MP4, scripted", "mp4", "-c:v libx264 -bf 2 -g 3 -pix_fmt yuv420p", "", ""},
+        {"MJPEG in MOV, in a window", "mov", "-c:v mjpeg -pix_fmt yuvj420p",
+         "SDL_VIDEODRIVER=dummy", "--window"},
+    };
+    std::ofstream(dir / "s.txt") << "press 520 450\nmove 560 470\nrelease 560 470\n"
+                                    "gadget host:50 0\n";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string a = std::string("a.") + c.ext, b = std::string("b.") + c.ext,
+                          effect = std::string("e") + c.ext;
+        ASSERT_EQ(ffmpeg("-f lavfi -i mandelbrot=size=128x96:rate=25 -frames:v 5 " +
+                         std::string(c.encode) + " " + a)
+                      .code,
+                  0);
+        ASSERT_EQ(ffmpeg("-f lavfi -i testsrc2=size=128x96:rate=25 -frames:v 5 " +
+                         std::string(c.encode) + " " + b)
+                      .code,
+                  0);
+        ASSERT_EQ(ffmpeg("-i " + a + " -f yuv4mpegpipe a.y4m").code, 0);
+        ASSERT_EQ(ffmpeg("-i " + b + " -f yuv4mpegpipe b.y4m").code, 0);
+        const Shell session =
+            in(std::string(c.env) + " " +
+               edit("VorluxMorph", "--effect " + effect + " --input0 " + a + " --input1 " + b +
+                                       " --script s.txt " + c.options));
+        ASSERT_EQ(session.code, 0) << session.output;
+        const std::string inputs = " --input0 " + a + " --input1 " + b;
+        ASSERT_EQ(render("VorluxMorph", "--effect " + effect + inputs + " -o m1.y4m").code, 0);
+        ASSERT_EQ(render("VorluxMorph", "--effect " + effect +
+                                            " --input0 a.y4m --input1 b.y4m "
+                                            "-o m2.y4m")
+                      .code,
+                  0);
+        ASSERT_EQ(
+            render("VorluxMorph", "--effect plain --allow-default-effect" + inputs + " -o m0.y4m")
+                .code,
+            0);
+        const std::string edited = bytesOf(dir / "m1.y4m");
+        EXPECT_GT(edited.size(), 5u * 128 * 96 * 4);
+        EXPECT_TRUE(edited == bytesOf(dir / "m2.y4m"));
+        EXPECT_FALSE(edited == bytesOf(dir / "m0.y4m")); // the painted stroke shows
+    }
+}
+
+// The editor reads its inputs a frame at a time: a session that previews
+// every field of a 1080 clip takes no more memory on a clip six times
+// as long.
+TEST_F(Media, EditorMemoryDoesNotGrowWithTheClip)
+{
+#ifdef VX_SANITIZED
+    GTEST_SKIP() << "sanitizer build: freed memory is held in quarantine";
+#endif
+    std::ofstream(dir / "s.txt") << "key 0xE010\nkey 0x100069\n"; // preview, then Done
+    long rss[2] = {};
+    const int frames[2] = {16, 96};
+    for (int i = 0; i < 2; ++i) {
+        const std::string clip = "c" + std::to_string(frames[i]) + ".mp4";
+        ASSERT_EQ(ffmpeg("-f lavfi -i testsrc2=size=1920x1080:rate=25 -frames:v " +
+                         std::to_string(frames[i]) +
+                         " -c:v libx264 -preset ultrafast -g 12 -pix_fmt yuv420p " + clip)
+                      .code,
+                  0);
+        const auto [code, kib] =
+            measured(edit("VorluxWarp", "--effect w" + std::to_string(i) + " --input0 " + clip +
+                                            " --script s.txt"));
+        ASSERT_EQ(code, 0);
+        rss[i] = kib;
+    }
+    EXPECT_LT(rss[1], rss[0] + 8 * 1024) << rss[0] << " KiB, then " << rss[1] << " KiB";
 }
 
 TEST_F(Media, DamagedOrVideolessInputsExitTwoLeavingNothing)

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <string>
 
-#include "host/clipio.h"
-#include "host/hostcore.h"
+#include "host/cli/script.h"
+#include "host/core/pixels.h"
+#include "host/io/png.h"
+#include "host/gui/gui.h"
 #include "operator/host/vxgui.h"
 #include "operator/host/vxlist.h"
 #include "operator/host/vxreq.h"
@@ -18,12 +20,12 @@
 namespace {
 
 struct ScreenTest : ::testing::Test {
-    vxh::Host host;
+    vxh::GuiHost host;
     void SetUp() override
     {
         host.screen.meterOnStderr = false;
         vxh::initScreen(host.screen, 100, 80);
-        vxh::installHost(&host);
+        vxh::installGuiHost(&host);
     }
     void TearDown() override { vxh::installHost(nullptr); }
     // Paints the screen black, then the drawing colour white.
@@ -178,7 +180,7 @@ TEST_F(ScreenTest, MeterDrawsAndRestoresTheScreen)
     EXPECT_NE(host.screen.rgb, open); // the bar grew
     vreqCloseMeter(&meter);
     EXPECT_EQ(host.screen.rgb, before);
-    EXPECT_EQ(host.requests, (std::vector<std::string>{"meter:open", "meter:close"}));
+    EXPECT_EQ(host.host.requests, (std::vector<std::string>{"meter:open", "meter:close"}));
 }
 
 TEST_F(ScreenTest, ResourcesHoldEveryTextAndImage)

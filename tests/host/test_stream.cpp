@@ -8,8 +8,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "host/render.h"
-#include "host/stream.h"
+#include "host/io/png.h"
+#include "host/io/input.h"
+#include "host/io/output.h"
 #include "tests/host/cli_support.h"
 
 namespace {
@@ -29,43 +30,6 @@ std::vector<uint32_t> hashFrame(int w, int h, int k)
     for (size_t i = 0; i < f.size(); ++i)
         f[i] = (uint32_t)(i * 2654435761u + k * 7919u) | 0xFF000000u;
     return f;
-}
-
-TEST(FieldPlan, FieldsTakeTheirLinesAndWeaveBack)
-{
-    struct Case {
-        int height;
-        bool progressive, bottomFirst;
-        int fieldHeight;
-        std::vector<int> field0Lines, field1Lines; // frame lines of fields 0 and 1
-    };
-    const Case cases[] = {
-        {6, false, false, 3, {0, 2, 4}, {1, 3, 5}},
-        {6, false, true, 3, {1, 3, 5}, {0, 2, 4}},
-        {5, false, false, 3, {0, 2, 4}, {1, 3, 4}}, // odd: the last line repeats as padding
-        {5, false, true, 3, {1, 3, 4}, {0, 2, 4}},
-        {5, true, false, 5, {0, 1, 2, 3, 4}, {0, 1, 2, 3, 4}},
-    };
-    const int w = 3;
-    for (const Case &c : cases) {
-        const auto frame = hashFrame(w, c.height, 0);
-        const vxh::FieldPlan plan = vxh::planFields(w, c.height, c.progressive, c.bottomFirst);
-        ASSERT_EQ(plan.fieldHeight, c.fieldHeight);
-        vxh::Picture f0, f1;
-        vxh::extractField(plan, frame.data(), 0, f0);
-        vxh::extractField(plan, frame.data(), 1, f1);
-        for (int y = 0; y < c.fieldHeight; ++y) {
-            EXPECT_EQ(f0.pixels[(size_t)y * w], frame[(size_t)c.field0Lines[y] * w])
-                << c.height << " line " << y;
-            EXPECT_EQ(f1.pixels[(size_t)y * w], frame[(size_t)c.field1Lines[y] * w])
-                << c.height << " line " << y;
-        }
-        if (!c.progressive) {
-            std::vector<uint32_t> woven;
-            vxh::weaveFrame(plan, f0, f1, woven);
-            EXPECT_EQ(woven, frame) << c.height << (c.bottomFirst ? " bottom" : " top");
-        }
-    }
 }
 
 // A FIFO is read as a pipe: frames asked in any order, more than the two

@@ -40,9 +40,7 @@ const std::vector<Layer> kLayers = {
      {"operator/host", "fileio", "engine", "variants", "operator/frame", "effect", "editor"}},
     // the host libraries the plug-ins link against
     {"platform", {"operator/host"}},
-    // vxhost and the frei0r adapter (host/ itself: until it is split into
-    // the four folders below)
-    {"host", {"operator/host", "platform", "fileio"}},
+    // vxhost and the frei0r adapter
     {"host/core", {"operator/host", "platform", "fileio"}},
     {"host/io", {"operator/host", "platform", "fileio", "host/core"}},
     {"host/gui", {"operator/host", "platform", "fileio", "host/core"}},

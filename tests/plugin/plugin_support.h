@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "host/hostcore.h"
+#include "host/core/host.h"
+#include "host/core/plugin.h"
 
 inline std::string pluginPath(const std::string &name)
 {

@@ -3,18 +3,20 @@
 // NaN, infinities and huge displacements.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
 
-#include "engine/simd.h"
-#include "engine/viewpass.h"
-#include "engine/warp.h"
 #include "effect/buffers.h"
 #include "effect/keyops.h"
 #include "effect/keys.h"
+#include "engine/simd.h"
+#include "engine/viewpass.h"
+#include "engine/warp.h"
+#include "engine/warplevel.h"
 #include "tests/unit/support.h"
 
 namespace {
@@ -284,10 +286,38 @@ TEST_F(SimdViewPasses, EveryLevelGivesTheScalarBits)
     useVariant();
 }
 
+// Every table's run blend against blendBytes: runs that no step width
+// divides, empty ones, in place (dst = other), at the end weights.
+TEST_F(SimdPasses, EveryLevelsRunBlendGivesTheScalarBits)
+{
+    std::mt19937 rng(20261209u);
+    const std::vector<uint32_t> other = randomPicture(rng, 40), src = randomPicture(rng, 40);
+    for (int simd = SIMD_SCALAR; simd <= bestSimdLevel(); ++simd)
+        for (const int w : {0, 1, 128, 254, 255})
+            for (const size_t count : {0, 1, 3, 4, 7, 8, 15, 16, 17, 31, 33, 40})
+                for (const bool inPlace : {false, true}) {
+                    std::vector<uint32_t> dst = inPlace ? other : randomPicture(rng, 40);
+                    std::vector<uint32_t> expected = dst;
+                    for (size_t k = 0; k < count; ++k)
+                        expected[k] = blendBytes(other[k], w, src[k], 255 - w);
+                    warpLevelOf((SimdLevel)simd)
+                        .blendRun(dst.data(), inPlace ? dst.data() : other.data(), src.data(),
+                                  count, w, 255 - w);
+                    EXPECT_EQ(dst, expected) << simdLevelName((SimdLevel)simd) << " weight " << w
+                                             << ", " << count << " pixels, in place " << inPlace;
+                }
+}
+
 TEST(SimdLevel, IsHeldAtWhatTheProcessorHasAndNamedAsInVxSimd)
 {
     EXPECT_EQ(selectSimdLevel(SIMD_SCALAR), SIMD_SCALAR);
     EXPECT_EQ(selectSimdLevel(SIMD_AVX512), bestSimdLevel());
+    // The passes' tables alike, SIMD_LEVEL_COUNT too.
+    const WarpLevel *const tables[] = {&warpLevelScalar, &warpLevelSse2, &warpLevelAvx2,
+                                       &warpLevelAvx512};
+    for (int level = SIMD_SCALAR; level <= SIMD_LEVEL_COUNT; ++level)
+        EXPECT_EQ(&warpLevelOf((SimdLevel)level), tables[std::min(level, (int)bestSimdLevel())])
+            << level;
     const struct {
         const char *name;
         SimdLevel level;

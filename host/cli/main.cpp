@@ -1,0 +1,126 @@
+// vxhost: the command-line stand-in host. One table row per command.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/cli/commands.h"
+#include "host/cli/edit.h"
+
+#ifndef VX_VERSION
+#define VX_VERSION "1.1"
+#endif
+
+namespace {
+
+int editCommand(int argc, char **argv)
+{
+    return vxh::runEdit(std::vector<std::string>(argv, argv + argc));
+}
+
+struct Command {
+    const char *name;
+    int (*run)(int argc, char **argv);
+    const char *usage;   // first line: the synopsis
+    const char *options; // shown by CMD --help
+};
+
+const Command commands[] = {
+    {"info", vxh::infoCommand, "vxhost info PLUGIN",
+     "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
+    {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]",
+     "  -o OUT                  .y4m file, - (standard output), a FIFO, a PNG pattern\n"
+     "                          such as out_%04d.png, or a .mp4, .mov or .mkv file\n"
+     "  --input0 FILE, --input1 FILE\n"
+     "                          YUV4MPEG2 file or stream (- is standard input), PNG still,\n"
+     "                          PNG pattern, or a media file (MP4, MOV, MKV, ...);\n"
+     "                          without them the built-in sample clips\n"
+     "  --fields N              fields to render (default: every field of input 0)\n"
+     "  --range A:B             render output fields A..B-1 only (A and B on frame boundaries)\n"
+     "  --jobs N                split the clip across N worker processes (output identical)\n"
+     "  --effect NAME           instance name; its effect file is $VXHOME/programs/vorlux/NAME\n"
+     "  --allow-default-effect  render the default effect when NAME's file is missing or does not "
+     "fit\n"
+     "  --project WxH           project frame size (default: input 0's)\n"
+     "  --project-size          the first render prepares the effect at the project size\n"
+     "  --gadget G=V            set gadget G (index 0..3 or label) to V (number or popup entry), "
+     "then use it\n"
+     "  --press G               use gadget G without a value\n"
+     "  --reply TEXT            queued answer for the next requester (file names without / or ..)\n"
+     "  --fresh                 render from the defaults; the saved instance state is not read or "
+     "written\n"
+     "  --top-first, --bottom-first\n"
+     "                          field order (default: the input's I tag; top first when absent)\n"
+     "  --progressive           one field per frame: the whole frame\n"
+     "  --pix-fmt F             output chroma: 444alpha (.y4m default: exact host bytes),\n"
+     "                          444 or 420 (.mp4/.mov/.mkv default)\n"
+     "  --codec NAME            encoder of a .mp4/.mov/.mkv output (default: H.264)\n"
+     "  --crf N                 its quality, 0 (best) to 63 (default: 23 for H.264)\n"
+     "  --max-pixels N          largest picture accepted (default 67108864)\n"
+     "  --strict                warnings and journal lines fail the run\n"
+     "  -q                      no progress bar\n"},
+    {"edit", editCommand, "vxhost edit PLUGIN [options]",
+     "  Render's --input0, --input1, --fields, --effect, --project, --top-first,\n"
+     "  --bottom-first, --reply, --allow-default-effect, --max-pixels and -q, and:\n"
+     "  --script FILE           headless: one event a line (click, press, move, release, key,\n"
+     "                          gadget, set, screenshot, close)\n"
+     "  --window                show the screen in a window; mouse and keys drive the editor\n"
+     "  --screenshot FILE.png   the screen as the editor leaves it\n"
+     "  --dump-layout FILE.json every panel and gadget created\n"
+     "  --screen WxH            screen size (default 1024x768)\n"
+     "  --gui-mode N            GUI mode reported to the editor (default 3)\n"
+     "  --preview-out DIR       frames of each preview as PNG\n"},
+    {"state", vxh::stateCommand, "vxhost state PLUGIN [--effect NAME] [--reset]",
+     "Shows an instance's saved parameter block decoded and its gadget values;\n"
+     "--reset restores the defaults.\n"},
+    {"effects", vxh::effectsCommand, "vxhost effects",
+     "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames and field size.\n"},
+    {"sample-effect", vxh::sampleEffectCommand,
+     "vxhost sample-effect NAME [--size WxH] [--frames N | --like CLIP] [--force]",
+     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50);\n"
+     "--like CLIP fits the effect to a clip's fields and length.\n"
+     "An existing effect is kept unless --force is given.\n"},
+    {"samples", vxh::samplesCommand, "vxhost samples DIR",
+     "Writes the two built-in sample clips as .y4m.\n"},
+    {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...",
+     "Writes a contact sheet of clips.\n"},
+};
+
+void usage(FILE *out)
+{
+    fprintf(out, "usage:");
+    for (const Command &c : commands)
+        fprintf(out, "%s%s\n", &c == commands ? " " : "       ", c.usage);
+    fprintf(out, "       vxhost --version\n       vxhost COMMAND --help\n");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        usage(stderr);
+        return 2;
+    }
+    const std::string first = argv[1];
+    if (first == "-h" || first == "--help" || first == "help") {
+        usage(stdout);
+        return 0;
+    }
+    if (first == "--version") {
+        printf("vxhost %s\n", VX_VERSION);
+        return 0;
+    }
+    for (const Command &c : commands) {
+        if (first != c.name)
+            continue;
+        for (int i = 2; i < argc; ++i)
+            if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
+                printf("usage: %s\n%s", c.usage, c.options);
+                return 0;
+            }
+        return vxh::guarded(c.run, argc - 2, argv + 2);
+    }
+    fprintf(stderr, "vxhost: unknown command '%s'\n", first.c_str());
+    usage(stderr);
+    return 2;
+}

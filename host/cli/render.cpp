@@ -1,0 +1,471 @@
+#include "host/cli/render.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <unistd.h>
+
+#include "host/cli/effectcheck.h"
+#include "host/cli/info.h"
+#include "host/cli/numbers.h"
+#include "host/cli/run.h"
+#include "host/cli/workers.h"
+#include "host/core/home.h"
+#include "host/core/instance.h"
+#include "host/gui/gui.h"
+#include "host/io/media.h"
+#include "host/io/output.h"
+#include "operator/host/vxres.h"
+
+namespace vxh {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool sameText(const std::string &a, const std::string &b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return tolower((unsigned char)x) == tolower((unsigned char)y);
+           });
+}
+
+// One --gadget or --press: its gadget by index or label, its value by
+// number or popup entry text.
+bool resolveGadget(const OpTagItem *tags, void *strings, GadgetUse &use, std::string &err)
+{
+    auto text = [&](int id) {
+        const char *s = resGetString(strings, id);
+        return std::string(s ? s : "");
+    };
+    const std::string what =
+        (use.hasValue ? "--gadget " + use.target + "=" + use.setting : "--press " + use.target);
+    long index = -1;
+    if (!parseNumber(use.target, 0, 3, index))
+        for (int i = 0; i < 4; ++i)
+            if (GadgetDesc *g = findGadget(tags, i); g && sameText(text(g->label), use.target))
+                index = i;
+    GadgetDesc *g = index >= 0 ? findGadget(tags, (int)index) : nullptr;
+    if (!g) {
+        err = what + ": the plug-in has no gadget '" + use.target +
+              "' (vxhost info lists its gadgets)";
+        return false;
+    }
+    use.index = (int)index;
+    if (!use.hasValue)
+        return true;
+    long value = 0;
+    if (g->kind == GADGET_POPUP) {
+        auto *p = (const GadgetPopup *)g;
+        int entries = 0;
+        while (p->entries && p->entries[entries] && entries < 256)
+            ++entries;
+        bool named = false;
+        for (int e = 0; e < entries && !named; ++e)
+            if (sameText(text((int)p->entries[e]), use.setting)) {
+                value = e;
+                named = true;
+            }
+        if (!named && !parseNumber(use.setting, 0, entries - 1, value)) {
+            err = what + ": popup '" + text(g->label) + "' has entries 0.." +
+                  std::to_string(entries - 1) + " (vxhost info lists them)";
+            return false;
+        }
+    } else if (g->kind == GADGET_SLIDER) {
+        auto *s = (const GadgetSlider *)g;
+        if (!parseNumber(use.setting, s->minimum, s->maximum, value)) {
+            err = what + ": slider '" + text(g->label) + "' takes " + std::to_string(s->minimum) +
+                  ".." + std::to_string(s->maximum);
+            return false;
+        }
+    } else {
+        err = what + ": gadget " + std::to_string(index) + " is a button; use --press " +
+              std::to_string(index);
+        return false;
+    }
+    use.value = (int)value;
+    return true;
+}
+
+// Copies standard input into a temporary file, so that worker processes can
+// each read their part.
+bool spoolStandardInput(std::string &path, std::string &err)
+{
+    const char *dir = getenv("TMPDIR");
+    std::string templ = std::string(dir && *dir ? dir : "/tmp") + "/vxhost-stdin-XXXXXX";
+    std::vector<char> buffer(templ.begin(), templ.end());
+    buffer.push_back('\0');
+    const int fd = mkstemp(buffer.data());
+    if (fd < 0) {
+        err = std::string("cannot make a temporary file for standard input: ") + strerror(errno);
+        return false;
+    }
+    path = buffer.data();
+    std::vector<char> chunk(1 << 20);
+    for (;;) {
+        const ssize_t n = read(0, chunk.data(), chunk.size());
+        if (n == 0)
+            break;
+        if (n < 0 || interruptSignal || write(fd, chunk.data(), (size_t)n) != n) {
+            err = std::string("cannot copy standard input: ") + strerror(errno);
+            close(fd);
+            unlink(path.c_str());
+            return false;
+        }
+    }
+    close(fd);
+    return true;
+}
+
+int fail(const std::string &message, int code = 2)
+{
+    fprintf(stderr, "vxhost: %s\n", message.c_str());
+    return code;
+}
+
+// The home, and standard input in a file when workers are to read it.
+int prepareRun(RenderOptions &o, std::string &stdinCopy)
+{
+    std::string err;
+    if (!ensureHome(err))
+        return fail(err);
+    if (o.jobs > 1 && (o.input0 == "-" || o.input1 == "-")) {
+        if (!spoolStandardInput(stdinCopy, err))
+            return fail(err, failedIoCode());
+        (o.input0 == "-" ? o.input0 : o.input1) = stdinCopy;
+    }
+    return 0;
+}
+
+// The picture size the plug-in works at: the fields', or with
+// --project-size the project's fields.
+struct WorkSize {
+    int projectWidth = 0, projectHeight = 0;
+    int width = 0, height = 0;
+};
+
+// What the plug-in would refuse at its first render, refused here.
+int checkWorkSize(const RenderOptions &o, const FieldPlan &plan, WorkSize &work)
+{
+    work.projectWidth = o.projectWidth ? o.projectWidth : plan.width;
+    work.projectHeight = o.projectHeight ? o.projectHeight : 2 * plan.fieldHeight;
+    work.width = o.projectSize ? work.projectWidth : plan.fieldWidth;
+    work.height = o.projectSize ? work.projectHeight / 2 : plan.fieldHeight;
+    if (work.width < 8 || work.height < 4) {
+        fprintf(stderr,
+                "vxhost: the plug-in cannot render pictures of %dx%d (at least 8x4: a grid of 2x2 "
+                "cells)%s\n",
+                work.width, work.height,
+                o.projectSize ? "; the project size's fields are that small" : "");
+        return 2;
+    }
+    if (o.projectSize && (work.width < plan.fieldWidth || work.height < plan.fieldHeight)) {
+        fprintf(stderr,
+                "vxhost: --project-size prepares the effect at the project's fields of %dx%d, "
+                "smaller than the "
+                "input's fields of %dx%d: the plug-in cannot render into them (give a larger "
+                "--project)\n",
+                work.width, work.height, plan.fieldWidth, plan.fieldHeight);
+        return 2;
+    }
+    return 0;
+}
+
+// A plug-in loaded for the run with the host that drives it.
+struct Operator {
+    Plugin plugin;
+    GuiHost gui;
+    std::string state; // where the instance's state is kept
+};
+
+// Loads the plug-in, checks its descriptor, the gadget uses, the replies
+// and the effect file, and restores the instance's saved state.
+int loadOperator(RenderOptions &o, const WorkSize &work, Warnings &warn, Operator &op)
+{
+    const bool worker = !o.workerState.empty();
+    std::string err;
+    if (!loadPlugin(o.plugin, op.plugin, err))
+        return fail(err);
+    Host &host = op.gui.host;
+    host.askOnTerminal = !worker;
+    host.tags = op.plugin.getInfo();
+    if (!checkDescriptor(op.plugin, host.tags, err) || !resolveGadgets(host.tags, o.gadgets, err))
+        return fail(err);
+    for (const std::string &reply : o.replies)
+        if (reply.find('/') != std::string::npos || reply.find("..") != std::string::npos)
+            return fail("--reply '" + reply +
+                        "': requester answers are plain file names (no / or ..)");
+    if (!worker && usesEffectFile(host.tags))
+        if (int code = checkRenderEffect(o, work.width, work.height, warn); code != 0)
+            return code;
+    if (warn.strict && warn.count) {
+        fprintf(stderr, "vxhost: --strict: stopping after %d warning(s)\n", warn.count);
+        return 2;
+    }
+    const std::string instance = o.effect.empty() ? "untitled" : o.effect;
+    op.state = instanceStatePath(o.plugin, instance);
+    if (worker) {
+        restoreInstance(o.workerState, host.tags);
+    } else if (!o.fresh) {
+        const std::vector<char> defaults = instanceSnapshot(host.tags);
+        if (restoreInstance(op.state, host.tags) && instanceSnapshot(host.tags) != defaults)
+            fprintf(stderr,
+                    "vxhost: instance '%s' uses its saved settings (vxhost state shows them, "
+                    "--fresh leaves them out)\n",
+                    instance.c_str());
+    }
+    return 0;
+}
+
+int openRenderOutput(const RenderOptions &o, const Clip &input0, OutputClip &out, Warnings &warn)
+{
+    Clip facts = input0;
+    facts.frames.clear();
+    MediaSettings media;
+    media.codec = o.codec;
+    media.crf = o.crf;
+    media.fmt = o.pixFmtGiven ? o.pixFmt : PixFmt::Yuv420;
+    const PixFmt fmt = o.workerState.empty() ? o.pixFmt : PixFmt::Yuva444;
+    std::string err;
+    if (!openOutput(o.output, facts, fmt, out, err, &media))
+        return fail(err);
+    for (const std::string &n : out.notes)
+        warn.say(n);
+    return 0;
+}
+
+// A session of the operator over the inputs: frames read as the plug-in
+// asks for them (a short input 1 repeats its last frame, with a warning),
+// journal lines and progress shown as they come.
+void startSession(const RenderOptions &o, const ClipFields &cf, const WorkSize &work,
+                  ClipInputs &in, Warnings &warn, bool showBar, Operator &op, Session &s)
+{
+    Host &host = op.gui.host;
+    host.projectWidth = work.projectWidth;
+    host.projectHeight = work.projectHeight;
+    host.instanceNames[1] = o.effect.empty() ? "untitled" : o.effect;
+    if (o.workerState.empty())
+        for (const std::string &r : o.replies)
+            host.replies.push_back(r);
+    s.entry = entryOf(op.plugin);
+    s.host = &host;
+    s.services = guiHostServices(op.gui);
+    s.fieldCount = (uint32_t)cf.fields;
+    s.plan = cf.plan;
+    s.stopSignal = &interruptSignal;
+    s.onJournal = [showBar](const std::string &line) {
+        fprintf(stderr, "%svxhost: journal: %s\n", showBar ? "\n" : "", line.c_str());
+    };
+    s.onProgress = [showBar](long done, long total) { showProgress(showBar, done, total); };
+    auto shortWarned = std::make_shared<bool>(false);
+    s.frames = [&o, &in, &warn, shortWarned](int input, long k,
+                                             std::string &why) -> const uint32_t * {
+        InputClip &clip = input == 0 ? in.in0 : in.in1;
+        const uint32_t *px = frameAt(clip, k, why);
+        if (px && input == 1 && !*shortWarned && clip.complete && k >= clip.knownFrames &&
+            !o.input1.empty()) {
+            *shortWarned = true;
+            warn.say(shown(o.input1, 1) + " has " + std::to_string(clip.knownFrames) +
+                     " frames, fewer than the render needs: its last frame is repeated");
+            if (warn.strict) {
+                why = "--strict: input 1 is shorter than the render";
+                return nullptr;
+            }
+        }
+        return px;
+    };
+}
+
+// Renders the clip in this process, or through workers with --jobs: the
+// parent alone applies the gadgets and keeps the state; workers render from
+// a copy of it.
+int drive(const RenderOptions &o, const char *self, const ClipFields &cf, bool showBar, Session &s,
+          OutputClip &out, std::string &err)
+{
+    const bool worker = !o.workerState.empty();
+    const std::vector<GadgetUse> noUses;
+    const std::vector<GadgetUse> &uses = worker ? noUses : o.gadgets;
+    const uint8_t firstFlags = o.projectSize ? 1 : 0;
+    if (o.jobs == 1) {
+        SessionBinding binding(s);
+        installOperator(s);
+        useGadgets(s, uses);
+        if (!setUpOperator(s, err))
+            return 1;
+        const int code = renderFields(
+            s, cf.begin, cf.end, firstFlags,
+            [&out](const uint32_t *frame, std::string &why) { return writeFrame(out, frame, why); },
+            err);
+        if (showBar)
+            fprintf(stderr, "\n");
+        tearDownOperator(s);
+        return code;
+    }
+    const std::string stateCopy =
+        std::string(getenv("VXHOME")) + "/vxhost/instances/.job-" + std::to_string(getpid());
+    std::error_code ec;
+    fs::create_directories(fs::path(stateCopy).parent_path(), ec);
+    int code = runSession(s, uses, 0, 0, firstFlags, FrameSink(), err);
+    std::string why;
+    if (code == 0 && !storeInstance(stateCopy, s.host->tags, why)) {
+        err = why;
+        code = 2;
+    }
+    if (code == 0)
+        code = runWorkers(o, self, stateCopy, cf.fields, out, err);
+    unlink(stateCopy.c_str());
+    return code;
+}
+
+// Completes the output and says how the run went; the exit code.
+int finishRender(const RenderOptions &o, int code, const ClipFields &cf, double seconds,
+                 size_t journalLines, Warnings &warn, OutputClip &out, std::string &err)
+{
+    std::vector<std::string> notes;
+    if (code == 0 && !finishOutput(out, notes, err))
+        code = failedIoCode();
+    if (code != 0) {
+        abandonOutput(out);
+        if (code >= 128)
+            fprintf(stderr, "vxhost: interrupted; %s was left as it was\n", o.output.c_str());
+        else
+            fprintf(stderr, "vxhost: %s%s\n", code == 1 ? (o.plugin + ": ").c_str() : "",
+                    err.c_str());
+        if (journalLines)
+            fprintf(stderr, "vxhost: %zu journal line(s) during the run\n", journalLines);
+        return code;
+    }
+    for (const std::string &n : notes)
+        warn.say(n);
+    if (o.workerState.empty())
+        fprintf(
+            stderr,
+            "vxhost: rendered %ld fields in %.2f s (%.1f fields/s) to %s; %zu journal line(s)\n",
+            cf.end - cf.begin, seconds, seconds > 0 ? (cf.end - cf.begin) / seconds : 0.0,
+            o.output == "-" ? "standard output" : o.output.c_str(), journalLines);
+    if (o.strict && (journalLines || warn.count)) {
+        fprintf(stderr, "vxhost: --strict: %zu journal line(s), %d warning(s)\n", journalLines,
+                warn.count);
+        return 1;
+    }
+    return 0;
+}
+
+int renderCommand(const RenderOptions &given, const char *self, std::string &stdinCopy)
+{
+    RenderOptions o = given;
+    Warnings warn;
+    warn.strict = o.strict;
+    ClipInputs in;
+    ClipFields cf;
+    WorkSize work;
+    if (int code = prepareRun(o, stdinCopy))
+        return code;
+    if (int code = openInputs(o, in, warn))
+        return code;
+    if (int code = planClip(o, in, cf))
+        return code;
+    if (int code = checkWorkSize(o, cf.plan, work))
+        return code;
+    Operator op;
+    if (int code = loadOperator(o, work, warn, op))
+        return code;
+    OutputClip out;
+    if (int code = openRenderOutput(o, in.in0.facts, out, warn))
+        return code;
+
+    const auto start = std::chrono::steady_clock::now();
+    const bool showBar = !o.quiet && isatty(2) && o.jobs == 1;
+    Session s;
+    startSession(o, cf, work, in, warn, showBar, op, s);
+    std::string err;
+    const int code = drive(o, self, cf, showBar, s, out, err);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (o.workerState.empty() && !o.fresh) {
+        std::string stateErr;
+        if (!storeInstance(op.state, op.gui.host.tags, stateErr))
+            fprintf(stderr, "vxhost: %s\n", stateErr.c_str());
+    }
+    return finishRender(o, code, cf, seconds, op.gui.host.journal.size(), warn, out, err);
+}
+
+} // namespace
+
+bool resolveGadgets(const OpTagItem *tags, std::vector<GadgetUse> &uses, std::string &err)
+{
+    void *strings = resLoadStrings("vorlux_ops");
+    bool ok = true;
+    for (GadgetUse &use : uses)
+        if (!(ok = resolveGadget(tags, strings, use, err)))
+            break;
+    resFreeStrings(strings);
+    return ok;
+}
+
+int runRender(const RenderOptions &o, const char *self)
+{
+    catchInterrupts();
+    std::string stdinCopy;
+    int code;
+    try {
+        code = renderCommand(o, self, stdinCopy);
+    } catch (const std::bad_alloc &) {
+        fprintf(stderr, "vxhost: out of memory\n");
+        code = 2;
+    } catch (const fs::filesystem_error &e) {
+        fprintf(stderr, "vxhost: %s\n", e.what());
+        code = 2;
+    }
+    if (!stdinCopy.empty())
+        unlink(stdinCopy.c_str());
+    return code;
+}
+
+bool renderClip(Plugin &plugin, Host &host, const RenderOptions &o, const Clip &in0,
+                const Clip &in1, Clip &out, std::string &err)
+{
+    Session s;
+    s.entry = entryOf(plugin);
+    s.host = &host;
+    s.plan = planFields(in0.width, in0.height, o.progressive, o.order == FieldOrder::BottomFirst);
+    const long frames = (long)in0.frames.size();
+    const long fields = o.fields > 0 ? o.fields : (o.progressive ? frames : frames * 2);
+    const long begin = o.rangeBegin >= 0 ? o.rangeBegin : 0;
+    const long end = o.rangeEnd >= 0 ? std::min(o.rangeEnd, fields) : fields;
+    s.fieldCount = (uint32_t)fields;
+    s.frames = [&](int input, long k, std::string &why) -> const uint32_t * {
+        const Clip &clip = input == 0 ? in0 : in1;
+        if (clip.frames.empty()) {
+            why = "input " + std::to_string(input) + " has no frames";
+            return nullptr;
+        }
+        return clip.frames[std::min(k, (long)clip.frames.size() - 1)].data();
+    };
+    host.projectWidth = o.projectWidth ? o.projectWidth : s.plan.width;
+    host.projectHeight = o.projectHeight ? o.projectHeight : 2 * s.plan.fieldHeight;
+    host.instanceNames[1] = o.effect.empty() ? "untitled" : o.effect;
+    if (!host.tags)
+        host.tags = plugin.getInfo();
+    for (const std::string &r : o.replies)
+        host.replies.push_back(r);
+    out = Clip{};
+    out.width = in0.width;
+    out.height = in0.height;
+    out.fpsNum = in0.fpsNum;
+    out.fpsDen = in0.fpsDen;
+    const size_t pixels = (size_t)in0.width * in0.height;
+    const FrameSink keep = [&](const uint32_t *frame, std::string &) {
+        out.frames.emplace_back(frame, frame + pixels);
+        return true;
+    };
+    return runSession(s, o.gadgets, begin, end, o.projectSize ? 1 : 0, keep, err) == 0;
+}
+
+} // namespace vxh

@@ -1,0 +1,64 @@
+// What `vxhost render` and `vxhost edit` share: warnings, interruption,
+// and the first steps of a run (the inputs opened for random access, the
+// clip planned into fields).
+#ifndef VXH_RUN_H
+#define VXH_RUN_H
+
+#include <csignal>
+#include <string>
+
+#include "host/cli/options.h"
+#include "host/core/fields.h"
+#include "host/io/input.h"
+
+namespace vxh {
+
+// Warnings of a run: said on stderr and counted; under --strict they are
+// errors.
+struct Warnings {
+    bool strict = false;
+    int count = 0;
+    void say(const std::string &text);
+};
+
+// The signal that interrupts the run (SIGINT, SIGTERM), 0 while none came.
+extern volatile sig_atomic_t interruptSignal;
+// SIGINT and SIGTERM end the run at the next field, or at once when a read
+// or write is waiting (no SA_RESTART), so temporaries are removed on the
+// normal failure path. A closed output pipe is a write error, not a kill.
+void catchInterrupts();
+// The exit code of a run ended by a failed read or write: 128 + the signal
+// when one interrupted it, else 2.
+int failedIoCode();
+
+// The progress bar of a run on stderr: done of total fields.
+void showProgress(bool show, long done, long total);
+
+// An input as messages name it: "sample clip N", "standard input", or the
+// name given.
+std::string shown(const std::string &input, int which);
+
+// The two inputs, opened once and read a frame at a time.
+struct ClipInputs {
+    InputClip in0, in1;
+};
+// Opens --input0 and --input1 (or the sample clips, the second as long as
+// the first) and checks that they fit together; 0, or the exit code after
+// saying why.
+int openInputs(const RenderOptions &o, ClipInputs &in, Warnings &warn);
+
+// The fields of the run: how frames split, how many the clip has, and the
+// output fields rendered.
+struct ClipFields {
+    FieldPlan plan;
+    long fields = 0;
+    long begin = 0, end = 0;
+};
+// Plans the fields (order from the options or input 0's interlacing), the
+// length (--fields, else every frame of input 0; a still is a second) and
+// the range; 0, or the exit code after saying why.
+int planClip(const RenderOptions &o, ClipInputs &in, ClipFields &cf);
+
+} // namespace vxh
+
+#endif

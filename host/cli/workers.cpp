@@ -1,0 +1,245 @@
+// Worker processes of --jobs: each renders one range of fields to a stream
+// the parent reads in order.
+#include "host/cli/workers.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+
+#include "host/cli/run.h"
+#include "host/io/y4m.h"
+
+namespace vxh {
+
+namespace {
+
+// A worker process and the stream its frames come through; move-only. A
+// worker still running when it goes is stopped and waited for.
+struct Worker {
+    pid_t pid = -1;
+    FILE *stream = nullptr; // read end of the pipe, or the worker's temporary file
+
+    Worker() = default;
+    Worker(Worker &&other) noexcept
+        : pid(std::exchange(other.pid, -1)), stream(std::exchange(other.stream, nullptr))
+    {}
+    Worker &operator=(Worker &&) = delete;
+    ~Worker();
+};
+
+std::vector<std::string> workerArgs(const RenderOptions &o, const std::string &stateFile,
+                                    long fields, long a, long b)
+{
+    std::vector<std::string> args = {"render",
+                                     o.plugin,
+                                     "-o",
+                                     "-",
+                                     "-q",
+                                     "--fields",
+                                     std::to_string(fields),
+                                     "--range",
+                                     std::to_string(a) + ":" + std::to_string(b),
+                                     "--worker-state",
+                                     stateFile,
+                                     "--max-pixels",
+                                     std::to_string(o.maxPixels)};
+    auto add = [&](const std::string &opt, const std::string &value) {
+        args.push_back(opt);
+        args.push_back(value);
+    };
+    if (!o.input0.empty())
+        add("--input0", o.input0);
+    if (!o.input1.empty())
+        add("--input1", o.input1);
+    if (!o.effect.empty())
+        add("--effect", o.effect);
+    if (o.projectWidth)
+        add("--project", std::to_string(o.projectWidth) + "x" + std::to_string(o.projectHeight));
+    if (o.projectSize)
+        args.push_back("--project-size");
+    if (o.progressive)
+        args.push_back("--progressive");
+    if (o.order != FieldOrder::FromInput)
+        args.push_back(o.order == FieldOrder::TopFirst ? "--top-first" : "--bottom-first");
+    if (o.allowDefaultEffect)
+        args.push_back("--allow-default-effect");
+    if (o.strict)
+        args.push_back("--strict");
+    return args;
+}
+
+bool startWorker(const char *self, const std::vector<std::string> &args, bool toPipe, Worker &w,
+                 std::string &err)
+{
+    int fds[2] = {-1, -1};
+    if (toPipe) {
+        if (pipe(fds) != 0) {
+            err = std::string("cannot make a pipe for a worker: ") + strerror(errno);
+            return false;
+        }
+        w.stream = fdopen(fds[0], "rb");
+    } else {
+        w.stream = tmpfile();
+        if (w.stream)
+            fds[1] = dup(fileno(w.stream));
+    }
+    if (!w.stream || fds[1] < 0) {
+        err = std::string("cannot make an output for a worker: ") + strerror(errno);
+        return false;
+    }
+    std::vector<char *> argv;
+    argv.push_back((char *)self);
+    for (const std::string &a : args)
+        argv.push_back((char *)a.c_str());
+    argv.push_back(nullptr);
+    fflush(nullptr);
+    w.pid = fork();
+    if (w.pid < 0) {
+        err = std::string("cannot start a worker: ") + strerror(errno);
+        return false;
+    }
+    if (w.pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[1]);
+        if (toPipe)
+            close(fds[0]);
+        execv(self, argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    return true;
+}
+
+int waitWorker(Worker &w);
+
+Worker::~Worker()
+{
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitWorker(*this);
+    }
+    if (stream)
+        fclose(stream);
+}
+
+int waitWorker(Worker &w)
+{
+    int status = 0;
+    while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+        if (interruptSignal)
+            kill(w.pid, SIGTERM);
+    }
+    w.pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status)
+                             : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+// Reads the next frame of a worker's stream (C444alpha) in order.
+bool nextWorkerFrame(InputClip &in, long k, std::vector<uint32_t> &frame, std::string &err)
+{
+    std::string line;
+    if (readY4mLine(in.fp, line) != LineResult::Ok || line.compare(0, 5, "FRAME") != 0) {
+        err = "a worker's output ended early at frame " + std::to_string(k);
+        return false;
+    }
+    in.raw.resize(in.frameBytes);
+    if (fread(in.raw.data(), 1, in.frameBytes, in.fp) != in.frameBytes) {
+        err = "a worker's output ended early in frame " + std::to_string(k);
+        return false;
+    }
+    frame.resize((size_t)in.facts.width * in.facts.height);
+    unpackY4mFrame(in.header, in.raw.data(), frame.data());
+    return true;
+}
+
+bool openWorkerStream(Worker &w, InputClip &in, std::string &err)
+{
+    in = InputClip{};
+    in.name = "worker output";
+    std::string line;
+    if (readY4mLine(w.stream, line) != LineResult::Ok || !parseY4mHeader(line, in.header, err) ||
+        !y4mFrameBytes(in.header, in.frameBytes)) {
+        err = "a worker wrote no usable output" + (err.empty() ? "" : " (" + err + ")");
+        return false;
+    }
+    in.fp = w.stream;
+    in.facts.width = in.header.w;
+    in.facts.height = in.header.h;
+    return true;
+}
+
+// Splits [0, fields) into `jobs` ranges on frame boundaries.
+std::vector<std::pair<long, long>> splitRanges(long fields, int jobs, bool progressive)
+{
+    const long unit = progressive ? 1 : 2;
+    const long units = (fields + unit - 1) / unit;
+    std::vector<std::pair<long, long>> ranges;
+    for (int j = 0; j < jobs; ++j) {
+        const long a = units * j / jobs * unit, b = std::min(fields, units * (j + 1) / jobs * unit);
+        if (b > a)
+            ranges.emplace_back(a, b);
+    }
+    return ranges;
+}
+
+} // namespace
+
+int runWorkers(const RenderOptions &o, const char *self, const std::string &stateFile, long fields,
+               OutputClip &out, std::string &err)
+{
+    const auto ranges = splitRanges(fields, o.jobs, o.progressive);
+    std::vector<Worker> workers(ranges.size());
+    int code = 0;
+    for (size_t j = 0; j < ranges.size() && code == 0; ++j)
+        if (!startWorker(self, workerArgs(o, stateFile, fields, ranges[j].first, ranges[j].second),
+                         j == 0, workers[j], err))
+            code = 2;
+    std::vector<uint32_t> frame;
+    const long unit = o.progressive ? 1 : 2;
+    const bool show = !o.quiet && isatty(2);
+    long done = 0;
+    for (size_t j = 0; j < workers.size() && code == 0; ++j) {
+        Worker &w = workers[j];
+        if (j > 0) {
+            // Written to a temporary file: complete once the worker has ended.
+            if (int status = waitWorker(w); status != 0) {
+                err =
+                    "worker " + std::to_string(j) + " failed (exit " + std::to_string(status) + ")";
+                code = status >= 128 ? status : status == 1 ? 1 : 2;
+                break;
+            }
+            rewind(w.stream);
+        }
+        InputClip in;
+        if (!openWorkerStream(w, in, err)) {
+            code = 1;
+            break;
+        }
+        const long frames = (ranges[j].second - ranges[j].first + unit - 1) / unit;
+        for (long k = 0; k < frames && code == 0; ++k) {
+            if (interruptSignal)
+                code = 128 + interruptSignal;
+            else if (!nextWorkerFrame(in, k, frame, err))
+                code = 1;
+            else if (!writeFrame(out, frame.data(), err))
+                code = interruptSignal ? 128 + interruptSignal : 2;
+            done += unit;
+            showProgress(show && code == 0, std::min(done, fields), fields);
+        }
+        if (j == 0 && code == 0)
+            if (int status = waitWorker(w); status != 0) {
+                err = "worker 0 failed (exit " + std::to_string(status) + ")";
+                code = status >= 128 ? status : status == 1 ? 1 : 2;
+            }
+    }
+    if (show)
+        fprintf(stderr, "\n");
+    return code;
+}
+
+} // namespace vxh

@@ -1,0 +1,55 @@
+#include "host/core/fields.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vxh {
+
+FieldPlan planFields(int width, int height, bool progressive, bool bottomFirst)
+{
+    FieldPlan plan;
+    plan.width = width;
+    plan.height = height;
+    plan.progressive = progressive;
+    plan.bottomFirst = bottomFirst && !progressive;
+    plan.fieldWidth = width;
+    plan.fieldHeight = progressive ? height : (height + 1) / 2;
+    return plan;
+}
+
+long frameOfField(const FieldPlan &plan, uint32_t field)
+{
+    return plan.progressive ? (long)field : (long)(field / 2);
+}
+
+void extractField(const FieldPlan &plan, const uint32_t *frame, uint32_t field, Picture &pic)
+{
+    pic.width = plan.fieldWidth;
+    pic.height = plan.fieldHeight;
+    pic.pixels.resize((size_t)pic.width * pic.height);
+    const size_t row = (size_t)plan.width;
+    if (plan.progressive) {
+        memcpy(pic.pixels.data(), frame, row * plan.height * 4);
+        return;
+    }
+    const int parity = (int)(field & 1) ^ (plan.bottomFirst ? 1 : 0);
+    for (int y = 0; y < pic.height; ++y) {
+        const int line =
+            std::min(2 * y + parity, plan.height - 1); // the padding repeats the last line
+        memcpy(&pic.pixels[(size_t)y * row], frame + (size_t)line * row, row * 4);
+    }
+}
+
+void weaveFrame(const FieldPlan &plan, const Picture &first, const Picture &second,
+                std::vector<uint32_t> &frame)
+{
+    const size_t row = (size_t)plan.width;
+    frame.resize(row * plan.height);
+    for (int line = 0; line < plan.height; ++line) {
+        const bool fromFirst = ((line & 1) ^ (plan.bottomFirst ? 1 : 0)) == 0;
+        const Picture &pic = fromFirst ? first : second;
+        memcpy(&frame[(size_t)line * row], &pic.pixels[(size_t)(line / 2) * row], row * 4);
+    }
+}
+
+} // namespace vxh

@@ -1,0 +1,19 @@
+// The host's home directory, VXHOME: the root of its drive.
+#ifndef VXH_HOME_H
+#define VXH_HOME_H
+
+#include <string>
+
+namespace vxh {
+
+// Makes sure VXHOME names a directory: when unset, a per-user data
+// directory is used (and said); a directory made now is said too. False
+// with a message when none can be made.
+bool ensureHome(std::string &err);
+
+// Resolves a drive-rooted path ("/programs/...") below $VXHOME.
+std::string driveRootPath(const std::string &path);
+
+} // namespace vxh
+
+#endif

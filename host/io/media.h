@@ -1,0 +1,76 @@
+// Media files (MP4, MOV, MKV and whatever else FFmpeg's libraries decode)
+// read and written a frame at a time.
+//
+// Reading: the file is chosen by its content. Opening demuxes the whole
+// video stream once (no decoding) to list every frame's time stamp, so the
+// length is known and frame k is found by seeking to the key frame before
+// it and decoding forward. A few decoded frames are kept, so stepping back
+// a frame or two does not seek again.
+//
+// Samples reach the host's Y, U, V, A bytes as the YUV4MPEG2 reader gives
+// them: 8-bit planar 4:2:0, 4:4:4 and grey go through as they are (chroma
+// replicated over the block it covers, grey with U = V = 128, no alpha
+// gives A = 255). Other formats follow one rule each, said when a file is
+// opened:
+//   * other chroma subsampling (4:2:2, 4:1:1, 4:4:0, semi-planar, packed):
+//     chroma replicated over the block it covers;
+//   * more than 8 bits: rounded to 8 bits, (v + 2^(d-9)) >> (d-8), at most 255;
+//   * RGB: rounded to 8 bits and converted with the BT.601 studio-range
+//     matrix the PNG reader uses;
+//   * palettes, 1-bit, floating point and Bayer: converted to 8-bit RGBA by
+//     libswscale, then as RGB.
+// Full-range samples go through unchanged and the range is kept as a
+// header fact (XCOLORRANGE=FULL), as the YUV4MPEG2 reader does.
+//
+// Writing: .mp4, .mov and .mkv, H.264 in yuv420p by default (x264's CRF 23
+// unless --crf says otherwise), frame rate, pixel aspect and interlacing
+// from the clip's facts. 4:2:0 chroma is the rounded mean of each 2x2 block,
+// as in YUV4MPEG2 output.
+//
+// A vxhost built without the libraries keeps these functions: they refuse
+// with a message that names the packages that add them.
+#ifndef VXH_MEDIA_H
+#define VXH_MEDIA_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/io/clip.h"
+#include "host/io/planes.h"
+
+namespace vxh {
+
+// True when this vxhost was built with FFmpeg's libraries.
+bool mediaBuilt();
+
+struct MediaReader;
+
+// Opens a media file; fills facts (size, rate, aspect, interlacing, range)
+// and the number of frames. Notes say how samples are converted.
+bool openMediaReader(const std::string &path, int64_t maxPixels, MediaReader *&reader, Clip &facts,
+                     long &frames, std::vector<std::string> &notes, std::string &err);
+// Frame k (0 <= k < frames) as packed host pixels.
+bool readMediaFrame(MediaReader *reader, long k, std::vector<uint32_t> &out, std::string &err);
+void closeMediaReader(MediaReader *&reader);
+
+struct MediaSettings {
+    std::string codec; // encoder name; empty: H.264
+    int crf = -1;      // -1: the encoder's default
+    PixFmt fmt = PixFmt::Yuv420;
+};
+
+struct MediaWriter;
+
+// Opens a temporary beside path and an encoder for frames of facts' size.
+bool openMediaWriter(const std::string &path, const Clip &facts, const MediaSettings &settings,
+                     MediaWriter *&writer, std::vector<std::string> &notes, std::string &err);
+bool writeMediaFrame(MediaWriter *writer, const uint32_t *frame, std::string &err);
+// Drains the encoder, completes the file and renames it into place.
+bool finishMediaWriter(MediaWriter *&writer, std::string &err);
+// Removes the temporary; safe on a writer already finished or never opened.
+void abandonMediaWriter(MediaWriter *&writer);
+
+} // namespace vxh
+
+#endif

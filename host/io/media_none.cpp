@@ -1,0 +1,70 @@
+// Media files in a vxhost built without FFmpeg's libraries: refused with a
+// message naming the packages that add them.
+#include "host/io/media.h"
+
+namespace vxh {
+
+namespace {
+
+const char kPackages[] = "libavformat-dev libavcodec-dev libswscale-dev libavutil-dev";
+
+} // namespace
+
+struct MediaReader {};
+struct MediaWriter {};
+
+bool mediaBuilt()
+{
+    return false;
+}
+
+bool openMediaReader(const std::string &path, int64_t, MediaReader *&, Clip &, long &,
+                     std::vector<std::string> &, std::string &err)
+{
+    err = path +
+          ": not a YUV4MPEG2 or PNG file; this vxhost was built without FFmpeg's libraries, so it "
+          "reads no "
+          "other media (install " +
+          std::string(kPackages) + " and build again)";
+    return false;
+}
+
+bool readMediaFrame(MediaReader *, long, std::vector<uint32_t> &, std::string &err)
+{
+    err = "no media support";
+    return false;
+}
+
+void closeMediaReader(MediaReader *&reader)
+{
+    reader = nullptr;
+}
+
+bool openMediaWriter(const std::string &path, const Clip &, const MediaSettings &, MediaWriter *&,
+                     std::vector<std::string> &, std::string &err)
+{
+    err = path +
+          ": this vxhost was built without FFmpeg's libraries, so it writes no .mp4, .mov or .mkv "
+          "(install " +
+          std::string(kPackages) + " and build again, or write .y4m)";
+    return false;
+}
+
+bool writeMediaFrame(MediaWriter *, const uint32_t *, std::string &err)
+{
+    err = "no media support";
+    return false;
+}
+
+bool finishMediaWriter(MediaWriter *&, std::string &err)
+{
+    err = "no media support";
+    return false;
+}
+
+void abandonMediaWriter(MediaWriter *&writer)
+{
+    writer = nullptr;
+}
+
+} // namespace vxh
