@@ -1,24 +1,20 @@
-// The adapter core: each frei0r instance drives a private copy of its
-// operator through the same session driver and field planner as vxhost. A
-// frame becomes two fields of the host's Y, U, V, A pixels (or one picture
-// when progressive), the operator renders each field, and the woven result
-// goes back as RGBA. Each instance has a host of its own, bound to the
-// thread that updates it, so instances on different threads render at once.
+// The adapter: each frei0r instance holds one operator instance, made by
+// its variant's hooks, and drives it through the same session driver and
+// field planner as vxhost. A frame becomes two fields of the host's Y, U,
+// V, A pixels (or one picture when progressive), the operator renders each
+// field, and the woven result goes back as RGBA. Each instance has a host
+// of its own, bound to the thread that updates it, so instances on
+// different threads render at once; nothing is shared between instances
+// but what is made once for the process (VXHOME, the host's time unit).
 #include "frei0r/adapter.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
-#include <utility>
 #include <vector>
 
 #include "host/core/fields.h"
@@ -27,12 +23,12 @@
 #include "host/core/pixels.h"
 #include "host/core/plugin.h"
 #include "host/core/session.h"
+#include "operator/frame/dispatch.h"
 
 namespace {
 
 constexpr int kDeformTypes = 17;
 constexpr uint32_t kInstanceId = 1;
-constexpr size_t kIdleCopiesPerKind = 4;
 constexpr double kMaxFrames = 5000000;
 
 // Parameters; the procedural kind has no effect file and starts at P_LENGTH.
@@ -94,41 +90,11 @@ struct SetupKey {
     bool operator==(const SetupKey &) const = default;
 };
 
-// A loaded private copy of an operator library, and the memory file it was
-// loaded from (kept open so that its /proc name is not reused while
-// loaded). Move-only; unloaded and closed when it goes.
-struct OperatorCopy {
-    vxh::Plugin plugin;
-    int fd = -1;
-
-    OperatorCopy() = default;
-    OperatorCopy(OperatorCopy &&other) noexcept
-        : plugin(std::move(other.plugin)), fd(std::exchange(other.fd, -1))
-    {}
-    OperatorCopy &operator=(OperatorCopy &&other) noexcept
-    {
-        if (this != &other) {
-            release();
-            plugin = std::move(other.plugin);
-            fd = std::exchange(other.fd, -1);
-        }
-        return *this;
-    }
-    ~OperatorCopy() { release(); }
-    void release()
-    {
-        vxh::unloadPlugin(plugin);
-        if (fd >= 0)
-            close(fd);
-        fd = -1;
-    }
-};
-
 struct Instance {
     const VxfKind *kind = nullptr;
     int width = 0, height = 0;
     Settings settings;
-    OperatorCopy op;
+    void *op = nullptr; // the operator instance (null: the input passes through)
     vxh::Host host;
     // Drives the operator through its entry, on whichever thread updates.
     vxh::Session session;
@@ -140,12 +106,6 @@ struct Instance {
     // A host may update one instance from several threads at once (slices).
     std::mutex lock;
 };
-
-// The pool of idle operator copies is shared by the instances of the
-// process; each instance serves its own operator through its own host,
-// bound to the thread that updates it.
-std::mutex poolLock;
-std::map<const VxfKind *, std::vector<OperatorCopy>> idleCopies;
 
 // ffmpeg's frei0r filter passes the frame's time stamp in milliseconds;
 // MLT (melt) and other hosts pass seconds.
@@ -219,69 +179,31 @@ uint32_t frameOf(const Settings &s, double time)
     return (uint32_t)clampRound(k, 0, frames - 1);
 }
 
-// A private copy of the operator library: the operator keeps its state in
-// static data, so each instance loads the file afresh from an anonymous
-// memory file, which the dynamic loader takes for a library of its own.
-bool loadCopy(const std::string &file, OperatorCopy &copy, std::string &err)
+// VXHOME is made sure of once per process, by the first instance (it may
+// set the environment, which no other thread may do at the same time); every
+// later instance gets the same answer.
+bool homeReady(std::string &err)
 {
-    int in = open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        err = file + ": " + strerror(errno);
-        return false;
-    }
-    int fd = memfd_create("vorlux-operator", MFD_CLOEXEC);
-    bool ok = fd >= 0;
-    char buffer[65536];
-    for (ssize_t n; ok && (n = read(in, buffer, sizeof buffer)) != 0;)
-        ok = n > 0 && write(fd, buffer, (size_t)n) == n;
-    if (!ok)
-        err = file + ": cannot copy the library (" + strerror(errno) + ")";
-    close(in);
-    if (ok && !vxh::loadPlugin("/proc/self/fd/" + std::to_string(fd), copy.plugin, err)) {
-        err = file + ": " + err;
-        ok = false;
-    }
-    if (!ok) {
-        if (fd >= 0)
-            close(fd);
-        return false;
-    }
-    copy.fd = fd;
-    return true;
+    static const std::string failure = [] {
+        std::string why;
+        return vxh::ensureHome(why) ? std::string() : why;
+    }();
+    err = failure;
+    return failure.empty();
 }
 
-std::string operatorPath(const VxfKind &kind)
+// The operator entry the session drives: the instance's operator through
+// its variant's hooks, as a plug-in's exports drive their one instance.
+const OpTagItem *describeOperator(void *self)
 {
-    const char *dir = getenv("VX_OPERATOR_DIR");
-    return std::string(dir && *dir ? dir : VX_BUILD_PLUGIN_DIR) + "/" + kind.operatorFile;
+    const Instance &inst = *(const Instance *)self;
+    return inst.kind->variant->hooks->describe(inst.op, nullptr);
 }
 
-// VXHOME made sure of under the pool's lock: it may set the environment.
-bool ensureHomeLocked(std::string &err)
+int actOnOperator(void *self, ActionRecord *record)
 {
-    std::lock_guard<std::mutex> lock(poolLock);
-    return vxh::ensureHome(err);
-}
-
-// Copies are reused: melt may construct and destruct an instance per frame.
-bool takeCopy(const VxfKind &kind, OperatorCopy &copy, std::string &err)
-{
-    std::lock_guard<std::mutex> lock(poolLock);
-    std::vector<OperatorCopy> &idle = idleCopies[&kind];
-    if (idle.empty())
-        return loadCopy(operatorPath(kind), copy, err);
-    copy = std::move(idle.back());
-    idle.pop_back();
-    return true;
-}
-
-void returnCopy(const VxfKind &kind, OperatorCopy &copy)
-{
-    std::lock_guard<std::mutex> lock(poolLock);
-    std::vector<OperatorCopy> &idle = idleCopies[&kind];
-    if (idle.size() < kIdleCopiesPerKind)
-        idle.push_back(std::move(copy));
-    copy = OperatorCopy{};
+    const Instance &inst = *(const Instance *)self;
+    return dispatchAction(*inst.kind->variant, inst.op, record);
 }
 
 void report(Instance &inst, const std::string &what)
@@ -382,7 +304,7 @@ void serveFrames(Instance &inst)
 bool renderFrame(Instance &inst, double time, const uint32_t *in1, const uint32_t *in2,
                  uint32_t *out)
 {
-    if (!inst.op.plugin.handle)
+    if (!inst.op)
         return false;
     const SetupKey key = setupKeyOf(inst);
     const uint32_t frame = frameOf(inst.settings, time);
@@ -415,7 +337,7 @@ bool renderFrame(Instance &inst, double time, const uint32_t *in1, const uint32_
 
 } // namespace
 
-VX_EXPORT void vxfPluginInfo(const VxfKind *kind, f0r_plugin_info_t *info)
+void vxfPluginInfo(const VxfKind *kind, f0r_plugin_info_t *info)
 {
     info->name = kind->name;
     info->author = "Vorlux";
@@ -428,57 +350,60 @@ VX_EXPORT void vxfPluginInfo(const VxfKind *kind, f0r_plugin_info_t *info)
     info->explanation = kind->explanation;
 }
 
-VX_EXPORT void vxfParamInfo(const VxfKind *kind, f0r_param_info_t *info, int index)
+void vxfParamInfo(const VxfKind *kind, f0r_param_info_t *info, int index)
 {
     const int id = paramId(*kind, index);
     if (id >= 0 && info)
         *info = kParams[id];
 }
 
-VX_EXPORT f0r_instance_t vxfConstruct(const VxfKind *kind, unsigned width, unsigned height)
+f0r_instance_t vxfConstruct(const VxfKind *kind, unsigned width, unsigned height)
 {
     try {
         auto inst = std::make_unique<Instance>();
         inst->kind = kind;
-        std::string err;
-        if (width < 1 || height < 1 || width > vxh::kMaxFrameSide || height > vxh::kMaxFrameSide)
-            report(*inst, "frames of " + std::to_string(width) + "x" + std::to_string(height) +
-                              " are outside 1..16384");
-        else if (!ensureHomeLocked(err) || !takeCopy(*kind, inst->op, err))
-            report(*inst, err);
         inst->width = (int)width;
         inst->height = (int)height;
-        inst->session.entry = vxh::entryOf(inst->op.plugin);
+        inst->session.entry = {inst.get(), describeOperator, actOnOperator};
         inst->session.host = &inst->host;
         inst->session.services = vxh::hostServices(inst->host);
         inst->session.instance = kInstanceId;
         serveFrames(*inst);
+        // Made last: nothing after it throws, so it cannot leak.
+        std::string err;
+        if (width < 1 || height < 1 || width > vxh::kMaxFrameSide || height > vxh::kMaxFrameSide)
+            report(*inst, "frames of " + std::to_string(width) + "x" + std::to_string(height) +
+                              " are outside 1..16384");
+        else if (!homeReady(err))
+            report(*inst, err);
+        else if (!(inst->op = kind->variant->hooks->create(*kind->variant)))
+            report(*inst, "out of memory");
         return inst.release();
     } catch (...) {
         return nullptr;
     }
 }
 
-VX_EXPORT void vxfDestruct(f0r_instance_t instance)
+void vxfDestruct(f0r_instance_t instance)
 {
     auto *inst = (Instance *)instance;
     if (!inst)
         return;
     {
         std::lock_guard<std::mutex> lock(inst->lock);
-        if (inst->op.plugin.handle) {
+        if (inst->op) {
             try {
                 vxh::SessionBinding binding(inst->session);
                 endSetup(*inst);
-                returnCopy(*inst->kind, inst->op);
             } catch (...) {
             }
+            inst->kind->variant->hooks->destroy(inst->op);
         }
     }
     delete inst;
 }
 
-VX_EXPORT void vxfSetParam(f0r_instance_t instance, f0r_param_t value, int index)
+void vxfSetParam(f0r_instance_t instance, f0r_param_t value, int index)
 {
     auto *inst = (Instance *)instance;
     const int id = inst && value ? paramId(*inst->kind, index) : -1;
@@ -499,7 +424,7 @@ VX_EXPORT void vxfSetParam(f0r_instance_t instance, f0r_param_t value, int index
     }
 }
 
-VX_EXPORT void vxfGetParam(f0r_instance_t instance, f0r_param_t value, int index)
+void vxfGetParam(f0r_instance_t instance, f0r_param_t value, int index)
 {
     auto *inst = (Instance *)instance;
     const int id = inst && value ? paramId(*inst->kind, index) : -1;
@@ -515,8 +440,8 @@ VX_EXPORT void vxfGetParam(f0r_instance_t instance, f0r_param_t value, int index
         *(double *)value = *doubleParam(s, id);
 }
 
-VX_EXPORT void vxfUpdate(f0r_instance_t instance, double time, const uint32_t *in1,
-                         const uint32_t *in2, uint32_t *out)
+void vxfUpdate(f0r_instance_t instance, double time, const uint32_t *in1, const uint32_t *in2,
+               uint32_t *out)
 {
     auto *inst = (Instance *)instance;
     if (!inst || !in1 || !out)

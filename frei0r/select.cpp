@@ -1,6 +1,7 @@
 // One frei0r plug-in: compiled once per plug-in with VXF_KIND naming its
-// kind table; every entry point goes to the shared adapter core.
-#include "frei0r/adapter.h"
+// kind table (frei0r/kinds.h); every entry point goes to the adapter, which
+// is linked into each plug-in.
+#include "frei0r/kinds.h"
 
 int f0r_init(void)
 {

@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -265,7 +266,7 @@ TEST_F(Frei0r, FailuresPassTheInputThrough)
     const Case cases[] = {
         {"the operator refuses the effect name", "",
          "frei0r=vorlux_warp:" + std::string(1100, 'x') + "|6", "source=src\\VorluxWarp"},
-        {"no operator library", "VX_OPERATOR_DIR=" + path("none") + " ",
+        {"VXHOME is a file, not a directory", "VXHOME=" + path("in0_0000.png") + " ",
          "frei0r=vorlux_warp:swirl|6", ""},
     };
     const std::string input = decoded("in0_%04d.png");
@@ -277,6 +278,49 @@ TEST_F(Frei0r, FailuresPassTheInputThrough)
         EXPECT_NE(r.output.find("passing the input through"), std::string::npos) << r.output;
         EXPECT_TRUE(readFile(dir / "out.rgba") == input);
         EXPECT_NE(readFile(dir / "home/log/journal").find(c.journal), std::string::npos);
+    }
+}
+
+// Each plug-in is self-contained: it needs the C and C++ runtime alone (no
+// library of ours, no media, PNG or font library), has no search path, and
+// exports the frei0r entry points only.
+TEST(Frei0rFiles, NeedOnlyTheRuntimeAndExportOnlyTheEntryPoints)
+{
+    if (!installed("readelf") || !installed("nm"))
+        GTEST_SKIP() << "readelf or nm is not installed";
+    std::set<std::string> runtime = {"libc.so.6", "libm.so.6", "libstdc++.so.6", "libgcc_s.so.1",
+                                     "ld-linux-x86-64.so.2"};
+#ifdef VX_SANITIZED
+    runtime.insert({"libasan.so.8", "libubsan.so.1"});
+#endif
+    const std::set<std::string> entryPoints = {
+        "f0r_init",      "f0r_deinit",   "f0r_get_plugin_info", "f0r_get_param_info",
+        "f0r_construct", "f0r_destruct", "f0r_set_param_value", "f0r_get_param_value",
+        "f0r_update",    "f0r_update2"};
+    for (const char *kind : {"warp", "draw", "morph", "fx", "op"}) {
+        SCOPED_TRACE(kind);
+        const std::string file = VX_FREI0R_DIR "/vorlux_" + std::string(kind) + ".so";
+        const ToolRun dynamic = shell("readelf -d -W " + file);
+        ASSERT_EQ(dynamic.code, 0) << dynamic.output;
+        std::istringstream lines(dynamic.output);
+        int needed = 0;
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_EQ(line.find("PATH)"), std::string::npos) << line; // RPATH, RUNPATH
+            if (line.find("(NEEDED)") == std::string::npos)
+                continue;
+            const size_t open = line.find('['), close = line.find(']');
+            ASSERT_LT(open, close) << line;
+            EXPECT_TRUE(runtime.count(line.substr(open + 1, close - open - 1))) << line;
+            ++needed;
+        }
+        EXPECT_GT(needed, 0);
+        const ToolRun symbols = shell("nm -D --defined-only " + file);
+        ASSERT_EQ(symbols.code, 0) << symbols.output;
+        std::set<std::string> exported;
+        std::istringstream names(symbols.output);
+        for (std::string address, type, name; names >> address >> type >> name;)
+            exported.insert(name);
+        EXPECT_EQ(exported, entryPoints);
     }
 }
 
