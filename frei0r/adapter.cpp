@@ -8,6 +8,7 @@
 // but what is made once for the process (VXHOME, the host's time unit).
 #include "frei0r/adapter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -24,10 +25,11 @@
 #include "host/core/plugin.h"
 #include "host/core/session.h"
 #include "operator/frame/dispatch.h"
+#include "transition/transition.h"
 
 namespace {
 
-constexpr int kDeformTypes = 17;
+constexpr int kDeformTypes = DEFORM_TYPES;
 constexpr uint32_t kInstanceId = 1;
 constexpr double kMaxFrames = 5000000;
 
@@ -214,17 +216,18 @@ void report(Instance &inst, const std::string &what)
     fprintf(stderr, "%s: %s; passing the input through\n", inst.kind->name, what.c_str());
 }
 
-// VorluxOp keeps the amounts of its 17 deformation types in its 100-byte
-// parameter block (int16 each from offset 0, the cross-fade length as int16
-// at 34) and reads the cross-fade length from its length slider (gadget 2).
+// VorluxOp keeps the amounts of its 17 deformation types and the
+// cross-fade length in its parameter block, and reads the cross-fade length
+// from its length slider (gadget 2).
 void applyProceduralParams(const OpTagItem *tags, const SetupKey &key)
 {
     uintptr_t value = 0;
     if (vxh::findTag(tags, OP_TAG_PARAMS, value) && value) {
         auto *desc = (ParamBlockDesc *)value;
-        if (desc->block && desc->size >= 36) {
-            memcpy(desc->block, key.amounts, sizeof key.amounts);
-            memcpy((uint8_t *)desc->block + 34, &key.fade, sizeof key.fade);
+        if (desc->block && desc->size >= sizeof(OpParamBlock)) {
+            auto &params = *(OpParamBlock *)desc->block;
+            std::copy(std::begin(key.amounts), std::end(key.amounts), params.deformAmount);
+            params.transitionLength = key.fade;
         }
     }
     vxh::setGadgetValue(vxh::findGadget(tags, 0), 0);
