@@ -3,11 +3,16 @@
 // same inputs and effects. Skipped where the tools are not installed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -22,7 +27,9 @@ extern "C" {
 #include "host/io/clip.h"
 #include "host/io/clipfile.h"
 #include "host/io/samples.h"
+#include "host/io/y4m.h"
 #include "host/cli/sampleeffect.h"
+#include "tests/frei0r/checksum.h"
 
 namespace {
 
@@ -117,12 +124,12 @@ struct Frei0r : ::testing::Test {
     // vxhost renders, each of the previous one's output (the first of
     // input0); the RGBA bytes of the last.
     std::string vxhostRenders(const std::vector<std::string> &renders, std::string input0,
-                              const std::string &input1 = "in1_%04d.png")
+                              const std::string &input1 = "in1_%04d.png", int frames = kFrames)
     {
         for (size_t i = 0; i < renders.size(); ++i) {
             const std::string out = "vx" + std::to_string(i) + "_%04d.png";
             ToolRun r = shell(env + VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/" + renders[i] +
-                              " --fields " + std::to_string(2 * kFrames) + " --input0 " +
+                              " --fields " + std::to_string(2 * frames) + " --input0 " +
                               path(input0) + " --input1 " + path(input1) + " -q -o " + path(out));
             EXPECT_EQ(r.code, 0) << r.output;
             input0 = out;
@@ -143,6 +150,38 @@ struct Frei0r : ::testing::Test {
         return shell(env + prefix + "ffmpeg -v error -y -i " + path(input) + " -vf '" + filters +
                      "' -f rawvideo -pix_fmt rgba " + path("out.rgba"));
     }
+    // A melt transition from input0 to input1 over their frames, with
+    // realTime's render threads; the RGBA bytes it writes, empty when it
+    // fails (r says why). Now and then melt hangs or stops early on a run,
+    // with a trivial frei0r mixer too: such a run is tried again.
+    std::string melt(const std::string &transition, int realTime, ToolRun &r,
+                     const std::string &prefix = "", const std::string &input0 = "in0_%04d.png",
+                     const std::string &input1 = "in1_%04d.png", int frames = kFrames)
+    {
+        // melt crashes on a profile without a description.
+        std::ofstream(dir / "profile")
+            << "description=test\nframe_rate_num=25\nframe_rate_den=1\nwidth=" << kW
+            << "\nheight=" << kH
+            << "\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
+               "display_aspect_num=3\ndisplay_aspect_den=2\ncolorspace=601\n";
+        const std::string last = std::to_string(frames - 1);
+        const size_t size = (size_t)kW * kH * 4 * frames;
+        std::string out;
+        for (int attempt = 0; attempt < 3 && out.size() != size; ++attempt) {
+            fs::remove(dir / "melt.rgba");
+            prepareMeltRun();
+            r = shell(
+                env + prefix + "timeout 20 melt -silent -profile " + path("profile") +
+                " avformat:" + path(input0) + " out=" + last + " -track avformat:" + path(input1) +
+                " out=" + last + " -transition " + transition + " in=0 out=" + last +
+                " a_track=0 b_track=1 -consumer avformat:" + path("melt.rgba") +
+                " f=rawvideo pix_fmt=rgba real_time=" + std::to_string(realTime) + " </dev/null");
+            out = readFile(dir / "melt.rgba");
+        }
+        return out.size() == size ? out : "";
+    }
+    // Called before each run of melt.
+    std::function<void()> prepareMeltRun = [] {};
 };
 
 TEST_F(Frei0r, FfmpegFilterChainsMatchVxhostRenders)
@@ -212,12 +251,6 @@ TEST_F(Frei0r, MeltTransitionsMatchVxhostRenders)
 {
     if (!installed("melt"))
         GTEST_SKIP() << "melt is not installed: the frei0r transitions are not tried";
-    // melt crashes on a profile without a description.
-    std::ofstream(dir / "profile")
-        << "description=test\nframe_rate_num=25\nframe_rate_den=1\nwidth=" << kW
-        << "\nheight=" << kH
-        << "\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
-           "display_aspect_num=3\ndisplay_aspect_den=2\ncolorspace=601\n";
     struct Case {
         const char *what;
         const char *transition;
@@ -233,27 +266,82 @@ TEST_F(Frei0r, MeltTransitionsMatchVxhostRenders)
          "VorluxOp.so --gadget 0=9 --gadget 1=40 --gadget 0=4 --gadget 1=30 --gadget 2=5"},
     };
     // One render thread: with several (real_time below -1) melt now and then
-    // hands a transition the wrong input frame, whatever the plug-in. And
-    // now and then melt hangs or stops early on a run, with a trivial frei0r
-    // mixer too: such a run is tried again.
-    const std::string last = std::to_string(kFrames - 1);
+    // hands a transition the wrong input frame, whatever the plug-in (see
+    // the next test).
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        std::string out;
         ToolRun r;
-        for (int attempt = 0; attempt < 3 && out.size() != (size_t)kW * kH * 4 * kFrames;
-             ++attempt) {
-            fs::remove(dir / "melt.rgba");
-            r = shell(env + "timeout 20 melt -silent -profile " + path("profile") +
-                      " avformat:" + path("in0_%04d.png") + " out=" + last +
-                      " -track avformat:" + path("in1_%04d.png") + " out=" + last +
-                      " -transition " + c.transition + " in=0 out=" + last +
-                      " a_track=0 b_track=1 -consumer avformat:" + path("melt.rgba") +
-                      " f=rawvideo pix_fmt=rgba real_time=-1 </dev/null");
-            out = readFile(dir / "melt.rgba");
-        }
-        ASSERT_EQ(out.size(), (size_t)kW * kH * 4 * kFrames) << r.output;
+        const std::string out = melt(c.transition, -1, r);
+        ASSERT_FALSE(out.empty()) << r.output;
         EXPECT_TRUE(out == vxhostRenders({c.render}, "in0_%04d.png"));
+    }
+}
+
+// melt with two render threads (real_time=-2) makes an instance per thread
+// and updates them at once; melt then now and then hands a transition the
+// wrong input frames, whatever the plug-in. So the transitions run behind
+// the recorder (tests/frei0r/recorder.cpp), and every update whose inputs
+// are the frames its time asks for must give exactly vxhost's frame.
+TEST_F(Frei0r, MeltOnTwoThreadsGivesVxhostFramesForTheRightInputs)
+{
+    if (!installed("melt"))
+        GTEST_SKIP() << "melt is not installed: the frei0r transitions are not tried";
+    constexpr int kLong = 25;
+    writeInput("long0", vxh::makeSampleClip(0, kW, kH, kLong));
+    writeInput("long1", vxh::makeSampleClip(1, kW, kH, kLong));
+    sampleEffect("long", kW, kH / 2, kLong);
+    std::vector<uint64_t> inputSums[2];
+    const size_t frameBytes = (size_t)kW * kH * 4;
+    for (int i = 0; i < 2; ++i) {
+        const std::string input = decoded("long" + std::to_string(i) + "_%04d.png");
+        ASSERT_EQ(input.size(), frameBytes * kLong);
+        for (int k = 0; k < kLong; ++k)
+            inputSums[i].push_back(pictureChecksum(input.data() + k * frameBytes, frameBytes));
+    }
+    struct Case {
+        const char *plugin, *transition, *render;
+    };
+    const Case cases[] = {
+        {"vorlux_morph", "frei0r.vorlux_record effect=long length=25",
+         "VorluxMorph.so --effect long"},
+        {"vorlux_op", "frei0r.vorlux_record length=25 amount9=40 amount4=30 fade=12",
+         "VorluxOp.so --gadget 0=9 --gadget 1=40 --gadget 0=4 --gadget 1=30 --gadget 2=12"},
+    };
+    const fs::path log = dir / "record.log";
+    prepareMeltRun = [&] { fs::remove(log); };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.plugin);
+        const std::string expected =
+            vxhostRenders({c.render}, "long0_%04d.png", "long1_%04d.png", kLong);
+        ASSERT_EQ(expected.size(), frameBytes * kLong);
+        ToolRun r;
+        const std::string out =
+            melt(c.transition, -2, r,
+                 "FREI0R_PATH=" VX_FREI0R_RECORD_DIR " VXF_RECORD_PLUGIN=" VX_FREI0R_DIR "/" +
+                     std::string(c.plugin) + ".so VXF_RECORD_LOG=" + log.string() + " ",
+                 "long0_%04d.png", "long1_%04d.png", kLong);
+        ASSERT_FALSE(out.empty()) << r.output;
+        std::ifstream lines(log);
+        int updates = 0, checked = 0;
+        std::set<long> framesChecked;
+        double time;
+        for (std::string in1, in2, result; lines >> time >> in1 >> in2 >> result; ++updates) {
+            const long k = std::clamp(std::lround(time * 25), 0L, (long)kLong - 1);
+            if (std::stoull(in1, nullptr, 16) != inputSums[0][k] ||
+                std::stoull(in2, nullptr, 16) != inputSums[1][k])
+                continue;
+            ++checked;
+            framesChecked.insert(k);
+            EXPECT_EQ(std::stoull(result, nullptr, 16),
+                      pictureChecksum(expected.data() + k * frameBytes, frameBytes))
+                << "frame " << k;
+        }
+        printf("%s: melt handed %d of %d updates the wrong input frames; %zu of %d frames "
+               "checked\n",
+               c.plugin, updates - checked, updates, framesChecked.size(), kLong);
+        EXPECT_GE(updates, kLong);
+        EXPECT_GE(2 * checked, updates);
+        EXPECT_GE(2 * (int)framesChecked.size(), kLong);
     }
 }
 
@@ -324,37 +412,88 @@ TEST(Frei0rFiles, NeedOnlyTheRuntimeAndExportOnlyTheEntryPoints)
     }
 }
 
+using Frames = std::vector<std::vector<uint32_t>>;
+
+// A clip's frames as the RGBA bytes of its PNG frames (and of a frei0r
+// host's pictures).
+Frames rgbaFrames(const vxh::Clip &clip)
+{
+    Frames frames(clip.frames.size(), std::vector<uint32_t>((size_t)clip.width * clip.height));
+    for (size_t f = 0; f < frames.size(); ++f)
+        for (size_t i = 0; i < frames[f].size(); ++i) {
+            auto *rgba = (uint8_t *)&frames[f][i];
+            vxh::yuvaToRgba(clip.frames[f][i], rgba[0], rgba[1], rgba[2], rgba[3]);
+        }
+    return frames;
+}
+
 // The frei0r entry points of one plug-in, loaded into this process.
 struct Frei0rPlugin {
     void *handle = nullptr;
+    f0r_plugin_info_t info = {};
+    void (*paramInfo)(f0r_param_info_t *, int) = nullptr;
     f0r_instance_t (*construct)(unsigned, unsigned) = nullptr;
     void (*destruct)(f0r_instance_t) = nullptr;
     void (*setParam)(f0r_instance_t, f0r_param_t, int) = nullptr;
     void (*update)(f0r_instance_t, double, const uint32_t *, uint32_t *) = nullptr;
+    void (*update2)(f0r_instance_t, double, const uint32_t *, const uint32_t *, const uint32_t *,
+                    uint32_t *) = nullptr;
 
     explicit Frei0rPlugin(const std::string &file)
     {
         handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle)
             return;
+        auto pluginInfo = (void (*)(f0r_plugin_info_t *))dlsym(handle, "f0r_get_plugin_info");
+        paramInfo = (decltype(paramInfo))dlsym(handle, "f0r_get_param_info");
         construct = (decltype(construct))dlsym(handle, "f0r_construct");
         destruct = (decltype(destruct))dlsym(handle, "f0r_destruct");
         setParam = (decltype(setParam))dlsym(handle, "f0r_set_param_value");
         update = (decltype(update))dlsym(handle, "f0r_update");
+        update2 = (decltype(update2))dlsym(handle, "f0r_update2");
+        pluginInfo(&info);
     }
-    f0r_instance_t warp(const char *effect, double length)
+    // An instance with parameters set by name from "name=value" words.
+    f0r_instance_t make(const std::string &params)
     {
         f0r_instance_t instance = construct(kW, kH);
-        setParam(instance, &effect, 0);
-        setParam(instance, &length, 1);
+        std::istringstream words(params);
+        for (std::string word; words >> word;) {
+            const size_t eq = word.find('=');
+            const std::string name = word.substr(0, eq), text = word.substr(eq + 1);
+            int index = 0;
+            f0r_param_info_t param = {};
+            for (; index < info.num_params; ++index) {
+                paramInfo(&param, index);
+                if (name == param.name)
+                    break;
+            }
+            EXPECT_LT(index, info.num_params) << name;
+            double number = atof(text.c_str());
+            const char *string = text.c_str();
+            setParam(instance,
+                     param.type == F0R_PARAM_STRING ? (f0r_param_t)&string : (f0r_param_t)&number,
+                     index);
+        }
         return instance;
+    }
+    // Frames first, first + step, ... of a clip; a filter takes input 0 only.
+    void render(f0r_instance_t instance, const Frames *inputs, Frames &out, int first, int step)
+    {
+        for (size_t f = first; f < inputs[0].size(); f += step)
+            if (info.plugin_type == F0R_PLUGIN_TYPE_FILTER)
+                update(instance, f / 25.0, inputs[0][f].data(), out[f].data());
+            else
+                update2(instance, f / 25.0, inputs[0][f].data(), inputs[1][f].data(), nullptr,
+                        out[f].data());
     }
 };
 
-// Instances in one process driven from several threads at once, as melt
-// does (one instance per render thread; with slices, one instance from
-// several threads): each gives exactly the pictures it gives alone.
-TEST(Frei0rInProcess, InstancesOnThreadsKeepTheirOwnEffects)
+// Instances of several plug-ins in one process, each with an effect of its
+// own, driven from a thread each at once: each gives exactly the frames of
+// vxhost render. One of them is also updated from two more threads at once
+// (as melt's slices do), which take their turns and change nothing.
+TEST(Frei0rInProcess, InstancesOnThreadsMatchVxhostRenders)
 {
     const char *base = getenv("VXHOME");
     const fs::path home = fs::path(base ? base : "/tmp/vx-test-home") / "frei0r-in-process";
@@ -365,51 +504,73 @@ TEST(Frei0rInProcess, InstancesOnThreadsKeepTheirOwnEffects)
     ASSERT_TRUE(vxh::writeSampleEffect((home / "programs/vorlux/swirl").string(), kW, kH / 2,
                                        kFrames, err));
     writeCounterEffect(home / "programs/vorlux/swirl", home / "programs/vorlux/counter");
-    Frei0rPlugin plugin(VX_FREI0R_DIR "/vorlux_warp.so");
-    ASSERT_TRUE(plugin.update) << dlerror();
+    vxh::Clip clips[2] = {vxh::makeSampleClip(0, kW, kH, kFrames),
+                          vxh::makeSampleClip(1, kW, kH, kFrames)};
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(vxh::writeClip((home / ("in" + std::to_string(i) + "_%04d.png")).string(),
+                                   clips[i], err))
+            << err;
+    const Frames inputs[2] = {rgbaFrames(clips[0]), rgbaFrames(clips[1])};
 
-    const vxh::Clip clip = vxh::makeSampleClip(0, kW, kH, kFrames);
-    std::vector<std::vector<uint32_t>> input(kFrames, std::vector<uint32_t>((size_t)kW * kH));
-    for (int f = 0; f < kFrames; ++f)
-        for (size_t i = 0; i < input[f].size(); ++i) {
-            auto *rgba = (uint8_t *)&input[f][i];
-            vxh::yuvaToRgba(clip.frames[f][i], rgba[0], rgba[1], rgba[2], rgba[3]);
-        }
-    using Frames = std::vector<std::vector<uint32_t>>;
-    auto render = [&](f0r_instance_t instance, Frames &out, int first, int step) {
-        out.resize(kFrames);
-        for (int f = first; f < kFrames; f += step) {
-            out[f].resize((size_t)kW * kH);
-            plugin.update(instance, f / 25.0, input[f].data(), out[f].data());
-        }
+    struct Case {
+        const char *plugin, *params, *render;
     };
-    const char *effects[2] = {"swirl", "counter"};
-    Frames alone[2];
-    for (int e = 0; e < 2; ++e) {
-        f0r_instance_t instance = plugin.warp(effects[e], kFrames);
-        render(instance, alone[e], 0, 1);
-        plugin.destruct(instance);
+    const Case cases[] = {
+        {"vorlux_warp", "effect=swirl length=6", "VorluxWarp.so --effect swirl"},
+        {"vorlux_warp", "effect=counter length=6", "VorluxWarp.so --effect counter"},
+        {"vorlux_morph", "effect=swirl length=6", "VorluxMorph.so --effect swirl"},
+        {"vorlux_op", "length=6 amount9=40 amount4=30 fade=5",
+         "VorluxOp.so --gadget 0=9 --gadget 1=40 --gadget 0=4 --gadget 1=30 --gadget 2=5"},
+    };
+    constexpr int kCases = sizeof cases / sizeof cases[0];
+    std::map<std::string, std::unique_ptr<Frei0rPlugin>> plugins;
+    Frames expected[kCases];
+    for (int c = 0; c < kCases; ++c) {
+        SCOPED_TRACE(cases[c].render);
+        std::unique_ptr<Frei0rPlugin> &plugin = plugins[cases[c].plugin];
+        if (!plugin)
+            plugin = std::make_unique<Frei0rPlugin>(VX_FREI0R_DIR "/" +
+                                                    std::string(cases[c].plugin) + ".so");
+        ASSERT_TRUE(plugin->update2) << dlerror();
+        const bool filter = plugin->info.plugin_type == F0R_PLUGIN_TYPE_FILTER;
+        const fs::path out = home / "vxhost.y4m";
+        ToolRun r =
+            shell("VXHOME=" + home.string() + " " VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/" +
+                  cases[c].render + " --fields " + std::to_string(2 * kFrames) + " --input0 " +
+                  (home / "in0_%04d.png").string() + " --input1 " +
+                  (home / (filter ? "in0_%04d.png" : "in1_%04d.png")).string() + " -q -o " +
+                  out.string());
+        ASSERT_EQ(r.code, 0) << r.output;
+        vxh::Clip rendered;
+        ASSERT_TRUE(vxh::readY4m(out.string(), rendered, err)) << err;
+        expected[c] = rgbaFrames(rendered);
+        EXPECT_TRUE(expected[c] != inputs[0]); // the effect shows
+        for (int other = 0; other < c; ++other)
+            EXPECT_TRUE(expected[c] != expected[other]);
     }
-    EXPECT_TRUE(alone[0] != alone[1]);
-    EXPECT_TRUE(alone[0] != input);
 
     for (int round = 0; round < 3; ++round) {
-        f0r_instance_t instances[2] = {plugin.warp(effects[0], kFrames),
-                                       plugin.warp(effects[1], kFrames)};
-        Frames together[2], shared(kFrames);
-        std::thread threads[4] = {
-            std::thread(render, instances[0], std::ref(together[0]), 0, 1),
-            std::thread(render, instances[1], std::ref(together[1]), 0, 1),
-            std::thread(render, instances[0], std::ref(shared), 0, 2),
-            std::thread(render, instances[0], std::ref(shared), 1, 2),
-        };
+        f0r_instance_t instances[kCases];
+        Frames together[kCases], shared(kFrames, std::vector<uint32_t>((size_t)kW * kH));
+        std::vector<std::thread> threads;
+        for (int c = 0; c < kCases; ++c) {
+            Frei0rPlugin *plugin = plugins[cases[c].plugin].get();
+            instances[c] = plugin->make(cases[c].params);
+            together[c] = shared;
+            threads.emplace_back(&Frei0rPlugin::render, plugin, instances[c], inputs,
+                                 std::ref(together[c]), 0, 1);
+        }
+        Frei0rPlugin *first = plugins[cases[0].plugin].get();
+        for (int half = 0; half < 2; ++half)
+            threads.emplace_back(&Frei0rPlugin::render, first, instances[0], inputs,
+                                 std::ref(shared), half, 2);
         for (std::thread &t : threads)
             t.join();
-        EXPECT_TRUE(together[0] == alone[0]);
-        EXPECT_TRUE(together[1] == alone[1]);
-        EXPECT_TRUE(shared == alone[0]);
-        plugin.destruct(instances[0]);
-        plugin.destruct(instances[1]);
+        for (int c = 0; c < kCases; ++c) {
+            EXPECT_TRUE(together[c] == expected[c]) << cases[c].render;
+            plugins[cases[c].plugin]->destruct(instances[c]);
+        }
+        EXPECT_TRUE(shared == expected[0]);
     }
 }
 
