@@ -12,6 +12,7 @@
 #include "engine/simd.h"
 #include "engine/viewpass.h"
 #include "engine/warp.h"
+#include "engine/warplevel.h"
 #include "editor/draw.h"
 #include "editor/session.h"
 #include "effect/buffers.h"
@@ -56,7 +57,7 @@ void viewPassAt(benchmark::State &state, const VariantDesc *variant, int zoom, S
 {
     Frame frame(variant);
     OperatorContext &ctx = frame.ctx;
-    selectSimdLevel(level);
+    ctx.simd = &warpLevelOf(level);
     const int divisor = 2 << zoom, pictureDivisor = zoom == 2 ? 4 : 2;
     ctx.viewScrollX = 40, ctx.viewScrollY = 30;
     const WarpInputs in = warpInputsOf(ctx);
@@ -72,7 +73,6 @@ void viewPassAt(benchmark::State &state, const VariantDesc *variant, int zoom, S
     const double pixels = (720.0 / pictureDivisor) * (576.0 / pictureDivisor);
     state.counters["ns/pixel"] = benchmark::Counter(
         pixels * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    selectSimdLevel(bestSimdLevel());
 }
 
 // "viewPass <variant> zoom <z> <level>": overlay (morph), mixture (FX) and

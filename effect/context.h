@@ -101,6 +101,7 @@ struct EditorSession {
 
 struct OperatorContext {
     const VariantDesc *variant; // the deliverable this instance is
+    const WarpLevel *simd;      // the passes' instruction-set level, chosen when it is made
 
     // settings: keep their values for the life of the instance
     int32_t brushRadius = 16;
@@ -191,8 +192,11 @@ struct OperatorContext {
     } saved;
 };
 
-// What a pass reads from the context: the pictures and the working
-// meshes' geometry.
+// A fresh context of variant, its passes at the level VX_SIMD asks for
+// (else the processor's best).
+void initContext(OperatorContext &ctx, const VariantDesc &variant);
+// What a pass reads from the context: the pictures, the working meshes'
+// geometry and the level's table.
 WarpInputs warpInputsOf(const OperatorContext &ctx);
 // The engine's output picture of width x height pixels.
 PassOutput engineOutput(const OperatorContext &ctx, int width, int height);

@@ -7,6 +7,7 @@
 #include "engine/simd.h"
 #include "engine/viewpass.h"
 #include "engine/warp.h"
+#include "engine/warplevel.h"
 #include "tests/reference/view_reference.h"
 #include "effect/buffers.h"
 #include "effect/keyops.h"
@@ -114,7 +115,7 @@ TEST_F(ViewPass, EveryVariantAndZoomMatchesReference)
                 }
                 // The scalar reference loop and the best vectorised one.
                 for (const SimdLevel level : {SIMD_SCALAR, bestSimdLevel()}) {
-                    selectSimdLevel(level);
+                    ctx.simd = &warpLevelOf(level);
                     runViewPass(ctx, zoom, a, b);
                     const size_t count = (size_t)ow * oh;
                     EXPECT_EQ(written(count), expected)
@@ -124,7 +125,6 @@ TEST_F(ViewPass, EveryVariantAndZoomMatchesReference)
                         << variant->name << " zoom " << zoom;
                 }
             }
-    selectSimdLevel(bestSimdLevel());
 }
 
 // At L = 0 the overlay leaves the deformed source; at L = 255 the view is
