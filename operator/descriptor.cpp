@@ -5,6 +5,7 @@
 void initEffectInstance(EffectInstance &instance, const VariantDesc &variant)
 {
     initContext(instance.ctx, variant);
+    instance.editor = EditorState{};
     instance.params = EffectParamBlock{};
     instance.paramBlockDesc = {&instance.params, sizeof instance.params, 0};
     instance.editorButton = {{GADGET_BUTTON, 200}, 2};

@@ -257,14 +257,14 @@ TEST_F(SimdViewPasses, EveryLevelGivesTheScalarBits)
                         ctx.simd = &warpLevelOf(simd);
                         ctx.workWidth = v.width, ctx.workHeight = v.height;
                         ctx.meshCols = v.width / 4, ctx.meshRows = v.height / 2;
-                        ctx.viewScrollX = v.scrollX, ctx.viewScrollY = v.scrollY;
+                        ed.viewScrollX = v.scrollX, ed.viewScrollY = v.scrollY;
                         ctx.dissolveLevel = level;
                         std::vector<uint32_t> out = before;
                         ctx.sourcePixels = source.data(), ctx.targetPixels = target.data();
                         ctx.outputPixels = out.data(), ctx.outputCapacity = capacity;
                         ctx.meshA = mesh.data(), ctx.meshCapacity = nodes;
                         const int divisor = 2 << zoom;
-                        runViewPass(ctx, zoom, v.width / divisor, v.height / divisor);
+                        runViewPass(ed, ctx, zoom, v.width / divisor, v.height / divisor);
                         ctx.sourcePixels = ctx.targetPixels = ctx.outputPixels = nullptr;
                         ctx.meshA = nullptr;
                         return out;
@@ -395,7 +395,7 @@ TEST_F(SimdViewPasses, PassesCallTheTableTheirInputsCarry)
             else if (pass == 2)
                 runPassMixed(ctx, out.data(), 16, 8, out.size());
             else
-                runViewPass(ctx, pass - 3, pass == 3 ? 16 : 8, pass == 3 ? 8 : 4);
+                runViewPass(ed, ctx, pass - 3, pass == 3 ? 16 : 8, pass == 3 ? 8 : 4);
             all.insert(all.end(), out.begin(), out.end());
         }
         return all;
