@@ -12,6 +12,7 @@
 #include "engine/simd.h"
 #include "engine/viewpass.h"
 #include "engine/warp.h"
+#include "engine/warplevel.h"
 #include "editor/draw.h"
 #include "editor/session.h"
 #include "effect/buffers.h"
@@ -24,6 +25,7 @@ namespace {
 struct Frame {
     EffectInstance instance;
     OperatorContext &ctx = instance.ctx;
+    EditorState &ed = instance.editor;
     std::vector<uint32_t> source, target;
 
     explicit Frame(const VariantDesc *variant = &vxMorphVariant)
@@ -56,13 +58,14 @@ void viewPassAt(benchmark::State &state, const VariantDesc *variant, int zoom, S
 {
     Frame frame(variant);
     OperatorContext &ctx = frame.ctx;
-    selectSimdLevel(level);
+    EditorState &ed = frame.ed;
+    ctx.simd = &warpLevelOf(level);
     const int divisor = 2 << zoom, pictureDivisor = zoom == 2 ? 4 : 2;
-    ctx.viewScrollX = 40, ctx.viewScrollY = 30;
+    ed.viewScrollX = 40, ed.viewScrollY = 30;
     const WarpInputs in = warpInputsOf(ctx);
     const ViewRequest view = {viewShowsOf(*variant), ctx.dissolveLevel, zoom,
-                              720 / divisor,         576 / divisor,     ctx.viewScrollX,
-                              ctx.viewScrollY};
+                              720 / divisor,         576 / divisor,     ed.viewScrollX,
+                              ed.viewScrollY};
     for (auto _ : state) {
         viewPass(in, ctx.meshA, view, ctx.outputPixels, ctx.outputCapacity);
         benchmark::DoNotOptimize(ctx.outputPixels[0]);
@@ -72,7 +75,6 @@ void viewPassAt(benchmark::State &state, const VariantDesc *variant, int zoom, S
     const double pixels = (720.0 / pictureDivisor) * (576.0 / pictureDivisor);
     state.counters["ns/pixel"] = benchmark::Counter(
         pixels * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    selectSimdLevel(bestSimdLevel());
 }
 
 // "viewPass <variant> zoom <z> <level>": overlay (morph), mixture (FX) and
@@ -97,8 +99,9 @@ void brushDabOfRadius(benchmark::State &state)
 {
     Frame frame;
     OperatorContext &ctx = frame.ctx;
-    ctx.brushRadius = (int32_t)state.range(0), ctx.brushStrength = 0.2f, ctx.brushMode = 4;
-    const StrokeTools tools = strokeToolsOf(ctx);
+    EditorState &ed = frame.ed;
+    ed.brushRadius = (int32_t)state.range(0), ed.brushStrength = 0.2f, ed.brushMode = 4;
+    const StrokeTools tools = strokeToolsOf(ed, ctx);
     for (auto _ : state) {
         brushDab(tools.canvas, tools.brush, 90, 144, 0.0f, 0.0f);
         benchmark::DoNotOptimize(ctx.meshA[90 + 180 * 144]);

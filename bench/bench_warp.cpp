@@ -20,6 +20,7 @@
 #include "engine/simd.h"
 #include "effect/buffers.h"
 #include "engine/warp.h"
+#include "engine/warplevel.h"
 #include "operator/instance.h"
 
 #ifdef VX_HAVE_OPENCV
@@ -113,7 +114,7 @@ void setCounters(benchmark::State &state, const Size &s)
 void runPass(benchmark::State &state, PassRun pass, SimdLevel level, Size s)
 {
     Field field(s.width, s.height, s.deformed);
-    selectSimdLevel(level);
+    field.ctx.simd = &warpLevelOf(level);
     const WarpInputs in = warpInputsOf(field.ctx);
     const PassOutput out = {field.out.data(), s.width, s.height, field.out.size()};
     for (auto _ : state) {

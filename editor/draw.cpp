@@ -11,20 +11,20 @@
 namespace {
 
 // Timeline origin: below the overview picture.
-int timelineLeft(const OperatorContext &ctx)
+int timelineLeft(const EditorState &ed)
 {
-    return ctx.overviewX;
+    return ed.overviewX;
 }
 
-int timelineTop(const OperatorContext &ctx)
+int timelineTop(const EditorState &ed)
 {
-    return ctx.overviewY + ctx.overviewHeight;
+    return ed.overviewY + ed.overviewHeight;
 }
 
-void setGuiColour(OperatorContext &ctx, int classic, int newer)
+void setGuiColour(EditorState &ed, int classic, int newer)
 {
-    vgSetColorYUV(ctx.requestHandle,
-                  ctx.guiMode == 3 ? vgGetNewGuiColorYUV(newer) : vgGetGuiColorYUV(classic));
+    vgSetColorYUV(ed.requestHandle,
+                  ed.guiMode == 3 ? vgGetNewGuiColorYUV(newer) : vgGetGuiColorYUV(classic));
 }
 
 bool frameHasKey(const OperatorContext &ctx, uint32_t frame)
@@ -78,37 +78,37 @@ int32_t clampOrigin(int32_t v, int32_t high)
 
 } // namespace
 
-int32_t timelineOffset(const OperatorContext &ctx, uint32_t frame)
+int32_t timelineOffset(const EditorState &ed, const OperatorContext &ctx, uint32_t frame)
 {
-    if (ctx.lastFrame <= 0 || ctx.timelineWidth <= 0)
+    if (ctx.lastFrame <= 0 || ed.timelineWidth <= 0)
         return 0;
-    const uint64_t offset = (uint64_t)frame * (uint64_t)ctx.timelineWidth / (uint64_t)ctx.lastFrame;
-    return offset > (uint64_t)ctx.timelineWidth ? ctx.timelineWidth : (int32_t)offset;
+    const uint64_t offset = (uint64_t)frame * (uint64_t)ed.timelineWidth / (uint64_t)ctx.lastFrame;
+    return offset > (uint64_t)ed.timelineWidth ? ed.timelineWidth : (int32_t)offset;
 }
 
-void drawTimeline(OperatorContext &ctx)
+void drawTimeline(EditorState &ed, const OperatorContext &ctx)
 {
-    const int tx = timelineLeft(ctx), ty = timelineTop(ctx);
-    const uint32_t r = ctx.requestHandle;
-    vgFillBackground(r, tx + 14, ty + 26, tx + ctx.timelineWidth + 14, ty + 36, 2, 0);
-    setGuiColour(ctx, 7, 13);
+    const int tx = timelineLeft(ed), ty = timelineTop(ed);
+    const uint32_t r = ed.requestHandle;
+    vgFillBackground(r, tx + 14, ty + 26, tx + ed.timelineWidth + 14, ty + 36, 2, 0);
+    setGuiColour(ed, 7, 13);
     for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
-        const int x = tx + 14 + timelineOffset(ctx, k->frame);
+        const int x = tx + 14 + timelineOffset(ed, ctx, k->frame);
         vgLine(r, x, ty + 26, x, ty + 36);
         vgLine(r, x + 1, ty + 26, x + 1, ty + 36);
     }
 }
 
-void drawFrameMarker(OperatorContext &ctx)
+void drawFrameMarker(EditorState &ed, const OperatorContext &ctx)
 {
-    const int tx = timelineLeft(ctx), ty = timelineTop(ctx);
-    const uint32_t r = ctx.requestHandle;
-    vgFillBackground(r, tx + 12, ty + 46, tx + ctx.timelineWidth + 17, ty + 51, 2, 0);
+    const int tx = timelineLeft(ed), ty = timelineTop(ed);
+    const uint32_t r = ed.requestHandle;
+    vgFillBackground(r, tx + 12, ty + 46, tx + ed.timelineWidth + 17, ty + 51, 2, 0);
     if (frameHasKey(ctx, (uint32_t)ctx.currentFrame))
-        setGuiColour(ctx, 14, 13);
+        setGuiColour(ed, 14, 13);
     else
-        setGuiColour(ctx, 13, 3);
-    const int x = tx + 12 + timelineOffset(ctx, (uint32_t)ctx.currentFrame);
+        setGuiColour(ed, 13, 3);
+    const int x = tx + 12 + timelineOffset(ed, ctx, (uint32_t)ctx.currentFrame);
     const int y = ty + 46;
     // An arrow of 6 x 6 pixels pointing up at the timeline.
     static const struct {
@@ -119,10 +119,10 @@ void drawFrameMarker(OperatorContext &ctx)
             vgSetPixel(r, x + a.column, y + row);
 }
 
-void drawThumbnails(OperatorContext &ctx)
+void drawThumbnails(EditorState &ed, const OperatorContext &ctx)
 {
-    const int tx = timelineLeft(ctx), ty = timelineTop(ctx);
-    const uint32_t r = ctx.requestHandle;
+    const int tx = timelineLeft(ed), ty = timelineTop(ed);
+    const uint32_t r = ed.requestHandle;
     static const int slotX[3] = {34, 76, 118};
     vgSetColorYUV(r, vgGetGuiColorYUV(8));
     for (int x : slotX)
@@ -135,9 +135,9 @@ void drawThumbnails(OperatorContext &ctx)
     putThumbnail(k->next, tx + slotX[2], ty + 64);
 }
 
-void drawOverview(OperatorContext &ctx)
+void drawOverview(EditorState &ed, const OperatorContext &ctx)
 {
-    const int32_t w = ctx.overviewWidth, h = ctx.overviewHeight;
+    const int32_t w = ed.overviewWidth, h = ed.overviewHeight;
     if (w <= 0 || h <= 0)
         return;
     uint32_t *buffer = (uint32_t *)allocBlock((size_t)w * (size_t)h * 4);
@@ -145,16 +145,16 @@ void drawOverview(OperatorContext &ctx)
         LOG_FAILURE(ctx.variant);
         return;
     }
-    resamplePixels(ctx.previewPixels, ctx.previewWidth, ctx.previewHeight, buffer, w, h);
-    vgmxYUVAtoOvl(buffer, 0, w * 4, ctx.overviewX + 12, ctx.overviewY + 12, w, h);
+    resamplePixels(ed.previewPixels, ed.previewWidth, ed.previewHeight, buffer, w, h);
+    vgmxYUVAtoOvl(buffer, 0, w * 4, ed.overviewX + 12, ed.overviewY + 12, w, h);
     freeBlock(buffer);
 
-    if (ctx.viewZoom != 1 && ctx.viewZoom != 2)
+    if (ed.viewZoom != 1 && ed.viewZoom != 2)
         return;
-    const int divisor = ctx.viewZoom == 1 ? 2 : 4;
-    const int x0 = ctx.overviewX + 12 + (int)(ctx.viewScrollX * ctx.viewScale * 0.5);
-    const int y0 = ctx.overviewY + 12 + (int)(ctx.viewScrollY * ctx.viewScale);
-    vgDrawBox(ctx.requestHandle, x0, y0, x0 + w / divisor - 1, y0 + h / divisor - 1, 18);
+    const int divisor = ed.viewZoom == 1 ? 2 : 4;
+    const int x0 = ed.overviewX + 12 + (int)(ed.viewScrollX * ed.viewScale * 0.5);
+    const int y0 = ed.overviewY + 12 + (int)(ed.viewScrollY * ed.viewScale);
+    vgDrawBox(ed.requestHandle, x0, y0, x0 + w / divisor - 1, y0 + h / divisor - 1, 18);
 }
 
 void resamplePixels(const uint32_t *source, int32_t sourceWidth, int32_t sourceHeight,
@@ -196,24 +196,24 @@ void resamplePixels(const uint32_t *source, int32_t sourceWidth, int32_t sourceH
     }
 }
 
-void setZoomOrigin(OperatorContext &ctx, int32_t x, int32_t y)
+void setZoomOrigin(EditorState &ed, int32_t x, int32_t y)
 {
-    ctx.zoomClickX = x;
-    ctx.zoomClickY = y;
-    if (ctx.viewZoom != 1 && ctx.viewZoom != 2)
+    ed.zoomClickX = x;
+    ed.zoomClickY = y;
+    if (ed.viewZoom != 1 && ed.viewZoom != 2)
         return;
-    const int32_t gx = scaledDown(x, ctx.viewScale), gy = scaledDown(y, ctx.viewScale);
-    const int32_t fw = ctx.frameWidth, fh = ctx.frameHeight;
+    const int32_t gx = scaledDown(x, ed.viewScale), gy = scaledDown(y, ed.viewScale);
+    const int32_t fw = ed.frameWidth, fh = ed.frameHeight;
     int32_t ox, oy;
-    if (ctx.viewZoom == 1) {
+    if (ed.viewZoom == 1) {
         ox = clampOrigin(gx - fw / 16, fw / 8);
         oy = clampOrigin(gy - fh / 16, fh / 8);
     } else {
         ox = clampOrigin(gx - fw / 32, fw / 4 - fw / 16);
         oy = clampOrigin(gy - fh / 32, fh / 4 - fh / 16);
     }
-    ctx.viewScrollX = 2 * ox;
-    ctx.viewScrollY = oy;
+    ed.viewScrollX = 2 * ox;
+    ed.viewScrollY = oy;
 }
 
 bool showMessage(const char *text, uint32_t buttons)

@@ -30,9 +30,9 @@ const char *text(const OperatorContext &ctx, int id)
     return resGetString(ctx.stringTable, id);
 }
 
-void *image(const OperatorContext &ctx, int id)
+void *image(const EditorState &ed, int id)
 {
-    return resGetImage(ctx.imageTable, id);
+    return resGetImage(ed.imageTable, id);
 }
 
 void *hostImage(int id)
@@ -48,50 +48,49 @@ int32_t within(int32_t value, int32_t low, int32_t high, int32_t otherwise)
 }
 
 // Largest zoom origin (mesh columns, rows) at a zoom; zoom 0 takes the wider range.
-void originLimits(const OperatorContext &ctx, int zoom, int32_t &columns, int32_t &rows)
+void originLimits(const EditorState &ed, int zoom, int32_t &columns, int32_t &rows)
 {
-    const int32_t fw = ctx.frameWidth, fh = ctx.frameHeight;
+    const int32_t fw = ed.frameWidth, fh = ed.frameHeight;
     columns = zoom == 1 ? fw / 8 : fw / 4 - fw / 16;
     rows = zoom == 1 ? fh / 8 : fh / 4 - fh / 16;
 }
 
 // ---- panel ----------------------------------------------------------------
 
-void addPanel(OperatorContext &ctx, int x, int y, int w, int h, uint32_t flags)
+void addPanel(EditorState &ed, int x, int y, int w, int h, uint32_t flags)
 {
-    ctx.editor.panel[ctx.editor.panelCount++] =
-        vgCreatePanel(ctx.requestHandle, x, y, w, h, flags, 0, 0);
+    ed.session.panel[ed.session.panelCount++] =
+        vgCreatePanel(ed.requestHandle, x, y, w, h, flags, 0, 0);
 }
 
-void createPanels(OperatorContext &ctx)
+void createPanels(EditorState &ed)
 {
-    const int32_t rowBox = 3 * (ctx.rowHeight + 12);
-    const int32_t ovX = ctx.overviewX, ovY = ctx.overviewY, w = ctx.overviewWidth;
-    addPanel(ctx, ovX, ovY, ctx.editor.overviewBoxWidth, ctx.editor.overviewBoxHeight, 0x40);
-    addPanel(ctx, ctx.editBoxX, ctx.editBoxY, ctx.editor.editBoxWidth, ctx.editor.editBoxHeight,
-             0x40);
-    addPanel(ctx, ctx.editor.previewBoxX, ctx.editor.bottomY, 150, rowBox, 0x40);
-    addPanel(ctx, ctx.editor.brushBoxX, ctx.editor.bottomY, 184, rowBox, 0x40);
-    addPanel(ctx, ctx.editor.generatorBoxX, ctx.editor.bottomY, 184, rowBox, 0x40);
-    addPanel(ctx, ovX + 8, ovY + 8, w + 8, ctx.overviewHeight + 8, 0x400);
-    addPanel(ctx, ctx.editBoxX + 8, ctx.editBoxY + ctx.rowHeight + 16, 2 * w + 8,
-             ctx.editViewHeight + 8, 0x400);
-    addPanel(ctx, ctx.editor.logoX, ctx.editor.logoY, 86, ctx.editor.logoHeight, 0x40);
-    addPanel(ctx, ctx.editor.logoX + 10, ctx.editor.logoY + 10, 68, ctx.editor.logoHeight - 18,
+    const int32_t rowBox = 3 * (ed.rowHeight + 12);
+    const int32_t ovX = ed.overviewX, ovY = ed.overviewY, w = ed.overviewWidth;
+    addPanel(ed, ovX, ovY, ed.session.overviewBoxWidth, ed.session.overviewBoxHeight, 0x40);
+    addPanel(ed, ed.editBoxX, ed.editBoxY, ed.session.editBoxWidth, ed.session.editBoxHeight, 0x40);
+    addPanel(ed, ed.session.previewBoxX, ed.session.bottomY, 150, rowBox, 0x40);
+    addPanel(ed, ed.session.brushBoxX, ed.session.bottomY, 184, rowBox, 0x40);
+    addPanel(ed, ed.session.generatorBoxX, ed.session.bottomY, 184, rowBox, 0x40);
+    addPanel(ed, ovX + 8, ovY + 8, w + 8, ed.overviewHeight + 8, 0x400);
+    addPanel(ed, ed.editBoxX + 8, ed.editBoxY + ed.rowHeight + 16, 2 * w + 8, ed.editViewHeight + 8,
+             0x400);
+    addPanel(ed, ed.session.logoX, ed.session.logoY, 86, ed.session.logoHeight, 0x40);
+    addPanel(ed, ed.session.logoX + 10, ed.session.logoY + 10, 68, ed.session.logoHeight - 18,
              0x400);
     for (int k = 0; k < 3; ++k)
-        addPanel(ctx, ovX + 30 + 42 * k, ovY + ctx.overviewHeight + 60, 40, 32, 0x400);
-    addPanel(ctx, ovX + 8, ovY + ctx.overviewHeight + 20, 168, 36, 0x400);
+        addPanel(ed, ovX + 30 + 42 * k, ovY + ed.overviewHeight + 60, 40, 32, 0x400);
+    addPanel(ed, ovX + 8, ovY + ed.overviewHeight + 20, 168, 36, 0x400);
 }
 
-void drawTimelineScale(OperatorContext &ctx)
+void drawTimelineScale(EditorState &ed)
 {
-    const uint32_t r = ctx.requestHandle;
-    vgSetColorYUV(r, ctx.guiMode == 3 ? vgGetNewGuiColorYUV(10) : vgGetGuiColorYUV(9));
-    const int32_t x = ctx.overviewX + 14, y = ctx.overviewY + ctx.overviewHeight;
+    const uint32_t r = ed.requestHandle;
+    vgSetColorYUV(r, ed.guiMode == 3 ? vgGetNewGuiColorYUV(10) : vgGetGuiColorYUV(9));
+    const int32_t x = ed.overviewX + 14, y = ed.overviewY + ed.overviewHeight;
     for (int k = 0; k <= 4; ++k)
         vgRectFill(r, x + k * 154 / 4, y + 40, x + k * 154 / 4, y + 43);
-    vgRectFill(r, x, y + 43, ctx.overviewX + 168, y + 44);
+    vgRectFill(r, x, y + 43, ed.overviewX + 168, y + 44);
 }
 
 void buildList(const OperatorContext &ctx, ListHeader *list, ListNode *nodes, int count,
@@ -106,171 +105,170 @@ void buildList(const OperatorContext &ctx, ListHeader *list, ListNode *nodes, in
     }
 }
 
-void bind(OperatorContext &ctx, int gadget, int32_t handle, uint32_t key)
+void bind(EditorState &ed, int gadget, int32_t handle, uint32_t key)
 {
-    ctx.editor.gadget[gadget] = handle;
-    vgChangeElement(ctx.requestHandle, handle, 57, (int32_t)key, 0);
+    ed.session.gadget[gadget] = handle;
+    vgChangeElement(ed.requestHandle, handle, 57, (int32_t)key, 0);
 }
 
-void createGadgets(OperatorContext &ctx)
+void createGadgets(EditorState &ed, OperatorContext &ctx)
 {
-    const uint32_t r = ctx.requestHandle;
-    const int gh = ctx.gadgetHeight, row = ctx.rowHeight;
+    const uint32_t r = ed.requestHandle;
+    const int gh = ed.gadgetHeight, row = ed.rowHeight;
     const int third = 2 * (row + 12);
-    GadgetExtension **ext = ctx.editor.extension;
+    GadgetExtension **ext = ed.session.extension;
 
-    const int bx = ctx.editor.brushBoxX, by = ctx.editor.bottomY;
+    const int bx = ed.session.brushBoxX, by = ed.session.bottomY;
     for (int k = 0; k < 4; ++k)
-        bind(ctx, GADGET_BRUSH_SIZE + k,
-             vgAddImageButton(r, bx + 8 + 34 * k, by + 8, 32, gh, image(ctx, 200 + k),
-                              0x20000 + (k == ctx.brushSizeIndex ? 1 : 0), ext[0]),
+        bind(ed, GADGET_BRUSH_SIZE + k,
+             vgAddImageButton(r, bx + 8 + 34 * k, by + 8, 32, gh, image(ed, 200 + k),
+                              0x20000 + (k == ed.brushSizeIndex ? 1 : 0), ext[0]),
              49 + k);
-    bind(ctx, GADGET_BRUSH_PRESET,
-         vgAddPopup(r, bx + 8, by + row + 16, 168, gh, &ctx.editor.presetList,
-                    ctx.editor.params->brushPreset, 0, 0, 0),
+    bind(ed, GADGET_BRUSH_PRESET,
+         vgAddPopup(r, bx + 8, by + row + 16, 168, gh, &ed.session.presetList,
+                    ed.session.params->brushPreset, 0, 0, 0),
          109);
-    bind(ctx, GADGET_MIRROR,
-         vgAddCheckBox(r, bx + 144, by + third, 32, gh, ctx.mirrorMode, 0, ext[2]), 115);
+    bind(ed, GADGET_MIRROR,
+         vgAddCheckBox(r, bx + 144, by + third, 32, gh, ed.mirrorMode, 0, ext[2]), 115);
 
-    const int gx = ctx.editor.generatorBoxX;
-    bind(ctx, GADGET_GENERATOR,
-         vgAddPopup(r, gx + 8, by + 8, 168, gh, &ctx.editor.generatorList, ctx.generatorType, 0, 0,
+    const int gx = ed.session.generatorBoxX;
+    bind(ed, GADGET_GENERATOR,
+         vgAddPopup(r, gx + 8, by + 8, 168, gh, &ed.session.generatorList, ed.generatorType, 0, 0,
                     0),
          101);
-    bind(ctx, GADGET_AMOUNT,
+    bind(ed, GADGET_AMOUNT,
          vgAddSlider(r, gx + 8, by + row + 16, 168, gh, -100, 100, 0, 0, text(ctx, 110), 0x130000,
                      nullptr),
          112);
-    if (ctx.guiMode == 3)
-        bind(ctx, GADGET_DONE,
+    if (ed.guiMode == 3)
+        bind(ed, GADGET_DONE,
              vgAddImageButton(r, gx + 144, by + third, 32, gh,
                               hostImage(ctx.variant->doneHostImage), 0, nullptr),
              ctx.variant->doneKey);
     else
-        bind(ctx, GADGET_DONE,
-             vgAddImageButton(r, gx + 136, by + third, 40, gh, image(ctx, ctx.variant->doneImage),
-                              0, nullptr),
+        bind(ed, GADGET_DONE,
+             vgAddImageButton(r, gx + 136, by + third, 40, gh, image(ed, ctx.variant->doneImage), 0,
+                              nullptr),
              ctx.variant->doneKey);
 
-    const int px = ctx.editor.previewBoxX;
-    bind(ctx, GADGET_PREVIEW, vgAddTextButton(r, px + 8, by + 8, 134, gh, text(ctx, 405), 0, 0),
+    const int px = ed.session.previewBoxX;
+    bind(ed, GADGET_PREVIEW, vgAddTextButton(r, px + 8, by + 8, 134, gh, text(ctx, 405), 0, 0),
          0xE010);
-    bind(ctx, GADGET_RESET,
-         vgAddTextButton(r, px + 8, by + third, 134, gh, text(ctx, ctx.guiMode == 3 ? 401 : 408), 0,
+    bind(ed, GADGET_RESET,
+         vgAddTextButton(r, px + 8, by + third, 134, gh, text(ctx, ed.guiMode == 3 ? 401 : 408), 0,
                          0),
          110);
 
-    const int ox = ctx.overviewX, oy = ctx.overviewY, oh = ctx.overviewHeight;
-    bind(ctx, GADGET_FRAME,
+    const int ox = ed.overviewX, oy = ed.overviewY, oh = ed.overviewHeight;
+    bind(ed, GADGET_FRAME,
          vgAddSlider(r, ox + 8, oy + oh + 96, 168, gh, 0, ctx.lastFrame,
-                     ctx.editor.params->savedFrame, 0, nullptr, 0x130000, ext[3]),
+                     ed.session.params->savedFrame, 0, nullptr, 0x130000, ext[3]),
          0x200074);
-    bind(ctx, GADGET_FIRST_KEY,
+    bind(ed, GADGET_FIRST_KEY,
          vgAddImageButton(r, ox + 8, oy + oh + 60, 20, 32, hostImage(45), 0, nullptr), 0x20E00A);
-    bind(ctx, GADGET_LAST_KEY,
+    bind(ed, GADGET_LAST_KEY,
          vgAddImageButton(r, ox + 156, oy + oh + 60, 20, 32, hostImage(46), 0, nullptr), 0x20E00B);
-    bind(ctx, GADGET_DELETE_KEY,
+    bind(ed, GADGET_DELETE_KEY,
          vgAddTextButton(r, ox + 8, oy + oh + row + 104, 168, gh, text(ctx, 403), 0, 0), 0x20E002);
     if (ctx.variant->hasKeyLevel)
-        bind(ctx, GADGET_KEY_LEVEL,
+        bind(ed, GADGET_KEY_LEVEL,
              vgAddSlider(r, ox + 76, oy + oh + 2 * row + 112, 100, gh, 0, 255, 0, 0, text(ctx, 404),
                          0x30000, nullptr),
              0x200066);
 
-    const int ex = ctx.editBoxX, ey = ctx.editBoxY;
+    const int ex = ed.editBoxX, ey = ed.editBoxY;
     for (int k = 0; k < 3; ++k)
-        bind(ctx, GADGET_ZOOM + k,
-             vgAddImageButton(r, ex + 8 + 34 * k, ey + 8, 32, gh, image(ctx, 211 + k),
-                              0x20000 + (k == ctx.viewZoom ? 1 : 0), ext[1]),
+        bind(ed, GADGET_ZOOM + k,
+             vgAddImageButton(r, ex + 8 + 34 * k, ey + 8, 32, gh, image(ed, 211 + k),
+                              0x20000 + (k == ed.viewZoom ? 1 : 0), ext[1]),
              0x200031 + k);
-    bind(ctx, GADGET_REVERT,
-         vgAddImageButton(r, ex + 236, ey + 8, 32, gh, image(ctx, 209), 0, nullptr), 0x4002E009);
-    bind(ctx, GADGET_CLEAR,
-         vgAddImageButton(r, ex + 304, ey + 8, 32, gh, image(ctx, 210), 0, nullptr), 0x8002E002);
+    bind(ed, GADGET_REVERT,
+         vgAddImageButton(r, ex + 236, ey + 8, 32, gh, image(ed, 209), 0, nullptr), 0x4002E009);
+    bind(ed, GADGET_CLEAR,
+         vgAddImageButton(r, ex + 304, ey + 8, 32, gh, image(ed, 210), 0, nullptr), 0x8002E002);
     if (ctx.variant->hasViewBlend) {
         static const uint32_t viewKeys[3] = {108, 98, 114};
-        const int vy = ey + ctx.editViewHeight + row + 28;
+        const int vy = ey + ed.editViewHeight + row + 28;
         for (int k = 0; k < 3; ++k)
-            bind(
-                ctx, GADGET_VIEW + k,
-                vgAddImageButton(r, ex + 110 + 34 * k, vy, 32, gh, image(ctx, 216 + k), 0, nullptr),
-                viewKeys[k]);
-        bind(ctx, GADGET_VIEW_BLEND,
-             vgAddSlider(r, ex + 212, vy, 124, gh, 0, 255, ctx.viewBlend, 0, nullptr, 0x30000,
+            bind(ed, GADGET_VIEW + k,
+                 vgAddImageButton(r, ex + 110 + 34 * k, vy, 32, gh, image(ed, 216 + k), 0, nullptr),
+                 viewKeys[k]);
+        bind(ed, GADGET_VIEW_BLEND,
+             vgAddSlider(r, ex + 212, vy, 124, gh, 0, 255, ed.viewBlend, 0, nullptr, 0x30000,
                          nullptr),
              118);
     }
 }
 
-void drawLabels(OperatorContext &ctx)
+void drawLabels(EditorState &ed, OperatorContext &ctx)
 {
-    const uint32_t r = ctx.requestHandle;
+    const uint32_t r = ed.requestHandle;
     vgSetColorYUV(r, vgGetNewGuiColorYUV(1001));
     const struct {
         int id, x, y;
-    } titles[] = {{504, ctx.overviewX, ctx.overviewY},
-                  {501, ctx.editBoxX, ctx.editBoxY},
-                  {500, ctx.editor.previewBoxX, ctx.editor.bottomY},
-                  {502, ctx.editor.brushBoxX, ctx.editor.bottomY},
-                  {503, ctx.editor.generatorBoxX, ctx.editor.bottomY}};
+    } titles[] = {{504, ed.overviewX, ed.overviewY},
+                  {501, ed.editBoxX, ed.editBoxY},
+                  {500, ed.session.previewBoxX, ed.session.bottomY},
+                  {502, ed.session.brushBoxX, ed.session.bottomY},
+                  {503, ed.session.generatorBoxX, ed.session.bottomY}};
     for (const auto &t : titles)
-        vgBoxText(r, text(ctx, t.id), t.x + 4, t.y - ctx.textHeight, 200, ctx.gadgetHeight, 0x51);
+        vgBoxText(r, text(ctx, t.id), t.x + 4, t.y - ed.textHeight, 200, ed.gadgetHeight, 0x51);
     if (ctx.variant->hasViewBlend)
-        vgBoxText(r, text(ctx, 407), ctx.editBoxX + 8,
-                  ctx.editBoxY + ctx.editViewHeight + ctx.rowHeight + 28, 94, ctx.gadgetHeight, 20);
+        vgBoxText(r, text(ctx, 407), ed.editBoxX + 8,
+                  ed.editBoxY + ed.editViewHeight + ed.rowHeight + 28, 94, ed.gadgetHeight, 20);
     const bool small = vgGetVideoMode() == 1 || vgGetDefaultMonitor() == 1;
-    vgWriteResImage(r, image(ctx, small ? 302 : 303), ctx.editor.logoX + 14, ctx.editor.logoY + 14);
-    if (ctx.generatorType != 0)
-        vgEnableElement(r, ctx.editor.gadget[GADGET_AMOUNT]);
+    vgWriteResImage(r, image(ed, small ? 302 : 303), ed.session.logoX + 14, ed.session.logoY + 14);
+    if (ed.generatorType != 0)
+        vgEnableElement(r, ed.session.gadget[GADGET_AMOUNT]);
     else
-        vgDisableElement(r, ctx.editor.gadget[GADGET_AMOUNT]);
+        vgDisableElement(r, ed.session.gadget[GADGET_AMOUNT]);
 }
 
 // ---- start and end --------------------------------------------------------
 
-void freeTables(OperatorContext &ctx)
+void freeTables(EditorState &ed, OperatorContext &ctx)
 {
-    resFreeImages(ctx.imageTable);
+    resFreeImages(ed.imageTable);
     resFreeStrings(ctx.stringTable);
-    ctx.imageTable = ctx.stringTable = nullptr;
+    ed.imageTable = ctx.stringTable = nullptr;
 }
 
 // The frame size of the project: one field's width, twice its height.
-bool probeFrame(OperatorContext &ctx)
+bool probeFrame(EditorState &ed)
 {
     HostImage *field = opAllocImage(0, 0, 1, 0);
     const bool usable = field && field->width > 0 && field->height > 0;
     if (usable) {
-        ctx.frameWidth = field->width;
-        ctx.frameHeight = 2 * field->height;
+        ed.frameWidth = field->width;
+        ed.frameHeight = 2 * field->height;
     }
     opFreeImage(field);
     return usable;
 }
 
-void allocateExtensions(OperatorContext &ctx)
+void allocateExtensions(EditorState &ed, OperatorContext &ctx)
 {
-    for (GadgetExtension *&e : ctx.editor.extension)
+    for (GadgetExtension *&e : ed.session.extension)
         e = vgAllocGadExt();
-    if (ctx.editor.extension[0])
-        ctx.editor.extension[0]->group = 100;
-    if (ctx.editor.extension[1])
-        ctx.editor.extension[1]->group = 101;
-    if (ctx.editor.extension[2])
-        ctx.editor.extension[2]->text = text(ctx, 400);
-    if (ctx.editor.extension[3])
-        ctx.editor.extension[3]->formatter = vgSliderCallbackFramesTime;
+    if (ed.session.extension[0])
+        ed.session.extension[0]->group = 100;
+    if (ed.session.extension[1])
+        ed.session.extension[1]->group = 101;
+    if (ed.session.extension[2])
+        ed.session.extension[2]->text = text(ctx, 400);
+    if (ed.session.extension[3])
+        ed.session.extension[3]->formatter = vgSliderCallbackFramesTime;
 }
 
-void setLastFrame(OperatorContext &ctx)
+void setLastFrame(EditorState &ed, OperatorContext &ctx)
 {
-    ctx.lastFrame = (int32_t)(ctx.editor.fieldCount / 2) - 1;
-    if ((uint32_t)ctx.editor.params->savedFrame > (uint32_t)ctx.lastFrame)
-        ctx.editor.params->savedFrame = 0;
-    ctx.currentFrame = ctx.editor.params->savedFrame;
+    ctx.lastFrame = (int32_t)(ed.session.fieldCount / 2) - 1;
+    if ((uint32_t)ed.session.params->savedFrame > (uint32_t)ctx.lastFrame)
+        ed.session.params->savedFrame = 0;
+    ctx.currentFrame = ed.session.params->savedFrame;
 }
 
-bool allocateFieldBuffers(OperatorContext &ctx)
+bool allocateFieldBuffers(EditorState &ed, OperatorContext &ctx)
 {
     const size_t pixels = ctx.projectWidth > 0 && ctx.projectHeight > 0
                               ? (size_t)ctx.projectWidth * (size_t)ctx.projectHeight
@@ -278,16 +276,16 @@ bool allocateFieldBuffers(OperatorContext &ctx)
     if (!pixels)
         return false;
     // Zeroed: a frame the host cannot deliver shows black.
-    ctx.fieldBufferA = (uint32_t *)allocZeroed(pixels, 4);
+    ed.fields.a = (uint32_t *)allocZeroed(pixels, 4);
     if (ctx.variant->inputCount == 2)
-        ctx.fieldBufferB = (uint32_t *)allocZeroed(pixels, 4);
-    if (!ctx.fieldBufferA || (ctx.variant->inputCount == 2 && !ctx.fieldBufferB)) {
+        ed.fields.b = (uint32_t *)allocZeroed(pixels, 4);
+    if (!ed.fields.a || (ctx.variant->inputCount == 2 && !ed.fields.b)) {
         LOG_FAILURE(ctx.variant);
         return false;
     }
-    ctx.fieldBufferCapacity = pixels;
-    ctx.sourcePixels = ctx.fieldBufferA;
-    ctx.targetPixels = ctx.fieldBufferB;
+    ed.fields.capacity = pixels;
+    ctx.sourcePixels = ed.fields.a;
+    ctx.targetPixels = ed.fields.b;
     ctx.imageWidth = ctx.projectWidth;
     ctx.imageHeight = ctx.projectHeight;
     ctx.dissolveLevel = 0;
@@ -295,147 +293,151 @@ bool allocateFieldBuffers(OperatorContext &ctx)
 }
 
 // The pictures of the current frame, the overview and the edit view.
-bool showFirstPictures(OperatorContext &ctx)
+bool showFirstPictures(EditorState &ed, OperatorContext &ctx)
 {
     vgBusyPointer();
-    setLastFrame(ctx);
-    drawTimeline(ctx);
-    drawThumbnails(ctx);
-    drawFrameMarker(ctx);
-    ctx.previewPixels =
-        (uint32_t *)allocZeroed((size_t)(ctx.previewWidth > 0 ? ctx.previewWidth : 0) *
-                                    (size_t)(ctx.previewHeight > 0 ? ctx.previewHeight : 0),
+    setLastFrame(ed, ctx);
+    drawTimeline(ed, ctx);
+    drawThumbnails(ed, ctx);
+    drawFrameMarker(ed, ctx);
+    // The preview picture is a quarter of the prepared picture each way.
+    ed.previewWidth = ctx.imageWidth / 4;
+    ed.previewHeight = ctx.imageHeight / 4;
+    ed.previewPixels =
+        (uint32_t *)allocZeroed((size_t)(ed.previewWidth > 0 ? ed.previewWidth : 0) *
+                                    (size_t)(ed.previewHeight > 0 ? ed.previewHeight : 0),
                                 4);
-    if (!ctx.previewPixels) {
+    if (!ed.previewPixels) {
         LOG_FAILURE(ctx.variant);
         vgStandardPointer();
         return false;
     }
     if (ctx.currentFrame != 0)
-        refreshFrame(ctx);
+        refreshFrame(ed, ctx);
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     if (ctx.variant->hasMeshB)
         ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
-    renderPreviewPicture(ctx);
-    if (ctx.viewZoom == 1 || ctx.viewZoom == 2)
-        setZoomOrigin(ctx, ctx.zoomClickX, ctx.zoomClickY);
-    setBrushRadius(ctx);
-    drawOverview(ctx);
+    renderPreviewPicture(ed, ctx);
+    if (ed.viewZoom == 1 || ed.viewZoom == 2)
+        setZoomOrigin(ed, ed.zoomClickX, ed.zoomClickY);
+    setBrushRadius(ed);
+    drawOverview(ed, ctx);
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
-    drawEditView(ctx);
-    setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    drawEditView(ed, ctx);
+    setGadgetValue(ed, GADGET_KEY_LEVEL, ctx.dissolveLevel);
     vgStandardPointer();
     return true;
 }
 
-void runLoop(OperatorContext &ctx)
+void runLoop(EditorState &ed, OperatorContext &ctx)
 {
-    ctx.imageAreaX = ctx.editBoxX + 12;
-    ctx.imageAreaY = ctx.editBoxY + ctx.rowHeight + 20;
-    while (!ctx.editor.leave) {
+    ed.imageAreaX = ed.editBoxX + 12;
+    ed.imageAreaY = ed.editBoxY + ed.rowHeight + 20;
+    while (!ed.session.leave) {
         EditorMessage message;
         memset(&message, 0, sizeof message);
         if (vgMsgQReceive(&message, -1) != 0)
             break;
-        reactToMessage(ctx, message);
-        writeSettings(ctx);
+        reactToMessage(ed, ctx, message);
+        writeSettings(ed, ctx);
     }
 }
 
-void leave(OperatorContext &ctx)
+void leave(EditorState &ed, OperatorContext &ctx)
 {
-    freeBlock(ctx.fieldBufferB);
-    freeBlock(ctx.fieldBufferA);
-    ctx.fieldBufferA = ctx.fieldBufferB = nullptr;
-    ctx.fieldBufferCapacity = 0;
+    freeBlock(ed.fields.b);
+    freeBlock(ed.fields.a);
+    ed.fields.a = ed.fields.b = nullptr;
+    ed.fields.capacity = 0;
     ctx.sourcePixels = ctx.targetPixels = nullptr;
-    for (int i = 0; i < ctx.editor.panelCount; ++i)
-        vgRemovePanel(ctx.requestHandle, ctx.editor.panel[i]);
-    ctx.editor.panelCount = 0;
-    if (ctx.editor.requestOpen)
-        vreqDeleteRequest(&ctx.editor.request);
-    ctx.editor.requestOpen = 0;
+    for (int i = 0; i < ed.session.panelCount; ++i)
+        vgRemovePanel(ed.requestHandle, ed.session.panel[i]);
+    ed.session.panelCount = 0;
+    if (ed.session.requestOpen)
+        vreqDeleteRequest(&ed.session.request);
+    ed.session.requestOpen = 0;
     // Only an effect this run prepared is written, at the size it was made for.
-    if (ctx.editor.prepared) {
-        ctx.imageWidth = ctx.editor.preparedWidth;
-        ctx.imageHeight = ctx.editor.preparedHeight;
-        ctx.gridCols = ctx.editor.preparedWidth / 4;
-        ctx.gridRows = ctx.editor.preparedHeight / 2;
+    if (ed.session.prepared) {
+        ctx.imageWidth = ed.session.preparedWidth;
+        ctx.imageHeight = ed.session.preparedHeight;
+        ctx.gridCols = ed.session.preparedWidth / 4;
+        ctx.gridRows = ed.session.preparedHeight / 2;
         saveEffect(ctx);
     }
     freeKeys(ctx);
-    freeBlock(ctx.previewPixels);
-    ctx.previewPixels = nullptr;
+    freeBlock(ed.previewPixels);
+    ed.previewPixels = nullptr;
     releaseMeshes(ctx);
-    for (GadgetExtension *&e : ctx.editor.extension) {
+    for (GadgetExtension *&e : ed.session.extension) {
         vgFreeGadExt(e);
         e = nullptr;
     }
-    freeTables(ctx);
-    writeSettings(ctx);
+    freeTables(ed, ctx);
+    writeSettings(ed, ctx);
     ctx.renderPrepared = 0;
-    ctx.requestHandle = 0;
+    ed.requestHandle = 0;
 }
 
 } // namespace
 
-void computeLayout(OperatorContext &ctx, int32_t sw, int32_t sh, int32_t fw, int32_t fh)
+void computeLayout(EditorState &ed, const OperatorContext &ctx, int32_t sw, int32_t sh, int32_t fw,
+                   int32_t fh)
 {
     const int32_t monitorFont = vgGetFontHeightMonitor(vgGetDefaultMonitor());
     const int32_t add = vgGetAddHeight();
-    ctx.rowHeight = monitorFont + add;
-    ctx.gadgetHeight = ctx.rowHeight + 4;
-    ctx.textHeight = vgGetFontHeight() + add;
-    const int32_t row = ctx.rowHeight, visTop = ctx.editor.visibleTop,
-                  visBottom = ctx.editor.visibleBottom;
+    ed.rowHeight = monitorFont + add;
+    ed.gadgetHeight = ed.rowHeight + 4;
+    ed.textHeight = vgGetFontHeight() + add;
+    const int32_t row = ed.rowHeight, visTop = ed.session.visibleTop,
+                  visBottom = ed.session.visibleBottom;
 
-    ctx.editor.bottomY = visBottom - 3 * row - 41;
-    ctx.editor.logoY = ctx.editor.bottomY - ctx.textHeight + 4;
-    ctx.editor.logoX = 0;
-    ctx.editor.logoHeight = 4 * row + 32;
-    ctx.editor.previewBoxX = 96;
-    ctx.editor.brushBoxX = 256;
-    ctx.editor.generatorBoxX = 450;
-    ctx.overviewX = 0;
-    ctx.overviewY = ctx.textHeight + visTop - 4;
+    ed.session.bottomY = visBottom - 3 * row - 41;
+    ed.session.logoY = ed.session.bottomY - ed.textHeight + 4;
+    ed.session.logoX = 0;
+    ed.session.logoHeight = 4 * row + 32;
+    ed.session.previewBoxX = 96;
+    ed.session.brushBoxX = 256;
+    ed.session.generatorBoxX = 450;
+    ed.overviewX = 0;
+    ed.overviewY = ed.textHeight + visTop - 4;
 
     int32_t w = (int32_t)((sw - 56) / 3.0);
     const double aspect = (double)fw / (double)fh;
-    const int32_t avail = ctx.editor.logoY + sh - visBottom - ctx.overviewY - 9;
-    ctx.editor.editBoxHeight = 2 * row - (int32_t)(w * -2.0 / aspect) + 40;
-    if (avail < ctx.editor.editBoxHeight) {
-        ctx.editor.editBoxHeight = avail;
-        w = (int32_t)((int32_t)((ctx.editor.editBoxHeight - 2 * (row + 20)) * aspect) * 0.5);
+    const int32_t avail = ed.session.logoY + sh - visBottom - ed.overviewY - 9;
+    ed.session.editBoxHeight = 2 * row - (int32_t)(w * -2.0 / aspect) + 40;
+    if (avail < ed.session.editBoxHeight) {
+        ed.session.editBoxHeight = avail;
+        w = (int32_t)((int32_t)((ed.session.editBoxHeight - 2 * (row + 20)) * aspect) * 0.5);
     }
 
-    ctx.editor.overviewBoxWidth = w + 22;
-    ctx.viewScale = w * 2.0 / (fw / 2);
-    ctx.overviewHeight = (int32_t)(w / aspect);
-    ctx.editor.overviewBoxHeight = ctx.variant->hasKeyLevel ? ctx.overviewHeight + 3 * row + 124
-                                                            : ctx.overviewHeight + 2 * row + 116;
+    ed.session.overviewBoxWidth = w + 22;
+    ed.viewScale = w * 2.0 / (fw / 2);
+    ed.overviewHeight = (int32_t)(w / aspect);
+    ed.session.overviewBoxHeight = ctx.variant->hasKeyLevel ? ed.overviewHeight + 3 * row + 124
+                                                            : ed.overviewHeight + 2 * row + 116;
 
     const int32_t bottomShift = (sw - 634) / 2;
-    ctx.editor.logoX += bottomShift;
-    ctx.editor.previewBoxX += bottomShift;
-    ctx.editor.brushBoxX += bottomShift;
-    ctx.editor.generatorBoxX += bottomShift;
+    ed.session.logoX += bottomShift;
+    ed.session.previewBoxX += bottomShift;
+    ed.session.brushBoxX += bottomShift;
+    ed.session.generatorBoxX += bottomShift;
 
-    ctx.editor.editBoxWidth = 2 * w + 24;
-    ctx.overviewX += (sw - (ctx.editor.overviewBoxWidth + 10 + ctx.editor.editBoxWidth)) / 2;
-    ctx.editBoxX = ctx.overviewX + ctx.editor.overviewBoxWidth + 10;
+    ed.session.editBoxWidth = 2 * w + 24;
+    ed.overviewX += (sw - (ed.session.overviewBoxWidth + 10 + ed.session.editBoxWidth)) / 2;
+    ed.editBoxX = ed.overviewX + ed.session.overviewBoxWidth + 10;
 
-    const int32_t content = ctx.editor.logoHeight + 5 + ctx.editor.editBoxHeight + ctx.overviewY;
-    ctx.overviewY += (sh - content) / 2;
-    ctx.editBoxY = ctx.overviewY;
+    const int32_t content = ed.session.logoHeight + 5 + ed.session.editBoxHeight + ed.overviewY;
+    ed.overviewY += (sh - content) / 2;
+    ed.editBoxY = ed.overviewY;
 
-    ctx.overviewWidth = w;
-    ctx.editViewWidth = 2 * w;
-    ctx.editViewHeight = (int32_t)(2 * w / aspect);
+    ed.overviewWidth = w;
+    ed.editViewWidth = 2 * w;
+    ed.editViewHeight = (int32_t)(2 * w / aspect);
 }
 
-void readSettings(OperatorContext &ctx)
+void readSettings(EditorState &ed)
 {
-    EffectParamBlock &p = *ctx.editor.params;
+    EffectParamBlock &p = *ed.session.params;
     p.brushSizeIndex = (int16_t)within(p.brushSizeIndex, 0, 3, 1);
     p.brushPreset = (int16_t)within(p.brushPreset, 0, 7, 1);
     p.generatorType = (int16_t)within(p.generatorType, 0, GENERATOR_COUNT, 0);
@@ -443,50 +445,50 @@ void readSettings(OperatorContext &ctx)
     p.mirrorMode = (int16_t)within(p.mirrorMode, 0, 1, 0);
     p.viewZoom = (int16_t)within(p.viewZoom, 0, 2, 0);
     int32_t columns, rows;
-    originLimits(ctx, p.viewZoom, columns, rows);
+    originLimits(ed, p.viewZoom, columns, rows);
     if (p.viewScrollX % 2 != 0 || within(p.viewScrollX, 0, 2 * columns, -1) < 0 ||
         within(p.viewScrollY, 0, rows, -1) < 0)
         p.viewScrollX = p.viewScrollY = 0;
-    if (within(p.zoomPointX, 0, ctx.overviewWidth - 1, -1) < 0 ||
-        within(p.zoomPointY, 0, ctx.overviewHeight - 1, -1) < 0)
+    if (within(p.zoomPointX, 0, ed.overviewWidth - 1, -1) < 0 ||
+        within(p.zoomPointY, 0, ed.overviewHeight - 1, -1) < 0)
         p.zoomPointX = p.zoomPointY = 0;
 
-    ctx.zoomClickX = p.zoomPointX;
-    ctx.zoomClickY = p.zoomPointY;
-    ctx.viewScrollX = p.viewScrollX;
-    ctx.viewScrollY = p.viewScrollY;
-    ctx.mirrorMode = p.mirrorMode;
-    ctx.viewZoom = p.viewZoom;
-    ctx.brushSizeIndex = p.brushSizeIndex;
-    ctx.generatorType = p.generatorType;
-    ctx.viewBlend = p.viewBlend;
-    applyBrushPreset(ctx, p.brushPreset);
-    setBrushRadius(ctx);
+    ed.zoomClickX = p.zoomPointX;
+    ed.zoomClickY = p.zoomPointY;
+    ed.viewScrollX = p.viewScrollX;
+    ed.viewScrollY = p.viewScrollY;
+    ed.mirrorMode = p.mirrorMode;
+    ed.viewZoom = p.viewZoom;
+    ed.brushSizeIndex = p.brushSizeIndex;
+    ed.generatorType = p.generatorType;
+    ed.viewBlend = p.viewBlend;
+    applyBrushPreset(ed, p.brushPreset);
+    setBrushRadius(ed);
 }
 
-void writeSettings(OperatorContext &ctx)
+void writeSettings(EditorState &ed, const OperatorContext &ctx)
 {
-    EffectParamBlock &p = *ctx.editor.params;
-    p.brushSizeIndex = (int16_t)ctx.brushSizeIndex;
-    p.generatorType = (int16_t)ctx.generatorType;
-    p.viewBlend = ctx.viewBlend;
+    EffectParamBlock &p = *ed.session.params;
+    p.brushSizeIndex = (int16_t)ed.brushSizeIndex;
+    p.generatorType = (int16_t)ed.generatorType;
+    p.viewBlend = ed.viewBlend;
     p.savedFrame = ctx.currentFrame;
-    p.mirrorMode = (int16_t)ctx.mirrorMode;
-    p.viewZoom = (int16_t)ctx.viewZoom;
-    p.viewScrollX = (int16_t)ctx.viewScrollX;
-    p.viewScrollY = (int16_t)ctx.viewScrollY;
-    p.zoomPointX = (int16_t)ctx.zoomClickX;
-    p.zoomPointY = (int16_t)ctx.zoomClickY;
+    p.mirrorMode = (int16_t)ed.mirrorMode;
+    p.viewZoom = (int16_t)ed.viewZoom;
+    p.viewScrollX = (int16_t)ed.viewScrollX;
+    p.viewScrollY = (int16_t)ed.viewScrollY;
+    p.zoomPointX = (int16_t)ed.zoomClickX;
+    p.zoomPointY = (int16_t)ed.zoomClickY;
 }
 
-void setBrushRadius(OperatorContext &ctx)
+void setBrushRadius(EditorState &ed)
 {
     static const int32_t factor[3] = {8, 4, 2};
-    if (ctx.viewZoom >= 0 && ctx.viewZoom <= 2)
-        ctx.brushRadius = (ctx.brushSizeIndex + 1) * factor[ctx.viewZoom];
+    if (ed.viewZoom >= 0 && ed.viewZoom <= 2)
+        ed.brushRadius = (ed.brushSizeIndex + 1) * factor[ed.viewZoom];
 }
 
-bool applyBrushPreset(OperatorContext &ctx, int32_t preset)
+bool applyBrushPreset(EditorState &ed, int32_t preset)
 {
     static const struct {
         float strength;
@@ -495,32 +497,32 @@ bool applyBrushPreset(OperatorContext &ctx, int32_t preset)
                     {0.5f, 1}, {0.5f, 4}, {0.5f, 5}, {0.5f, 3}};
     if (preset < 0 || preset > 7)
         return false;
-    ctx.brushStrength = presets[preset].strength;
-    ctx.brushMode = presets[preset].mode;
+    ed.brushStrength = presets[preset].strength;
+    ed.brushMode = presets[preset].mode;
     return true;
 }
 
-int editEffect(OperatorContext &ctx, EffectParamBlock &params)
+int editEffect(EditorState &ed, OperatorContext &ctx, EffectParamBlock &params)
 {
     if (!ctx.actionRecord)
         return -1;
-    ctx.editor = EditorSession{};
-    ctx.editor.params = &params;
-    for (int32_t &g : ctx.editor.gadget)
+    ed.session = EditorSession{};
+    ed.session.params = &params;
+    for (int32_t &g : ed.session.gadget)
         g = -1;
     // Static state of an earlier opening must not carry over.
-    memset(ctx.generatorParams, 0, sizeof ctx.generatorParams);
-    ctx.generatorApplied = 0;
-    ctx.lastGadget = 0;
+    memset(ed.generatorParams, 0, sizeof ed.generatorParams);
+    ed.generatorApplied = 0;
+    ed.lastGadget = 0;
     ctx.editorRunning = 1;
 
     ctx.stringTable = resLoadStrings("vorlux_ops");
-    ctx.imageTable = resLoadImages("vorlux_ops");
-    ctx.timelineWidth = 154;
-    ctx.editor.fieldCount = ctx.actionRecord->fieldCount;
-    if (ctx.editor.fieldCount < 2) {
+    ed.imageTable = resLoadImages("vorlux_ops");
+    ed.timelineWidth = 154;
+    ed.session.fieldCount = ctx.actionRecord->fieldCount;
+    if (ed.session.fieldCount < 2) {
         showMessage(text(ctx, 507), 1);
-        freeTables(ctx);
+        freeTables(ed, ctx);
         ctx.editorRunning = 0;
         return -1;
     }
@@ -528,66 +530,66 @@ int editEffect(OperatorContext &ctx, EffectParamBlock &params)
     const int32_t sw = vgGetScreenWidth(), sh = vgGetScreenHeight();
     int16_t left, top, right, bottom;
     vgGetVisibleArea(&left, &top, &right, &bottom);
-    ctx.editor.visibleTop = 0;
-    ctx.editor.visibleBottom = sh - 1;
-    if (!probeFrame(ctx)) {
+    ed.session.visibleTop = 0;
+    ed.session.visibleBottom = sh - 1;
+    if (!probeFrame(ed)) {
         LOG_FAILURE(ctx.variant);
-        freeTables(ctx);
+        freeTables(ed, ctx);
         ctx.editorRunning = 0;
         return -1;
     }
-    if (ctx.editor.visibleBottom - ctx.editor.visibleTop + 1 >= ctx.frameHeight)
-        ctx.editor.visibleTop +=
-            (ctx.editor.visibleBottom - (ctx.frameHeight - 1) - ctx.editor.visibleTop) / 2;
-    computeLayout(ctx, sw, sh, ctx.frameWidth, ctx.frameHeight);
-    if (ctx.editViewWidth <= 0 || ctx.editViewHeight <= 0 || ctx.overviewHeight <= 0) {
+    if (ed.session.visibleBottom - ed.session.visibleTop + 1 >= ed.frameHeight)
+        ed.session.visibleTop +=
+            (ed.session.visibleBottom - (ed.frameHeight - 1) - ed.session.visibleTop) / 2;
+    computeLayout(ed, ctx, sw, sh, ed.frameWidth, ed.frameHeight);
+    if (ed.editViewWidth <= 0 || ed.editViewHeight <= 0 || ed.overviewHeight <= 0) {
         LOG_FAILURE(ctx.variant);
-        freeTables(ctx);
+        freeTables(ed, ctx);
         ctx.editorRunning = 0;
         return -1;
     }
-    allocateExtensions(ctx);
+    allocateExtensions(ed, ctx);
 
-    ctx.editor.request = RequestRecord{};
-    ctx.editor.request.screenWidth = (int16_t)sw;
-    ctx.editor.request.screenHeight = (int16_t)sh;
-    ctx.editor.request.messageQueue = msgQCreate(10, 44, 0);
-    ctx.editor.request.flags = 0x21C0;
-    ctx.lastFrame = (int32_t)(ctx.editor.fieldCount / 2) - 1;
-    readSettings(ctx);
-    setLastFrame(ctx);
+    ed.session.request = RequestRecord{};
+    ed.session.request.screenWidth = (int16_t)sw;
+    ed.session.request.screenHeight = (int16_t)sh;
+    ed.session.request.messageQueue = msgQCreate(10, 44, 0);
+    ed.session.request.flags = 0x21C0;
+    ctx.lastFrame = (int32_t)(ed.session.fieldCount / 2) - 1;
+    readSettings(ed);
+    setLastFrame(ed, ctx);
     ctx.keyModified = 0;
 
-    if (ctx.editor.request.messageQueue == 0) {
+    if (ed.session.request.messageQueue == 0) {
         LOG_FAILURE(ctx.variant);
-    } else if (vreqCreateRequest(&ctx.editor.request) != 0) {
+    } else if (vreqCreateRequest(&ed.session.request) != 0) {
         LOG_FAILURE(ctx.variant);
     } else {
-        ctx.editor.requestOpen = 1;
-        ctx.requestHandle = ctx.editor.request.handle;
-        buildList(ctx, &ctx.editor.presetList, ctx.editor.presetNodes, PRESET_COUNT, 300);
-        buildList(ctx, &ctx.editor.generatorList, ctx.editor.generatorNodes, GENERATOR_ENTRIES,
+        ed.session.requestOpen = 1;
+        ed.requestHandle = ed.session.request.handle;
+        buildList(ctx, &ed.session.presetList, ed.session.presetNodes, PRESET_COUNT, 300);
+        buildList(ctx, &ed.session.generatorList, ed.session.generatorNodes, GENERATOR_ENTRIES,
                   310);
-        ctx.guiMode = vgGetGuiMode();
+        ed.guiMode = vgGetGuiMode();
         vgDrawBackground(0, 0, sw - 1, sh - 1);
-        createPanels(ctx);
-        drawTimelineScale(ctx);
-        createGadgets(ctx);
-        drawLabels(ctx);
+        createPanels(ed);
+        drawTimelineScale(ed);
+        createGadgets(ed, ctx);
+        drawLabels(ed, ctx);
         // A render's buffers give way to the editor's.
         releaseMeshes(ctx);
-        if (allocateFieldBuffers(ctx)) {
-            ctx.viewBlend = ctx.editor.params->viewBlend;
-            if (prepareEffect(ctx) == 0) {
-                ctx.editor.prepared = 1;
-                ctx.editor.preparedWidth = ctx.imageWidth;
-                ctx.editor.preparedHeight = ctx.imageHeight;
-                if (showFirstPictures(ctx))
-                    runLoop(ctx);
+        if (allocateFieldBuffers(ed, ctx)) {
+            ed.viewBlend = ed.session.params->viewBlend;
+            if (prepareEffect(ctx, ed.fields) == 0) {
+                ed.session.prepared = 1;
+                ed.session.preparedWidth = ctx.imageWidth;
+                ed.session.preparedHeight = ctx.imageHeight;
+                if (showFirstPictures(ed, ctx))
+                    runLoop(ed, ctx);
             }
         }
     }
-    leave(ctx);
+    leave(ed, ctx);
     ctx.editorRunning = 0;
     return 0;
 }

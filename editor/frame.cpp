@@ -20,45 +20,45 @@ ViewShows viewShowsOf(const VariantDesc &variant)
     return variant.viewOverlay ? VIEW_OVERLAY : VIEW_SOURCE;
 }
 
-void renderPreviewPicture(OperatorContext &ctx)
+void renderPreviewPicture(EditorState &ed, OperatorContext &ctx)
 {
-    const int32_t w = ctx.previewWidth > 0 ? ctx.previewWidth : 0;
-    const int32_t h = ctx.previewHeight > 0 ? ctx.previewHeight : 0;
+    const int32_t w = ed.previewWidth > 0 ? ed.previewWidth : 0;
+    const int32_t h = ed.previewHeight > 0 ? ed.previewHeight : 0;
     renderPasses(ctx, ctx.dissolveLevel,
-                 {ctx.previewPixels, ctx.previewWidth, ctx.previewHeight, (size_t)w * (size_t)h});
+                 {ed.previewPixels, ed.previewWidth, ed.previewHeight, (size_t)w * (size_t)h});
 }
 
-void redrawKeys(OperatorContext &ctx, unsigned changed)
+void redrawKeys(EditorState &ed, const OperatorContext &ctx, unsigned changed)
 {
     if (changed & CHANGED_THUMBNAILS)
-        drawThumbnails(ctx);
+        drawThumbnails(ed, ctx);
     if (changed & CHANGED_TIMELINE)
-        drawTimeline(ctx);
+        drawTimeline(ed, ctx);
     if (changed & CHANGED_FRAME_MARKER)
-        drawFrameMarker(ctx);
+        drawFrameMarker(ed, ctx);
 }
 
-int refreshFrame(OperatorContext &ctx)
+int refreshFrame(EditorState &ed, OperatorContext &ctx)
 {
-    const int result = fetchFrameFields(ctx);
+    const int result = fetchFrameFields(ctx, ed.fields);
     // The meshes follow the frame even when its pictures are missing.
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     if (ctx.variant->hasMeshB)
         ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     if (result != 0)
         return result;
-    renderPreviewPicture(ctx);
-    drawOverview(ctx);
+    renderPreviewPicture(ed, ctx);
+    drawOverview(ed, ctx);
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
-    drawEditView(ctx);
+    drawEditView(ed, ctx);
     return 0;
 }
 
-void drawEditView(OperatorContext &ctx)
+void drawEditView(EditorState &ed, OperatorContext &ctx)
 {
     const ViewBlendUse use = ctx.variant->viewBlendUse;
-    const int32_t w = ctx.editViewWidth, h = ctx.editViewHeight;
-    const int zoom = ctx.viewZoom;
+    const int32_t w = ed.editViewWidth, h = ed.editViewHeight;
+    const int zoom = ed.viewZoom;
     if (w <= 0 || h <= 0 || zoom < 0 || zoom > 2)
         return;
     uint32_t *buffer = (uint32_t *)allocBlock((size_t)w * (size_t)h * 4);
@@ -67,18 +67,18 @@ void drawEditView(OperatorContext &ctx)
         return;
     }
     // The view dissolves at viewBlend where the variant has one.
-    const int32_t level = use != VIEW_BLEND_NONE ? ctx.viewBlend : ctx.dissolveLevel;
+    const int32_t level = use != VIEW_BLEND_NONE ? ed.viewBlend : ctx.dissolveLevel;
     // The view pass's size parameters and the size of the picture it writes.
     const int divisor = 2 << zoom;
     const int pictureDivisor = zoom == 2 ? 4 : 2;
     const ViewRequest view = {
-        viewShowsOf(*ctx.variant), level,           zoom,           ctx.workWidth / divisor,
-        ctx.workHeight / divisor,  ctx.viewScrollX, ctx.viewScrollY};
+        viewShowsOf(*ctx.variant), level,          zoom,          ctx.workWidth / divisor,
+        ctx.workHeight / divisor,  ed.viewScrollX, ed.viewScrollY};
     viewPass(warpInputsOf(ctx), ctx.meshA, view, ctx.outputPixels, ctx.outputCapacity);
     resamplePixels(ctx.outputPixels, ctx.workWidth / pictureDivisor,
                    ctx.workHeight / pictureDivisor, buffer, w, h);
     if (use == VIEW_BLEND_KEPT)
-        ctx.dissolveLevel = ctx.viewBlend;
-    vgmxYUVAtoOvl(buffer, 0, w * 4, ctx.editBoxX + 12, ctx.editBoxY + ctx.rowHeight + 20, w, h);
+        ctx.dissolveLevel = ed.viewBlend;
+    vgmxYUVAtoOvl(buffer, 0, w * 4, ed.editBoxX + 12, ed.editBoxY + ed.rowHeight + 20, w, h);
     freeBlock(buffer);
 }

@@ -26,46 +26,46 @@ bool inside(int32_t v, int32_t low, int32_t high) // low <= v < high
     return v >= low && v < high;
 }
 
-bool inEditView(const OperatorContext &ctx, int32_t x, int32_t y)
+bool inEditView(const EditorState &ed, int32_t x, int32_t y)
 {
-    const int32_t top = ctx.editBoxY + ctx.rowHeight + 20;
-    return inside(x, ctx.editBoxX + 12, ctx.editBoxX + 12 + ctx.editViewWidth) &&
-           inside(y, top, top + ctx.editViewHeight);
+    const int32_t top = ed.editBoxY + ed.rowHeight + 20;
+    return inside(x, ed.editBoxX + 12, ed.editBoxX + 12 + ed.editViewWidth) &&
+           inside(y, top, top + ed.editViewHeight);
 }
 
-bool inOverview(const OperatorContext &ctx, int32_t x, int32_t y)
+bool inOverview(const EditorState &ed, int32_t x, int32_t y)
 {
-    return inside(x, ctx.overviewX + 12, ctx.overviewX + 12 + ctx.overviewWidth) &&
-           inside(y, ctx.overviewY + 12, ctx.overviewY + 12 + ctx.overviewHeight);
+    return inside(x, ed.overviewX + 12, ed.overviewX + 12 + ed.overviewWidth) &&
+           inside(y, ed.overviewY + 12, ed.overviewY + 12 + ed.overviewHeight);
 }
 
 // 0, 1, 2 for the previous, current and next thumbnail; -1 elsewhere.
-int thumbnailSlot(const OperatorContext &ctx, int32_t x, int32_t y)
+int thumbnailSlot(const EditorState &ed, int32_t x, int32_t y)
 {
-    const int32_t top = ctx.overviewY + ctx.overviewHeight + 64;
+    const int32_t top = ed.overviewY + ed.overviewHeight + 64;
     if (!inside(y, top, top + 24))
         return -1;
     for (int slot = 0; slot < 3; ++slot)
-        if (inside(x, ctx.overviewX + 34 + 42 * slot, ctx.overviewX + 66 + 42 * slot))
+        if (inside(x, ed.overviewX + 34 + 42 * slot, ed.overviewX + 66 + 42 * slot))
             return slot;
     return -1;
 }
 
-bool inTimeline(const OperatorContext &ctx, int32_t x)
+bool inTimeline(const EditorState &ed, int32_t x)
 {
-    return x >= ctx.overviewX + 10 && x <= ctx.overviewX + ctx.timelineWidth + 18;
+    return x >= ed.overviewX + 10 && x <= ed.overviewX + ed.timelineWidth + 18;
 }
 
-bool inTimelineRow(const OperatorContext &ctx, int32_t y, int from, int to)
+bool inTimelineRow(const EditorState &ed, int32_t y, int from, int to)
 {
-    const int32_t base = ctx.overviewY + ctx.overviewHeight;
+    const int32_t base = ed.overviewY + ed.overviewHeight;
     return inside(y, base + from, base + to);
 }
 
-bool inLogo(const OperatorContext &ctx, int32_t x, int32_t y)
+bool inLogo(const EditorState &ed, int32_t x, int32_t y)
 {
-    return x >= ctx.editor.logoX + 14 && x <= ctx.editor.logoX + 74 &&
-           inside(y, ctx.editor.logoY + 14, ctx.editor.logoY + 3 * ctx.rowHeight + 44);
+    return x >= ed.session.logoX + 14 && x <= ed.session.logoX + 74 &&
+           inside(y, ed.session.logoY + 14, ed.session.logoY + 3 * ed.rowHeight + 44);
 }
 
 void busy(void)
@@ -78,10 +78,10 @@ void standard(void)
     vgStandardPointer();
 }
 
-void leaveKey(OperatorContext &ctx)
+void leaveKey(EditorState &ed, OperatorContext &ctx)
 {
-    redrawKeys(ctx, storeKey(ctx));
-    clearGenerator(ctx);
+    redrawKeys(ed, ctx, storeKey(ctx));
+    clearGenerator(ed);
 }
 
 // ---- key navigation ---------------------------------------------------
@@ -105,19 +105,19 @@ KeyRecord *lastKey(const OperatorContext &ctx)
 
 // The key's frame (never past the last frame) becomes current, with the
 // key's level; the pictures follow.
-void goToKey(OperatorContext &ctx, const KeyRecord *key, bool refresh = true)
+void goToKey(EditorState &ed, OperatorContext &ctx, const KeyRecord *key, bool refresh = true)
 {
     if (!key)
         return;
     const uint32_t last = ctx.lastFrame > 0 ? (uint32_t)ctx.lastFrame : 0u;
     ctx.currentFrame = (int32_t)(key->frame > last ? last : key->frame);
     ctx.dissolveLevel = key->level;
-    drawThumbnails(ctx);
-    drawFrameMarker(ctx);
-    setGadgetValue(ctx, GADGET_FRAME, ctx.currentFrame);
-    setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    drawThumbnails(ed, ctx);
+    drawFrameMarker(ed, ctx);
+    setGadgetValue(ed, GADGET_FRAME, ctx.currentFrame);
+    setGadgetValue(ed, GADGET_KEY_LEVEL, ctx.dissolveLevel);
     if (refresh)
-        refreshFrame(ctx);
+        refreshFrame(ed, ctx);
     else
         ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
 }
@@ -127,83 +127,83 @@ bool atLastFrame(const OperatorContext &ctx)
     return ctx.currentFrame == ctx.lastFrame;
 }
 
-void goToNextKey(OperatorContext &ctx)
+void goToNextKey(EditorState &ed, OperatorContext &ctx)
 {
     if (atLastFrame(ctx))
         return;
     const KeyRecord *k = intervalOf(ctx, (uint32_t)ctx.currentFrame);
     if (k)
-        goToKey(ctx, k->next);
+        goToKey(ed, ctx, k->next);
 }
 
-void goToPreviousKey(OperatorContext &ctx)
+void goToPreviousKey(EditorState &ed, OperatorContext &ctx)
 {
     const uint32_t t = (uint32_t)ctx.currentFrame;
     if (t == 0)
         return;
     for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
         if (k->frame == t) {
-            goToKey(ctx, k->prev);
+            goToKey(ed, ctx, k->prev);
             return;
         }
         if (k->next && k->frame < t && t < k->next->frame) {
-            goToKey(ctx, k);
+            goToKey(ed, ctx, k);
             return;
         }
     }
 }
 
-void goToFirstKey(OperatorContext &ctx)
+void goToFirstKey(EditorState &ed, OperatorContext &ctx)
 {
     if (ctx.currentFrame != 0)
-        goToKey(ctx, ctx.keyList);
+        goToKey(ed, ctx, ctx.keyList);
 }
 
-void goToLastKey(OperatorContext &ctx)
+void goToLastKey(EditorState &ed, OperatorContext &ctx)
 {
     if (!atLastFrame(ctx))
-        goToKey(ctx, lastKey(ctx));
+        goToKey(ed, ctx, lastKey(ctx));
 }
 
 // The nearer key of the interval of f (ties to the earlier); at or past the
 // last key, the last key.
-void goToNearestKey(OperatorContext &ctx, uint32_t f)
+void goToNearestKey(EditorState &ed, OperatorContext &ctx, uint32_t f)
 {
     const KeyRecord *k = intervalOf(ctx, f);
     if (!k) {
         const KeyRecord *last = lastKey(ctx);
         if (last && f >= last->frame)
-            goToKey(ctx, last);
+            goToKey(ed, ctx, last);
         return;
     }
     const uint32_t toNext = k->next->frame - f, toKey = f - k->frame;
-    goToKey(ctx, toNext < toKey ? k->next : k);
+    goToKey(ed, ctx, toNext < toKey ? k->next : k);
 }
 
 // ---- keys ---------------------------------------------------------------
 
-void pasteSteps(OperatorContext &ctx)
+void pasteSteps(EditorState &ed, OperatorContext &ctx)
 {
-    renderPreview(ctx);
-    drawEditView(ctx);
+    renderPreview(ed, ctx);
+    drawEditView(ed, ctx);
     ctx.keyModified = 1;
-    redrawKeys(ctx, insertKey(ctx));
+    redrawKeys(ed, ctx, insertKey(ctx));
 }
 
-void reactToKey(OperatorContext &ctx, uint32_t code)
+void reactToKey(EditorState &ed, OperatorContext &ctx, uint32_t code)
 {
-    ctx.lastKeyCode = (int32_t)code;
+    ed.lastKeyCode = (int32_t)code;
     switch (code) {
     case KEY_COPY:
         copyMesh(ctx.meshA, ctx.meshClipboard, gridNodeCount(ctx));
         break;
     case KEY_PASTE:
         copyMesh(ctx.meshClipboard, ctx.meshA, gridNodeCount(ctx));
-        pasteSteps(ctx);
+        pasteSteps(ed, ctx);
         break;
     case KEY_SWAP:
         swapMesh(ctx.meshA, ctx.meshClipboard, gridNodeCount(ctx));
-        pasteSteps(ctx);
+        pasteSteps(ed, ctx);
         break;
     default:
         break;
@@ -212,13 +212,13 @@ void reactToKey(OperatorContext &ctx, uint32_t code)
 
 // ---- mouse ----------------------------------------------------------------
 
-void formatAbout(OperatorContext &ctx)
+void formatAbout(EditorState &ed, OperatorContext &ctx)
 {
     // The text is a resource: only %d takes a number, %% a percent sign;
     // everything else is copied as it stands, never past the buffer.
     const char *text = resGetString(ctx.stringTable, ctx.variant->aboutText);
-    char *out = ctx.editor.aboutText;
-    const size_t size = sizeof ctx.editor.aboutText;
+    char *out = ed.session.aboutText;
+    const size_t size = sizeof ed.session.aboutText;
     size_t n = 0;
     int used = 0;
     for (const char *p = text ? text : ""; *p && n + 1 < size; ++p) {
@@ -239,152 +239,152 @@ void formatAbout(OperatorContext &ctx)
     out[n] = '\0';
 }
 
-void leftPress(OperatorContext &ctx, int32_t x, int32_t y)
+void leftPress(EditorState &ed, OperatorContext &ctx, int32_t x, int32_t y)
 {
-    if (inEditView(ctx, x, y)) {
-        ctx.editor.dragging = MOUSE_LEFT_DOWN;
+    if (inEditView(ed, x, y)) {
+        ed.session.dragging = MOUSE_LEFT_DOWN;
         ctx.keyModified = 1;
-        redrawKeys(ctx, insertKey(ctx));
-        strokeBegin(strokeToolsOf(ctx), ctx.stroke, x, y);
+        redrawKeys(ed, ctx, insertKey(ctx));
+        strokeBegin(strokeToolsOf(ed, ctx), ed.stroke, x, y);
         return;
     }
-    if (inOverview(ctx, x, y)) {
+    if (inOverview(ed, x, y)) {
         busy();
-        setZoomOrigin(ctx, x - ctx.overviewX - 12, y - ctx.overviewY - 12);
-        drawOverview(ctx);
-        drawEditView(ctx);
+        setZoomOrigin(ed, x - ed.overviewX - 12, y - ed.overviewY - 12);
+        drawOverview(ed, ctx);
+        drawEditView(ed, ctx);
         standard();
         return;
     }
-    const int slot = thumbnailSlot(ctx, x, y);
+    const int slot = thumbnailSlot(ed, x, y);
     if (slot >= 0) {
         busy();
-        leaveKey(ctx);
+        leaveKey(ed, ctx);
         if (slot == 0)
-            goToPreviousKey(ctx);
+            goToPreviousKey(ed, ctx);
         else if (slot == 2)
-            goToNextKey(ctx);
+            goToNextKey(ed, ctx);
         else {
-            goToKey(ctx, intervalOf(ctx, (uint32_t)ctx.currentFrame), false);
-            refreshFrame(ctx);
+            goToKey(ed, ctx, intervalOf(ctx, (uint32_t)ctx.currentFrame), false);
+            refreshFrame(ed, ctx);
         }
         standard();
         return;
     }
-    if (inTimeline(ctx, x) && inTimelineRow(ctx, y, 26, 40)) {
+    if (inTimeline(ed, x) && inTimelineRow(ed, y, 26, 40)) {
         busy();
-        leaveKey(ctx);
-        goToNearestKey(ctx, timelineFrame(ctx, x));
+        leaveKey(ed, ctx);
+        goToNearestKey(ed, ctx, timelineFrame(ed, ctx, x));
         standard();
         return;
     }
-    if (inTimeline(ctx, x) && inTimelineRow(ctx, y, 44, 54)) {
+    if (inTimeline(ed, x) && inTimelineRow(ed, y, 44, 54)) {
         busy();
-        leaveKey(ctx);
-        ctx.currentFrame = (int32_t)timelineFrame(ctx, x);
-        drawThumbnails(ctx);
-        drawFrameMarker(ctx);
-        setGadgetValue(ctx, GADGET_FRAME, ctx.currentFrame);
-        refreshFrame(ctx);
+        leaveKey(ed, ctx);
+        ctx.currentFrame = (int32_t)timelineFrame(ed, ctx, x);
+        drawThumbnails(ed, ctx);
+        drawFrameMarker(ed, ctx);
+        setGadgetValue(ed, GADGET_FRAME, ctx.currentFrame);
+        refreshFrame(ed, ctx);
         // The slider shows the new frame's level, as after the frame slider.
-        setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
+        setGadgetValue(ed, GADGET_KEY_LEVEL, ctx.dissolveLevel);
         standard();
         return;
     }
-    if (inLogo(ctx, x, y)) {
-        formatAbout(ctx);
-        showMessage(ctx.editor.aboutText, 1);
+    if (inLogo(ed, x, y)) {
+        formatAbout(ed, ctx);
+        showMessage(ed.session.aboutText, 1);
     }
 }
 
 // The release that ends a drag of either button: the last paint, the
 // generator's amounts back to zero and the preview of the painted frame.
-void finishDrag(OperatorContext &ctx, int32_t x, int32_t y)
+void finishDrag(EditorState &ed, OperatorContext &ctx, int32_t x, int32_t y)
 {
-    ctx.editor.dragging = 0;
+    ed.session.dragging = 0;
     ctx.keyModified = 1;
-    if (strokeEnd(strokeToolsOf(ctx), ctx.stroke, x, y))
-        drawEditView(ctx);
-    clearGenerator(ctx);
+    if (strokeEnd(strokeToolsOf(ed, ctx), ed.stroke, x, y))
+        drawEditView(ed, ctx);
+    clearGenerator(ed);
     if (ctx.variant->hasMeshB)
         resetMeshB(ctx);
-    renderPreview(ctx);
+    renderPreview(ed, ctx);
 }
 
-void leftRelease(OperatorContext &ctx, int32_t x, int32_t y)
+void leftRelease(EditorState &ed, OperatorContext &ctx, int32_t x, int32_t y)
 {
-    ctx.generatorApplied = 0;
-    if (ctx.editor.dragging == MOUSE_LEFT_DOWN) {
-        finishDrag(ctx, x, y);
+    ed.generatorApplied = 0;
+    if (ed.session.dragging == MOUSE_LEFT_DOWN) {
+        finishDrag(ed, ctx, x, y);
         return;
     }
-    if (ctx.editor.dragging)
+    if (ed.session.dragging)
         return;
-    const int32_t last = ctx.lastGadget;
+    const int32_t last = ed.lastGadget;
     if (last == 0 || last == -1) // no gadget since the last release
         return;
-    if (last == ctx.editor.gadget[GADGET_FRAME]) {
+    if (last == ed.session.gadget[GADGET_FRAME]) {
         busy();
-        ctx.editor.frameSliderMoved = 0;
-        ctx.lastGadget = 0;
-        refreshFrame(ctx);
-        setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
+        ed.session.frameSliderMoved = 0;
+        ed.lastGadget = 0;
+        refreshFrame(ed, ctx);
+        setGadgetValue(ed, GADGET_KEY_LEVEL, ctx.dissolveLevel);
         standard();
-    } else if (last == ctx.editor.gadget[GADGET_KEY_LEVEL]) {
-        ctx.lastGadget = 0;
-        redrawKeys(ctx, insertKey(ctx));
-    } else if (last == ctx.editor.gadget[GADGET_AMOUNT]) {
+    } else if (last == ed.session.gadget[GADGET_KEY_LEVEL]) {
+        ed.lastGadget = 0;
+        redrawKeys(ed, ctx, insertKey(ctx));
+    } else if (last == ed.session.gadget[GADGET_AMOUNT]) {
         // The generated mesh stays what the editor shows and stores.
         busy();
-        ctx.lastGadget = 0;
-        redrawKeys(ctx, insertKeyFromBase(ctx));
-        applyGenerators(ctx);
+        ed.lastGadget = 0;
+        redrawKeys(ed, ctx, insertKeyFromBase(ctx));
+        applyGenerators(ed, ctx);
         if (ctx.variant->hasMeshB)
             ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
-        renderPreview(ctx);
-        applyGenerators(ctx);
+        renderPreview(ed, ctx);
+        applyGenerators(ed, ctx);
         standard();
     }
 }
 
-void rightPress(OperatorContext &ctx, int32_t x, int32_t y)
+void rightPress(EditorState &ed, OperatorContext &ctx, int32_t x, int32_t y)
 {
-    if (ctx.editor.dragging || !inEditView(ctx, x, y))
+    if (ed.session.dragging || !inEditView(ed, x, y))
         return;
-    ctx.editor.dragging = MOUSE_RIGHT_DOWN;
+    ed.session.dragging = MOUSE_RIGHT_DOWN;
     ctx.keyModified = 1;
-    redrawKeys(ctx, insertKeyFromBase(ctx));
-    ctx.savedBrushStrength = ctx.brushStrength;
-    ctx.savedBrushMode = ctx.brushMode;
-    ctx.brushStrength = 0.5f;
-    ctx.brushMode = 3;
-    strokeBegin(strokeToolsOf(ctx), ctx.stroke, x, y);
+    redrawKeys(ed, ctx, insertKeyFromBase(ctx));
+    ed.savedBrushStrength = ed.brushStrength;
+    ed.savedBrushMode = ed.brushMode;
+    ed.brushStrength = 0.5f;
+    ed.brushMode = 3;
+    strokeBegin(strokeToolsOf(ed, ctx), ed.stroke, x, y);
 }
 
-void rightRelease(OperatorContext &ctx, int32_t x, int32_t y)
+void rightRelease(EditorState &ed, OperatorContext &ctx, int32_t x, int32_t y)
 {
-    ctx.generatorApplied = 0;
-    if (ctx.editor.dragging != MOUSE_RIGHT_DOWN)
+    ed.generatorApplied = 0;
+    if (ed.session.dragging != MOUSE_RIGHT_DOWN)
         return;
-    finishDrag(ctx, x, y);
-    ctx.brushStrength = ctx.savedBrushStrength;
-    ctx.brushMode = ctx.savedBrushMode;
+    finishDrag(ed, ctx, x, y);
+    ed.brushStrength = ed.savedBrushStrength;
+    ed.brushMode = ed.savedBrushMode;
 }
 
-void reactToButton(OperatorContext &ctx, uint16_t button, int32_t x, int32_t y)
+void reactToButton(EditorState &ed, OperatorContext &ctx, uint16_t button, int32_t x, int32_t y)
 {
     switch (button) {
     case MOUSE_RIGHT_DOWN:
-        rightPress(ctx, x, y);
+        rightPress(ed, ctx, x, y);
         break;
     case MOUSE_RIGHT_UP:
-        rightRelease(ctx, x, y);
+        rightRelease(ed, ctx, x, y);
         break;
     case MOUSE_LEFT_DOWN:
-        leftPress(ctx, x, y);
+        leftPress(ed, ctx, x, y);
         break;
     case MOUSE_LEFT_UP:
-        leftRelease(ctx, x, y);
+        leftRelease(ed, ctx, x, y);
         break;
     default:
         break;
@@ -393,49 +393,49 @@ void reactToButton(OperatorContext &ctx, uint16_t button, int32_t x, int32_t y)
 
 // ---- gadgets ------------------------------------------------------------
 
-int gadgetOf(const OperatorContext &ctx, uint32_t code)
+int gadgetOf(const EditorState &ed, uint32_t code)
 {
     if ((int32_t)code == -1)
         return -1;
     for (int g = 0; g < EDITOR_GADGET_COUNT; ++g)
-        if (ctx.editor.gadget[g] == (int32_t)code)
+        if (ed.session.gadget[g] == (int32_t)code)
             return g;
     return -1;
 }
 
-void chooseZoom(OperatorContext &ctx, int zoom)
+void chooseZoom(EditorState &ed, OperatorContext &ctx, int zoom)
 {
-    ctx.viewZoom = zoom;
+    ed.viewZoom = zoom;
     if (zoom == 0)
-        ctx.viewScrollX = ctx.viewScrollY = 0;
+        ed.viewScrollX = ed.viewScrollY = 0;
     else
-        setZoomOrigin(ctx, ctx.zoomClickX, ctx.zoomClickY);
-    setBrushRadius(ctx);
+        setZoomOrigin(ed, ed.zoomClickX, ed.zoomClickY);
+    setBrushRadius(ed);
     busy();
-    drawOverview(ctx);
-    drawEditView(ctx);
+    drawOverview(ed, ctx);
+    drawEditView(ed, ctx);
     standard();
 }
 
-void changeAmount(OperatorContext &ctx, int32_t value)
+void changeAmount(EditorState &ed, OperatorContext &ctx, int32_t value)
 {
-    if (ctx.generatorType == 0 || value < -100 || value > 100)
+    if (ed.generatorType == 0 || value < -100 || value > 100)
         return;
     busy();
     if (ctx.keyModified == 1)
-        redrawKeys(ctx, storeKey(ctx));
-    redrawKeys(ctx, insertKey(ctx));
-    if (ctx.generatorApplied == 0) {
+        redrawKeys(ed, ctx, storeKey(ctx));
+    redrawKeys(ed, ctx, insertKey(ctx));
+    if (ed.generatorApplied == 0) {
         copyMesh(ctx.meshA, ctx.meshBase, gridNodeCount(ctx));
-        ctx.generatorApplied = 1;
+        ed.generatorApplied = 1;
     }
-    ctx.generatorParams[ctx.generatorType] = value;
-    applyGenerators(ctx);
-    drawEditView(ctx);
+    ed.generatorParams[ed.generatorType] = value;
+    applyGenerators(ed, ctx);
+    drawEditView(ed, ctx);
     standard();
 }
 
-void changeKeyLevel(OperatorContext &ctx, int32_t value)
+void changeKeyLevel(EditorState &ed, OperatorContext &ctx, int32_t value)
 {
     if (value < 0 || value > 255)
         return;
@@ -443,55 +443,55 @@ void changeKeyLevel(OperatorContext &ctx, int32_t value)
         // The level mixes the inputs before the warp; it is stored with the key's mesh.
         ctx.keyModified = 1;
         ctx.dissolveLevel = value;
-        clearGenerator(ctx);
-        renderPreview(ctx);
+        clearGenerator(ed);
+        renderPreview(ed, ctx);
         return;
     }
     if (ctx.keyModified == 1)
-        redrawKeys(ctx, storeKey(ctx));
+        redrawKeys(ed, ctx, storeKey(ctx));
     ctx.dissolveLevel = value;
-    redrawKeys(ctx, storeKeyLevel(ctx));
+    redrawKeys(ed, ctx, storeKeyLevel(ctx));
     ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
     ctx.dissolveLevel = value;
-    renderPreview(ctx);
-    applyGenerators(ctx);
+    renderPreview(ed, ctx);
+    applyGenerators(ed, ctx);
     ctx.dissolveLevel = value;
 }
 
-void setViewBlend(OperatorContext &ctx, int32_t value, bool moveSlider)
+void setViewBlend(EditorState &ed, OperatorContext &ctx, int32_t value, bool moveSlider)
 {
     if (value < 0 || value > 255)
         return;
-    ctx.viewBlend = value;
+    ed.viewBlend = value;
     if (moveSlider)
-        setGadgetValue(ctx, GADGET_VIEW_BLEND, value);
-    drawEditView(ctx);
+        setGadgetValue(ed, GADGET_VIEW_BLEND, value);
+    drawEditView(ed, ctx);
 }
 
-void moveFrameSlider(OperatorContext &ctx, int32_t value)
+void moveFrameSlider(EditorState &ed, OperatorContext &ctx, int32_t value)
 {
     if (value < 0 || value > ctx.lastFrame)
         return;
-    if (!ctx.editor.frameSliderMoved) {
-        ctx.editor.frameSliderMoved = 1;
-        redrawKeys(ctx, storeKey(ctx));
+    if (!ed.session.frameSliderMoved) {
+        ed.session.frameSliderMoved = 1;
+        redrawKeys(ed, ctx, storeKey(ctx));
     } else if (ctx.keyModified == 1) {
-        redrawKeys(ctx, storeKey(ctx));
+        redrawKeys(ed, ctx, storeKey(ctx));
     }
-    clearGenerator(ctx);
+    clearGenerator(ed);
     ctx.currentFrame = value;
     // The meshes belong to the frame shown, before anything can store them.
     ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
-    drawThumbnails(ctx);
-    drawFrameMarker(ctx);
-    drawTimeline(ctx);
+    drawThumbnails(ed, ctx);
+    drawFrameMarker(ed, ctx);
+    drawTimeline(ed, ctx);
 }
 
-void preview(OperatorContext &ctx)
+void preview(EditorState &ed, OperatorContext &ctx)
 {
-    redrawKeys(ctx, storeKey(ctx));
-    renderPreview(ctx);
-    clearGenerator(ctx);
+    redrawKeys(ed, ctx, storeKey(ctx));
+    renderPreview(ed, ctx);
+    clearGenerator(ed);
     // The nested set-up, render and tear-down work on the editor's effect;
     // what they may change is put back afterwards.
     const OperatorContext kept = ctx;
@@ -511,80 +511,80 @@ void preview(OperatorContext &ctx)
     ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
 }
 
-void clearMesh(OperatorContext &ctx)
+void clearMesh(EditorState &ed, OperatorContext &ctx)
 {
     busy();
-    redrawKeys(ctx, insertKey(ctx));
-    drawThumbnails(ctx);
-    drawFrameMarker(ctx);
-    drawTimeline(ctx);
-    clearGenerator(ctx);
+    redrawKeys(ed, ctx, insertKey(ctx));
+    drawThumbnails(ed, ctx);
+    drawFrameMarker(ed, ctx);
+    drawTimeline(ed, ctx);
+    clearGenerator(ed);
     memset(ctx.meshA, 0, ctx.meshCapacity * sizeof(MeshNode));
     memset(ctx.meshBase, 0, ctx.meshCapacity * sizeof(MeshNode));
-    redrawKeys(ctx, storeKey(ctx));
-    renderPreview(ctx);
-    drawEditView(ctx);
+    redrawKeys(ed, ctx, storeKey(ctx));
+    renderPreview(ed, ctx);
+    drawEditView(ed, ctx);
     standard();
 }
 
-void revert(OperatorContext &ctx)
+void revert(EditorState &ed, OperatorContext &ctx)
 {
     busy();
     ctx.keyModified = 0;
-    clearGenerator(ctx);
+    clearGenerator(ed);
     ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
     copyMesh(ctx.meshA, ctx.meshBase, gridNodeCount(ctx));
-    renderPreview(ctx);
+    renderPreview(ed, ctx);
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
-    drawEditView(ctx);
+    drawEditView(ed, ctx);
     standard();
 }
 
-void removeKey(OperatorContext &ctx)
+void removeKey(EditorState &ed, OperatorContext &ctx)
 {
     busy();
     ctx.keyModified = 0;
-    memset(ctx.generatorParams, 0, sizeof ctx.generatorParams);
+    memset(ed.generatorParams, 0, sizeof ed.generatorParams);
     deleteKey(ctx);
-    drawThumbnails(ctx);
-    drawFrameMarker(ctx);
-    drawTimeline(ctx);
-    setGadgetValue(ctx, GADGET_AMOUNT, 0);
+    drawThumbnails(ed, ctx);
+    drawFrameMarker(ed, ctx);
+    drawTimeline(ed, ctx);
+    setGadgetValue(ed, GADGET_AMOUNT, 0);
     ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
-    renderPreview(ctx);
+    renderPreview(ed, ctx);
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
-    drawEditView(ctx);
-    setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    drawEditView(ed, ctx);
+    setGadgetValue(ed, GADGET_KEY_LEVEL, ctx.dissolveLevel);
     standard();
 }
 
-void chooseGenerator(OperatorContext &ctx, int32_t value)
+void chooseGenerator(EditorState &ed, OperatorContext &ctx, int32_t value)
 {
     if (value < 0 || value > GENERATOR_COUNT)
         return;
-    const int32_t old = ctx.generatorType;
-    ctx.generatorType = value;
+    const int32_t old = ed.generatorType;
+    ed.generatorType = value;
     if (old != 0 && value == 0) {
         if (ctx.keyModified == 1)
-            redrawKeys(ctx, storeKey(ctx));
-        applyGenerators(ctx);
-        drawEditView(ctx);
+            redrawKeys(ed, ctx, storeKey(ctx));
+        applyGenerators(ed, ctx);
+        drawEditView(ed, ctx);
     } else if (old == 0 && value != 0) {
-        redrawKeys(ctx, storeKey(ctx));
-        applyGenerators(ctx);
-        drawEditView(ctx);
+        redrawKeys(ed, ctx, storeKey(ctx));
+        applyGenerators(ed, ctx);
+        drawEditView(ed, ctx);
     }
     if (value != 0) {
-        setGadgetValue(ctx, GADGET_AMOUNT, ctx.generatorParams[value]);
-        vgEnableElement(ctx.requestHandle, ctx.editor.gadget[GADGET_AMOUNT]);
+        setGadgetValue(ed, GADGET_AMOUNT, ed.generatorParams[value]);
+        vgEnableElement(ed.requestHandle, ed.session.gadget[GADGET_AMOUNT]);
     } else {
-        setGadgetValue(ctx, GADGET_AMOUNT, 0);
-        vgDisableElement(ctx.requestHandle, ctx.editor.gadget[GADGET_AMOUNT]);
+        setGadgetValue(ed, GADGET_AMOUNT, 0);
+        vgDisableElement(ed.requestHandle, ed.session.gadget[GADGET_AMOUNT]);
     }
 }
 
 // The default effect in place of the keys, after the user confirms.
-void resetEffect(OperatorContext &ctx)
+void resetEffect(EditorState &ed, OperatorContext &ctx)
 {
     TextRequest question = {};
     question.text = resGetString(ctx.stringTable, 506);
@@ -595,102 +595,102 @@ void resetEffect(OperatorContext &ctx)
     fillMeterRecord(ctx, 2);
     busy();
     freeKeys(ctx);
-    clearGenerator(ctx);
+    clearGenerator(ed);
     if (createFirstKey(ctx) != 0 || createLastKey(ctx) != 0) {
         LOG_FAILURE(ctx.variant);
-        ctx.editor.leave = 1;
+        ed.session.leave = 1;
         standard();
         return;
     }
     vreqOpenMeter(&ctx.meterRecord);
     ctx.currentFrame = ctx.lastFrame;
-    fetchFrameFields(ctx);
+    fetchFrameFields(ctx, ed.fields);
     ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
     renderThumbnail(ctx, ctx.keyList->next);
     vreqUpdateMeter(&ctx.meterRecord, 3, 1);
     ctx.currentFrame = 0;
-    fetchFrameFields(ctx);
+    fetchFrameFields(ctx, ed.fields);
     ctx.dissolveLevel = interpolateMeshes(ctx, ctx.dissolveLevel);
     renderThumbnail(ctx, ctx.keyList);
-    renderPreviewPicture(ctx);
+    renderPreviewPicture(ed, ctx);
     vreqCloseMeter(&ctx.meterRecord);
-    drawThumbnails(ctx);
-    drawFrameMarker(ctx);
-    drawTimeline(ctx);
-    drawOverview(ctx);
+    drawThumbnails(ed, ctx);
+    drawFrameMarker(ed, ctx);
+    drawTimeline(ed, ctx);
+    drawOverview(ed, ctx);
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
-    drawEditView(ctx);
-    setGadgetValue(ctx, GADGET_FRAME, ctx.currentFrame);
-    setGadgetValue(ctx, GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    drawEditView(ed, ctx);
+    setGadgetValue(ed, GADGET_FRAME, ctx.currentFrame);
+    setGadgetValue(ed, GADGET_KEY_LEVEL, ctx.dissolveLevel);
     standard();
 }
 
-void reactToGadget(OperatorContext &ctx, uint32_t code, int32_t value)
+void reactToGadget(EditorState &ed, OperatorContext &ctx, uint32_t code, int32_t value)
 {
-    ctx.lastGadget = (int32_t)code;
-    const int g = gadgetOf(ctx, code);
+    ed.lastGadget = (int32_t)code;
+    const int g = gadgetOf(ed, code);
     if (g >= GADGET_BRUSH_SIZE && g < GADGET_BRUSH_SIZE + 4) {
-        ctx.brushSizeIndex = g - GADGET_BRUSH_SIZE;
-        setBrushRadius(ctx);
+        ed.brushSizeIndex = g - GADGET_BRUSH_SIZE;
+        setBrushRadius(ed);
     } else if (g >= GADGET_ZOOM && g < GADGET_ZOOM + 3) {
-        chooseZoom(ctx, g - GADGET_ZOOM);
+        chooseZoom(ed, ctx, g - GADGET_ZOOM);
     } else if (g >= GADGET_VIEW && g < GADGET_VIEW + 3) {
         static const int32_t blends[3] = {0, 128, 255};
-        setViewBlend(ctx, blends[g - GADGET_VIEW], true);
+        setViewBlend(ed, ctx, blends[g - GADGET_VIEW], true);
     }
     switch (g) {
     case GADGET_DONE:
-        redrawKeys(ctx, storeKey(ctx));
-        ctx.editor.leave = 1;
+        redrawKeys(ed, ctx, storeKey(ctx));
+        ed.session.leave = 1;
         break;
     case GADGET_RESET:
-        resetEffect(ctx);
+        resetEffect(ed, ctx);
         break;
     case GADGET_AMOUNT:
-        changeAmount(ctx, value);
+        changeAmount(ed, ctx, value);
         break;
     case GADGET_VIEW_BLEND:
-        setViewBlend(ctx, value, false);
+        setViewBlend(ed, ctx, value, false);
         break;
     case GADGET_KEY_LEVEL:
-        changeKeyLevel(ctx, value);
+        changeKeyLevel(ed, ctx, value);
         break;
     case GADGET_FRAME:
-        moveFrameSlider(ctx, value);
+        moveFrameSlider(ed, ctx, value);
         break;
     case GADGET_FIRST_KEY:
     case GADGET_LAST_KEY:
         busy();
-        redrawKeys(ctx, storeKey(ctx));
-        clearGenerator(ctx);
+        redrawKeys(ed, ctx, storeKey(ctx));
+        clearGenerator(ed);
         if (g == GADGET_FIRST_KEY)
-            goToFirstKey(ctx);
+            goToFirstKey(ed, ctx);
         else
-            goToLastKey(ctx);
+            goToLastKey(ed, ctx);
         standard();
         break;
     case GADGET_PREVIEW:
-        preview(ctx);
+        preview(ed, ctx);
         break;
     case GADGET_CLEAR:
-        clearMesh(ctx);
+        clearMesh(ed, ctx);
         break;
     case GADGET_REVERT:
-        revert(ctx);
+        revert(ed, ctx);
         break;
     case GADGET_DELETE_KEY:
-        removeKey(ctx);
+        removeKey(ed, ctx);
         break;
     case GADGET_MIRROR:
         if (value == 0 || value == 1)
-            ctx.mirrorMode = value;
+            ed.mirrorMode = value;
         break;
     case GADGET_GENERATOR:
-        chooseGenerator(ctx, value);
+        chooseGenerator(ed, ctx, value);
         break;
     case GADGET_BRUSH_PRESET:
-        if (applyBrushPreset(ctx, value))
-            ctx.editor.params->brushPreset = (int16_t)value;
+        if (applyBrushPreset(ed, value))
+            ed.session.params->brushPreset = (int16_t)value;
         break;
     default:
         break;
@@ -699,54 +699,68 @@ void reactToGadget(OperatorContext &ctx, uint32_t code, int32_t value)
 
 } // namespace
 
-uint32_t timelineFrame(const OperatorContext &ctx, int32_t x)
+uint32_t timelineFrame(const EditorState &ed, const OperatorContext &ctx, int32_t x)
 {
-    if (ctx.lastFrame <= 0 || ctx.timelineWidth <= 0)
+    if (ctx.lastFrame <= 0 || ed.timelineWidth <= 0)
         return 0;
-    int64_t c = (int64_t)x - ctx.overviewX - 14;
-    c = c < 0 ? 0 : (c > ctx.timelineWidth ? ctx.timelineWidth : c);
-    return (uint32_t)((uint64_t)c * (uint64_t)ctx.lastFrame / (uint64_t)ctx.timelineWidth);
+    int64_t c = (int64_t)x - ed.overviewX - 14;
+    c = c < 0 ? 0 : (c > ed.timelineWidth ? ed.timelineWidth : c);
+    return (uint32_t)((uint64_t)c * (uint64_t)ctx.lastFrame / (uint64_t)ed.timelineWidth);
 }
 
-void setGadgetValue(OperatorContext &ctx, int gadget, int32_t value)
+void setGadgetValue(EditorState &ed, int gadget, int32_t value)
 {
-    if (ctx.editor.gadget[gadget] != -1)
-        vgChangeElement(ctx.requestHandle, ctx.editor.gadget[gadget], 40, value, 1);
+    if (ed.session.gadget[gadget] != -1)
+        vgChangeElement(ed.requestHandle, ed.session.gadget[gadget], 40, value, 1);
 }
 
-void renderPreview(OperatorContext &ctx)
+void renderPreview(EditorState &ed, OperatorContext &ctx)
 {
-    renderPreviewPicture(ctx);
-    drawOverview(ctx);
+    renderPreviewPicture(ed, ctx);
+    drawOverview(ed, ctx);
 }
 
-void clearGenerator(OperatorContext &ctx)
+void clearGenerator(EditorState &ed)
 {
-    setGadgetValue(ctx, GADGET_AMOUNT, 0);
-    memset(ctx.generatorParams, 0, sizeof ctx.generatorParams);
+    setGadgetValue(ed, GADGET_AMOUNT, 0);
+    memset(ed.generatorParams, 0, sizeof ed.generatorParams);
 }
 
-void reactToMessage(OperatorContext &ctx, const EditorMessage &m)
+void applyGenerators(const EditorState &ed, OperatorContext &ctx)
+{
+    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
+    if (ed.generatorType == 0)
+        return;
+    // The working mesh must hold a whole grid before any generator writes it.
+    if (!ctx.meshA || gridNodeCount(ctx) > ctx.meshCapacity)
+        return;
+    const GeneratorGeometry size = generatorGeometryOf(ctx);
+    for (int n = 1; n <= GENERATOR_COUNT; ++n)
+        if (ed.generatorParams[n] != 0)
+            applyGenerator(size, ctx.meshA, n, ed.generatorParams[n], true);
+}
+
+void reactToMessage(EditorState &ed, OperatorContext &ctx, const EditorMessage &m)
 {
     switch (m.type) {
     case EDITOR_MSG_KEY:
-        reactToKey(ctx, m.u.code);
+        reactToKey(ed, ctx, m.u.code);
         break;
     case EDITOR_MSG_MOUSE_MOVE:
-        if (ctx.editor.dragging) {
+        if (ed.session.dragging) {
             ctx.keyModified = 1;
-            if (strokeMove(strokeToolsOf(ctx), ctx.stroke, m.u.mouse.x, m.y))
-                drawEditView(ctx);
+            if (strokeMove(strokeToolsOf(ed, ctx), ed.stroke, m.u.mouse.x, m.y))
+                drawEditView(ed, ctx);
         }
         break;
     case EDITOR_MSG_MOUSE_BUTTON:
-        reactToButton(ctx, m.u.mouse.button, m.u.mouse.x, m.y);
+        reactToButton(ed, ctx, m.u.mouse.button, m.u.mouse.x, m.y);
         break;
     case EDITOR_MSG_GADGET:
-        reactToGadget(ctx, m.u.code, m.value);
+        reactToGadget(ed, ctx, m.u.code, m.value);
         break;
     case EDITOR_MSG_CLOSE:
-        ctx.editor.leave = 1;
+        ed.session.leave = 1;
         break;
     default:
         break;
@@ -754,12 +768,12 @@ void reactToMessage(OperatorContext &ctx, const EditorMessage &m)
 }
 
 // The brush, mesh and view the edit view's strokes paint with.
-StrokeTools strokeToolsOf(OperatorContext &ctx)
+StrokeTools strokeToolsOf(EditorState &ed, const OperatorContext &ctx)
 {
-    return {{ctx.meshA, ctx.brushKernel, ctx.meshCols, ctx.meshRows, ctx.meshCapacity,
-             ctx.falloffTable},
-            {ctx.brushRadius, ctx.brushStrength, ctx.brushMode},
-            {ctx.viewZoom, ctx.viewScale, ctx.imageAreaX, ctx.imageAreaY, ctx.viewScrollX,
-             ctx.viewScrollY},
-            ctx.mirrorMode == 1};
+    return {
+        {ctx.meshA, ctx.brushKernel, ctx.meshCols, ctx.meshRows, ctx.meshCapacity,
+         ctx.falloffTable},
+        {ed.brushRadius, ed.brushStrength, ed.brushMode},
+        {ed.viewZoom, ed.viewScale, ed.imageAreaX, ed.imageAreaY, ed.viewScrollX, ed.viewScrollY},
+        ed.mirrorMode == 1};
 }

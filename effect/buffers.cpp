@@ -47,8 +47,6 @@ int prepareMeshes(OperatorContext &ctx, const MeshNode *keyGrid)
     ctx.workHeight = ctx.imageHeight;
     ctx.meshCols = ctx.imageWidth / 4;
     ctx.meshRows = ctx.imageHeight / 2;
-    ctx.previewWidth = ctx.imageWidth / 4;
-    ctx.previewHeight = ctx.imageHeight / 4;
 
     // The new set is built aside and installed only when complete, so the
     // key grid may even be one of the buffers being replaced.

@@ -11,14 +11,13 @@ namespace {
 
 // A field fits when its visible area lies inside its rows and it has the
 // effect's size, which the field buffers hold.
-bool fieldFits(const OperatorContext &ctx, const HostImage *image)
+bool fieldFits(const OperatorContext &ctx, const HostImage *image, size_t capacity)
 {
     if (!image->pixels || image->width <= 0 || image->height <= 0 || image->xOffset < 0 ||
         image->yOffset < 0 || image->stride < image->xOffset + image->width)
         return false;
     const size_t pixels = (size_t)image->width * (size_t)image->height;
-    return image->width == ctx.imageWidth && image->height == ctx.imageHeight &&
-           pixels <= ctx.fieldBufferCapacity;
+    return image->width == ctx.imageWidth && image->height == ctx.imageHeight && pixels <= capacity;
 }
 
 void copyField(const HostImage *image, uint32_t *buffer)
@@ -39,28 +38,28 @@ void freeFields(HostImage **fields, int count)
 
 } // namespace
 
-int fetchFrameFields(OperatorContext &ctx)
+int fetchFrameFields(OperatorContext &ctx, const FieldBuffers &fields)
 {
     // Both fields are checked before either buffer changes, so a failure
     // keeps the previous frame whole.
     const int count = ctx.variant->inputCount == 1 ? 1 : 2;
-    uint32_t *buffers[2] = {ctx.fieldBufferA, ctx.fieldBufferB};
-    HostImage *fields[2] = {nullptr, nullptr};
+    uint32_t *buffers[2] = {fields.a, fields.b};
+    HostImage *images[2] = {nullptr, nullptr};
     const uint32_t field = (uint32_t)ctx.currentFrame * 2u;
     for (int i = 0; i < count; ++i) {
-        fields[i] = opGetField(i, field);
-        if (!fields[i] || !buffers[i] || !fieldFits(ctx, fields[i])) {
+        images[i] = opGetField(i, field);
+        if (!images[i] || !buffers[i] || !fieldFits(ctx, images[i], fields.capacity)) {
             LOG_FAILURE(ctx.variant);
-            freeFields(fields, i + 1);
+            freeFields(images, i + 1);
             return -1;
         }
     }
     for (int i = 0; i < count; ++i)
-        copyField(fields[i], buffers[i]);
-    ctx.sourcePixels = ctx.fieldBufferA;
-    ctx.targetPixels = ctx.fieldBufferB;
-    ctx.imageWidth = fields[count - 1]->width;
-    ctx.imageHeight = fields[count - 1]->height;
-    freeFields(fields, count);
+        copyField(images[i], buffers[i]);
+    ctx.sourcePixels = fields.a;
+    ctx.targetPixels = fields.b;
+    ctx.imageWidth = images[count - 1]->width;
+    ctx.imageHeight = images[count - 1]->height;
+    freeFields(images, count);
     return 0;
 }

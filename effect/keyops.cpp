@@ -173,17 +173,3 @@ GeneratorGeometry generatorGeometryOf(const OperatorContext &ctx)
     return {ctx.gridCols,    ctx.gridRows,     ctx.imageWidth,
             ctx.imageHeight, ctx.projectWidth, ctx.projectHeight};
 }
-
-void applyGenerators(OperatorContext &ctx)
-{
-    ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
-    if (ctx.generatorType == 0)
-        return;
-    // The working mesh must hold a whole grid before any generator writes it.
-    if (!ctx.meshA || gridNodeCount(ctx) > ctx.meshCapacity)
-        return;
-    const GeneratorGeometry size = generatorGeometryOf(ctx);
-    for (int n = 1; n <= GENERATOR_COUNT; ++n)
-        if (ctx.generatorParams[n] != 0)
-            applyGenerator(size, ctx.meshA, n, ctx.generatorParams[n], true);
-}

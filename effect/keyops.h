@@ -40,10 +40,6 @@ unsigned storeKeyLevel(OperatorContext &ctx);
 // True when a key was removed.
 bool deleteKey(OperatorContext &ctx);
 
-// The editor's generator: meshA from the keys at currentFrame, then, unless
-// generatorType is 0, every generator with a non-zero amount in
-// generatorParams, in ascending order.
-void applyGenerators(OperatorContext &ctx);
 // The grid and picture sizes the generators work with.
 GeneratorGeometry generatorGeometryOf(const OperatorContext &ctx);
 

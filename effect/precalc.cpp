@@ -15,16 +15,16 @@ namespace {
 // The key's frame becomes current and its thumbnail is rendered from that
 // frame's pictures. A frame the host cannot deliver leaves the buffers as
 // they are.
-void precalculateKey(OperatorContext &ctx, KeyRecord *key)
+void precalculateKey(OperatorContext &ctx, const FieldBuffers &fields, KeyRecord *key)
 {
     ctx.currentFrame = (int32_t)key->frame;
     if (ctx.variant->hasMeshB) {
         ctx.dissolveLevel = key->level;
-        fetchFrameFields(ctx);
+        fetchFrameFields(ctx, fields);
         ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
         ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
     } else {
-        fetchFrameFields(ctx);
+        fetchFrameFields(ctx, fields);
         copyMesh(key->grid, ctx.meshA, gridNodeCount(ctx));
         if (ctx.variant->interpolatesLevel)
             ctx.dissolveLevel = key->level;
@@ -33,10 +33,10 @@ void precalculateKey(OperatorContext &ctx, KeyRecord *key)
 }
 
 // Frame 0 current, its meshes in place.
-void showFirstFrame(OperatorContext &ctx)
+void showFirstFrame(OperatorContext &ctx, const FieldBuffers &fields)
 {
     ctx.currentFrame = 0;
-    fetchFrameFields(ctx);
+    fetchFrameFields(ctx, fields);
     if (ctx.variant->hasMeshB) {
         ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
         ctx.dissolveLevel = interpolateMeshB(ctx, ctx.dissolveLevel);
@@ -68,7 +68,7 @@ void fillMeterRecord(OperatorContext &ctx, uint32_t steps)
     m.word7 = 0;
 }
 
-int prepareEffect(OperatorContext &ctx)
+int prepareEffect(OperatorContext &ctx, const FieldBuffers &fields)
 {
     fillMeterRecord(ctx, 0);
     ctx.gridCols = ctx.imageWidth / 4;
@@ -86,11 +86,11 @@ int prepareEffect(OperatorContext &ctx)
         vreqOpenMeter(&ctx.meterRecord);
         int n = 0;
         for (KeyRecord *k = ctx.keyList; k; k = k->next) {
-            precalculateKey(ctx, k);
+            precalculateKey(ctx, fields, k);
             vreqUpdateMeter(&ctx.meterRecord, 3, ++n);
         }
         vreqCloseMeter(&ctx.meterRecord);
-        showFirstFrame(ctx);
+        showFirstFrame(ctx, fields);
         return 0;
     }
 
@@ -103,9 +103,9 @@ int prepareEffect(OperatorContext &ctx)
         vreqCloseMeter(&ctx.meterRecord);
         return -1;
     }
-    precalculateKey(ctx, ctx.keyList->next);
+    precalculateKey(ctx, fields, ctx.keyList->next);
     vreqUpdateMeter(&ctx.meterRecord, 3, 1);
-    precalculateKey(ctx, ctx.keyList);
+    precalculateKey(ctx, fields, ctx.keyList);
     if (ctx.variant->hasMeshB)
         ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     vreqCloseMeter(&ctx.meterRecord);

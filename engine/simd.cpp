@@ -7,14 +7,6 @@ namespace {
 
 const char *const levelNames[SIMD_LEVEL_COUNT] = {"scalar", "sse2", "avx2", "avx512"};
 
-// -1 until the first pass asks.
-int chosenLevel = -1;
-
-SimdLevel levelFromEnvironment(void)
-{
-    return selectSimdLevel(simdLevelNamed(std::getenv("VX_SIMD"), bestSimdLevel()));
-}
-
 } // namespace
 
 SimdLevel bestSimdLevel(void)
@@ -31,16 +23,15 @@ SimdLevel bestSimdLevel(void)
 #endif
 }
 
-SimdLevel activeSimdLevel(void)
-{
-    return chosenLevel < 0 ? levelFromEnvironment() : (SimdLevel)chosenLevel;
-}
-
-SimdLevel selectSimdLevel(SimdLevel level)
+SimdLevel heldSimdLevel(SimdLevel level)
 {
     const SimdLevel best = bestSimdLevel();
-    chosenLevel = level < SIMD_SCALAR ? SIMD_SCALAR : (level > best ? best : level);
-    return (SimdLevel)chosenLevel;
+    return level < SIMD_SCALAR ? SIMD_SCALAR : (level > best ? best : level);
+}
+
+SimdLevel requestedSimdLevel(void)
+{
+    return heldSimdLevel(simdLevelNamed(std::getenv("VX_SIMD"), bestSimdLevel()));
 }
 
 SimdLevel simdLevelNamed(const char *name, SimdLevel otherwise)

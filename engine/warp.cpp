@@ -3,15 +3,14 @@
 // The per-pixel kernels (engine/warpkernels.h) sit apart from the loops
 // that walk the output picture. A pass validates sizes and buffers once,
 // builds its PassParams and hands them to the table of the instruction-set
-// level in use (engine/warplevel.h); the scalar loops here are the
-// reference the vectorised ones reproduce bit for bit.
+// level its inputs carry (engine/warplevel.h); the scalar loops here are
+// the reference the vectorised ones reproduce bit for bit.
 #include "engine/warp.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "engine/heap.h"
-#include "engine/simd.h"
 #include "engine/warpkernels.h"
 #include "engine/warplevel.h"
 
@@ -127,6 +126,11 @@ PassSteps passSteps(const WarpInputs &in, int stepW, int stepH)
     return p;
 }
 
+const WarpLevel *requestedWarpLevel(void)
+{
+    return &warpLevelOf(requestedSimdLevel());
+}
+
 namespace {
 
 // The output must exist and its buffer must hold it.
@@ -175,11 +179,11 @@ bool beginPass(PassParams &p, const WarpInputs &in, const PassOutput &out, const
     return beginPass(p, in, out, mesh, out.width, out.height);
 }
 
-// The table of the passes' instruction-set level: the one place where a
-// pass turns the level in use into the entry points it calls.
-const WarpLevel &passLevel(void)
+// The table of the instruction-set level a pass runs at, read once per
+// pass: the one its inputs carry, else the scalar reference.
+const WarpLevel &tableOf(const WarpInputs &in)
 {
-    return warpLevelOf(activeSimdLevel());
+    return in.simd ? *in.simd : warpLevelScalar;
 }
 
 // Above the scalar reference, the end levels of a dissolve take the
@@ -280,7 +284,7 @@ void warpPassA(const WarpInputs &in, const MeshNode *meshA, const PassOutput &ou
     p.kind = PASS_SAMPLE;
     p.picture = pictureOf(in.source, in);
     if (beginPass(p, in, out, meshA))
-        runPass(passLevel(), p);
+        runPass(tableOf(in), p);
 }
 
 void warpPassB(const WarpInputs &in, const MeshNode *meshB, int32_t level, const PassOutput &out)
@@ -291,7 +295,7 @@ void warpPassB(const WarpInputs &in, const MeshNode *meshB, int32_t level, const
     p.level = dissolveWeight(level);
     p.rest = 255 - p.level;
     if (beginPass(p, in, out, meshB))
-        runPass(passLevel(), p);
+        runPass(tableOf(in), p);
 }
 
 void warpPassMixed(const WarpInputs &in, const MeshNode *mesh, int32_t level, KeptMixture &kept,
@@ -299,7 +303,7 @@ void warpPassMixed(const WarpInputs &in, const MeshNode *mesh, int32_t level, Ke
 {
     PassParams p = mixtureOf(in, level);
     if (beginPass(p, in, out, mesh)) {
-        const WarpLevel &table = passLevel();
+        const WarpLevel &table = tableOf(in);
         keepMixture(table, p, kept);
         runPass(table, p);
     }
@@ -310,7 +314,7 @@ void viewPassOf(PassKind kind, const WarpInputs &in, const MeshNode *meshA, int3
 {
     PassParams p = viewParams(kind, in, level);
     if (beginPass(p, in, out, meshA))
-        runPass(passLevel(), p);
+        runPass(tableOf(in), p);
 }
 
 void windowPassOf(PassKind kind, const WarpInputs &in, const MeshNode *meshA, int32_t level,
@@ -323,7 +327,7 @@ void windowPassOf(PassKind kind, const WarpInputs &in, const MeshNode *meshA, in
     p.rowOrigin = (float)scrollY;
     p.colAdvance = (float)a / (float)out.width;
     p.rowAdvance = (float)b / (float)out.height;
-    const WarpLevel &table = passLevel();
+    const WarpLevel &table = tableOf(in);
     if (shortenEnds(p, table))
         table.viewRows(p);
 }

@@ -1,6 +1,7 @@
 // Pixel samplers and warp passes. Every input comes as an argument: the
-// pictures and the geometry of the working meshes (WarpInputs), the mesh,
-// the dissolve level and the output with its capacity. Every pixel and
+// pictures, the geometry of the working meshes and the table of the
+// instruction-set level (WarpInputs), the mesh, the dissolve level and the
+// output with its capacity. Every pixel and
 // mesh read is clamped or guarded, so a pass cannot fail.
 //
 // Guards of the passes, checked once per pass:
@@ -25,6 +26,10 @@
 #include "engine/warpinputs.h"
 
 void releaseKeptMixture(KeptMixture &kept);
+
+// The table of requestedSimdLevel() (engine/simd.h): what an instance
+// runs its passes at, read once when the instance is made.
+const WarpLevel *requestedWarpLevel(void);
 
 // The mesh of cols x rows nodes interpolated at a fractional mesh
 // position; (0, 0) outside.

@@ -5,14 +5,19 @@
 #include <cstddef>
 #include <cstdint>
 
-// The pictures a pass reads, both of the work size, and the geometry of
-// the working meshes.
+// The entry points of the passes at one instruction-set level
+// (engine/warplevel.h).
+struct WarpLevel;
+
+// The pictures a pass reads, both of the work size, the geometry of the
+// working meshes, and the level the pass runs at.
 struct WarpInputs {
     const uint32_t *source; // sampled by pass A, the source of the mixture
     const uint32_t *target; // sampled by pass B, the target of the mixture; may be null
     int32_t width, height;  // work size
     int32_t meshCols, meshRows;
-    size_t meshCapacity; // nodes each working mesh holds
+    size_t meshCapacity;   // nodes each working mesh holds
+    const WarpLevel *simd; // the level's table; null runs the scalar reference
 };
 
 // The picture a pass fills: width x height pixels, row stride width, in a

@@ -15,6 +15,5 @@ const WarpLevel &warpLevelOf(SimdLevel level)
 {
     static const WarpLevel *const tables[SIMD_LEVEL_COUNT] = {&warpLevelScalar, &warpLevelSse2,
                                                               &warpLevelAvx2, &warpLevelAvx512};
-    const SimdLevel best = bestSimdLevel();
-    return *tables[level < SIMD_SCALAR ? SIMD_SCALAR : (level > best ? best : level)];
+    return *tables[heldSimdLevel(level)];
 }

@@ -1,8 +1,8 @@
 // Internal to the engine: the entry points of the warp and window passes
 // at one instruction-set level, as a table. A pass calls through the table
-// of the level in use; every level's entries give the bits of the scalar
-// ones. Each level's table is defined in its own file: engine/warplevel.cpp
-// for the scalar reference (the loops of engine/warp.cpp),
+// its inputs carry (WarpInputs::simd, the instance's); every level's
+// entries give the bits of the scalar ones. Each level's table is defined in its own file:
+// engine/warplevel.cpp for the scalar reference (the loops of engine/warp.cpp),
 // engine/warp_sse2.cpp, warp_avx2.cpp and warp_avx512.cpp for the
 // vectorised levels.
 #ifndef VX_WARPLEVEL_H

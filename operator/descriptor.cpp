@@ -4,8 +4,8 @@
 
 void initEffectInstance(EffectInstance &instance, const VariantDesc &variant)
 {
-    instance.ctx = OperatorContext{};
-    instance.ctx.variant = &variant;
+    initContext(instance.ctx, variant);
+    instance.editor = EditorState{};
     instance.params = EffectParamBlock{};
     instance.paramBlockDesc = {&instance.params, sizeof instance.params, 0};
     instance.editorButton = {{GADGET_BUTTON, 200}, 2};

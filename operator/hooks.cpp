@@ -150,7 +150,7 @@ int gadgetAction(void *self, ActionRecord *record)
     if (record->gadget != 0)
         return 0;
     probeProjectSize(ctx.projectWidth, ctx.projectHeight);
-    editEffect(ctx, instance.params);
+    editEffect(instance.editor, ctx, instance.params);
     return 0;
 }
 

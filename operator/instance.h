@@ -3,6 +3,7 @@
 #ifndef VX_INSTANCE_H
 #define VX_INSTANCE_H
 
+#include "editor/state.h"
 #include "effect/context.h"
 #include "operator/host/records.h"
 #include "variants/variant.h"
@@ -11,6 +12,7 @@ enum { EFFECT_TAG_COUNT = 8 };
 
 struct EffectInstance {
     OperatorContext ctx;
+    EditorState editor;      // its settings live as long as the instance
     EffectParamBlock params; // the host saves and restores its bytes
     ParamBlockDesc paramBlockDesc;
     GadgetButton editorButton; // gadget 0: the editor

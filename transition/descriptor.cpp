@@ -12,8 +12,7 @@ const uint32_t typeEntries[DEFORM_TYPES + 1] = {311, 312, 313, 314, 315, 316, 31
 
 void initTransitionInstance(TransitionInstance &instance)
 {
-    instance.ctx = OperatorContext{};
-    instance.ctx.variant = &vxOpVariant;
+    initContext(instance.ctx, vxOpVariant);
     instance.params = OpParamBlock{};
     instance.paramBlockDesc = {&instance.params, sizeof instance.params, 0};
     instance.typePopup = {{GADGET_POPUP, 220}, 0, typeEntries, 0};

@@ -187,7 +187,7 @@ void installFakeScreen(FakeScreen &screen)
             return 0;
         }
         const ScriptStep &step = f.script[f.nextStep++];
-        *message = step.fill(*f.context, step);
+        *message = step.fill(*f.editor, step);
         return 0;
     };
     vxInstallHostServices(&s);

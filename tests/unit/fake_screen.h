@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "effect/context.h"
+#include "editor/state.h"
 #include "operator/host/vxgui.h"
 
 struct ScreenCall {
@@ -31,10 +31,10 @@ struct FakeGadget {
     bool enabled;
 };
 
-// One scripted message; fill() may read the editor's context (layout,
+// One scripted message; fill() may read the editor's record (layout,
 // handles) when the message is delivered.
 struct ScriptStep {
-    EditorMessage (*fill)(const OperatorContext &ctx, const ScriptStep &step);
+    EditorMessage (*fill)(const EditorState &ed, const ScriptStep &step);
     int a, b = 0, c = 0;
 };
 
@@ -53,7 +53,7 @@ struct FakeScreen {
     std::vector<FakeGadget> gadgets;
     std::vector<std::vector<int>> panels; // x, y, w, h, flags
     std::vector<ScriptStep> script;
-    const OperatorContext *context = nullptr; // the editor the script drives
+    const EditorState *editor = nullptr; // the editor the script drives
     size_t nextStep = 0;
     int previews = 0, requestsDeleted = 0;
     bool noImage = false, noQueue = false;

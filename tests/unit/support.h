@@ -21,6 +21,7 @@
 struct CoreTest : ::testing::Test {
     EffectInstance instance{};
     OperatorContext &ctx = instance.ctx;
+    EditorState &ed = instance.editor;
     EffectParamBlock &paramBlock = instance.params;
 
     CoreTest() { useVariant(&vxMorphVariant); }
@@ -46,12 +47,12 @@ inline void runPassMixed(OperatorContext &ctx, uint32_t *out, int w, int h, size
                   {out, w, h, capacity});
 }
 
-// The edit view's pass of the context at zoom with (a, b) into
-// outputPixels, as the editor runs it.
-inline void runViewPass(OperatorContext &ctx, int zoom, int a, int b)
+// The edit view's pass of the context at zoom with (a, b) and the editor's
+// scroll into outputPixels, as the editor runs it.
+inline void runViewPass(const EditorState &ed, OperatorContext &ctx, int zoom, int a, int b)
 {
-    const ViewRequest view = {viewShowsOf(*ctx.variant), ctx.dissolveLevel, zoom, a, b,
-                              ctx.viewScrollX,           ctx.viewScrollY};
+    const ViewRequest view = {
+        viewShowsOf(*ctx.variant), ctx.dissolveLevel, zoom, a, b, ed.viewScrollX, ed.viewScrollY};
     viewPass(warpInputsOf(ctx), ctx.meshA, view, ctx.outputPixels, ctx.outputCapacity);
 }
 

@@ -40,7 +40,7 @@ struct Brush : CoreTest {
     }
     void brush(int mode, int r, float s)
     {
-        ctx.brushMode = mode, ctx.brushRadius = r, ctx.brushStrength = s;
+        ed.brushMode = mode, ed.brushRadius = r, ed.brushStrength = s;
     }
     MeshNode at(int x, int y) const { return mesh[x + cols * y]; }
     bool same(const std::vector<MeshNode> &expected) const
@@ -61,7 +61,8 @@ TEST_F(Brush, DabMatchesReferenceOnDeformedMesh)
             const std::vector<MeshNode> expected = ref::refDab(
                 mesh, cols, rows, ctx.falloffTable, d[0], d[1], d[2], 0.7f, mode, 0.8f, -1.3f);
             brush(mode, d[2], 0.7f);
-            brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, d[0], d[1], 0.8f, -1.3f);
+            brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, d[0], d[1], 0.8f,
+                     -1.3f);
             EXPECT_TRUE(same(expected)) << "mode " << mode << " at " << d[0] << "," << d[1];
         }
 }
@@ -83,7 +84,7 @@ TEST_F(Brush, ModeSignsOnZeroMesh)
     for (const auto &t : cases) {
         grid(720, 288, 0, 0);
         brush(t.mode, 16, 0.7f);
-        brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, t.c, 0);
+        brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 90, 72, t.c, 0);
         const MeshNode got[3] = {at(90, 72), at(91, 72), at(90, 73)};
         const MeshNode want[3] = {{t.mode == 2 ? 1.05f : 0, 0}, t.right, t.below};
         for (int k = 0; k < 3; ++k) {
@@ -93,7 +94,7 @@ TEST_F(Brush, ModeSignsOnZeroMesh)
     }
     grid(720, 288, 0, 0);
     brush(1, 16, 0.7f);
-    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 0, 0);
+    brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 90, 72, 0, 0);
     EXPECT_NEAR(at(91, 72).dx, 0.07f, 1e-7);
     EXPECT_EQ(at(105, 72).dx, 15.0f * (float)(ctx.falloffTable[87] * 0.1 * (double)0.7f)); // rim
     EXPECT_NE(at(101, 83).dx, 0.0f); // 11^2 + 11^2 < 256
@@ -111,13 +112,13 @@ TEST_F(Brush, Strokes)
         expected = ref::refDab(expected, cols, rows, ctx.falloffTable, col, 72, 16, 0.5f, 2,
                                -40.0f / 6, -0.0f);
     brush(2, 16, 0.5f);
-    brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 50, 72);
+    brushStroke(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 90, 72, 50, 72);
     EXPECT_TRUE(same(expected));
     grid(720, 288, 0, 0);
-    brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 100, 72, 90, 72);
+    brushStroke(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 100, 72, 90, 72);
     EXPECT_LT(at(100, 72).dx, 0.0f);
     grid(720, 288, 0.5f, -0.25f); // equal points: one dab without direction
-    brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 90, 72);
+    brushStroke(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 90, 72, 90, 72);
     EXPECT_TRUE(same(std::vector<MeshNode>(mesh.size(), MeshNode{0.5f, -0.25f})));
 }
 
@@ -129,7 +130,7 @@ TEST_F(Brush, EdgeFactorKeepInsideAndRelax)
 {
     const float f = (float)(0.1 * (double)0.7f);
     brush(1, 16, 0.7f);
-    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 2, 72, 0, 0);
+    brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 2, 72, 0, 0);
     EXPECT_EQ(at(0, 72).dx, 0.0f);
     EXPECT_EQ(at(1, 72).dx, -f * (1.0f / 3.2f));
     EXPECT_EQ(at(3, 72).dx, f * (3.0f / 3.2f));
@@ -152,7 +153,7 @@ TEST_F(Brush, EdgeFactorKeepInsideAndRelax)
     for (const auto &t : cases) {
         grid(720, 288, t.dx, t.dy);
         brush(t.mode, 16, t.mode == 3 ? 0.5f : 0.7f);
-        brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, t.col, t.row, 0, 0);
+        brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, t.col, t.row, 0, 0);
         EXPECT_EQ(at(t.x, t.y).dx, t.expected.dx) << t.x << "," << t.y;
         EXPECT_EQ(at(t.x, t.y).dy, t.expected.dy) << t.x << "," << t.y;
     }
@@ -167,31 +168,32 @@ TEST_F(Brush, RadiusClampAndGuards)
          {std::pair{0, 1}, std::pair{-7, 1}, std::pair{101, 100}, std::pair{5000, 100}}) {
         grid(1000, 500, 0, 0, true);
         brush(1, used, 0.7f);
-        brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 120, 110, 0, 0);
+        brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 120, 110, 0, 0);
         const std::vector<MeshNode> expected = mesh;
         grid(1000, 500, 0, 0, true);
         brush(1, set, 0.7f);
-        brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 120, 110, 0, 0);
+        brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 120, 110, 0, 0);
         EXPECT_TRUE(same(expected)) << set;
-        brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 140, 110, 120,
+        brushStroke(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 140, 110, 120,
                     110); // no division by a zero radius
     }
     grid(720, 288, 0.5f, 0.5f);
     brush(6, 16, 0.7f);
-    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 0, 0);
-    ctx.brushMode = 1;
-    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, INT32_MIN, INT32_MAX, 0, 0);
-    brushStroke(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, INT32_MAX, INT32_MIN,
+    brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 90, 72, 0, 0);
+    ed.brushMode = 1;
+    brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, INT32_MIN, INT32_MAX, 0,
+             0);
+    brushStroke(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, INT32_MAX, INT32_MIN,
                 INT32_MAX - 10, INT32_MIN);
     ctx.meshCapacity = mesh.size() - 1;
-    brushDab(strokeToolsOf(ctx).canvas, strokeToolsOf(ctx).brush, 90, 72, 0, 0);
+    brushDab(strokeToolsOf(ed, ctx).canvas, strokeToolsOf(ed, ctx).brush, 90, 72, 0, 0);
     EXPECT_TRUE(same(std::vector<MeshNode>(mesh.size(), MeshNode{0.5f, 0.5f})));
 }
 
 TEST_F(Brush, ScreenToMeshByZoom)
 {
-    ctx.imageAreaX = 100, ctx.imageAreaY = 50, ctx.viewScale = 1.5;
-    ctx.viewScrollX = 11, ctx.viewScrollY = 5;
+    ed.imageAreaX = 100, ed.imageAreaY = 50, ed.viewScale = 1.5;
+    ed.viewScrollX = 11, ed.viewScrollY = 5;
     const int cases[][6] = {
         // zoom, x, y, mapped, col, row; (156, 80) is g = (37, 20)
         {0, 156, 80, 1, 18, 10}, {1, 156, 80, 1, 14, 10},
@@ -199,15 +201,16 @@ TEST_F(Brush, ScreenToMeshByZoom)
         {3, 156, 80, 0, 0, 0},   {-1, 156, 80, 0, 0, 0},
     };
     for (const auto &t : cases) {
-        ctx.viewZoom = t[0];
+        ed.viewZoom = t[0];
         int32_t col = 0, row = 0;
-        EXPECT_EQ(screenToMesh(strokeToolsOf(ctx).view, t[1], t[2], col, row), t[3] != 0) << t[0];
+        EXPECT_EQ(screenToMesh(strokeToolsOf(ed, ctx).view, t[1], t[2], col, row), t[3] != 0)
+            << t[0];
         EXPECT_EQ(col, t[4]) << t[0];
         EXPECT_EQ(row, t[5]) << t[0];
     }
-    ctx.viewZoom = 0, ctx.viewScale = 0;
+    ed.viewZoom = 0, ed.viewScale = 0;
     int32_t col, row;
-    EXPECT_FALSE(screenToMesh(strokeToolsOf(ctx).view, 156, 80, col, row));
+    EXPECT_FALSE(screenToMesh(strokeToolsOf(ed, ctx).view, 156, 80, col, row));
 }
 
 } // namespace

@@ -118,8 +118,8 @@ TEST_F(Dispatch, InstancesOfOneVariantKeepTheirOwnState)
                       home + "/programs/vorlux/first");
             EXPECT_EQ(std::string(((EffectInstance *)b)->ctx.effectPath),
                       home + "/programs/vorlux/second");
-            ((EffectInstance *)a)->ctx.brushRadius = 40;
-            EXPECT_EQ(((EffectInstance *)b)->ctx.brushRadius, 16);
+            ((EffectInstance *)a)->editor.brushRadius = 40;
+            EXPECT_EQ(((EffectInstance *)b)->editor.brushRadius, 16);
         }
         hooks.destroy(a);
         hooks.destroy(b);

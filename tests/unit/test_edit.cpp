@@ -22,16 +22,16 @@ EditorMessage message(uint16_t type)
     return m;
 }
 // a: button, (b, c) in the edit view
-EditorMessage inView(const OperatorContext &ctx, const ScriptStep &s)
+EditorMessage inView(const EditorState &ed, const ScriptStep &s)
 {
     EditorMessage m = message(s.a ? EDITOR_MSG_MOUSE_BUTTON : EDITOR_MSG_MOUSE_MOVE);
     m.u.mouse.button = (uint16_t)s.a;
-    m.u.mouse.x = (int16_t)(ctx.imageAreaX + s.b);
-    m.y = (int16_t)(ctx.imageAreaY + s.c);
+    m.u.mouse.x = (int16_t)(ed.imageAreaX + s.b);
+    m.y = (int16_t)(ed.imageAreaY + s.c);
     return m;
 }
 // a: button, (b, c) on the screen
-EditorMessage onScreen(const OperatorContext &, const ScriptStep &s)
+EditorMessage onScreen(const EditorState &, const ScriptStep &s)
 {
     EditorMessage m = message(EDITOR_MSG_MOUSE_BUTTON);
     m.u.mouse.button = (uint16_t)s.a;
@@ -40,25 +40,25 @@ EditorMessage onScreen(const OperatorContext &, const ScriptStep &s)
     return m;
 }
 // a: gadget, b: value
-EditorMessage gadget(const OperatorContext &ctx, const ScriptStep &s)
+EditorMessage gadget(const EditorState &ed, const ScriptStep &s)
 {
     EditorMessage m = message(EDITOR_MSG_GADGET);
-    m.u.code = (uint32_t)ctx.editor.gadget[s.a];
+    m.u.code = (uint32_t)ed.session.gadget[s.a];
     m.value = s.b;
     return m;
 }
 // Timeline click: a: 0 key row, 1 marker row; b: offset from the scale's left end
-EditorMessage onTimeline(const OperatorContext &ctx, const ScriptStep &s)
+EditorMessage onTimeline(const EditorState &ed, const ScriptStep &s)
 {
     EditorMessage m = message(EDITOR_MSG_MOUSE_BUTTON);
     m.u.mouse.button = MOUSE_LEFT_DOWN;
-    m.u.mouse.x = (int16_t)(ctx.overviewX + 14 + s.b);
-    m.y = (int16_t)(ctx.overviewY + ctx.overviewHeight + (s.a ? 48 : 30));
+    m.u.mouse.x = (int16_t)(ed.overviewX + 14 + s.b);
+    m.y = (int16_t)(ed.overviewY + ed.overviewHeight + (s.a ? 48 : 30));
     return m;
 }
 
 // a: key code
-EditorMessage key(const OperatorContext &, const ScriptStep &s)
+EditorMessage key(const EditorState &, const ScriptStep &s)
 {
     EditorMessage m = message(EDITOR_MSG_KEY);
     m.u.code = (uint32_t)s.a;
@@ -103,8 +103,8 @@ struct Edit : CoreTest {
     int run(std::vector<ScriptStep> script)
     {
         screen.script = std::move(script);
-        screen.context = &ctx;
-        return editEffect(ctx, paramBlock);
+        screen.editor = &ed;
+        return editEffect(ed, ctx, paramBlock);
     }
     // The saved effect: frame, level and whether the grid is all zero, per key.
     std::vector<std::tuple<uint32_t, int32_t, bool>> savedKeys()
@@ -154,17 +154,17 @@ TEST_F(Edit, LayoutFollowsTheScreenAndShrinksToALowScreen)
     };
     for (const auto &c : cases) {
         start(c.variant);
-        ctx.editor.visibleTop = c.visTop;
-        ctx.editor.visibleBottom = c.sh - 1;
-        computeLayout(ctx, c.sw, c.sh, 720, 576);
-        const EditorSession &e = ctx.editor;
-        EXPECT_EQ(std::vector<int>({ctx.overviewX, ctx.overviewY, ctx.overviewWidth,
-                                    ctx.overviewHeight, e.overviewBoxHeight, ctx.editBoxX,
-                                    e.editBoxHeight, ctx.editViewHeight, e.logoX, e.bottomY}),
+        ed.session.visibleTop = c.visTop;
+        ed.session.visibleBottom = c.sh - 1;
+        computeLayout(ed, ctx, c.sw, c.sh, 720, 576);
+        const EditorSession &e = ed.session;
+        EXPECT_EQ(std::vector<int>({ed.overviewX, ed.overviewY, ed.overviewWidth, ed.overviewHeight,
+                                    e.overviewBoxHeight, ed.editBoxX, e.editBoxHeight,
+                                    ed.editViewHeight, e.logoX, e.bottomY}),
                   c.expected)
             << c.sw << "x" << c.sh << " " << c.variant->name;
-        EXPECT_EQ(ctx.editViewWidth, 2 * ctx.overviewWidth);
-        EXPECT_DOUBLE_EQ(ctx.viewScale, ctx.overviewWidth * 2.0 / 360);
+        EXPECT_EQ(ed.editViewWidth, 2 * ed.overviewWidth);
+        EXPECT_DOUBLE_EQ(ed.viewScale, ed.overviewWidth * 2.0 / 360);
     }
 }
 
@@ -185,8 +185,11 @@ TEST_F(Edit, SessionPaintsInsertsKeysAndStoresLevelsOnDone)
     EXPECT_EQ(paramBlock.savedFrame, 3);
     EXPECT_EQ(screen.requestsDeleted, 1);
     EXPECT_EQ(ctx.meshA, nullptr);
-    EXPECT_EQ(ctx.fieldBufferA, nullptr);
+    EXPECT_EQ(ed.fields.a, nullptr);
     EXPECT_EQ(ctx.renderPrepared, 0);
+    // The overview's preview picture was a quarter of the 352 x 144 fields each way.
+    EXPECT_EQ(ed.previewWidth, 88);
+    EXPECT_EQ(ed.previewHeight, 36);
 
     // A second opening starts where the first left off.
     start(&vxMorphVariant);
@@ -299,7 +302,7 @@ TEST_F(Edit, ShortClipAndNarrowScreenStillEdit)
     start(&vxMorphVariant, 3);
     screen.screenWidth = 600;
     run(joined({paint(), {{gadget, GADGET_DONE}}}));
-    EXPECT_EQ(ctx.editor.logoX, -17);
+    EXPECT_EQ(ed.session.logoX, -17);
     EXPECT_EQ(gadgetOfKind(VG_GADGET_SLIDER, 0x200074)->maximum, 0);
     EXPECT_EQ(savedKeys(), (Keys{{0, 0, false}, {0, 255, true}}));
 }
@@ -313,7 +316,7 @@ TEST_F(Edit, StoredSettingsOutOfRangeTakeTheirDefaults)
                                 p.savedFrame, p.mirrorMode, p.viewZoom, p.viewScrollX,
                                 p.viewScrollY, p.zoomPointX, p.zoomPointY}),
               std::vector<int>({1, 1, 0, 128, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(ctx.brushRadius, 16);
+    EXPECT_EQ(ed.brushRadius, 16);
 
     paramBlock = {0, 3, 7, 5, 64, 2, 1, 2, 20, 7, 100, 80};
     run({}); // zoom 2 re-applies the click point: scroll (2 (45 - 11), 36 - 9)
@@ -321,8 +324,8 @@ TEST_F(Edit, StoredSettingsOutOfRangeTakeTheirDefaults)
         std::vector<int>({paramBlock.brushSizeIndex, paramBlock.viewZoom, paramBlock.viewScrollX,
                           paramBlock.viewScrollY, paramBlock.generatorType}),
         std::vector<int>({3, 2, 68, 27, 5}));
-    EXPECT_EQ(ctx.brushRadius, 8);
-    EXPECT_EQ(ctx.brushMode, 3);
+    EXPECT_EQ(ed.brushRadius, 8);
+    EXPECT_EQ(ed.brushMode, 3);
 }
 
 TEST_F(Edit, RightDragRelaxesAtHalfStrengthAndRestoresThePreset)
@@ -332,8 +335,8 @@ TEST_F(Edit, RightDragRelaxesAtHalfStrengthAndRestoresThePreset)
         script.push_back(s);
     script.push_back({gadget, GADGET_DONE, 0});
     run(script);
-    EXPECT_FLOAT_EQ(ctx.brushStrength, 0.7f);
-    EXPECT_EQ(ctx.brushMode, 2);
+    EXPECT_FLOAT_EQ(ed.brushStrength, 0.7f);
+    EXPECT_EQ(ed.brushMode, 2);
 }
 
 TEST_F(Edit, TimelineClicksSnapToKeysOrTakeTheFrame)
@@ -360,7 +363,7 @@ TEST_F(Edit, TimelineClicksSnapToKeysOrTakeTheFrame)
              {onTimeline, c.row, c.offset}});
         EXPECT_EQ(paramBlock.savedFrame, c.frame) << c.row << " " << c.offset;
     }
-    EXPECT_EQ(timelineFrame(ctx, ctx.overviewX + 14 - 100000), 0u);
+    EXPECT_EQ(timelineFrame(ed, ctx, ed.overviewX + 14 - 100000), 0u);
 }
 
 TEST_F(Edit, EditorDoesNotOpenWithoutAClipImageQueueOrRoom)
@@ -398,7 +401,7 @@ TEST_F(Edit, WarpHasNoLevelOrViewBlendGadgetsAndItsOwnDoneKey)
         EXPECT_EQ(gadgetOfKind(VG_GADGET_SLIDER, 0x200066) == nullptr, warp);
         EXPECT_EQ(gadgetOfKind(VG_GADGET_SLIDER, 118) == nullptr, warp);
         EXPECT_NE(gadgetOfKind(VG_GADGET_IMAGE_BUTTON, warp ? 0x100069 : 0x100063), nullptr);
-        EXPECT_EQ(screen.panels[0][3], ctx.overviewHeight + (warp ? 2 * 18 + 116 : 3 * 18 + 124));
+        EXPECT_EQ(screen.panels[0][3], ed.overviewHeight + (warp ? 2 * 18 + 116 : 3 * 18 + 124));
     }
 }
 

@@ -26,14 +26,14 @@ struct EditorDraw : CoreTest {
         useVariant(variant);
         screen = FakeScreen{};
         installFakeScreen(screen);
-        ctx.overviewX = 100;
-        ctx.overviewY = 50;
-        ctx.overviewWidth = 200;
-        ctx.overviewHeight = 160;
-        ctx.timelineWidth = 154;
-        ctx.frameWidth = 720;
-        ctx.frameHeight = 576;
-        ctx.viewScale = 200 * 2.0 / (720 / 2);
+        ed.overviewX = 100;
+        ed.overviewY = 50;
+        ed.overviewWidth = 200;
+        ed.overviewHeight = 160;
+        ed.timelineWidth = 154;
+        ed.frameWidth = 720;
+        ed.frameHeight = 576;
+        ed.viewScale = 200 * 2.0 / (720 / 2);
     }
     // Keys on frames, each thumbnail filled with its frame number.
     void makeKeys(std::vector<uint32_t> frames)
@@ -65,7 +65,7 @@ TEST_F(EditorDraw, TimelineMarksKeysAtTheirFramesClampedToTheScale)
         setUpVariant(&vxMorphVariant);
         ctx.lastFrame = c.lastFrame;
         makeKeys(c.frames);
-        drawTimeline(ctx);
+        drawTimeline(ed, ctx);
         ASSERT_EQ(screen.calls.size(), 1 + 2 * c.frames.size());
         const ScreenCall &fill = screen.calls[0];
         EXPECT_EQ(std::vector<int>({fill.x0, fill.y0, fill.x1, fill.y1, fill.mode}),
@@ -93,11 +93,11 @@ TEST_F(EditorDraw, FrameMarkerIsAnArrowWhoseColourShowsAKey)
                  {3, 4, fakeGuiColour(1, 3)}};
     for (const auto &c : cases) {
         setUpVariant(&vxMorphVariant);
-        ctx.guiMode = c.guiMode;
+        ed.guiMode = c.guiMode;
         ctx.lastFrame = 10;
         ctx.currentFrame = c.frame;
         makeKeys({0, 5, 10});
-        drawFrameMarker(ctx);
+        drawFrameMarker(ed, ctx);
         const int x = TX + 12 + c.frame * 154 / 10, y = TY + 46;
         std::set<std::pair<int, int>> arrow;
         for (const ScreenCall &p : screen.named("pixel")) {
@@ -125,7 +125,7 @@ TEST_F(EditorDraw, ThumbnailSlotsShowTheKeysAroundTheCurrentFrame)
         ctx.lastFrame = 10;
         ctx.currentFrame = c.frame;
         makeKeys({0, 5, 10});
-        drawThumbnails(ctx);
+        drawThumbnails(ed, ctx);
         const auto rects = screen.named("rect");
         ASSERT_EQ(rects.size(), 3u);
         std::vector<int> shown(3, -1);
@@ -139,7 +139,7 @@ TEST_F(EditorDraw, ThumbnailSlotsShowTheKeysAroundTheCurrentFrame)
         EXPECT_EQ(shown, c.slots);
     }
     setUpVariant(&vxMorphVariant);
-    drawThumbnails(ctx);
+    drawThumbnails(ed, ctx);
     EXPECT_EQ(screen.calls.size(), 3u);
     EXPECT_EQ(screen.calls[2].x1, TX + 149);
     EXPECT_EQ(screen.calls[2].colour, fakeGuiColour(0, 8));
@@ -178,14 +178,14 @@ TEST_F(EditorDraw, ZoomOriginCentresTheWindowInsideTheFrame)
         {0, 100, 80, 6, 7}, // zoom 0 keeps the scroll
     };
     for (const auto &c : cases) {
-        ctx.viewZoom = c.zoom;
-        ctx.viewScrollX = 6;
-        ctx.viewScrollY = 7;
-        setZoomOrigin(ctx, c.x, c.y);
-        EXPECT_EQ(ctx.zoomClickX, c.x);
-        EXPECT_EQ(ctx.zoomClickY, c.y);
-        EXPECT_EQ(ctx.viewScrollX, c.scrollX) << c.zoom << " " << c.x;
-        EXPECT_EQ(ctx.viewScrollY, c.scrollY) << c.zoom << " " << c.y;
+        ed.viewZoom = c.zoom;
+        ed.viewScrollX = 6;
+        ed.viewScrollY = 7;
+        setZoomOrigin(ed, c.x, c.y);
+        EXPECT_EQ(ed.zoomClickX, c.x);
+        EXPECT_EQ(ed.zoomClickY, c.y);
+        EXPECT_EQ(ed.viewScrollX, c.scrollX) << c.zoom << " " << c.x;
+        EXPECT_EQ(ed.viewScrollY, c.scrollY) << c.zoom << " " << c.y;
     }
 }
 
@@ -194,19 +194,19 @@ TEST_F(EditorDraw, OverviewZoomBoxFramesTheWindowOfTheEditView)
     // A 720 x 288 field shown 200 x 160: the window of zoom z starts at
     // source (2 scrollX, 2 scrollY) and spans W/2 or W/4 by H/2 or H/4.
     std::vector<uint32_t> preview(180 * 72, 0x80808080u);
-    ctx.previewPixels = preview.data();
-    ctx.previewWidth = 180;
-    ctx.previewHeight = 72;
+    ed.previewPixels = preview.data();
+    ed.previewWidth = 180;
+    ed.previewHeight = 72;
     const struct {
         int zoom, scrollX, scrollY;
         int box[4];
     } cases[] = {{1, 10, 5, {5, 5, 104, 84}}, {2, 100, 40, {55, 44, 104, 83}}, {0, 10, 5, {}}};
     for (const auto &c : cases) {
         screen.calls.clear();
-        ctx.viewZoom = c.zoom;
-        ctx.viewScrollX = c.scrollX;
-        ctx.viewScrollY = c.scrollY;
-        drawOverview(ctx);
+        ed.viewZoom = c.zoom;
+        ed.viewScrollX = c.scrollX;
+        ed.viewScrollY = c.scrollY;
+        drawOverview(ed, ctx);
         const auto pictures = screen.named("picture");
         ASSERT_EQ(pictures.size(), 1u);
         EXPECT_EQ(
@@ -228,7 +228,7 @@ TEST_F(EditorDraw, OverviewZoomBoxFramesTheWindowOfTheEditView)
         EXPECT_NEAR(b.x1 - 112 + 1, left + 200.0 / divisor, 1.0);
         EXPECT_NEAR(b.y1 - 62 + 1, top + 160.0 / divisor, 1.0);
     }
-    ctx.previewPixels = nullptr;
+    ed.previewPixels = nullptr;
 }
 
 TEST_F(EditorDraw, EditViewShowsTheViewBlendAndRestoresTheLevelByVariant)
@@ -251,14 +251,14 @@ TEST_F(EditorDraw, EditViewShowsTheViewBlendAndRestoresTheLevelByVariant)
         ASSERT_EQ(prepareMeshes(ctx, nullptr), 0);
         ctx.sourcePixels = source.data();
         ctx.targetPixels = target.data();
-        ctx.editBoxX = 300;
-        ctx.editBoxY = 40;
-        ctx.rowHeight = 16;
-        ctx.editViewWidth = 24;
-        ctx.editViewHeight = 12;
-        ctx.viewBlend = 255;
+        ed.editBoxX = 300;
+        ed.editBoxY = 40;
+        ed.rowHeight = 16;
+        ed.editViewWidth = 24;
+        ed.editViewHeight = 12;
+        ed.viewBlend = 255;
         ctx.dissolveLevel = 7;
-        drawEditView(ctx);
+        drawEditView(ed, ctx);
         const auto pictures = screen.named("picture");
         ASSERT_EQ(pictures.size(), 1u);
         const ScreenCall &p = pictures[0];

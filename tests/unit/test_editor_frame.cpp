@@ -23,12 +23,12 @@ struct EditorFrame : CoreTest {
     void SetUp() override { setUpVariant(&vxMorphVariant); }
     void TearDown() override
     {
-        ctx.fieldBufferA = ctx.fieldBufferB = nullptr;
+        ed.fields.a = ed.fields.b = nullptr;
         useVariant();
     }
     void setUpVariant(const VariantDesc *variant)
     {
-        ctx.fieldBufferA = ctx.fieldBufferB = nullptr;
+        ed.fields.a = ed.fields.b = nullptr;
         useVariant(variant);
         screen = FakeScreen{};
         screen.fieldWidth = W;
@@ -36,9 +36,9 @@ struct EditorFrame : CoreTest {
         installFakeScreen(screen);
         bufferA.assign(W * H, 0x55555555u);
         bufferB.assign(W * H, 0x66666666u);
-        ctx.fieldBufferA = bufferA.data();
-        ctx.fieldBufferB = variant->inputCount == 2 ? bufferB.data() : nullptr;
-        ctx.fieldBufferCapacity = W * H;
+        ed.fields.a = bufferA.data();
+        ed.fields.b = variant->inputCount == 2 ? bufferB.data() : nullptr;
+        ed.fields.capacity = W * H;
         ctx.imageWidth = W;
         ctx.imageHeight = H;
         ctx.lastFrame = 9;
@@ -94,7 +94,7 @@ TEST_F(EditorFrame, FetchCopiesBothFieldsOrFailsLeavingTheBuffers)
         if (c.missing)
             screen.missingFrames.insert(3);
         ctx.currentFrame = 3;
-        EXPECT_EQ(fetchFrameFields(ctx), c.result);
+        EXPECT_EQ(fetchFrameFields(ctx, ed.fields), c.result);
         EXPECT_EQ(screen.liveImages, 0);
         EXPECT_EQ(ctx.imageWidth, W);
         EXPECT_EQ(takeJournal().size(), c.result ? 1u : 0u);
@@ -112,27 +112,28 @@ TEST_F(EditorFrame, FetchCopiesBothFieldsOrFailsLeavingTheBuffers)
 
 TEST_F(EditorFrame, RefreshInterpolatesTheNewFrameEvenWhenItsFieldsAreMissing)
 {
-    ASSERT_EQ(prepareEffect(ctx), 0);
+    ASSERT_EQ(prepareEffect(ctx, ed.fields), 0);
     for (int i = 0; i < W / 4 * H / 2; ++i)
         ctx.keyList->next->grid[i] = {2.0f, -1.0f};
-    std::vector<uint32_t> preview((size_t)ctx.previewWidth * ctx.previewHeight);
-    ctx.previewPixels = preview.data();
-    ctx.overviewWidth = ctx.editViewWidth = 8;
-    ctx.overviewHeight = ctx.editViewHeight = 4;
+    ed.previewWidth = W / 4, ed.previewHeight = H / 4; // as the editor sizes it
+    std::vector<uint32_t> preview((size_t)ed.previewWidth * ed.previewHeight);
+    ed.previewPixels = preview.data();
+    ed.overviewWidth = ed.editViewWidth = 8;
+    ed.overviewHeight = ed.editViewHeight = 4;
     screen.missingFrames.insert(3);
     ctx.currentFrame = 3;
     screen.calls.clear();
-    EXPECT_EQ(refreshFrame(ctx), -1);
+    EXPECT_EQ(refreshFrame(ed, ctx), -1);
     EXPECT_TRUE(screen.calls.empty());
     EXPECT_FLOAT_EQ(ctx.meshA[5].dx, 2.0f * 3 / 9);
     EXPECT_FLOAT_EQ(ctx.meshB[5].dy, 1.0f * 6 / 9);
     EXPECT_EQ(ctx.dissolveLevel, 255 * 3 / 9);
 
     ctx.currentFrame = 4;
-    EXPECT_EQ(refreshFrame(ctx), 0);
+    EXPECT_EQ(refreshFrame(ed, ctx), 0);
     EXPECT_FLOAT_EQ(ctx.meshA[5].dx, 2.0f * 4 / 9);
     EXPECT_EQ(screen.named("picture").size(), 2u); // overview and edit view
-    ctx.previewPixels = nullptr;
+    ed.previewPixels = nullptr;
 }
 
 TEST_F(EditorFrame, NewEffectRendersBothThumbnailsFromTheirFramesUnderATwoStepMeter)
@@ -140,7 +141,7 @@ TEST_F(EditorFrame, NewEffectRendersBothThumbnailsFromTheirFramesUnderATwoStepMe
     for (const VariantDesc *variant :
          {&vxMorphVariant, &vxDrawVariant, &vxFxVariant, &vxWarpVariant}) {
         setUpVariant(variant);
-        ASSERT_EQ(prepareEffect(ctx), 0);
+        ASSERT_EQ(prepareEffect(ctx, ed.fields), 0);
         EXPECT_EQ(screen.meter, std::vector<std::string>({"open 2", "update 3 1", "close"}));
         EXPECT_EQ(ctx.meterRecord.flags, 6u);
         const KeyRecord *first = ctx.keyList, *last = first->next;
@@ -172,7 +173,7 @@ TEST_F(EditorFrame, FiveKeyFileRendersEachThumbnailFromItsOwnFrame)
         }
         saveEffect(ctx);
         freeKeys(ctx);
-        ASSERT_EQ(prepareEffect(ctx), 0);
+        ASSERT_EQ(prepareEffect(ctx, ed.fields), 0);
         EXPECT_EQ(screen.meter,
                   std::vector<std::string>({"open 5", "update 3 1", "update 3 2", "update 3 3",
                                             "update 3 4", "update 3 5", "close"}));
@@ -196,14 +197,14 @@ TEST_F(EditorFrame, PreparationFailsWithoutMemoryAndNeverLeavesTheMeterOpen)
     saveEffect(ctx);
     freeKeys(ctx);
     failAllocationAfter(2);
-    EXPECT_EQ(prepareEffect(ctx), -1);
+    EXPECT_EQ(prepareEffect(ctx, ed.fields), -1);
     EXPECT_TRUE(screen.meter.empty());
     EXPECT_EQ(ctx.keyList, nullptr);
 
     // The engine cannot be set up for a new effect: the meter is closed.
     setUpVariant(&vxMorphVariant);
     failAllocationAfter(4);
-    EXPECT_EQ(prepareEffect(ctx), -1);
+    EXPECT_EQ(prepareEffect(ctx, ed.fields), -1);
     EXPECT_EQ(screen.meter, std::vector<std::string>({"open 2", "close"}));
     failAllocationAfter(-1);
 }

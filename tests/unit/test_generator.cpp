@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "editor/session.h"
 #include "effect/keyops.h"
 #include "effect/keys.h"
 #include "engine/generator.h"
@@ -309,27 +310,27 @@ struct GeneratorApply : GeneratorTest {
 TEST_F(GeneratorApply, TypeZeroOrNoAmountsGiveTheKeyInterpolation)
 {
     for (int n = 1; n <= 17; ++n)
-        ctx.generatorParams[n] = n % 2 ? 40 : -70;
-    ctx.generatorType = 0;
-    applyGenerators(ctx);
+        ed.generatorParams[n] = n % 2 ? 40 : -70;
+    ed.generatorType = 0;
+    applyGenerators(ed, ctx);
     expectSameBits(meshA, keyed, "type 0");
 
     for (int n = 0; n < 20; ++n)
-        ctx.generatorParams[n] = 0;
+        ed.generatorParams[n] = 0;
     // Unused entries are not generators.
-    ctx.generatorParams[0] = ctx.generatorParams[18] = ctx.generatorParams[19] = 100;
-    ctx.generatorType = 5;
+    ed.generatorParams[0] = ed.generatorParams[18] = ed.generatorParams[19] = 100;
+    ed.generatorType = 5;
     meshA.assign(32, MeshNode{99, 99});
-    applyGenerators(ctx);
+    applyGenerators(ed, ctx);
     expectSameBits(meshA, keyed, "no amounts");
 }
 
 TEST_F(GeneratorApply, AmountsApplyInAscendingOrderAndDoNotAccumulate)
 {
-    ctx.generatorType = 10;
-    ctx.generatorParams[9] = 30;
-    ctx.generatorParams[10] = 45;
-    applyGenerators(ctx);
+    ed.generatorType = 10;
+    ed.generatorParams[9] = 30;
+    ed.generatorParams[10] = 45;
+    applyGenerators(ed, ctx);
     auto byHand = refGenerator(refGenerator(keyed, 9, 30, true, 4, 8, 32, 8, 1.0f), 10, 45, true, 4,
                                8, 32, 8, 1.0f);
     expectSameBits(meshA, byHand, "9 then 10");
@@ -341,19 +342,19 @@ TEST_F(GeneratorApply, AmountsApplyInAscendingOrderAndDoNotAccumulate)
     EXPECT_TRUE(differs);
 
     // A second run starts from the keys again.
-    applyGenerators(ctx);
+    applyGenerators(ed, ctx);
     expectSameBits(meshA, byHand, "second run");
-    ctx.generatorParams[9] = 0;
-    applyGenerators(ctx);
+    ed.generatorParams[9] = 0;
+    applyGenerators(ed, ctx);
     expectSameBits(meshA, refGenerator(keyed, 10, 45, true, 4, 8, 32, 8, 1.0f), "9 back to 0");
 }
 
 TEST_F(GeneratorApply, TooSmallWorkingMeshIsLeftAlone)
 {
-    ctx.generatorType = 1;
-    ctx.generatorParams[1] = 100;
+    ed.generatorType = 1;
+    ed.generatorParams[1] = 100;
     ctx.meshCapacity = 31;
-    applyGenerators(ctx);
+    applyGenerators(ed, ctx);
     for (const MeshNode &p : meshA) {
         EXPECT_EQ(p.dx, 99.0f);
         EXPECT_EQ(p.dy, 99.0f);

@@ -34,7 +34,7 @@ struct KeyOps : CoreTest {
         ctx.gridCols = W / 4;
         ctx.gridRows = H / 2;
         ctx.lastFrame = 10;
-        ctx.timelineWidth = 154;
+        ed.timelineWidth = 154;
         ASSERT_EQ(prepareMeshes(ctx, nullptr), 0);
         source.assign(W * H, 0x20406080u);
         target.assign(W * H, 0x80604020u);
@@ -61,7 +61,7 @@ struct KeyOps : CoreTest {
         if (op == DELETE)
             deleteKey(ctx);
         else
-            redrawKeys(ctx, ops[op](ctx));
+            redrawKeys(ed, ctx, ops[op](ctx));
     }
     std::vector<uint32_t> frames()
     {
@@ -133,7 +133,7 @@ TEST_F(KeyOps, NewAndStoredKeysTakeMeshAndLevelByVariant)
 {
     // Morph: the new key holds meshA and the level; meshA shows it.
     ctx.currentFrame = 3;
-    redrawKeys(ctx, insertKey(ctx));
+    redrawKeys(ed, ctx, insertKey(ctx));
     EXPECT_TRUE(gridIs(keyOn(3)->grid, {7, 7}));
     EXPECT_EQ(keyOn(3)->level, 99);
     EXPECT_TRUE(gridIs(ctx.meshB, {-7, -7}));
@@ -141,7 +141,7 @@ TEST_F(KeyOps, NewAndStoredKeysTakeMeshAndLevelByVariant)
 
     // From the base: the key takes meshBase, meshBase takes meshA.
     ctx.currentFrame = 7;
-    redrawKeys(ctx, insertKeyFromBase(ctx));
+    redrawKeys(ed, ctx, insertKeyFromBase(ctx));
     EXPECT_TRUE(gridIs(keyOn(7)->grid, {3, 3}));
     EXPECT_EQ(keyOn(7)->level, 0);
     EXPECT_TRUE(gridIs(ctx.meshBase, {7, 7}));
@@ -151,25 +151,25 @@ TEST_F(KeyOps, NewAndStoredKeysTakeMeshAndLevelByVariant)
     ctx.currentFrame = 5;
     std::fill(ctx.meshA, ctx.meshA + NODES, MeshNode{1, 2});
     ctx.dissolveLevel = 77;
-    redrawKeys(ctx, storeKeyLevel(ctx));
+    redrawKeys(ed, ctx, storeKeyLevel(ctx));
     EXPECT_TRUE(gridIs(keyOn(5)->grid, {5, -5}));
     EXPECT_EQ(keyOn(5)->level, 77);
     std::fill(ctx.meshA, ctx.meshA + NODES, MeshNode{1, 2});
     ctx.dissolveLevel = 66;
-    redrawKeys(ctx, storeKey(ctx));
+    redrawKeys(ed, ctx, storeKey(ctx));
     EXPECT_TRUE(gridIs(keyOn(5)->grid, {1, 2}));
     EXPECT_EQ(keyOn(5)->level, 66);
 
     // Draw keeps no level of its own: new keys get 0, a store shows the key's.
     setUpVariant(&vxDrawVariant);
     ctx.currentFrame = 3;
-    redrawKeys(ctx, insertKey(ctx));
+    redrawKeys(ed, ctx, insertKey(ctx));
     EXPECT_EQ(keyOn(3)->level, 0);
     EXPECT_EQ(ctx.dissolveLevel, 0);
     ctx.currentFrame = 5;
     ctx.dissolveLevel = 66;
-    redrawKeys(ctx, storeKey(ctx));
-    redrawKeys(ctx, storeKeyLevel(ctx));
+    redrawKeys(ed, ctx, storeKey(ctx));
+    redrawKeys(ed, ctx, storeKeyLevel(ctx));
     EXPECT_EQ(keyOn(5)->level, 50);
     EXPECT_EQ(ctx.dissolveLevel, 50);
 
@@ -177,7 +177,7 @@ TEST_F(KeyOps, NewAndStoredKeysTakeMeshAndLevelByVariant)
     setUpVariant(&vxFxVariant);
     ctx.currentFrame = 5;
     ctx.dissolveLevel = 66;
-    redrawKeys(ctx, storeKey(ctx));
+    redrawKeys(ed, ctx, storeKey(ctx));
     EXPECT_EQ(keyOn(5)->level, 66);
 }
 
@@ -209,18 +209,18 @@ TEST_F(KeyOps, MirroredDabLandsAtColumn169Of180AtEveryZoom)
         ctx.imageHeight = 40;
         ctx.gridRows = 20;
         ASSERT_EQ(prepareMeshes(ctx, nullptr), 0);
-        ctx.viewScale = 1.0;
-        ctx.viewZoom = c.zoom;
-        ctx.viewScrollX = c.scrollX;
-        ctx.viewScrollY = c.scrollY;
-        ctx.brushMode = 1;
-        ctx.brushRadius = 4;
-        ctx.mirrorMode = 1;
-        strokeBegin(strokeToolsOf(ctx), ctx.stroke, c.x, c.y);
-        EXPECT_EQ(std::vector<int>({ctx.stroke.strokeLastCol, ctx.stroke.strokeLastRow,
-                                    ctx.stroke.mirrorLastCol}),
+        ed.viewScale = 1.0;
+        ed.viewZoom = c.zoom;
+        ed.viewScrollX = c.scrollX;
+        ed.viewScrollY = c.scrollY;
+        ed.brushMode = 1;
+        ed.brushRadius = 4;
+        ed.mirrorMode = 1;
+        strokeBegin(strokeToolsOf(ed, ctx), ed.stroke, c.x, c.y);
+        EXPECT_EQ(std::vector<int>(
+                      {ed.stroke.strokeLastCol, ed.stroke.strokeLastRow, ed.stroke.mirrorLastCol}),
                   std::vector<int>({10, 10, 169}));
-        strokeMove(strokeToolsOf(ctx), ctx.stroke, c.x, c.y);
+        strokeMove(strokeToolsOf(ed, ctx), ed.stroke, c.x, c.y);
         const MeshNode *m = ctx.meshA;
         EXPECT_GT(m[10 * 180 + 11].dx, 0.0f);
         for (int row = 0; row < 20; ++row) {
@@ -235,10 +235,10 @@ TEST_F(KeyOps, MirroredDabLandsAtColumn169Of180AtEveryZoom)
         }
     }
     // A release paints without moving the last points (zoom 2: col = x/8 + 4).
-    ctx.brushMode = 2;
-    strokeMove(strokeToolsOf(ctx), ctx.stroke, 40, 32);
-    strokeEnd(strokeToolsOf(ctx), ctx.stroke, 64, 32);
-    EXPECT_EQ(std::vector<int>({ctx.stroke.strokeLastCol, ctx.stroke.mirrorLastCol}),
+    ed.brushMode = 2;
+    strokeMove(strokeToolsOf(ed, ctx), ed.stroke, 40, 32);
+    strokeEnd(strokeToolsOf(ed, ctx), ed.stroke, 64, 32);
+    EXPECT_EQ(std::vector<int>({ed.stroke.strokeLastCol, ed.stroke.mirrorLastCol}),
               std::vector<int>({9, 170}));
 }
 

@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "effect/buffers.h"
@@ -18,6 +20,7 @@
 #include "engine/warp.h"
 #include "engine/warplevel.h"
 #include "tests/unit/support.h"
+#include "transition/instance.h"
 
 namespace {
 
@@ -109,7 +112,6 @@ size_t sizeContext(OperatorContext &ctx, int width, int height, int meshWidth, i
 struct SimdPasses : CoreTest, ::testing::WithParamInterface<Geometry> {
     void TearDown() override
     {
-        selectSimdLevel(bestSimdLevel());
         ctx.sourcePixels = ctx.targetPixels = nullptr;
         ctx.meshA = ctx.meshB = nullptr;
         useVariant();
@@ -144,7 +146,7 @@ TEST_P(SimdPasses, EveryLevelGivesTheScalarBits)
         // pass twice: nothing of the first level may linger in the second.
         const int level = ctx.dissolveLevel;
         auto render = [&](SimdLevel simd) {
-            selectSimdLevel(simd);
+            ctx.simd = &warpLevelOf(simd);
             std::vector<uint32_t> morph = before, mixed = before, again = before;
             runPassA(ctx, morph.data(), g.outW, g.outH, morph.size());
             runPassB(ctx, morph.data(), g.outW, g.outH, morph.size());
@@ -203,7 +205,7 @@ TEST_F(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
             ctx.meshA = ctx.meshB = mesh.data(), ctx.meshCapacity = nodes;
             ctx.dissolveLevel = level;
             auto render = [&](SimdLevel simd) {
-                selectSimdLevel(simd);
+                ctx.simd = &warpLevelOf(simd);
                 std::vector<uint32_t> dissolved = before, mixed = before;
                 runPassB(ctx, dissolved.data(), size.width, size.height, dissolved.size());
                 runPassMixed(ctx, mixed.data(), size.width, size.height, mixed.size());
@@ -216,7 +218,6 @@ TEST_F(SimdPasses, UndeformedRunsBlendAsTheScalarPass)
                     << simdLevelName((SimdLevel)simd) << " " << size.width << "x" << size.height
                     << " level " << level;
         }
-    selectSimdLevel(bestSimdLevel());
     ctx.sourcePixels = ctx.targetPixels = nullptr;
     ctx.meshA = ctx.meshB = nullptr;
     useVariant();
@@ -253,17 +254,17 @@ TEST_F(SimdViewPasses, EveryLevelGivesTheScalarBits)
                         ctx.sourcePixels = ctx.targetPixels = ctx.outputPixels = nullptr;
                         ctx.meshA = nullptr;
                         useVariant(variant);
-                        selectSimdLevel(simd);
+                        ctx.simd = &warpLevelOf(simd);
                         ctx.workWidth = v.width, ctx.workHeight = v.height;
                         ctx.meshCols = v.width / 4, ctx.meshRows = v.height / 2;
-                        ctx.viewScrollX = v.scrollX, ctx.viewScrollY = v.scrollY;
+                        ed.viewScrollX = v.scrollX, ed.viewScrollY = v.scrollY;
                         ctx.dissolveLevel = level;
                         std::vector<uint32_t> out = before;
                         ctx.sourcePixels = source.data(), ctx.targetPixels = target.data();
                         ctx.outputPixels = out.data(), ctx.outputCapacity = capacity;
                         ctx.meshA = mesh.data(), ctx.meshCapacity = nodes;
                         const int divisor = 2 << zoom;
-                        runViewPass(ctx, zoom, v.width / divisor, v.height / divisor);
+                        runViewPass(ed, ctx, zoom, v.width / divisor, v.height / divisor);
                         ctx.sourcePixels = ctx.targetPixels = ctx.outputPixels = nullptr;
                         ctx.meshA = nullptr;
                         return out;
@@ -282,7 +283,6 @@ TEST_F(SimdViewPasses, EveryLevelGivesTheScalarBits)
                     }
                 }
         }
-    selectSimdLevel(bestSimdLevel());
     useVariant();
 }
 
@@ -310,8 +310,8 @@ TEST_F(SimdPasses, EveryLevelsRunBlendGivesTheScalarBits)
 
 TEST(SimdLevel, IsHeldAtWhatTheProcessorHasAndNamedAsInVxSimd)
 {
-    EXPECT_EQ(selectSimdLevel(SIMD_SCALAR), SIMD_SCALAR);
-    EXPECT_EQ(selectSimdLevel(SIMD_AVX512), bestSimdLevel());
+    EXPECT_EQ(heldSimdLevel(SIMD_SCALAR), SIMD_SCALAR);
+    EXPECT_EQ(heldSimdLevel(SIMD_AVX512), bestSimdLevel());
     // The passes' tables alike, SIMD_LEVEL_COUNT too.
     const WarpLevel *const tables[] = {&warpLevelScalar, &warpLevelSse2, &warpLevelAvx2,
                                        &warpLevelAvx512};
@@ -325,6 +325,90 @@ TEST(SimdLevel, IsHeldAtWhatTheProcessorHasAndNamedAsInVxSimd)
                  {"avx512", SIMD_AVX512}, {"AVX2", SIMD_LEVEL_COUNT}, {nullptr, SIMD_LEVEL_COUNT}};
     for (const auto &n : names)
         EXPECT_EQ(simdLevelNamed(n.name, SIMD_LEVEL_COUNT), n.level) << (n.name ? n.name : "null");
+}
+
+// An instance reads VX_SIMD once, when it is made: the level it names,
+// held at what the processor has, else the best.
+TEST(SimdLevel, AnInstanceRunsAtTheLevelVxSimdNamedWhenItWasMade)
+{
+    const char *before = std::getenv("VX_SIMD");
+    const std::string saved = before ? before : "";
+    const struct {
+        const char *value;
+        SimdLevel level;
+    } cases[] = {{"scalar", SIMD_SCALAR},     {"sse2", heldSimdLevel(SIMD_SSE2)},
+                 {"avx512", bestSimdLevel()}, {"AVX2", bestSimdLevel()},
+                 {"", bestSimdLevel()},       {nullptr, bestSimdLevel()}};
+    for (const auto &c : cases) {
+        if (c.value)
+            setenv("VX_SIMD", c.value, 1);
+        else
+            unsetenv("VX_SIMD");
+        auto effect = std::make_unique<EffectInstance>();
+        auto transition = std::make_unique<TransitionInstance>();
+        initEffectInstance(*effect, vxWarpVariant);
+        initTransitionInstance(*transition);
+        setenv("VX_SIMD", "scalar", 1); // too late for these instances
+        const char *name = c.value ? c.value : "unset";
+        EXPECT_EQ(warpInputsOf(effect->ctx).simd, &warpLevelOf(c.level)) << name;
+        EXPECT_EQ(warpInputsOf(transition->ctx).simd, &warpLevelOf(c.level)) << name;
+    }
+    if (before)
+        setenv("VX_SIMD", saved.c_str(), 1);
+    else
+        unsetenv("VX_SIMD");
+}
+
+// Every pass calls through the table its inputs carry, a row table once
+// per pass; without a table it runs the scalar reference.
+TEST_F(SimdViewPasses, PassesCallTheTableTheirInputsCarry)
+{
+    static int rowCalls, viewCalls;
+    WarpLevel spy = warpLevelScalar;
+    spy.warpRows = [](const PassParams &p, int rowBegin, int rowEnd) {
+        ++rowCalls;
+        warpRowsScalar(p, rowBegin, rowEnd);
+    };
+    spy.viewRows = [](const PassParams &p) {
+        ++viewCalls;
+        viewRowsScalar(p);
+    };
+    std::mt19937 rng(20261210u);
+    const size_t nodes = sizeContext(ctx, 32, 16, 32, 16);
+    std::vector<uint32_t> source = randomPicture(rng, 32 * 16),
+                          target = randomPicture(rng, 32 * 16);
+    std::vector<MeshNode> mesh = smoothMesh(rng, ctx.meshCols, ctx.meshRows);
+    std::vector<uint32_t> out(32 * 16);
+    ctx.sourcePixels = source.data(), ctx.targetPixels = target.data();
+    ctx.meshA = ctx.meshB = mesh.data(), ctx.meshCapacity = nodes;
+    ctx.outputPixels = out.data(), ctx.outputCapacity = out.size();
+    ctx.dissolveLevel = 100;
+    auto render = [&](const WarpLevel *simd) {
+        ctx.simd = simd;
+        std::vector<uint32_t> all;
+        for (int pass = 0; pass < 5; ++pass) {
+            std::fill(out.begin(), out.end(), 0u);
+            if (pass == 0)
+                runPassA(ctx, out.data(), 16, 8, out.size());
+            else if (pass == 1)
+                runPassB(ctx, out.data(), 16, 8, out.size());
+            else if (pass == 2)
+                runPassMixed(ctx, out.data(), 16, 8, out.size());
+            else
+                runViewPass(ed, ctx, pass - 3, pass == 3 ? 16 : 8, pass == 3 ? 8 : 4);
+            all.insert(all.end(), out.begin(), out.end());
+        }
+        return all;
+    };
+    rowCalls = viewCalls = 0;
+    const std::vector<uint32_t> spied = render(&spy);
+    EXPECT_EQ(rowCalls, 4);  // passes A, B and mixed, the whole-picture view
+    EXPECT_EQ(viewCalls, 1); // the zoomed view
+    EXPECT_EQ(render(nullptr), spied);
+    EXPECT_EQ(rowCalls, 4);
+    EXPECT_EQ(viewCalls, 1);
+    ctx.sourcePixels = ctx.targetPixels = ctx.outputPixels = nullptr;
+    ctx.meshA = ctx.meshB = nullptr;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "engine/simd.h"
 #include "engine/viewpass.h"
 #include "engine/warp.h"
+#include "engine/warplevel.h"
 #include "tests/reference/view_reference.h"
 #include "effect/buffers.h"
 #include "effect/keyops.h"
@@ -70,14 +71,14 @@ struct ViewPass : CoreTest {
 TEST_F(ViewPass, ZoomOneWindowExample)
 {
     picture(&vxWarpVariant, 64, 32);
-    ctx.viewScrollX = 10, ctx.viewScrollY = 5;
-    runViewPass(ctx, 1, 16, 8);
+    ed.viewScrollX = 10, ed.viewScrollY = 5;
+    runViewPass(ed, ctx, 1, 16, 8);
     const MeshNode d0 = refMeshAt(mesh, 16, 16, 5.0f, 5.0f),
                    d1 = refMeshAt(mesh, 16, 16, 5.25f, 5.0f);
     EXPECT_EQ(output[0], refSample(source, w, h, 4.0f * d0.dx + 20.0f, 2.0f * d0.dy + 10.0f));
     EXPECT_EQ(output[1], refSample(source, w, h, 4.0f * d1.dx + 21.0f, 2.0f * d1.dy + 10.0f));
     std::fill(mesh.begin(), mesh.end(), MeshNode{0, -0.0f});
-    runViewPass(ctx, 1, 16, 8);
+    runViewPass(ed, ctx, 1, 16, 8);
     EXPECT_EQ(output[0], source[20 + w * 10]);
     EXPECT_EQ(output[1], source[21 + w * 10]);
 }
@@ -95,7 +96,7 @@ TEST_F(ViewPass, EveryVariantAndZoomMatchesReference)
         for (const auto &s : sizes)
             for (int zoom = 0; zoom <= 2; ++zoom) {
                 picture(variant, s.w, s.h);
-                ctx.viewScrollX = s.scrollX, ctx.viewScrollY = s.scrollY;
+                ed.viewScrollX = s.scrollX, ed.viewScrollY = s.scrollY;
                 ctx.dissolveLevel = s.level;
                 const int a = zoom == 0 ? w / 2 : (zoom == 1 ? w / 4 : w / 8);
                 const int b = zoom == 0 ? h / 2 : (zoom == 1 ? h / 4 : h / 8);
@@ -114,8 +115,8 @@ TEST_F(ViewPass, EveryVariantAndZoomMatchesReference)
                 }
                 // The scalar reference loop and the best vectorised one.
                 for (const SimdLevel level : {SIMD_SCALAR, bestSimdLevel()}) {
-                    selectSimdLevel(level);
-                    runViewPass(ctx, zoom, a, b);
+                    ctx.simd = &warpLevelOf(level);
+                    runViewPass(ed, ctx, zoom, a, b);
                     const size_t count = (size_t)ow * oh;
                     EXPECT_EQ(written(count), expected)
                         << variant->name << " " << w << "x" << h << " zoom " << zoom << " "
@@ -124,7 +125,6 @@ TEST_F(ViewPass, EveryVariantAndZoomMatchesReference)
                         << variant->name << " zoom " << zoom;
                 }
             }
-    selectSimdLevel(bestSimdLevel());
 }
 
 // At L = 0 the overlay leaves the deformed source; at L = 255 the view is
@@ -133,15 +133,15 @@ TEST_F(ViewPass, OverlayEnds)
 {
     for (int zoom : {0, 1}) {
         picture(&vxWarpVariant, 64, 32);
-        ctx.viewScrollX = 6, ctx.viewScrollY = 3;
-        runViewPass(ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
+        ed.viewScrollX = 6, ed.viewScrollY = 3;
+        runViewPass(ed, ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
         const std::vector<uint32_t> plain = written(32 * 16);
         picture(&vxMorphVariant, 64, 32);
-        ctx.viewScrollX = 6, ctx.viewScrollY = 3;
-        runViewPass(ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
+        ed.viewScrollX = 6, ed.viewScrollY = 3;
+        runViewPass(ed, ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
         EXPECT_EQ(written(32 * 16), plain) << zoom;
         ctx.dissolveLevel = 255;
-        runViewPass(ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
+        runViewPass(ed, ctx, zoom, zoom ? 16 : 32, zoom ? 8 : 16);
         for (int n = 0; n < 32 * 16; ++n)
             ASSERT_EQ(output[n], zoom ? target[12 + n % 32 + w * (6 + n / 32)]
                                       : target[2 * (n % 32) + w * 2 * (n / 32)])
@@ -176,17 +176,17 @@ TEST_F(ViewPass, ThumbnailOfSourceAlone)
 TEST_F(ViewPass, Guards)
 {
     picture(&vxMorphVariant, 64, 32);
-    runViewPass(ctx, 0, 64, 32); // more than outputPixels holds
-    runViewPass(ctx, 3, 16, 8);
+    runViewPass(ed, ctx, 0, 64, 32); // more than outputPixels holds
+    runViewPass(ed, ctx, 3, 16, 8);
     picture(&vxFxVariant, 64, 32);
     ctx.targetPixels = nullptr;
-    runViewPass(ctx, 1, 16, 8);
-    runViewPass(ctx, 0, 32, 16);
+    runViewPass(ed, ctx, 1, 16, 8);
+    runViewPass(ed, ctx, 0, 32, 16);
     EXPECT_EQ(untouched(0), output.size());
     picture(&vxWarpVariant, 64, 32);
     ctx.meshCapacity = mesh.size() - 1;
-    ctx.viewScrollX = 4, ctx.viewScrollY = 2;
-    runViewPass(ctx, 2, 8, 4);
+    ed.viewScrollX = 4, ed.viewScrollY = 2;
+    runViewPass(ed, ctx, 2, 8, 4);
     for (int n = 0; n < 16 * 8; ++n)
         ASSERT_EQ(output[n], source[8 + n % 16 + w * (4 + n / 16)]) << n;
 }

@@ -209,8 +209,6 @@ TEST_F(WarpPrepare, SetsGeometryBuffersAndCopiesTheGrid)
     EXPECT_EQ(ctx.workHeight, 288);
     EXPECT_EQ(ctx.meshCols, 180);
     EXPECT_EQ(ctx.meshRows, 144);
-    EXPECT_EQ(ctx.previewWidth, 180);
-    EXPECT_EQ(ctx.previewHeight, 72);
     EXPECT_EQ(ctx.outputCapacity, 144u * 360u);
     EXPECT_EQ(ctx.meshCapacity, 144u * 360u);
     ASSERT_NE(ctx.meshB, nullptr);
