@@ -130,10 +130,12 @@ inline VH mulhi(VH x, VH y)
     return (VH)_mm256_mulhi_epu16((__m256i)x, (__m256i)y);
 }
 
-// The byte operations of the blend, each within 16-byte groups: the low
-// or high halves of a and b interleaved byte by byte; unsigned bytes of
-// weights times signed bytes of x, adjacent products summed into 16-bit
-// lanes; 16-bit lanes packed into bytes with unsigned saturation.
+// The byte operations of 16-byte groups the blends and packs are made of
+// (engine/simd/bytes.h): the low or high halves of a and b interleaved
+// byte by byte; unsigned bytes of weights times signed bytes of x,
+// adjacent products summed into 16-bit lanes; 16-bit (or 32-bit) lanes
+// packed into bytes (16-bit lanes) with unsigned saturation; bytes picked
+// by index.
 template <bool HIGH> inline VU interleaveBytes(VU a, VU b)
 {
     return (VU)(HIGH ? _mm256_unpackhi_epi8((__m256i)a, (__m256i)b)
@@ -150,63 +152,18 @@ inline VU packBytes(VH low, VH high)
     return (VU)_mm256_packus_epi16((__m256i)low, (__m256i)high);
 }
 
-// The weights of a byte blend (a * wa + b * wb) / 255, wa + wb = 255:
-// bytes wa, wb in every 16-bit lane.
-struct Blend {
-    VU pairs;
-};
-
-inline Blend blendOf(int wa, int wb)
+inline VH packHalves(VI low, VI high)
 {
-    Blend r;
-    r.pairs = splat((uint32_t)(wa | wb << 8) * 0x00010001u);
-    return r;
+    return (VH)_mm256_packus_epi32((__m256i)low, (__m256i)high);
 }
 
-// blendBytes of each lane. Bytes of a and b are interleaved and offset by
-// -128, so that one byte multiply-add gives each weighted sum x as
-// x - 128 x 255 in a signed 16-bit lane (wa (a - 128) + wb (b - 128), in
-// -32640..32385: never saturated). Adding 32641 gives x + 1, and
-// ((x + 1) * 257) >> 16 is x / 255 for every x up to 65535; the results
-// pack back into bytes in order (the interleave and the pack both work
-// within 16-byte groups).
-__attribute__((always_inline)) inline VU blendBytes(VU a, VU b, const Blend &w)
+inline VU shuffleBytes(VU v, VU pick)
 {
-    const VU offset = splat(0x80808080u);
-    const VH back = (VH)splat(0x7F817F81u), divisor = (VH)splat(0x01010101u);
-    const VU sa = a ^ offset, sb = b ^ offset;
-    const VH low = multiplyAddBytes(w.pairs, interleaveBytes<false>(sa, sb));
-    const VH high = multiplyAddBytes(w.pairs, interleaveBytes<true>(sa, sb));
-    return packBytes(mulhi(low + back, divisor), mulhi(high + back, divisor));
-}
-
-// Byte shift / 8 of each lane, as a number 0..255: one byte shuffle (it
-// works within 16-byte groups). The lowest and the highest byte take one
-// plain operation, which leaves the shuffle unit to the others.
-inline VI byteOf(VU v, int shift)
-{
-    if (shift == 0)
-        return (VI)(v & splat(0xFFu));
-    if (shift == 24)
-        return (VI)(v >> 24);
-    const VI pick =
-        splat((int32_t)(0x80808000u | (uint32_t)(shift / 8))) + ((lanesFrom(0) & splat(3)) << 2);
-    return (VI)_mm256_shuffle_epi8((__m256i)v, (__m256i)pick);
-}
-
-// Channel k of each lane saturated to 0..255 into byte k, for channels in
-// -32768..32767. The packs saturate and gather the four channels of each
-// 16-byte group channel by channel; one byte shuffle puts them back pixel
-// by pixel.
-__attribute__((always_inline)) inline VU packChannels(const VI (&channel)[4])
-{
-    // Byte 4m + k of a group comes from byte 4k + m.
-    const VU order = splat(0x0C080400u) + (VU)((lanesFrom(0) & splat(3)) * splat(0x01010101));
-    const VH low = (VH)_mm256_packus_epi32((__m256i)channel[0], (__m256i)channel[1]);
-    const VH high = (VH)_mm256_packus_epi32((__m256i)channel[2], (__m256i)channel[3]);
-    return (VU)_mm256_shuffle_epi8((__m256i)packBytes(low, high), (__m256i)order);
+    return (VU)_mm256_shuffle_epi8((__m256i)v, (__m256i)pick);
 }
 
 } // namespace
+
+#include "engine/simd/bytes.h"
 
 #endif
