@@ -372,7 +372,8 @@ f0r_instance_t vxfConstruct(const VxfKind *kind, unsigned width, unsigned height
         inst->session.services = vxh::hostServices(inst->host);
         inst->session.instance = kInstanceId;
         serveFrames(*inst);
-        // Made last: nothing after it throws, so it cannot leak.
+        // The operator instance is made last: nothing throws after it, so it
+        // cannot leak.
         std::string err;
         if (width < 1 || height < 1 || width > vxh::kMaxFrameSide || height > vxh::kMaxFrameSide)
             report(*inst, "frames of " + std::to_string(width) + "x" + std::to_string(height) +

@@ -1,6 +1,8 @@
 // The frei0r plug-ins inside the real tools: ffmpeg's frei0r filter and
 // melt's frei0r transitions give exactly the RGB of vxhost renders of the
-// same inputs and effects. Skipped where the tools are not installed.
+// same inputs and effects (skipped where the tools are not installed); so
+// do instances driven from threads in this process. Each plug-in needs the
+// C and C++ runtime alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
