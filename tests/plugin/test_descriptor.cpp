@@ -69,8 +69,8 @@ TEST(PluginFiles, ExportExactlyTheTwoEntryPoints)
 }
 
 // All state of a plug-in lives in the instance its exports hold; the rest
-// of the writable data is the C and C++ runtime's (and, in a sanitizer
-// build, AddressSanitizer's one-definition marker of each global).
+// of the writable data is the C and C++ runtime's, and in a sanitized
+// build the address sanitizer's one-definition markers of our globals.
 TEST(PluginFiles, WritableDataIsTheOneInstance)
 {
     const std::set<std::string> runtime = {"completed.0",     "__dso_handle",
