@@ -39,43 +39,11 @@ inline unsigned laneBits(VI m)
     return (unsigned)_mm_movemask_ps((__m128)m);
 }
 
-// Lane bits of comparisons.
-inline unsigned lanesBelow(VF a, VF b) // a < b, false for not-a-number
-{
-    return laneBits(a < b);
-}
+} // namespace
 
-inline unsigned lanesAbove(VU a, VU b) // a > b, unsigned
-{
-    return laneBits((VI)(a > b));
-}
+#include "engine/simd/vectormasks.h"
 
-inline unsigned lanesDiffering(VU a, VU b)
-{
-    return laneBits((VI)(a != b));
-}
-
-// A mask of lanes, as comparisons give it.
-typedef VI Mask;
-
-// Lanes of d other than zero, -0.0 and not-a-number: |d| > 0 is an
-// ordered not-equal comparison with zero.
-inline Mask nonZeroLanes(VF d)
-{
-    return (VF)((VI)d & splat(0x7FFFFFFF)) > splat(0.0f);
-}
-
-// v in the lanes of m, zero in the others.
-inline VF keepLanes(Mask m, VF v)
-{
-    return m ? v : splat(0.0f);
-}
-
-// a in the lanes of m, b in the others.
-inline VU selectLanes(Mask m, VU a, VU b)
-{
-    return m ? a : b;
-}
+namespace {
 
 inline VU gather(const uint32_t *base, VI index)
 {
