@@ -7,7 +7,7 @@ set -euo pipefail
 # ffmpeg and melt are the video tools the frei0r adapter is tested in.
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev libpng-dev
   libopencv-core-dev libopencv-imgproc-dev libfreetype-dev fonts-dejavu-core libsdl2-dev xvfb xauth
-  frei0r-plugins-dev ffmpeg melt libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
+  frei0r-plugins-dev ffmpeg melt libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
 
 missing=()
 for p in "${packages[@]}"; do

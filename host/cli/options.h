@@ -10,6 +10,7 @@
 
 #include "host/core/session.h"
 #include "host/io/input.h"
+#include "host/io/media.h"
 #include "host/io/planes.h"
 
 namespace vxh {
@@ -30,9 +31,10 @@ struct RenderOptions {
     FieldOrder order = FieldOrder::FromInput;
     bool progressive = false; // one field per frame, the whole frame
     PixFmt pixFmt = PixFmt::Yuva444;
-    bool pixFmtGiven = false; // else media files are written in 4:2:0
-    std::string codec;        // media output encoder; empty: H.264
-    int crf = -1;             // media output quality; -1: the encoder's default
+    bool pixFmtGiven = false;            // else media files are written in 4:2:0
+    std::string codec;                   // media output encoder; empty: H.264
+    int crf = -1;                        // media output quality; -1: the encoder's default
+    AudioMode audio = AudioMode::Input0; // the sound of a media output
     int64_t maxPixels = kDefaultMaxPixels;
     bool strict = false; // warnings and journal lines fail the run
     bool allowDefaultEffect = false;

@@ -11,6 +11,7 @@
 #include <new>
 #include <unistd.h>
 
+#include "host/cli/dissolve.h"
 #include "host/cli/effectcheck.h"
 #include "host/cli/info.h"
 #include "host/cli/numbers.h"
@@ -223,21 +224,84 @@ int loadOperator(RenderOptions &o, const WorkSize &work, Warnings &warn, Operato
     return 0;
 }
 
-int openRenderOutput(const RenderOptions &o, const Clip &input0, OutputClip &out, Warnings &warn)
+// The media inputs whose sound the output carries, by --audio.
+AudioPlan audioPlanOf(const RenderOptions &o, const ClipInputs &in, const ClipFields &cf)
 {
-    Clip facts = input0;
+    AudioPlan plan;
+    plan.mode = o.workerState.empty() ? o.audio : AudioMode::None;
+    if (in.in0.kind == InputKind::Media)
+        plan.source0 = o.input0;
+    if (in.in1.kind == InputKind::Media && plan.mode == AudioMode::Mix)
+        plan.source1 = o.input1;
+    plan.fieldsPerFrame = cf.plan.progressive ? 1 : 2;
+    plan.firstFrame = cf.begin / plan.fieldsPerFrame;
+    return plan;
+}
+
+int openRenderOutput(const RenderOptions &o, const ClipInputs &in, const ClipFields &cf,
+                     OutputClip &out, Warnings &warn)
+{
+    Clip facts = in.in0.facts;
     facts.frames.clear();
     MediaSettings media;
     media.codec = o.codec;
     media.crf = o.crf;
     media.fmt = o.pixFmtGiven ? o.pixFmt : PixFmt::Yuv420;
+    media.audio = audioPlanOf(o, in, cf);
     const PixFmt fmt = o.workerState.empty() ? o.pixFmt : PixFmt::Yuva444;
     std::string err;
     if (!openOutput(o.output, facts, fmt, out, err, &media))
         return fail(err);
     for (const std::string &n : out.notes)
         warn.say(n);
+    if (!out.media && media.audio.mode != AudioMode::None) {
+        // Said once, as a note: pictures-only outputs are what the user chose.
+        for (const std::string &source : {media.audio.source0, media.audio.source1})
+            if (!source.empty() && mediaHasAudio(source))
+                fprintf(stderr,
+                        "vxhost: note: the sound of %s is not carried: %s holds pictures only "
+                        "(write a media file such as .mp4, .mov, .mkv or .avi to keep it; "
+                        "--audio none says nothing)\n",
+                        source.c_str(),
+                        o.output == "-" ? "YUV4MPEG2 on standard output"
+                        : out.pattern   ? "a PNG sequence"
+                                        : "YUV4MPEG2");
+    }
     return 0;
+}
+
+// --audio mix follows a dissolve; a filter has none.
+int checkAudioMode(const RenderOptions &o, const Operator &op)
+{
+    if (o.audio == AudioMode::Mix && pictureMixOf(op.gui.host.tags) == PictureMix::Input0)
+        return fail("--audio mix follows a transition's dissolve, and " + o.plugin +
+                    " shows input 0 only: its sound is kept (leave out --audio, or "
+                    "--audio none)");
+    return 0;
+}
+
+// Mixed sound: input 1's share at each output field, as the picture shows
+// it. The fade length of the transition is read once its gadgets are set.
+void setMixLevels(const RenderOptions &o, const ClipFields &cf, const WorkSize &work,
+                  const Operator &op, OutputClip &out)
+{
+    if (!out.media || o.audio != AudioMode::Mix)
+        return;
+    const OpTagItem *tags = op.gui.host.tags;
+    std::vector<int> levels;
+    if (pictureMixOf(tags) == PictureMix::CrossFade) {
+        GadgetDesc *g = findGadget(tags, 2);
+        const uint32_t length =
+            g && g->kind == GADGET_SLIDER ? (uint32_t)((const GadgetSlider *)g)->value : 0;
+        for (long f = cf.begin; f < cf.end; ++f)
+            levels.push_back(crossFadeShare((uint32_t)cf.fields, length, (uint32_t)f));
+    } else {
+        const std::string name = o.effect.empty() ? "untitled" : o.effect;
+        levels =
+            keyLevels(renderedKeys(effectPath(name), work.width, work.height, (uint32_t)cf.fields),
+                      cf.begin, cf.end);
+    }
+    setMediaAudioLevels(out.media, std::move(levels));
 }
 
 // A session of the operator over the inputs: frames read as the plug-in
@@ -285,8 +349,8 @@ void startSession(const RenderOptions &o, const ClipFields &cf, const WorkSize &
 // Renders the clip in this process, or through workers with --jobs: the
 // parent alone applies the gadgets and keeps the state; workers render from
 // a copy of it.
-int drive(const RenderOptions &o, const char *self, const ClipFields &cf, bool showBar, Session &s,
-          OutputClip &out, std::string &err)
+int drive(const RenderOptions &o, const char *self, const ClipFields &cf, const WorkSize &work,
+          const Operator &op, bool showBar, Session &s, OutputClip &out, std::string &err)
 {
     const bool worker = !o.workerState.empty();
     const std::vector<GadgetUse> noUses;
@@ -298,6 +362,7 @@ int drive(const RenderOptions &o, const char *self, const ClipFields &cf, bool s
         useGadgets(s, uses);
         if (!setUpOperator(s, err))
             return 1;
+        setMixLevels(o, cf, work, op, out);
         const int code = renderFields(
             s, cf.begin, cf.end, firstFlags,
             [&out](const uint32_t *frame, std::string &why) { return writeFrame(out, frame, why); },
@@ -317,8 +382,10 @@ int drive(const RenderOptions &o, const char *self, const ClipFields &cf, bool s
         err = why;
         code = 2;
     }
-    if (code == 0)
+    if (code == 0) {
+        setMixLevels(o, cf, work, op, out);
         code = runWorkers(o, self, stateCopy, cf.fields, out, err);
+    }
     unlink(stateCopy.c_str());
     return code;
 }
@@ -376,8 +443,10 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     Operator op;
     if (int code = loadOperator(o, work, warn, op))
         return code;
+    if (int code = checkAudioMode(o, op))
+        return code;
     OutputClip out;
-    if (int code = openRenderOutput(o, in.in0.facts, out, warn))
+    if (int code = openRenderOutput(o, in, cf, out, warn))
         return code;
 
     const auto start = std::chrono::steady_clock::now();
@@ -385,7 +454,7 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
     Session s;
     startSession(o, cf, work, in, warn, showBar, op, s);
     std::string err;
-    const int code = drive(o, self, cf, showBar, s, out, err);
+    const int code = drive(o, self, cf, work, op, showBar, s, out, err);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (o.workerState.empty() && !o.fresh) {

@@ -2,11 +2,12 @@
 #include "host/io/media.h"
 
 #include "host/core/pixels.h"
+#include "host/io/mediaaudio.h"
+#include "host/io/medialog.h"
 #include "host/io/tempfile.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cstring>
 
 extern "C" {
@@ -27,45 +28,14 @@ namespace {
 constexpr size_t kCachedFrames = 8;
 constexpr long kForwardReach = 48;
 
-// The libraries' last error message, added to ours; they print nothing.
-char lastLibraryMessage[256];
-
-void keepLibraryMessage(void *avcl, int level, const char *fmt, va_list vl)
-{
-    if (level > AV_LOG_ERROR)
-        return;
-    int prefix = 1;
-    char line[sizeof lastLibraryMessage];
-    av_log_format_line(avcl, level, fmt, vl, line, sizeof line, &prefix);
-    size_t n = strlen(line);
-    while (n && (line[n - 1] == '\n' || line[n - 1] == ' '))
-        line[--n] = 0;
-    // "[h264 @ 0x55d0...] text" becomes "h264: text".
-    std::string text(line, n);
-    if (const size_t at = text.find(" @ 0x"); text[0] == '[' && at != std::string::npos) {
-        const size_t close = text.find("] ", at);
-        if (close != std::string::npos)
-            text = text.substr(1, at - 1) + ": " + text.substr(close + 2);
-    }
-    if (!text.empty())
-        snprintf(lastLibraryMessage, sizeof lastLibraryMessage, "%s", text.c_str());
-}
-
 void quietLibraries()
 {
-    lastLibraryMessage[0] = 0;
-    av_log_set_callback(keepLibraryMessage);
+    quietMediaLibraries();
 }
 
 std::string describe(int code)
 {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    std::string s = text;
-    if (lastLibraryMessage[0])
-        s += std::string(" (") + lastLibraryMessage + ")";
-    lastLibraryMessage[0] = 0;
-    return s;
+    return describeMediaError(code);
 }
 
 } // namespace
@@ -73,6 +43,30 @@ std::string describe(int code)
 bool mediaBuilt()
 {
     return true;
+}
+
+bool mediaWritesName(const std::string &path)
+{
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
+        return false;
+    const AVOutputFormat *f = av_guess_format(nullptr, path.c_str(), nullptr);
+    // Picture sequences and raw streams are not containers of a clip.
+    return f && f->video_codec != AV_CODEC_ID_NONE && !(f->flags & AVFMT_NOFILE) &&
+           strcmp(f->name, "image2") != 0 && strcmp(f->name, "yuv4mpegpipe") != 0 &&
+           strcmp(f->name, "rawvideo") != 0;
+}
+
+bool mediaHasAudio(const std::string &path)
+{
+    quietLibraries();
+    AVFormatContext *f = nullptr;
+    if (avformat_open_input(&f, path.c_str(), nullptr, nullptr) < 0)
+        return false;
+    const bool has = avformat_find_stream_info(f, nullptr) >= 0 &&
+                     av_find_best_stream(f, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) >= 0;
+    avformat_close_input(&f);
+    return has;
 }
 
 // ---------------------------------------------------------------------------
@@ -622,6 +616,7 @@ struct MediaWriter {
     std::vector<uint8_t> planes;
     int64_t next = 0;
     bool opened = false; // header written
+    AudioTrack *audio = nullptr;
 };
 
 namespace {
@@ -685,6 +680,28 @@ bool encode(MediaWriter &w, const AVFrame *frame, std::string &err)
     }
     err = w.name + ": encoding failed: " + describe(ret);
     return false;
+}
+
+// What to do when an encoder refuses a picture whose odd side its chroma
+// subsampling cannot halve; empty when the size is not the reason.
+std::string oddSizeAdvice(const Clip &facts, AVPixelFormat fmt)
+{
+    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(fmt);
+    const bool oddW = d->log2_chroma_w && facts.width % 2,
+               oddH = d->log2_chroma_h && facts.height % 2;
+    if (!oddW && !oddH)
+        return "";
+    const int w = facts.width - (oddW ? 1 : 0), h = facts.height - (oddH ? 1 : 0);
+    return std::string(". ") + av_get_pix_fmt_name(fmt) + " halves the chroma, so the " +
+           (oddW && oddH ? "width and height"
+            : oddW       ? "width"
+                         : "height") +
+           " of " + std::to_string(facts.width) + "x" + std::to_string(facts.height) +
+           " must be even: write --pix-fmt 444 (whole chroma, any size), or crop or pad the clip "
+           "by one pixel first (e.g. ffmpeg -vf crop=" +
+           std::to_string(w) + ":" + std::to_string(h) +
+           ":0:0, or pad=" + std::to_string(w + (oddW ? 2 : 0)) + ":" +
+           std::to_string(h + (oddH ? 2 : 0)) + ")";
 }
 
 bool setUpEncoder(MediaWriter &w, const Clip &facts, const MediaSettings &s,
@@ -758,7 +775,7 @@ bool setUpEncoder(MediaWriter &w, const Clip &facts, const MediaSettings &s,
     if (ret < 0) {
         err = w.name + ": cannot open the " + codec->name + " encoder for " +
               std::to_string(facts.width) + "x" + std::to_string(facts.height) + " " +
-              av_get_pix_fmt_name(want) + ": " + describe(ret);
+              av_get_pix_fmt_name(want) + ": " + describe(ret) + oddSizeAdvice(facts, want);
         return false;
     }
     w.frame = av_frame_alloc();
@@ -817,6 +834,8 @@ bool openMediaWriter(const std::string &path, const Clip &facts, const MediaSett
     w->stream->time_base = w->encoder->time_base;
     w->stream->avg_frame_rate = w->encoder->framerate;
     w->stream->sample_aspect_ratio = w->encoder->sample_aspect_ratio;
+    if (!openAudioTrack(path, w->format, s.audio, w->encoder->framerate, w->audio, notes, err))
+        return fail();
     ret = avformat_write_header(w->format, nullptr);
     if (ret < 0) {
         err = path + ": cannot start the file: " + describe(ret);
@@ -849,12 +868,19 @@ bool writeMediaFrame(MediaWriter *w, const uint32_t *pixels, std::string &err)
     f->interlaced_frame = c->field_order == AV_FIELD_TT || c->field_order == AV_FIELD_BB;
     f->top_field_first = c->field_order == AV_FIELD_TT;
     f->color_range = c->color_range;
-    return encode(*w, f, err);
+    return encode(*w, f, err) && writeAudioUntil(w->audio, w->format, long(w->next), false, err);
+}
+
+void setMediaAudioLevels(MediaWriter *w, std::vector<int> levels)
+{
+    if (w)
+        setAudioLevels(w->audio, std::move(levels));
 }
 
 bool finishMediaWriter(MediaWriter *&w, std::string &err)
 {
-    bool ok = encode(*w, nullptr, err);
+    bool ok =
+        encode(*w, nullptr, err) && writeAudioUntil(w->audio, w->format, long(w->next), true, err);
     if (ok) {
         const int ret = av_write_trailer(w->format);
         w->opened = false;
@@ -884,6 +910,7 @@ void abandonMediaWriter(MediaWriter *&w)
     av_frame_free(&w->source);
     av_packet_free(&w->packet);
     sws_freeContext(w->sws);
+    closeAudioTrack(w->audio);
     discardTemp(w->temp);
     delete w;
     w = nullptr;

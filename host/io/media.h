@@ -22,10 +22,17 @@
 // Full-range samples go through unchanged and the range is kept as a
 // header fact (XCOLORRANGE=FULL), as the YUV4MPEG2 reader does.
 //
-// Writing: .mp4, .mov and .mkv, H.264 in yuv420p by default (x264's CRF 23
-// unless --crf says otherwise), frame rate, pixel aspect and interlacing
-// from the clip's facts. 4:2:0 chroma is the rounded mean of each 2x2 block,
-// as in YUV4MPEG2 output.
+// Writing: any container the libraries write (.mp4, .mov, .mkv, .avi, ...),
+// H.264 in yuv420p by default (x264's CRF 23 unless --crf says otherwise),
+// frame rate, pixel aspect and interlacing from the clip's facts. 4:2:0
+// chroma is the rounded mean of each 2x2 block, as in YUV4MPEG2 output.
+//
+// Sound: input 0's audio stream is copied packet for packet (no re-encode)
+// alongside the pictures it belongs to, cut to the frames written. Mixed,
+// the two inputs' audio is decoded, input 1's share at each field given as
+// a level 0..255 (the picture's dissolve), and encoded with the container's
+// usual audio encoder. Sound a container cannot hold is said, not dropped
+// silently.
 //
 // A vxhost built without the libraries keeps these functions: they refuse
 // with a message that names the packages that add them.
@@ -36,6 +43,7 @@
 #include <string>
 #include <vector>
 
+#include "host/io/audioplan.h"
 #include "host/io/clip.h"
 #include "host/io/planes.h"
 
@@ -54,10 +62,16 @@ bool openMediaReader(const std::string &path, int64_t maxPixels, MediaReader *&r
 bool readMediaFrame(MediaReader *reader, long k, std::vector<uint32_t> &out, std::string &err);
 void closeMediaReader(MediaReader *&reader);
 
+// True when the name's extension is a container the libraries write.
+bool mediaWritesName(const std::string &path);
+// True when path is a media file with an audio stream.
+bool mediaHasAudio(const std::string &path);
+
 struct MediaSettings {
     std::string codec; // encoder name; empty: H.264
     int crf = -1;      // -1: the encoder's default
     PixFmt fmt = PixFmt::Yuv420;
+    AudioPlan audio;
 };
 
 struct MediaWriter;
@@ -65,6 +79,9 @@ struct MediaWriter;
 // Opens a temporary beside path and an encoder for frames of facts' size.
 bool openMediaWriter(const std::string &path, const Clip &facts, const MediaSettings &settings,
                      MediaWriter *&writer, std::vector<std::string> &notes, std::string &err);
+// Mixed sound: input 1's share (0..255) at each output field; set before
+// the first frame. Fields past the end keep the last level.
+void setMediaAudioLevels(MediaWriter *writer, std::vector<int> levels);
 bool writeMediaFrame(MediaWriter *writer, const uint32_t *frame, std::string &err);
 // Drains the encoder, completes the file and renames it into place.
 bool finishMediaWriter(MediaWriter *&writer, std::string &err);

@@ -2,11 +2,14 @@
 // message naming the packages that add them.
 #include "host/io/media.h"
 
+#include <strings.h>
+
 namespace vxh {
 
 namespace {
 
-const char kPackages[] = "libavformat-dev libavcodec-dev libswscale-dev libavutil-dev";
+const char kPackages[] =
+    "libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev";
 
 } // namespace
 
@@ -17,6 +20,22 @@ bool mediaBuilt()
 {
     return false;
 }
+
+bool mediaWritesName(const std::string &path)
+{
+    // The names that get the message below rather than "unknown output type".
+    for (const char *ext : {".mp4", ".mov", ".mkv", ".avi"})
+        if (path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ext) == 0)
+            return true;
+    return false;
+}
+
+bool mediaHasAudio(const std::string &)
+{
+    return false;
+}
+
+void setMediaAudioLevels(MediaWriter *, std::vector<int>) {}
 
 bool openMediaReader(const std::string &path, int64_t, MediaReader *&, Clip &, long &,
                      std::vector<std::string> &, std::string &err)
@@ -44,7 +63,8 @@ bool openMediaWriter(const std::string &path, const Clip &, const MediaSettings 
                      std::vector<std::string> &, std::string &err)
 {
     err = path +
-          ": this vxhost was built without FFmpeg's libraries, so it writes no .mp4, .mov or .mkv "
+          ": this vxhost was built without FFmpeg's libraries, so it writes no .mp4, .mov, .mkv or "
+          ".avi "
           "(install " +
           std::string(kPackages) + " and build again, or write .y4m)";
     return false;

@@ -59,10 +59,8 @@ OutputHandles::~OutputHandles()
 
 bool isMediaOutputName(const std::string &path)
 {
-    for (const char *ext : {".mp4", ".mov", ".mkv"})
-        if (path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ext) == 0)
-            return true;
-    return false;
+    const bool y4m = path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".y4m") == 0;
+    return !y4m && path.find('%') == std::string::npos && mediaWritesName(path);
 }
 
 namespace {
@@ -111,9 +109,9 @@ bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputCl
         return false;
     }
     if (!y4mName && !special) {
-        err = path + ": unknown output type (use a .y4m, .mp4, .mov or .mkv name, - for standard "
-                     "output, or a PNG "
-                     "pattern such as out_%04d.png)";
+        err = path + ": unknown output type (use a .y4m name, a media file such as .mp4, .mov, "
+                     ".mkv or .avi, - for standard output, or a PNG pattern such as "
+                     "out_%04d.png)";
         return false;
     }
     if (path == "-" && isatty(1)) {

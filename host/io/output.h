@@ -18,7 +18,8 @@ namespace vxh {
 struct MediaWriter;
 struct MediaSettings;
 
-// .mp4, .mov or .mkv, any case: written through host/io/media.h.
+// A container the media libraries write (.mp4, .mov, .mkv, .avi, ...; any
+// case): written through host/io/media.h.
 bool isMediaOutputName(const std::string &path);
 
 // What an output holds open: a stream written in place, temporaries not yet
@@ -51,7 +52,7 @@ struct OutputClip : OutputHandles {
 };
 
 // Opens "-" (standard output), a .y4m name, a PNG frame pattern or a media
-// file (.mp4, .mov, .mkv, encoded as `media` says) for frames of facts'
+// file (.mp4, .mov, .mkv, .avi, ..., encoded as `media` says) for frames of facts'
 // size. FIFOs and devices are written in place; regular files through a
 // temporary renamed into place by finishOutput.
 bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out,

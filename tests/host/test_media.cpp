@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -54,7 +56,8 @@ struct Media : ::testing::Test {
     {
         if (!vxh::mediaBuilt())
             GTEST_SKIP() << "vxhost was built without FFmpeg's libraries "
-                            "(libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)";
+                            "(libavformat-dev libavcodec-dev libswscale-dev libswresample-dev "
+                            "libavutil-dev)";
         if (shell("ffmpeg -version").code != 0 || shell("ffprobe -version").code != 0)
             GTEST_SKIP() << "the ffmpeg and ffprobe tools are not installed";
         const char *base = getenv("VXHOME");
@@ -385,6 +388,121 @@ TEST_F(Media, DamagedOrVideolessInputsExitTwoLeavingNothing)
             for (const auto &entry : fs::directory_iterator(dir))
                 EXPECT_NE(entry.path().filename().string().rfind("out", 0), 0u) << entry.path();
         }
+    }
+}
+
+// Input 1's tone's share of a frame's sound: the amplitudes of two tones in
+// the samples of output frame `frame` (Hann window).
+std::pair<double, double> toneAmplitudes(const std::vector<float> &sound, int rate, int fps,
+                                         int frame, double f0, double f1)
+{
+    const size_t n = size_t(rate / fps), at = size_t(frame) * n;
+    double re0 = 0, im0 = 0, re1 = 0, im1 = 0, weight = 0;
+    for (size_t i = 0; i < n && at + i < sound.size(); ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2 * M_PI * double(i) / double(n));
+        const double t = double(at + i) / rate, x = sound[at + i] * w;
+        re0 += x * std::cos(2 * M_PI * f0 * t);
+        im0 += x * std::sin(2 * M_PI * f0 * t);
+        re1 += x * std::cos(2 * M_PI * f1 * t);
+        im1 += x * std::sin(2 * M_PI * f1 * t);
+        weight += w;
+    }
+    return {2 * std::hypot(re0, im0) / weight, 2 * std::hypot(re1, im1) / weight};
+}
+
+// A filter's output carries input 0's sound packet for packet; a morph's
+// --audio mix crosses from input 0's tone to input 1's as its dissolve goes
+// from 0 to 255; --audio none and pictures-only outputs carry none.
+TEST_F(Media, SoundFollowsThePicture)
+{
+    for (const char *tone : {"440", "1000"})
+        ASSERT_EQ(ffmpeg(std::string("-f lavfi -i testsrc2=size=176x144:rate=25 -f lavfi -i "
+                                     "sine=f=") +
+                         tone + ":sample_rate=48000 -t 2 -c:v libx264 -c:a aac -shortest t" + tone +
+                         ".mp4")
+                      .code,
+                  0);
+    const Shell warp = render("VorluxWarp", "--allow-default-effect --input0 t440.mp4 -o w.mp4");
+    ASSERT_EQ(warp.code, 0) << warp.output;
+    const std::string packets = " -map 0:a -c copy -f framemd5 - | grep -v '^#'";
+    const std::string given = in("ffmpeg -v error -i t440.mp4" + packets).output,
+                      kept = in("ffmpeg -v error -i w.mp4" + packets).output;
+    EXPECT_GT(kept.size(), given.size() * 9 / 10);
+    EXPECT_EQ(given.substr(0, kept.size()), kept);
+
+    // The default effect over 50 frames: level 255 * t / 49, truncated.
+    const Shell mix = render("VorluxMorph", "--allow-default-effect --input0 t440.mp4 --input1 "
+                                            "t1000.mp4 --audio mix -o m.mp4");
+    ASSERT_EQ(mix.code, 0) << mix.output;
+    ASSERT_EQ(ffmpeg("-i m.mp4 -map 0:a -f f32le -ac 1 -ar 48000 m.raw").code, 0);
+    const std::string raw = bytesOf(dir / "m.raw");
+    std::vector<float> sound(raw.size() / sizeof(float));
+    std::memcpy(sound.data(), raw.data(), sound.size() * sizeof(float));
+    EXPECT_GE(sound.size(), 96000u); // the last AAC frame is whole
+    EXPECT_LT(sound.size(), 96000u + 1024);
+    const double amplitude = 0.125; // the sine source's
+    for (const auto &[frame, level] : {std::pair{1, 5}, {24, 124}, {48, 249}}) {
+        SCOPED_TRACE(frame);
+        const auto [a0, a1] = toneAmplitudes(sound, 48000, 25, frame, 440, 1000);
+        EXPECT_NEAR(a0, amplitude * (255 - level) / 255, 0.006);
+        EXPECT_NEAR(a1, amplitude * level / 255, 0.006);
+    }
+
+    struct Case {
+        const char *plugin, *args, *streams, *says;
+    } cases[] = {
+        {"VorluxWarp", "--audio none -o n.mp4", "h264\n", ""},
+        {"VorluxWarp", "-o w.avi", "h264\naac\n", ""},
+        {"VorluxMorph", "--input1 t1000.mp4 --audio mix -o m.mkv", "h264\nvorbis\n", ""},
+        {"VorluxWarp", "-o w.y4m", "", "note: the sound of t440.mp4 is not carried"},
+        {"VorluxWarp", "--audio none -o n.y4m", "", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args);
+        const Shell run =
+            render(c.plugin, std::string("--allow-default-effect --input0 t440.mp4 ") + c.args);
+        ASSERT_EQ(run.code, 0) << run.output;
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("not carried") != std::string::npos, c.says[0] != 0);
+        const std::string out = c.args + std::string(c.args).rfind(' ') + 1;
+        if (c.streams[0]) {
+            EXPECT_EQ(
+                in("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + out).output,
+                c.streams);
+        }
+    }
+}
+
+// What an output cannot take is refused in words that name the way out.
+TEST_F(Media, RefusalsNameTheFix)
+{
+    vxh::Clip odd;
+    odd.width = 177;
+    odd.height = 143;
+    odd.frames.resize(2);
+    for (int f = 0; f < 2; ++f)
+        vxh::drawSampleFrame(1, odd.width, odd.height, f, odd.frames[size_t(f)]);
+    std::string err;
+    ASSERT_TRUE(vxh::writeClip((dir / "odd.y4m").string(), odd, err)) << err;
+    ASSERT_EQ(ffmpeg("-f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 2 even.y4m").code, 0);
+    struct Case {
+        const char *plugin, *args;
+        int code;
+        const char *says;
+    } cases[] = {
+        {"VorluxWarp", "--input0 odd.y4m -o odd.mp4", 2,
+         "width and height of 177x143 must be even: write --pix-fmt 444"},
+        {"VorluxWarp", "--input0 odd.y4m -o odd.mp4 --pix-fmt 444", 0, ""},
+        {"VorluxWarp", "--input0 even.y4m --audio mix -o w.mp4", 2, "shows input 0 only"},
+        {"VorluxWarp", "--input0 even.y4m --audio loud -o w.mp4", 2,
+         "--audio takes input0, mix or none, not 'loud'"},
+        {"VorluxWarp", "--input0 even.y4m -o w.png", 2, "unknown output type"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args);
+        const Shell run = render(c.plugin, std::string("--allow-default-effect ") + c.args);
+        EXPECT_EQ(run.code, c.code) << run.output;
+        EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
     }
 }
 
