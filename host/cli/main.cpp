@@ -29,7 +29,8 @@ const Command commands[] = {
      "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
     {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]",
      "  -o OUT                  .y4m file, - (standard output), a FIFO, a PNG pattern\n"
-     "                          such as out_%04d.png, or a .mp4, .mov or .mkv file\n"
+     "                          such as out_%04d.png, or a media file (.mp4, .mov, .mkv,\n"
+     "                          .avi, ...: any container FFmpeg's libraries write)\n"
      "  --input0 FILE, --input1 FILE\n"
      "                          YUV4MPEG2 file or stream (- is standard input), PNG still,\n"
      "                          PNG pattern, or a media file (MP4, MOV, MKV, ...);\n"
@@ -52,8 +53,11 @@ const Command commands[] = {
      "                          field order (default: the input's I tag; top first when absent)\n"
      "  --progressive           one field per frame: the whole frame\n"
      "  --pix-fmt F             output chroma: 444alpha (.y4m default: exact host bytes),\n"
-     "                          444 or 420 (.mp4/.mov/.mkv default)\n"
-     "  --codec NAME            encoder of a .mp4/.mov/.mkv output (default: H.264)\n"
+     "                          444 or 420 (media file default; H.264 needs even sizes)\n"
+     "  --audio A               sound of a media file output: input0 (default: input 0's,\n"
+     "                          copied), mix (transitions: input 1's mixed in as the\n"
+     "                          picture dissolves) or none\n"
+     "  --codec NAME            encoder of a media file output (default: H.264)\n"
      "  --crf N                 its quality, 0 (best) to 63 (default: 23 for H.264)\n"
      "  --max-pixels N          largest picture accepted (default 67108864)\n"
      "  --strict                warnings and journal lines fail the run\n"

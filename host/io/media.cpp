@@ -13,6 +13,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/cpu.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
@@ -23,9 +24,9 @@ namespace vxh {
 
 namespace {
 
-// Decoded frames kept per input, and how far ahead decoding goes on rather
-// than seeking.
-constexpr size_t kCachedFrames = 8;
+// Decoded frames kept per input (the input keeps the last two unpacked), and
+// how far ahead decoding goes on rather than seeking.
+constexpr size_t kCachedFrames = 1;
 constexpr long kForwardReach = 48;
 
 void quietLibraries()
@@ -468,7 +469,10 @@ bool openDecoder(MediaReader &r, std::string &err)
     }
     // Damage is an error, not something to hide.
     r.decoder->err_recognition = AV_EF_EXPLODE | AV_EF_CRCCHECK;
-    r.decoder->thread_count = 0;
+    // One frame thread per core rather than the libraries' cores + 1: the
+    // plug-in's thread and the encoder's share the cores, and each frame
+    // thread holds pictures of its own (some 20 MB per decoder at 4K).
+    r.decoder->thread_count = av_cpu_count();
     const int ret = avcodec_open2(r.decoder, codec, nullptr);
     if (ret < 0) {
         err = r.name + ": cannot open the " + codec->name + " decoder: " + describe(ret);
@@ -581,7 +585,12 @@ bool readMediaFrame(MediaReader *r, long k, std::vector<uint32_t> &out, std::str
         e = findKept(*r, k);
     }
     e->used = ++r->clock;
-    return unpackFrame(*r, e->frame, out, err);
+    const bool ok = unpackFrame(*r, e->frame, out, err);
+    // The input keeps the unpacked frame; the picture goes back to the
+    // decoder, whose pool then holds one picture fewer.
+    av_frame_free(&e->frame);
+    e->index = -1;
+    return ok;
 }
 
 void closeMediaReader(MediaReader *&r)

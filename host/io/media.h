@@ -4,8 +4,9 @@
 // Reading: the file is chosen by its content. Opening demuxes the whole
 // video stream once (no decoding) to list every frame's time stamp, so the
 // length is known and frame k is found by seeking to the key frame before
-// it and decoding forward. A few decoded frames are kept, so stepping back
-// a frame or two does not seek again.
+// it and decoding forward. The last decoded frame is kept (the input keeps
+// the last two unpacked, host/io/input.h), so that memory stays a few
+// pictures whatever the clip.
 //
 // Samples reach the host's Y, U, V, A bytes as the YUV4MPEG2 reader gives
 // them: 8-bit planar 4:2:0, 4:4:4 and grey go through as they are (chroma
