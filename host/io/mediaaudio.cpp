@@ -173,11 +173,13 @@ bool copyUntil(AudioTrack &t, AVFormatContext *out, long frames, std::string &er
 
 // ---- mixing ----------------------------------------------------------------
 
-// The container's usual audio encoder when it takes planar float, else AAC.
+// The container's usual audio encoder when it takes planar float, else AAC;
+// never an experimental one.
 const AVCodec *mixEncoder(const AVOutputFormat *of)
 {
     auto fits = [&](const AVCodec *c) {
-        if (!c || avformat_query_codec(of, c->id, FF_COMPLIANCE_NORMAL) != 1)
+        if (!c || (c->capabilities & AV_CODEC_CAP_EXPERIMENTAL) ||
+            avformat_query_codec(of, c->id, FF_COMPLIANCE_NORMAL) != 1)
             return false;
         for (const AVSampleFormat *f = c->sample_fmts; f && *f != AV_SAMPLE_FMT_NONE; ++f)
             if (*f == AV_SAMPLE_FMT_FLTP)
