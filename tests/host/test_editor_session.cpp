@@ -470,7 +470,7 @@ TEST_F(Cli, EditorKeepsEffectsItCannotOpenOrSave)
         int code;
         std::string says;
     } cases[] = {
-        {"--effect other", 2, "is for fields of 128x48 but these fields are 64x16"},
+        {"--effect other", 2, "made for pictures of 128x48 but these fields are 64x16"},
         {"--effect busy", 2, "(" + (effects / "busy").string() + ") is a directory"},
         {"--effect busy --allow-default-effect", 1,
          "the effect " + (effects / "busy").string() + " was not saved\nvxhost: journal: level=4"},
