@@ -11,8 +11,10 @@
 
 namespace {
 
-// The node at fraction `at` of a side of n nodes, as its lower node and
-// the weight of the one after it; held within the grid.
+// The point `at` (in nodes) of a side of n nodes, as its lower node and
+// the weight of the one after it. Before the first node the first is held;
+// past the last (the cells between the last node and the picture's edge)
+// the last two nodes' slope goes on, so a smooth deformation stays smooth.
 void nodeAt(double at, int n, int &low, double &weight)
 {
     if (n < 2 || at <= 0) {
@@ -20,12 +22,7 @@ void nodeAt(double at, int n, int &low, double &weight)
         weight = 0;
         return;
     }
-    if (at >= n - 1) {
-        low = n - 2;
-        weight = 1;
-        return;
-    }
-    low = (int)at;
+    low = std::min((int)at, n - 2);
     weight = at - low;
 }
 
@@ -97,7 +94,7 @@ bool resizeEffectFile(const std::string &from, const std::string &to, int32_t wi
     EffectHeader in;
     std::string fault;
     if (inspectEffectFile(from, in, fault) != EffectFileState::FOUND)
-        return fail(err, from + (fault.empty() ? ": no such effect file" : " " + fault));
+        return fail(err, from + (fault.empty() ? ": no such effect file" : ": " + fault));
     const size_t oldNodes = effectNodeCount(in.width, in.height);
     const size_t newNodes = effectNodeCount(width, height);
     if (newNodes == 0 || frames == 0)

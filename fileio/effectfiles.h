@@ -26,7 +26,8 @@ EffectFileState inspectEffectFile(const std::string &path, EffectHeader &header,
 
 // Samples grid (cols x rows nodes of dx, dy) at the nodes of a grid of
 // newCols x newRows over the same picture, bilinearly between nodes and
-// held at the edges, and scales the displacements to the new node counts.
+// linearly past the last node, and scales the displacements to the new
+// node counts.
 // A node that falls on an old node takes its value exactly, times the scale.
 void resampleGrid(const float *grid, int cols, int rows, float *out, int newCols, int newRows);
 

@@ -504,7 +504,7 @@ TEST(Frei0rInProcess, InstancesOnThreadsMatchVxhostRenders)
     setenv("VXHOME", home.c_str(), 1);
     std::string err;
     ASSERT_TRUE(vxh::writeSampleEffect((home / "programs/vorlux/swirl").string(), kW, kH / 2,
-                                       kFrames, err));
+                                       kFrames, false, err));
     writeCounterEffect(home / "programs/vorlux/swirl", home / "programs/vorlux/counter");
     vxh::Clip clips[2] = {vxh::makeSampleClip(0, kW, kH, kFrames),
                           vxh::makeSampleClip(1, kW, kH, kFrames)};
