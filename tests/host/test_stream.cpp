@@ -157,6 +157,8 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
     const std::string run =
         plugin("VorluxMorph") + " -q --input0 " + a + " -o " + (dir / "o.y4m").string();
     effect("small", "16x4", 4);
+    effect("whole", "32x12", 4);
+    effect("fit", "32x6", 4);
     std::ofstream(dir / "home/programs/vorlux/torn", std::ios::binary) << std::string(30, '\0');
     struct Case {
         std::string args;
@@ -174,6 +176,20 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
         {" --effect nothere --allow-default-effect", 0, {"rendering the default effect"}},
         {"", 0, {"'untitled' has no effect file", "journal: level=4", "1 journal line(s)"}},
         {" --strict", 1, {"--strict"}},
+        // The effect's size picks whole frames or fields, a flag forces them.
+        {" --effect fit", 0, {"made for fields of 32x6: rendering each 32x12 frame as two fields"}},
+        {" --effect whole",
+         0,
+         {"made for whole frames of 32x12: rendering them progressive",
+          "warning: effect 'whole' has 4 frames but the clip has 2: its keys are rescaled"}},
+        {" --effect whole --strict", 2, {"has 4 frames but the clip has 2", "--strict"}},
+        {" --effect whole --interlaced",
+         2,
+         {"pictures of 32x12 but these fields are 32x6", "leave out --interlaced",
+          "effect resize whole whole-32x6 --size 32x6"}},
+        {" --effect fit --progressive",
+         2,
+         {"pictures of 32x6 but these whole frames are 32x12", "leave out --progressive"}},
     };
     for (const Case &c : cases) {
         CliRun r = vxhost("render " + run + c.args, home);
