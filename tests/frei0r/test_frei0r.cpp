@@ -246,6 +246,13 @@ TEST_F(Frei0r, ProgressiveWarpsWholeFrames)
     EXPECT_NE(r.output.find("effect 'full' is made for whole frames of 96x64"), std::string::npos)
         << r.output;
     EXPECT_TRUE(readFile(dir / "out.rgba") == out);
+    // vxhost renders a progressive clip the same: frame k is the operator's frame k.
+    r = shell(env +
+              VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/VorluxWarp.so --effect full "
+                        "--input0 " +
+              path("in0_%04d.png") + " -q -o " + path("vp_%04d.png"));
+    ASSERT_EQ(r.code, 0) << r.output;
+    EXPECT_TRUE(decoded("vp_%04d.png") == out);
     const std::string fields =
         vxhostRenders({"VorluxWarp.so --effect full"}, "tall_%04d.png", "tall_%04d.png");
     ASSERT_EQ(out.size(), (size_t)kW * kH * 4 * kFrames);

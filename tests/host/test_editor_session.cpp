@@ -574,6 +574,13 @@ TEST_F(Cli, ProgressiveClipsAreEditedAndRenderedAsWholeFrames)
         EXPECT_FALSE(fs::exists(dir / "pv/preview1_0005.png"));
     }
 
+    // A new effect for a progressive clip is made for its fields unless asked.
+    const CliRun fresh = vxhost("edit " + warp + " --effect fresh", home);
+    EXPECT_NE(fresh.output.find("input 0 is progressive, but the new effect 'fresh' is made for "
+                                "its fields: --progressive makes it for whole frames"),
+              std::string::npos)
+        << fresh.output;
+
     writeShift(effects / "shift", 128, 96, 5, 1);
     ASSERT_EQ(vxhost("effect resize shift fshift --size 128x48", home).code, 0);
     const struct Case {
