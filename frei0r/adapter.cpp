@@ -264,11 +264,8 @@ bool checkEffect(Instance &inst, const SetupKey &key, bool &progressive, std::st
     progressive = key.progressive > 0;
     if (inst.kind->procedural)
         return true;
-    const char *home = getenv("VXHOME");
     const std::string &name = key.effect;
-    const std::string path = name.find('/') != std::string::npos
-                                 ? name
-                                 : std::string(home ? home : "") + "/programs/vorlux/" + name;
+    const std::string path = vxh::effectFilePath(name);
     EffectHeader header;
     std::string fault;
     // A file the operator cannot read is left to it: its set-up fails and

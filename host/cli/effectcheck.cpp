@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "fileio/effectfiles.h"
+#include "host/core/home.h"
 #include "host/core/plugin.h"
 
 namespace vxh {
@@ -65,7 +66,7 @@ bool usesEffectFile(const OpTagItem *tags)
 
 std::string effectPath(const std::string &name)
 {
-    return std::string(getenv("VXHOME")) + "/programs/vorlux/" + name;
+    return effectFilePath(name);
 }
 
 std::string freeEffectName(const std::string &name, const std::string &suffix)
