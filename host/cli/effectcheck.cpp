@@ -30,8 +30,8 @@ std::string pictures(const FieldPlan &plan, int w, int h)
            sizeText(w, h);
 }
 
-// What is wrong with an effect made for ew x eh on the pictures of the
-// plan, and how to mend it, as lines to print.
+// What is wrong with an effect of the header's size on the w x h pictures
+// of the plan, and how to mend it, as lines to print.
 std::string mismatch(const RenderOptions &o, const FieldPlan &plan, int w, int h,
                      const EffectHeader &header, const std::string &path)
 {
