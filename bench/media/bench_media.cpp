@@ -65,7 +65,7 @@ void BM_MorphRoundTrip(benchmark::State &state)
     std::filesystem::create_directories(home + "/programs/vorlux");
     std::string err;
     if (!vxh::writeSampleEffect(home + "/programs/vorlux/" + effect, width, height / 2, frames,
-                                err) ||
+                                false, err) ||
         !makeInputs(home, height)) {
         state.SkipWithError("cannot make the inputs");
         return;

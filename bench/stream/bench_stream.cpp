@@ -26,7 +26,8 @@ void BM_Morph1080Stream(benchmark::State &state)
     std::filesystem::create_directories(home + "/programs/vorlux");
     std::string err;
     const std::string name = "bench1080-" + std::to_string(frames);
-    if (!vxh::writeSampleEffect(home + "/programs/vorlux/" + name, 1920, 540, (int)frames, err)) {
+    if (!vxh::writeSampleEffect(home + "/programs/vorlux/" + name, 1920, 540, (int)frames, false,
+                                err)) {
         state.SkipWithError(err.c_str());
         return;
     }

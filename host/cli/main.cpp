@@ -51,7 +51,10 @@ const Command commands[] = {
      "written\n"
      "  --top-first, --bottom-first\n"
      "                          field order (default: the input's I tag; top first when absent)\n"
-     "  --progressive           one field per frame: the whole frame\n"
+     "  --progressive           whole frames: one picture a frame (the effect made for the\n"
+     "                          frame size); without it and --interlaced, the effect's size\n"
+     "                          picks: the frame size gives whole frames, else two fields\n"
+     "  --interlaced            two fields a frame, whatever the effect's size\n"
      "  --pix-fmt F             output chroma: 444alpha (.y4m default: exact host bytes),\n"
      "                          444 or 420 (media file default; H.264 needs even sizes)\n"
      "  --audio A               sound of a media file output: input0 (default: input 0's,\n"
@@ -64,7 +67,8 @@ const Command commands[] = {
      "  -q                      no progress bar\n"},
     {"edit", editCommand, "vxhost edit PLUGIN [options]",
      "  Render's --input0, --input1, --fields, --effect, --project, --top-first,\n"
-     "  --bottom-first, --reply, --allow-default-effect, --max-pixels and -q, and:\n"
+     "  --bottom-first, --progressive, --interlaced, --reply, --allow-default-effect,\n"
+     "  --max-pixels and -q, and:\n"
      "  --script FILE           headless: one event a line (click, press, move, release, key,\n"
      "                          gadget, set, screenshot, close)\n"
      "  --window                show the screen in a window; mouse and keys drive the editor\n"
@@ -76,13 +80,29 @@ const Command commands[] = {
     {"state", vxh::stateCommand, "vxhost state PLUGIN [--effect NAME] [--reset]",
      "Shows an instance's saved parameter block decoded and its gadget values;\n"
      "--reset restores the defaults.\n"},
-    {"effects", vxh::effectsCommand, "vxhost effects",
-     "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames and field size.\n"},
+    {"effects", vxh::effectsCommand, "vxhost effects [--like CLIP]",
+     "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames, picture size\n"
+     "and mode: fields (of frames twice as high) or whole frames. --like CLIP says for each\n"
+     "whether it fits the clip's fields or whole frames, and if neither, how to resize it.\n"},
     {"sample-effect", vxh::sampleEffectCommand,
-     "vxhost sample-effect NAME [--size WxH] [--frames N | --like CLIP] [--force]",
-     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50);\n"
-     "--like CLIP fits the effect to a clip's fields and length.\n"
+     "vxhost sample-effect NAME [--size WxH] [--frames N] [--like CLIP] [--progressive] [--force]",
+     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50).\n"
+     "  --progressive           for whole frames of WxH (default 720x576): one picture a frame\n"
+     "  --interlaced            for fields, even when --like's clip is progressive\n"
+     "  --like CLIP             the clip's size and length: its whole frames when the clip is\n"
+     "                          progressive, else its fields\n"
      "An existing effect is kept unless --force is given.\n"},
+    {"effect", vxh::effectCommand,
+     "vxhost effect resize FROM TO [--size WxH] [--frames N] [--like CLIP] [--progressive] "
+     "[--force]",
+     "Writes effect TO, a copy of effect FROM for pictures of WxH and/or N frames, so that an\n"
+     "effect painted on a proxy renders the original, or a field effect renders whole frames\n"
+     "(960x270 fields <-> 960x540 frames). Each key's mesh is resampled over the new nodes with\n"
+     "its displacements scaled to the new size, its frame moved as loading into a clip of N\n"
+     "frames moves it, and its level kept. Without --size the size stays; without --frames the\n"
+     "length stays. --like CLIP takes the clip's size and length (whole frames for a\n"
+     "progressive clip or with --progressive, else fields; --interlaced forces fields).\n"
+     "An existing TO is kept unless --force is given.\n"},
     {"samples", vxh::samplesCommand, "vxhost samples DIR",
      "Writes the two built-in sample clips as .y4m.\n"},
     {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...",

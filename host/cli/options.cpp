@@ -1,5 +1,7 @@
 #include "host/cli/options.h"
 
+#include <algorithm>
+
 #include "host/cli/numbers.h"
 #include "host/io/output.h"
 
@@ -125,9 +127,16 @@ const Option kOptions[] =
              t.render.order = FieldOrder::BottomFirst;
              return true;
          }},
-        {"--progressive", nullptr, Value::NONE, 0, 0, "", RENDER,
-         "the editor works on two fields a frame: --progressive is for render",
-         [](Target &t, const Parsed &) { return t.render.progressive = true; }},
+        {"--progressive", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &) {
+             t.render.scan = Scan::Progressive;
+             return true;
+         }},
+        {"--interlaced", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &) {
+             t.render.scan = Scan::Interlaced;
+             return true;
+         }},
         {"--pix-fmt", nullptr, Value::TEXT, 0, 0, "--pix-fmt takes 444alpha, 444 or 420, not '%v'",
          RENDER, kForRender,
          [](Target &t, const Parsed &v) {
@@ -267,6 +276,27 @@ bool readValue(const Option &o, const std::string &text, Parsed &v)
     }
 }
 
+// --progressive against --interlaced and the field orders, which ask for
+// fields.
+bool checkScan(const std::vector<std::string> &args, RenderOptions &o, std::string &err)
+{
+    auto given = [&](const char *name) {
+        return std::find(args.begin(), args.end(), name) != args.end();
+    };
+    if (given("--progressive") && given("--interlaced")) {
+        err = "--progressive and --interlaced ask for opposite things: give one";
+        return false;
+    }
+    if (o.order != FieldOrder::FromInput) {
+        if (o.scan == Scan::Progressive) {
+            err = "--progressive has no field order: leave out --top-first/--bottom-first";
+            return false;
+        }
+        o.scan = Scan::Interlaced;
+    }
+    return true;
+}
+
 bool parseArgs(Command command, const std::vector<std::string> &args, Target t, std::string &err)
 {
     const char *name = command == RENDER ? "render" : "edit";
@@ -309,7 +339,7 @@ bool parseArgs(Command command, const std::vector<std::string> &args, Target t, 
         err = std::string(name) + " needs a plug-in file";
         return false;
     }
-    return true;
+    return checkScan(args, t.render, err);
 }
 
 } // namespace
@@ -321,10 +351,6 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
     if (o.output.empty()) {
         err = "render needs -o OUT (.y4m, a media file such as .mp4, .mov, .mkv or .avi, - for "
               "standard output, or a PNG pattern such as out_%04d.png)";
-        return false;
-    }
-    if (o.progressive && o.order != FieldOrder::FromInput) {
-        err = "--progressive has no field order: leave out --top-first/--bottom-first";
         return false;
     }
     if (o.input0 == "-" && o.input1 == "-") {

@@ -42,20 +42,25 @@ TEST_F(Cli, MixLevelsAreThePicturesDissolve)
     const std::string black = flatClip(dir, "black.y4m", 0, 20),
                       white = flatClip(dir, "white.y4m", 255, 20);
     std::string err;
-    fs::create_directories(dir / "home/programs/vorlux");
-    const std::string effect = (dir / "home/programs/vorlux/s").string();
-    // Made for 13 frames: rendered over 20 its keys are rescaled.
-    ASSERT_TRUE(vxh::writeSampleEffect(effect, 32, 8, 13, err)) << err;
+    const fs::path effects = dir / "home/programs/vorlux";
+    fs::create_directories(effects);
+    // Made for 13 and 17 frames: rendered over 20 their keys are rescaled.
+    ASSERT_TRUE(vxh::writeSampleEffect((effects / "s").string(), 32, 8, 13, false, err)) << err;
+    ASSERT_TRUE(vxh::writeSampleEffect((effects / "w").string(), 32, 16, 17, true, err)) << err;
     struct Case {
         const char *plugin, *args;
         long fields;
+        const char *effect; // its keys' levels; null: the cross-fade
+        uint32_t fade;      // the cross-fade's length
     } cases[] = {
-        {"VorluxMorph", "--effect s", 40},
-        {"VorluxMorph", "--effect s --fields 26", 26},
-        {"VorluxFX", "--effect s --fields 31", 31},
-        {"VorluxMorph", "--effect none --allow-default-effect", 40},
-        {"VorluxOp", "--gadget 1=0 --gadget 2=7", 40},
-        {"VorluxOp", "--gadget 1=0 --gadget 2=300 --fields 36", 36},
+        {"VorluxMorph", "--effect s", 40, "s", 0},
+        {"VorluxMorph", "--effect s --fields 26", 26, "s", 0},
+        {"VorluxFX", "--effect s --fields 31", 31, "s", 0},
+        {"VorluxMorph", "--effect none --allow-default-effect", 40, "none", 0},
+        {"VorluxMorph", "--effect w --progressive", 40, "w", 0},
+        {"VorluxOp", "--gadget 1=0 --gadget 2=7", 40, nullptr, 7},
+        {"VorluxOp", "--gadget 1=0 --gadget 2=300 --fields 36", 36, nullptr, 300},
+        {"VorluxOp", "--gadget 1=0 --gadget 2=9 --progressive", 40, nullptr, 9},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.plugin) + " " + c.args);
@@ -64,21 +69,17 @@ TEST_F(Cli, MixLevelsAreThePicturesDissolve)
                        white + " -o " + (dir / "o.y4m").string() + " " + c.args,
                    home);
         ASSERT_EQ(run.code, 0) << run.output;
+        const bool progressive = std::string(c.args).find("progressive") != std::string::npos;
         std::vector<int> expected;
-        if (std::string(c.plugin) == "VorluxOp") {
-            const uint32_t length =
-                std::string(c.args).find("2=300") != std::string::npos ? 300 : 7;
-            for (long f = 0; f < c.fields; ++f)
-                expected.push_back(vxh::crossFadeShare(uint32_t(c.fields), length, uint32_t(f)));
-        } else {
-            expected = vxh::keyLevels(
-                vxh::renderedKeys(
-                    (dir / "home/programs/vorlux" /
-                     (std::string(c.args).find("none") != std::string::npos ? "none" : "s"))
-                        .string(),
-                    32, 8, uint32_t(c.fields)),
-                0, c.fields);
-        }
+        if (c.effect)
+            expected = vxh::keyLevels(vxh::renderedKeys((effects / c.effect).string(), 32,
+                                                        progressive ? 16 : 8, uint32_t(c.fields)),
+                                      0, c.fields);
+        for (long f = 0; !c.effect && f < c.fields; ++f)
+            expected.push_back(vxh::crossFadeShare(uint32_t(c.fields), c.fade, uint32_t(f)));
+        // Progressive, a frame is its first field rendered whole.
+        for (size_t f = 1; progressive && f < expected.size(); f += 2)
+            expected[f] = expected[f - 1];
         std::vector<int> rendered = fieldLevels((dir / "o.y4m").string());
         rendered.resize(size_t(c.fields));
         EXPECT_EQ(rendered, expected);
