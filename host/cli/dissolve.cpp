@@ -63,15 +63,13 @@ bool readKeys(const std::string &path, int fieldW, int fieldH, std::vector<KeyLe
 std::vector<KeyLevel> renderedKeys(const std::string &effectFile, int fieldW, int fieldH,
                                    uint32_t fieldCount)
 {
-    const uint64_t last = fieldCount / 2 >= 1 ? fieldCount / 2 - 1 : 0;
+    const uint32_t last = fieldCount / 2 >= 1 ? fieldCount / 2 - 1 : 0;
     std::vector<KeyLevel> keys;
     uint32_t frameCount = 0;
     if (!readKeys(effectFile, fieldW, fieldH, keys, frameCount))
-        return {{0, 0}, {(uint32_t)last, 255}};
+        return {{0, 0}, {last, 255}};
     for (size_t i = 0; i < keys.size(); ++i) {
-        uint64_t frame = frameCount == 1 ? (i == 0 ? 0 : last)
-                                         : last * keys[i].first / (uint64_t)(frameCount - 1u);
-        keys[i].first = frame > UINT32_MAX ? UINT32_MAX : (uint32_t)frame;
+        keys[i].first = rescaleKeyFrame(keys[i].first, (uint32_t)i, frameCount, last);
         keys[i].second = keys[i].second < 0 ? 0 : keys[i].second > 255 ? 255 : keys[i].second;
     }
     return keys;

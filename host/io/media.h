@@ -4,9 +4,9 @@
 // Reading: the file is chosen by its content. Opening demuxes the whole
 // video stream once (no decoding) to list every frame's time stamp, so the
 // length is known and frame k is found by seeking to the key frame before
-// it and decoding forward. The last decoded frame is kept (the input keeps
-// the last two unpacked, host/io/input.h), so that memory stays a few
-// pictures whatever the clip.
+// it and decoding forward. A decoded picture goes back to the decoder as
+// soon as it is unpacked (the input keeps the last two frames unpacked,
+// host/io/input.h), so memory stays a few pictures whatever the clip.
 //
 // Samples reach the host's Y, U, V, A bytes as the YUV4MPEG2 reader gives
 // them: 8-bit planar 4:2:0, 4:4:4 and grey go through as they are (chroma
@@ -32,8 +32,8 @@
 // alongside the pictures it belongs to, cut to the frames written. Mixed,
 // the two inputs' audio is decoded, input 1's share at each field given as
 // a level 0..255 (the picture's dissolve), and encoded with the container's
-// usual audio encoder. Sound a container cannot hold is said, not dropped
-// silently.
+// usual audio encoder. Sound a container cannot hold as it is is
+// re-encoded that way too, and said.
 //
 // A vxhost built without the libraries keeps these functions: they refuse
 // with a message that names the packages that add them.
