@@ -142,7 +142,7 @@ void drawOverview(EditorState &ed, const OperatorContext &ctx)
         return;
     uint32_t *buffer = (uint32_t *)allocBlock((size_t)w * (size_t)h * 4);
     if (!buffer) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for a drawn picture
         return;
     }
     resamplePixels(ed.previewPixels, ed.previewWidth, ed.previewHeight, buffer, w, h);

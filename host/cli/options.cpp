@@ -308,8 +308,8 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
     if (!parseArgs(RENDER, args, Target{o, nullptr}, err))
         return false;
     if (o.output.empty()) {
-        err = "render needs -o OUT (.y4m, - for standard output, or a PNG pattern such as "
-              "out_%04d.png)";
+        err = "render needs -o OUT (.y4m, - for standard output, a PNG pattern such as "
+              "out_%04d.png, or a .mp4, .mov or .mkv file)";
         return false;
     }
     if (o.progressive && o.order != FieldOrder::FromInput) {

@@ -197,6 +197,8 @@ int loadOperator(RenderOptions &o, const WorkSize &work, Warnings &warn, Operato
     host.tags = op.plugin.getInfo();
     if (!checkDescriptor(op.plugin, host.tags, err) || !resolveGadgets(host.tags, o.gadgets, err))
         return fail(err);
+    if (int code = worker ? 0 : requireSecondInput(o, host.tags))
+        return code;
     for (const std::string &reply : o.replies)
         if (reply.find('/') != std::string::npos || reply.find("..") != std::string::npos)
             return fail("--reply '" + reply +
@@ -259,9 +261,7 @@ void startSession(const RenderOptions &o, const ClipFields &cf, const WorkSize &
     s.fieldCount = (uint32_t)cf.fields;
     s.plan = cf.plan;
     s.stopSignal = &interruptSignal;
-    s.onJournal = [showBar](const std::string &line) {
-        fprintf(stderr, "%svxhost: journal: %s\n", showBar ? "\n" : "", line.c_str());
-    };
+    s.onJournal = [showBar](const std::string &line) { echoJournal(line, showBar); };
     s.onProgress = [showBar](long done, long total) { showProgress(showBar, done, total); };
     auto shortWarned = std::make_shared<bool>(false);
     s.frames = [&o, &in, &warn, shortWarned](int input, long k,

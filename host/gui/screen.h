@@ -104,6 +104,9 @@ struct Screen {
     uint32_t nextRequest = 1;
     std::deque<EditorMessage> messages;
     int droppedMessages = 0;
+    // The user closed the editor (the window's close button, a script's
+    // close line) rather than leaving it through its own gadgets.
+    bool closedByUser = false;
     // Called when a receive finds the queue empty: delivers more input
     // (which posts messages). False when no input is left; the receive
     // then fails. timeout -1 waits, 0 only polls.

@@ -8,6 +8,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "host/core/pixels.h"
@@ -108,6 +109,7 @@ void feed(Screen &s, const SDL_Event &e)
     case SDL_QUIT:
         if (!win.closed)
             closeScreen(s);
+        s.closedByUser = true;
         win.closed = true;
         break;
     case SDL_MOUSEBUTTONDOWN:
@@ -137,10 +139,35 @@ void feed(Screen &s, const SDL_Event &e)
 
 } // namespace
 
+namespace {
+
+// SDL falls back to drivers that show nothing when no display is reached;
+// one of them is used only when SDL_VIDEODRIVER names it.
+bool showsNothing(const char *driver)
+{
+    static const char *const invisible[] = {"offscreen", "dummy", "evdev"};
+    for (const char *name : invisible)
+        if (driver && !SDL_strcasecmp(driver, name))
+            return true;
+    return false;
+}
+
+} // namespace
+
 bool openWindow(const Screen &s, std::string &err)
 {
+    // vxhost handles SIGINT and SIGTERM itself (leaving the editor safely).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        err = std::string("no window: ") + SDL_GetError();
+        err = std::string("--window: no display to open a window on (") + SDL_GetError() +
+              "); set DISPLAY or WAYLAND_DISPLAY, or run under xvfb-run";
+        return false;
+    }
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (showsNothing(driver) && !getenv("SDL_VIDEODRIVER")) {
+        err = std::string("--window: no display to open a window on (SDL found only its '") +
+              driver + "' driver); set DISPLAY or WAYLAND_DISPLAY, or run under xvfb-run";
+        SDL_Quit();
         return false;
     }
     win = Window{};

@@ -153,8 +153,8 @@ TEST_F(Stream, OutputKeepsHeaderFactsAndOddHeights)
 TEST_F(Stream, EffectChecksSayWhatIsWrong)
 {
     const std::string a = smallClip("a.y4m", 32, 12, 2, 1);
-    const std::string run =
-        plugin("VorluxMorph") + " -q --input0 " + a + " -o " + (dir / "o.y4m").string();
+    const std::string run = plugin("VorluxMorph") + " -q --input0 " + a + " --input1 sample -o " +
+                            (dir / "o.y4m").string();
     effect("small", "16x4", 4);
     std::ofstream(dir / "home/programs/vorlux/torn", std::ios::binary) << std::string(30, '\0');
     struct Case {
@@ -170,7 +170,10 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
         {" --effect torn", 2, {"not an effect file"}},
         {" --effect small --allow-default-effect", 0, {"warning:", "rendering the default effect"}},
         {" --effect nothere --allow-default-effect", 0, {"rendering the default effect"}},
-        {"", 0, {"'untitled' has no effect file", "journal: level=4", "1 journal line(s)"}},
+        {"",
+         0,
+         {"'untitled' has no effect file", "journal: level=4",
+          "what failed: loading the effect: the file cannot be opened", "1 journal line(s)"}},
         {" --strict", 1, {"--strict"}},
     };
     for (const Case &c : cases) {
@@ -188,8 +191,8 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
 TEST_F(Stream, GadgetsAreCheckedAndStateShownResetAndLeftAloneWhenFresh)
 {
     const std::string a = smallClip("a.y4m", 16, 8, 1, 1);
-    const std::string op =
-        plugin("VorluxOp") + " -q --input0 " + a + " --fields 2 -o " + (dir / "o.y4m").string();
+    const std::string op = plugin("VorluxOp") + " -q --input0 " + a +
+                           " --input1 sample --fields 2 -o " + (dir / "o.y4m").string();
     for (const char *bad :
          {"--gadget 7=1", "--gadget 1=101", "--gadget 0=17", "--gadget Deformation=Nothing",
           "--gadget 3=1", "--press 9", "--gadget Amount=+5", "--reply ../x"})
@@ -211,8 +214,9 @@ TEST_F(Stream, InterruptedRunKeepsTheEarlierOutput)
     const fs::path out = dir / "o.y4m";
     std::ofstream(out) << "earlier";
     const std::string cmd = "VXHOME=" + (dir / "home").string() + " exec " VX_VXHOST " render " +
-                            plugin("VorluxMorph") + " -q --fields 10 --input0 - -o " +
-                            out.string() + " < " + (dir / "fifo").string();
+                            plugin("VorluxMorph") +
+                            " -q --fields 10 --input0 - --input1 sample -o " + out.string() +
+                            " < " + (dir / "fifo").string();
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -309,7 +313,7 @@ TEST_F(Stream, DoubtfulInputsWarnAndFailWhenStrict)
     const Case cases[] = {
         {a + " --input1 " + (dir / "slow.y4m").string(), "runs at 50:1 frames/s"},
         {a + " --input1 " + b, "has 1 frames, fewer than the render needs"},
-        {(dir / "p_%03d.png").string(), "p_003.png are not read"},
+        {(dir / "p_%03d.png").string() + " --input1 sample", "p_003.png are not read"},
     };
     for (const Case &c : cases) {
         CliRun loose = vxhost("render " + run + c.inputs, home);
