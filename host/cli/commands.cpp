@@ -196,7 +196,8 @@ int stateCommand(int argc, char **argv)
         return fail("state needs a plug-in file");
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
         return fail("--effect takes a plain name, not '" + name + "'");
-    if (!ensureHome(err))
+    std::string home; // read only: nothing is made
+    if (!findHome(home, err))
         return fail(err);
     Plugin plugin;
     if (!loadPlugin(pluginPath, plugin, err))
@@ -229,8 +230,8 @@ int effectsCommand(int argc, char **)
 {
     if (argc != 0)
         return fail("effects takes no arguments");
-    std::string err;
-    if (!ensureHome(err))
+    std::string err, home; // read only: nothing is made
+    if (!findHome(home, err))
         return fail(err);
     const fs::path dir = operatorDir();
     std::error_code ec;

@@ -216,7 +216,10 @@ int loadOperator(RenderOptions &o, const WorkSize &work, Warnings &warn, Operato
         restoreInstance(o.workerState, host.tags);
     } else if (!o.fresh) {
         const std::vector<char> defaults = instanceSnapshot(host.tags);
-        if (restoreInstance(op.state, host.tags) && instanceSnapshot(host.tags) != defaults)
+        // An effect operator's block is the editor's view (brush, zoom, the
+        // frame it was left on), which no render reads: said for the others.
+        if (restoreInstance(op.state, host.tags) && instanceSnapshot(host.tags) != defaults &&
+            !usesEffectFile(host.tags))
             fprintf(stderr,
                     "vxhost: instance '%s' uses its saved settings (vxhost state shows them, "
                     "--fresh leaves them out)\n",

@@ -161,6 +161,9 @@ constexpr int kAddHeight = 4;   // added around text in gadgets
 
 // Width in pixels of text in the screen font.
 int textWidth(const std::string &text);
+// The text with its lines broken between words so that each is at most
+// width pixels wide (a longer word keeps a line of its own).
+std::string wrapText(const std::string &text, int width);
 // Draws text with its top-left corner at (x, y), in the current colour,
 // clipped to the screen and to the clip rectangle (inclusive corners).
 void drawText(Screen &s, const std::string &text, int x, int y, int cx0, int cy0, int cx1, int cy1);

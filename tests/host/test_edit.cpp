@@ -124,6 +124,12 @@ TEST_F(Edit, ScriptStopsAtCloseOrAtAMissingGadget)
          {"1 0x1 0 0 0", "7 0x0 0 0 0"},
          "line 2: no gadget img:999"},
         {"gadget host:50 0\nkey 2\n", 0, {"4 0xC 0 241 0"}, ""},
+        // Escape closes the open popup list, choosing nothing: the next click
+        // reaches the frame slider under the list.
+        {"click 40 85\nkey 0xE001\nclick 40 140\n",
+         0,
+         {"3 0x81 40 85 0", "4 0x9 0 151 3", "3 0x81 40 140 0", "7 0x0 0 0 0"},
+         ""},
     };
     for (const Case &c : cases) {
         std::string out;

@@ -209,6 +209,50 @@ TEST_F(Stream, GadgetsAreCheckedAndStateShownResetAndLeftAloneWhenFresh)
     EXPECT_NE(reset.output.find(" 9 Rotation                 amount 0"), std::string::npos);
 }
 
+// The note on saved settings comes only when they differ from the defaults
+// and the render uses them: the editor's view (the frame it was left on)
+// is no render setting.
+TEST_F(Stream, SavedSettingsAreNotedOnlyWhenTheRenderUsesThem)
+{
+    const std::string a = smallClip("a.y4m", 16, 8, 4, 1);
+    const std::string inputs =
+        " -q --input0 " + a + " --input1 " + a + " --fields 2 -o " + (dir / "o.y4m").string();
+    const std::string script = (dir / "s.txt").string();
+    std::ofstream(script) << "key 0x20E00B\nclose\n"; // to the last key, then leave
+    effect("m", "16x4", 4);
+    struct Case {
+        std::string before, render;
+        bool noted;
+    } cases[] = {
+        {"render " + plugin("VorluxOp") + inputs + " --gadget Amount=60", plugin("VorluxOp"), true},
+        {"state " + plugin("VorluxOp") + " --reset", plugin("VorluxOp"), false},
+        {"edit " + plugin("VorluxMorph") + " -q --effect m --input0 " + a + " --input1 " + a +
+             " --script " + script,
+         plugin("VorluxMorph") + " --effect m", false},
+    };
+    for (const Case &c : cases) {
+        CliRun before = vxhost(c.before, home);
+        EXPECT_EQ(before.code, 0) << c.before << "\n" << before.output;
+        const std::string said = render(c.render + inputs);
+        EXPECT_EQ(said.find("uses its saved settings") != std::string::npos, c.noted)
+            << c.before << "\n"
+            << said;
+    }
+}
+
+// Commands that only read make nothing, not even $VXHOME.
+TEST_F(Stream, ReadOnlyCommandsMakeNothing)
+{
+    const std::string none = "VXHOME=" + (dir / "none").string();
+    for (const std::string &command :
+         {std::string("effects"), "info " + plugin("VorluxOp"), "state " + plugin("VorluxOp"),
+          "state " + plugin("VorluxOp") + " --reset", std::string("--help"),
+          std::string("render --help"), std::string("")}) {
+        vxhost(command, none);
+        EXPECT_FALSE(fs::exists(dir / "none")) << command;
+    }
+}
+
 TEST_F(Stream, InterruptedRunKeepsTheEarlierOutput)
 {
     const fs::path out = dir / "o.y4m";
