@@ -56,6 +56,10 @@ TEST_F(Cli, BadArgumentsExitTwo)
         EXPECT_EQ(r.code, 2) << args << "\n" << r.output;
     }
     EXPECT_FALSE(fs::exists(out));
+    EXPECT_NE(vxhost("render " + plugin("VorluxWarp"), home)
+                  .output.find("render needs -o OUT (.y4m, - for standard output, a PNG pattern "
+                               "such as out_%04d.png, or a .mp4, .mov or .mkv file)"),
+              std::string::npos);
 }
 
 TEST_F(Cli, UnreadableInputsExitTwoAndWriteNothing)
