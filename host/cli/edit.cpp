@@ -243,6 +243,7 @@ int openScreen(EditRun &r)
                 return askInWindow(screen, text, buttons);
             };
     }
+    screen.stop = &interruptSignal;
     feedScreen(r);
     host.preview = [&r](int) { return preview(r); };
 
@@ -282,8 +283,8 @@ void recoverEffect(const std::string &effect, const std::string &name, bool exis
         fprintf(stderr, "vxhost: interrupted by signal %d; could not put back the effect %s\n", sig,
                 effect.c_str());
     else
-        fprintf(stderr, "vxhost: interrupted by signal %d; the effect %s was left as it was\n", sig,
-                effect.c_str());
+        fprintf(stderr, "vxhost: interrupted by signal %d; the effect %s %s\n", sig, effect.c_str(),
+                existed ? "was left as it was" : "was not made");
     if (kept)
         fprintf(stderr,
                 "vxhost: the session's %ld keys are in %s: render or edit them with --effect "

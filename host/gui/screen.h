@@ -4,6 +4,7 @@
 #ifndef VXH_SCREEN_H
 #define VXH_SCREEN_H
 
+#include <csignal>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -104,6 +105,9 @@ struct Screen {
     uint32_t nextRequest = 1;
     std::deque<EditorMessage> messages;
     int droppedMessages = 0;
+    // Set by the host when a signal asks the editor to leave: a waiting
+    // requester then answers as cancelled.
+    const volatile sig_atomic_t *stop = nullptr;
     // The user closed the editor (the window's close button, a script's
     // close line) rather than leaving it through its own gadgets.
     bool closedByUser = false;

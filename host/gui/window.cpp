@@ -247,8 +247,10 @@ int askInWindow(Screen &s, const std::string &text, int buttons)
     while (result < 0 && win.window) {
         showWindow(s);
         SDL_Event e;
-        if (!SDL_WaitEvent(&e))
+        if (s.stop && *s.stop)
             result = 0;
+        else if (!SDL_WaitEventTimeout(&e, 100))
+            continue; // nothing happened: look at the stop again
         else if (e.type == SDL_QUIT) {
             SDL_PushEvent(&e); // the editor still gets its close
             result = 0;

@@ -258,6 +258,10 @@ TEST_F(Edit, SignalsLeaveTheEffectAndKeepTheKeys)
             EXPECT_FALSE(fs::exists(effect));
         }
         EXPECT_TRUE(fs::exists(recovered));
+        EXPECT_NE(said.find(effect.string() +
+                            (c.effect == "kept" ? " was left as it was" : " was not made")),
+                  std::string::npos)
+            << said;
         EXPECT_NE(said.find("the session's " + std::to_string(c.keys) + " keys are in " +
                             recovered.string() + ": render or edit them with --effect " + c.effect +
                             ".recovered, or keep them with: mv"),
