@@ -108,15 +108,10 @@ bool readGrid(OperatorContext &ctx, MeshNode *grid, size_t nodes)
 }
 
 // Stored frame f of key number index, rescaled from a stored effect of
-// frameCount frames (at least 1) to the current one. The product needs 64
-// bits; frames stored beyond the stored length may land beyond uint32.
+// frameCount frames (at least 1) to the current one.
 uint32_t rescaleFrame(OperatorContext &ctx, uint32_t f, uint32_t index, uint32_t frameCount)
 {
-    const uint64_t last = currentLastFrame(ctx);
-    if (frameCount == 1)
-        return index == 0 ? 0u : (uint32_t)last;
-    const uint64_t frame = last * (uint64_t)f / (uint64_t)(frameCount - 1u);
-    return frame > UINT32_MAX ? UINT32_MAX : (uint32_t)frame;
+    return rescaleKeyFrame(f, index, frameCount, currentLastFrame(ctx));
 }
 
 int32_t clampLevel(int32_t level)

@@ -94,3 +94,12 @@ const char *effectLayoutFault(const EffectHeader &header, uint64_t fileBytes)
         return "truncated (fewer keys than its header says)";
     return nullptr;
 }
+
+uint32_t rescaleKeyFrame(uint32_t f, uint32_t index, uint32_t frameCount, uint32_t newLast)
+{
+    if (frameCount == 1)
+        return index == 0 ? 0u : newLast;
+    // The product needs 64 bits.
+    const uint64_t frame = (uint64_t)newLast * f / (uint64_t)(frameCount - 1u);
+    return frame > UINT32_MAX ? UINT32_MAX : (uint32_t)frame;
+}

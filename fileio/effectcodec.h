@@ -37,4 +37,11 @@ uint64_t effectKeyBytes(int32_t width, int32_t height);
 // what is wrong, as a short phrase.
 const char *effectLayoutFault(const EffectHeader &header, uint64_t fileBytes);
 
+// Stored frame f of key number index of an effect of frameCount frames (at
+// least 1), moved to an effect whose last frame is newLast: the first key
+// stays on frame 0 and the last stored frame lands on newLast, truncating
+// between. An effect of one frame puts its first key on 0, the others on
+// newLast. Frames stored beyond the stored length saturate at UINT32_MAX.
+uint32_t rescaleKeyFrame(uint32_t f, uint32_t index, uint32_t frameCount, uint32_t newLast);
+
 #endif

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/effectfiles.h"
 #include "host/core/fields.h"
 #include "host/core/home.h"
 #include "host/core/host.h"
@@ -53,7 +54,8 @@ const f0r_param_info_t kParams[P_COUNT] = {
     {"rate", F0R_PARAM_DOUBLE, "frames per second, to turn the host's time into a frame position"},
     {"progress", F0R_PARAM_DOUBLE,
      "position in the clip, 0 = first frame .. 1 = last; below 0 the host's time decides"},
-    {"progressive", F0R_PARAM_BOOL, "one picture per frame instead of two fields"},
+    {"progressive", F0R_PARAM_BOOL,
+     "one picture per frame instead of two fields; unset, the effect's size decides"},
     {"amount0", F0R_PARAM_DOUBLE, "amount of deformation type 0, -100..100"},
     {"amount1", F0R_PARAM_DOUBLE, "amount of deformation type 1, -100..100"},
     {"amount2", F0R_PARAM_DOUBLE, "amount of deformation type 2, -100..100"},
@@ -77,7 +79,9 @@ const f0r_param_info_t kParams[P_COUNT] = {
 struct Settings {
     std::string effect = "untitled";
     double length = 50, rate = 25, progress = -1;
-    bool progressive = false;
+    bool lengthGiven = false;
+    int progressive = -1; // -1: from the effect's size
+
     double amounts[kDeformTypes] = {};
     double fade = 25;
 };
@@ -86,7 +90,8 @@ struct Settings {
 struct SetupKey {
     std::string effect;
     uint32_t fieldCount = 0;
-    bool progressive = false;
+    int progressive = -1;
+    bool lengthGiven = false;
     int16_t amounts[kDeformTypes] = {};
     int16_t fade = 0;
     bool operator==(const SetupKey &) const = default;
@@ -102,9 +107,10 @@ struct Instance {
     vxh::Session session;
     bool setUp = false, setupFailed = false;
     SetupKey prepared;
-    std::vector<uint32_t> frames[2]; // the inputs' current frame in host pixels
-    long heldFrame = -1;             // the frame the planner asks for the current fields
-    bool reported = false;
+    std::vector<uint32_t> frames[2];           // the inputs' current frame in host pixels
+    long heldFrame = -1;                       // the frame the planner asks for the current fields
+    bool reported = false;                     // why the input passes through, said once
+    bool saidScan = false, saidLength = false; // the notes on the effect, said once
     // A host may update one instance from several threads at once (slices).
     std::mutex lock;
 };
@@ -163,6 +169,7 @@ SetupKey setupKeyOf(const Instance &inst)
     key.effect = inst.kind->procedural ? "" : s.effect;
     key.fieldCount = 2 * framesOf(s);
     key.progressive = s.progressive;
+    key.lengthGiven = s.lengthGiven;
     if (inst.kind->procedural) {
         for (int j = 0; j < kDeformTypes; ++j)
             key.amounts[j] = (int16_t)clampRound(s.amounts[j], -100, 100);
@@ -235,6 +242,75 @@ void applyProceduralParams(const OpTagItem *tags, const SetupKey &key)
     vxh::setGadgetValue(vxh::findGadget(tags, 2), key.fade);
 }
 
+// A note on how the effect is used, said once per instance.
+void note(const Instance &inst, bool &said, const std::string &what)
+{
+    if (!said)
+        fprintf(stderr, "%s: %s\n", inst.kind->name, what.c_str());
+    said = true;
+}
+
+std::string sizeText(int w, int h)
+{
+    return std::to_string(w) + "x" + std::to_string(h);
+}
+
+// Checks the effect file as the operator will load it, picks whole frames
+// or fields from its size when the key leaves it open (saying which), and
+// notes an effect whose length differs from the clip's. False with why the
+// input has to pass through.
+bool checkEffect(Instance &inst, const SetupKey &key, bool &progressive, std::string &err)
+{
+    progressive = key.progressive > 0;
+    if (inst.kind->procedural)
+        return true;
+    const std::string &name = key.effect;
+    const std::string path = vxh::effectFilePath(name);
+    EffectHeader header;
+    std::string fault;
+    // A file the operator cannot read is left to it: its set-up fails and
+    // its journal line says why.
+    switch (inspectEffectFile(path, header, fault)) {
+    case EffectFileState::MISSING:
+        err = "effect '" + name + "' not found: no file " + path;
+        return false;
+    case EffectFileState::UNUSABLE:
+        return true;
+    case EffectFileState::FOUND:
+        break;
+    }
+    const int w = inst.width, h = inst.height;
+    const vxh::EffectFit fit = vxh::fitOfEffect(w, h, header.width, header.height);
+    if (key.progressive < 0 && fit != vxh::EffectFit::Neither) {
+        progressive = fit == vxh::EffectFit::Frames;
+        note(inst, inst.saidScan,
+             "effect '" + name + "' is made for " +
+                 (progressive ? "whole frames of " + sizeText(w, h) + ": one picture a frame"
+                              : "fields of " + sizeText(header.width, header.height) +
+                                    ": two fields a frame"));
+    }
+    const vxh::FieldPlan plan = vxh::planFields(w, h, progressive, false);
+    if (header.width != plan.fieldWidth || header.height != plan.fieldHeight) {
+        err = "effect '" + name + "' (" + path + ") is made for pictures of " +
+              sizeText(header.width, header.height) + " but " +
+              (progressive ? "these whole frames are " : "the fields of these frames are ") +
+              sizeText(plan.fieldWidth, plan.fieldHeight) + "; `vxhost effect resize " + name +
+              " NEW --size " + sizeText(plan.fieldWidth, plan.fieldHeight) +
+              "` writes a copy of it for them";
+        return false;
+    }
+    const uint32_t frames = key.fieldCount / 2;
+    if (header.frameCount != frames)
+        note(inst, inst.saidLength,
+             "effect '" + name + "' has " + std::to_string(header.frameCount) + " frames but " +
+                 (key.lengthGiven
+                      ? "length is " + std::to_string(frames)
+                      : "no length was given (taken as " + std::to_string(frames) + ")") +
+                 ": its keys are rescaled to " + std::to_string(frames) +
+                 " frames and the last one holds after them; give length as the clip's frames");
+    return true;
+}
+
 void endSetup(Instance &inst)
 {
     if (inst.setUp)
@@ -252,8 +328,11 @@ bool prepare(Instance &inst, const SetupKey &key, std::string &err)
     inst.prepared = key;
     inst.setupFailed = true;
     vxh::Session &s = inst.session;
+    bool progressive;
+    if (!checkEffect(inst, key, progressive, err))
+        return false;
     inst.host.tags = s.entry.describe(s.entry.self); // also resets the parameter block
-    s.plan = vxh::planFields(inst.width, inst.height, key.progressive, false);
+    s.plan = vxh::planFields(inst.width, inst.height, progressive, false);
     s.fieldCount = key.fieldCount;
     inst.host.projectWidth = inst.width;
     inst.host.projectHeight = 2 * s.plan.fieldHeight;
@@ -329,8 +408,7 @@ bool renderFrame(Instance &inst, double time, const uint32_t *in1, const uint32_
         toRgba(woven, count, out);
         return true;
     };
-    const int code =
-        vxh::renderFields(inst.session, first, first + (key.progressive ? 1 : 2), 0, deliver, err);
+    const int code = vxh::renderFields(inst.session, first, first + 2, 0, deliver, err);
     if (code != 0) {
         report(inst, code == 1 ? "the " + err : err);
         return false;
@@ -420,8 +498,9 @@ void vxfSetParam(f0r_instance_t instance, f0r_param_t value, int index)
             const char *text = *(const char *const *)value;
             s.effect = text && *text ? text : "untitled";
         } else if (id == P_PROGRESSIVE) {
-            s.progressive = *(const double *)value >= 0.5;
+            s.progressive = *(const double *)value >= 0.5 ? 1 : 0;
         } else {
+            s.lengthGiven = s.lengthGiven || id == P_LENGTH;
             *doubleParam(s, id) = *(const double *)value;
         }
     } catch (...) {
@@ -439,7 +518,7 @@ void vxfGetParam(f0r_instance_t instance, f0r_param_t value, int index)
     if (id == P_EFFECT)
         *(const char **)value = s.effect.c_str();
     else if (id == P_PROGRESSIVE)
-        *(double *)value = s.progressive ? 1.0 : 0.0;
+        *(double *)value = s.progressive > 0 ? 1.0 : 0.0;
     else
         *(double *)value = *doubleParam(s, id);
 }

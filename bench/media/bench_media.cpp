@@ -49,7 +49,8 @@ void BM_Morph1080RoundTrip(benchmark::State &state)
     setenv("VXHOME", home.c_str(), 1);
     std::filesystem::create_directories(home + "/programs/vorlux");
     std::string err;
-    if (!vxh::writeSampleEffect(home + "/programs/vorlux/bench1080", 1920, 540, kFrames, err) ||
+    if (!vxh::writeSampleEffect(home + "/programs/vorlux/bench1080", 1920, 540, kFrames, false,
+                                err) ||
         !makeInputs(home)) {
         state.SkipWithError("cannot make the inputs");
         return;

@@ -42,7 +42,8 @@ void renderPlugin(benchmark::State &state, const char *name, int width, int heig
     std::string err;
     const std::string effect = "bench" + std::to_string(width);
     if (withEffect)
-        vxh::writeSampleEffect(home + "/programs/vorlux/" + effect, width, height / 2, 50, err);
+        vxh::writeSampleEffect(home + "/programs/vorlux/" + effect, width, height / 2, 50, false,
+                               err);
     const auto &[in0, in1] = clipsOf(width, height);
     vxh::Plugin plugin;
     if (!vxh::loadPlugin(std::string(VX_BUILD_PLUGIN_DIR) + "/" + name + ".so", plugin, err)) {

@@ -26,14 +26,16 @@ void BM_Morph1080Stream(benchmark::State &state)
     std::filesystem::create_directories(home + "/programs/vorlux");
     std::string err;
     const std::string name = "bench1080-" + std::to_string(frames);
-    if (!vxh::writeSampleEffect(home + "/programs/vorlux/" + name, 1920, 540, (int)frames, err)) {
+    if (!vxh::writeSampleEffect(home + "/programs/vorlux/" + name, 1920, 540, (int)frames, false,
+                                err)) {
         state.SkipWithError(err.c_str());
         return;
     }
     const std::string command = std::string(VX_CLIPGEN) + " 1920 1080 " + std::to_string(frames) +
                                 " | " + VX_VXHOST + " render " + VX_BUILD_PLUGIN_DIR +
-                                "/VorluxMorph.so --effect " + name + " --input0 - -q --jobs " +
-                                std::to_string(jobs) + " -o /dev/null 2>/dev/null";
+                                "/VorluxMorph.so --effect " + name +
+                                " --input0 - --input1 sample -q --jobs " + std::to_string(jobs) +
+                                " -o /dev/null 2>/dev/null";
     measureRender(state, command, (double)(2 * frames));
 }
 

@@ -14,6 +14,8 @@
 
 #include "fileio/atomicfile.h"
 #include "fileio/effectcodec.h"
+#include "fileio/effectfiles.h"
+#include "host/cli/effectcheck.h"
 #include "host/cli/info.h"
 #include "host/cli/numbers.h"
 #include "host/cli/render.h"
@@ -226,11 +228,47 @@ int stateCommand(int argc, char **argv)
     return 0;
 }
 
-int effectsCommand(int argc, char **)
+// What an effect of effectW x effectH is to the frames of clip (width 0:
+// no clip given), as the listing shows it.
+std::string effectMode(const std::string &name, int effectW, int effectH, const Clip &clip,
+                       const std::string &clipPath)
 {
-    if (argc != 0)
-        return fail("effects takes no arguments");
-    std::string err, home; // read only: nothing is made
+    char text[256];
+    if (!clip.width) {
+        snprintf(text, sizeof text, "fields of %dx%d frames, or whole frames of %dx%d", effectW,
+                 2 * effectH, effectW, effectH);
+        return text;
+    }
+    switch (fitOfEffect(clip.width, clip.height, effectW, effectH)) {
+    case EffectFit::Frames:
+        return "fits: whole frames of this clip";
+    case EffectFit::Fields:
+        return "fits: fields of this clip";
+    case EffectFit::Neither:
+        break;
+    }
+    return "another size than this clip: `vxhost effect resize " + name + " " +
+           freeEffectName(name, std::to_string(clip.width) + "x" + std::to_string(clip.height)) +
+           " --like " + clipPath + "` fits it";
+}
+
+int effectsCommand(int argc, char **argv)
+{
+    Clip clip;
+    std::string like, err;
+    if (argc == 2 && !strcmp(argv[0], "--like")) {
+        like = argv[1];
+        InputClip in;
+        std::vector<std::string> notes;
+        const bool ok = openInput(like, kDefaultMaxPixels, in, notes, err);
+        clip = in.facts;
+        closeInput(in);
+        if (!ok)
+            return fail(err);
+    } else if (argc != 0) {
+        return fail("effects takes no arguments but --like CLIP");
+    }
+    std::string home; // read only: nothing is made
     if (!findHome(home, err))
         return fail(err);
     const fs::path dir = operatorDir();
@@ -252,82 +290,212 @@ int effectsCommand(int argc, char **)
     if (names.empty())
         printf("no effects in %s\n", dir.c_str());
     for (const std::string &name : names) {
-        const std::string path = (dir / name).string();
-        FILE *f = openRegularFile(path.c_str());
-        unsigned char bytes[EFFECT_HEADER_BYTES] = {};
-        struct stat st = {};
-        size_t got = 0;
-        if (f) {
-            fstat(fileno(f), &st);
-            got = fread(bytes, 1, sizeof bytes, f);
-            fclose(f);
-        }
         EffectHeader header;
-        decodeEffectHeader(bytes, header);
-        const char *fault =
-            !f ? "unreadable"
-               : effectLayoutFault(header, got < sizeof bytes ? got : (uint64_t)st.st_size);
-        if (fault)
-            printf("%-24s %s\n", name.c_str(), fault);
+        std::string fault;
+        if (inspectEffectFile((dir / name).string(), header, fault) != EffectFileState::FOUND)
+            printf("%-24s %s\n", name.c_str(), fault.empty() ? "unreadable" : fault.c_str());
         else
-            printf("%-24s %4u keys  %6u frames  fields %dx%d\n", name.c_str(), header.keyCount,
-                   header.frameCount, header.width, header.height);
+            printf("%-24s %4u keys  %6u frames  %dx%d  %s\n", name.c_str(), header.keyCount,
+                   header.frameCount, header.width, header.height,
+                   effectMode(name, header.width, header.height, clip, like).c_str());
     }
     return 0;
 }
 
+namespace {
+
+// The pictures and length an effect is written for, from --size, --frames,
+// --like, --progressive and --interlaced.
+struct EffectShape {
+    int width = 0, height = 0;
+    int frames = 0;     // 0: not given
+    bool whole = false; // made for whole frames, not fields
+    bool sized = false; // --size or --like given
+    int scan = 0;       // +1 --progressive, -1 --interlaced, 0 neither
+};
+
+// Reads the option at argv[i] into shape when it is one of the shape's;
+// advances i past its value. 1 read, 0 not a shape option, 2 after saying
+// what is wrong.
+int readShapeOption(int argc, char **argv, int &i, EffectShape &shape)
+{
+    const std::string a = argv[i];
+    if (a == "--progressive" || a == "--interlaced") {
+        const int scan = a == "--progressive" ? 1 : -1;
+        if (shape.scan == -scan)
+            return fail("--progressive and --interlaced ask for opposite things: give one");
+        shape.scan = scan;
+        return 1;
+    }
+    if (a != "--size" && a != "--frames" && a != "--like")
+        return 0;
+    if (i + 1 >= argc)
+        return fail(a + " needs a value");
+    const std::string value = argv[++i];
+    if (a == "--size") {
+        if (!parseSize(value, 8, 4, shape.width, shape.height))
+            return fail("--size takes WxH of the effect's pictures, 8x4 up to 16384x16384, "
+                        "not '" +
+                        value + "'");
+        shape.sized = true;
+        return 1;
+    }
+    if (a == "--frames") {
+        if (!parseNumber(value, 4, 1000000, shape.frames))
+            return fail("--frames takes a number from 4 to 1000000, not '" + value + "'");
+        return 1;
+    }
+    // --like: the clip's size and length; whole frames when it says it is
+    // progressive.
+    InputClip in;
+    std::vector<std::string> notes;
+    std::string err;
+    long n = 0;
+    const bool ok = openInput(value, kDefaultMaxPixels, in, notes, err) && countFrames(in, n, err);
+    closeInput(in);
+    if (!ok)
+        return fail(err);
+    shape.width = in.facts.width;
+    shape.height = in.facts.height;
+    shape.whole = in.facts.interlace == 'p';
+    shape.sized = true;
+    if (!shape.frames)
+        shape.frames = int(std::min(std::max(n, 4L), 1000000L));
+    return 1;
+}
+
+// Settles the shape once every option is read: a clip's frames split into
+// fields unless whole frames are asked for or the clip is progressive.
+void settleShape(EffectShape &shape, bool fromClip)
+{
+    if (shape.scan)
+        shape.whole = shape.scan > 0;
+    if (fromClip && !shape.whole)
+        shape.height = (shape.height + 1) / 2;
+}
+
+bool plainName(const std::string &name)
+{
+    return !name.empty() && name[0] != '-' && name.find('/') == std::string::npos && name != "." &&
+           name != "..";
+}
+
+// The operator's directory made, and the path of effect `name` in it,
+// which must not exist unless force.
+bool claimEffectPath(const std::string &name, bool force, std::string &path, std::string &err)
+{
+    if (!ensureHome(err))
+        return false;
+    const std::string dir = operatorDir();
+    if (!makeDirectory(dir, err))
+        return false;
+    path = dir + name;
+    std::error_code ec;
+    if (!force && fs::exists(fs::symlink_status(path, ec))) {
+        err = path + " exists: an effect is the user's work; give another name, or --force to "
+                     "replace it";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int sampleEffectCommand(int argc, char **argv)
 {
     std::string name, err;
-    int w = 720, h = 288, frames = 50;
-    bool force = false;
+    EffectShape shape;
+    bool force = false, like = false;
     for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--size" && i + 1 < argc) {
-            if (!parseSize(argv[++i], 8, 4, w, h))
-                return fail(
-                    std::string("--size takes WxH of one field, 8x4 up to 16384x16384, not '") +
-                    argv[i] + "'");
-        } else if (a == "--frames" && i + 1 < argc) {
-            if (!parseNumber(argv[++i], 4, 1000000, frames))
-                return fail(std::string("--frames takes a number from 4 to 1000000, not '") +
-                            argv[i] + "'");
-        } else if (a == "--like" && i + 1 < argc) {
-            // Fits a clip: its fields' size and its length.
-            InputClip in;
-            std::vector<std::string> notes;
-            long n = 0;
-            const bool ok =
-                openInput(argv[++i], kDefaultMaxPixels, in, notes, err) && countFrames(in, n, err);
-            closeInput(in);
-            if (!ok)
-                return fail(err);
-            const FieldPlan plan = planFields(in.facts.width, in.facts.height, false, false);
-            w = plan.fieldWidth;
-            h = plan.fieldHeight;
-            frames = int(std::min(std::max(n, 4L), 1000000L));
-        } else if (a == "--force") {
+        like = like || a == "--like";
+        if (int read = readShapeOption(argc, argv, i, shape); read == 2)
+            return 2;
+        else if (read == 1)
+            continue;
+        if (a == "--force")
             force = true;
-        } else if (name.empty() && !a.empty() && a[0] != '-') {
+        else if (name.empty() && !a.empty() && a[0] != '-')
             name = a;
-        } else {
+        else
             return fail("sample-effect: unexpected '" + a + "'");
-        }
     }
-    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+    if (!plainName(name))
         return fail("sample-effect needs a plain instance name");
+    settleShape(shape, like);
+    if (!shape.sized) {
+        // A PAL frame: its fields, or the frame whole.
+        shape.width = 720;
+        shape.height = shape.whole ? 576 : 288;
+    }
+    std::string path;
+    if (!claimEffectPath(name, force, path, err))
+        return fail(err);
+    if (!writeSampleEffect(path, shape.width, shape.height, shape.frames ? shape.frames : 50,
+                           shape.whole, err))
+        return fail(err);
+    fprintf(stderr, "vxhost: effect '%s' is made for %s of %dx%d\n", name.c_str(),
+            shape.whole ? "whole frames" : "fields", shape.width, shape.height);
+    printf("%s\n", path.c_str());
+    return 0;
+}
+
+int effectCommand(int argc, char **argv)
+{
+    if (argc < 1 || strcmp(argv[0], "resize") != 0)
+        return fail("effect takes a task: `vxhost effect resize FROM TO --size WxH` "
+                    "(see vxhost effect --help)");
+    std::string names[2], err;
+    int given = 0;
+    EffectShape shape;
+    bool force = false, like = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        like = like || a == "--like";
+        if (int read = readShapeOption(argc, argv, i, shape); read == 2)
+            return 2;
+        else if (read == 1)
+            continue;
+        if (a == "--force")
+            force = true;
+        else if (given < 2 && plainName(a))
+            names[given++] = a;
+        else
+            return fail("effect resize: unexpected '" + a + "'");
+    }
+    if (given < 2)
+        return fail("effect resize needs two plain effect names: FROM and TO");
+    if (names[0] == names[1])
+        return fail("effect resize writes a new effect: give TO another name than FROM");
+    settleShape(shape, like);
+    if (!shape.sized && !shape.frames)
+        return fail("effect resize needs --size WxH, --like CLIP or --frames N");
     if (!ensureHome(err))
         return fail(err);
-    const std::string dir = operatorDir();
-    if (!makeDirectory(dir, err))
+    const std::string from = effectPath(names[0]);
+    EffectHeader header;
+    std::string fault;
+    const EffectFileState state = inspectEffectFile(from, header, fault);
+    if (state == EffectFileState::MISSING)
+        return fail("effect '" + names[0] + "' not found: no file " + from +
+                    " (`vxhost effects` lists the effects)");
+    if (state == EffectFileState::UNUSABLE)
+        return fail("effect '" + names[0] + "' (" + from + ") " + fault);
+    if (!shape.sized) {
+        shape.width = header.width;
+        shape.height = header.height;
+    }
+    const uint32_t frames = shape.frames ? (uint32_t)shape.frames : header.frameCount;
+    std::string to;
+    if (!claimEffectPath(names[1], force, to, err))
         return fail(err);
-    const std::string path = dir + name;
-    std::error_code ec;
-    if (!force && fs::exists(fs::symlink_status(path, ec)))
-        return fail(path + " exists: an effect is the user's work; --force replaces it");
-    if (!writeSampleEffect(path, w, h, frames, err))
+    if (!resizeEffectFile(from, to, shape.width, shape.height, frames, err))
         return fail(err);
-    printf("%s\n", path.c_str());
+    fprintf(stderr, "vxhost: effect '%s' (%dx%d, %u frames) resized to '%s' (%dx%d, %u frames)%s\n",
+            names[0].c_str(), header.width, header.height, header.frameCount, names[1].c_str(),
+            shape.width, shape.height, frames,
+            like ? (shape.whole ? " for whole frames" : " for fields") : "");
+    printf("%s\n", to.c_str());
     return 0;
 }
 

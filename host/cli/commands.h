@@ -10,6 +10,7 @@ int renderMain(int argc, char **argv);
 int stateCommand(int argc, char **argv);
 int effectsCommand(int argc, char **argv);
 int sampleEffectCommand(int argc, char **argv);
+int effectCommand(int argc, char **argv);
 int samplesCommand(int argc, char **argv);
 int contactCommand(int argc, char **argv);
 

@@ -93,8 +93,7 @@ struct EditRun {
     int previews = 0;
 };
 
-// Loads the plug-in and checks that the editor can open on these inputs
-// without losing an effect file; restores the instance's saved state.
+// Loads the plug-in and checks its descriptor.
 int loadEditor(EditRun &r)
 {
     std::string err;
@@ -107,19 +106,29 @@ int loadEditor(EditRun &r)
         return fail(err);
     if (int code = requireSecondInput(r.o, host.tags))
         return code;
+    return 0;
+}
+
+// Checks that the editor can open on the planned pictures without losing
+// an effect file; restores the instance's saved state.
+int prepareEditor(EditRun &r, Warnings &warn)
+{
+    Host &host = r.gui.host;
     // The editor's picture buffers have the project's size and take input
-    // 0's fields: another size would leave every picture black.
+    // 0's pictures: another size would leave every picture black.
     const FieldPlan &plan = r.cf.plan;
-    if (r.o.projectWidth &&
-        (r.o.projectWidth != plan.width || (r.o.projectHeight + 1) / 2 != plan.fieldHeight)) {
+    const bool projectFits = plan.progressive ? r.o.projectHeight == plan.height
+                                              : (r.o.projectHeight + 1) / 2 == plan.fieldHeight;
+    if (r.o.projectWidth && (r.o.projectWidth != plan.width || !projectFits)) {
         fprintf(stderr, "vxhost: --project %dx%d: the editor edits input 0's frames of %dx%d\n",
                 r.o.projectWidth, r.o.projectHeight, plan.width, plan.height);
         return 2;
     }
+    // Two fields of the project; progressive, each is a whole frame.
     host.projectWidth = plan.width;
     host.projectHeight = 2 * plan.fieldHeight;
     if (usesEffectFile(host.tags))
-        if (int code = checkEditableEffect(r.o, plan.width, plan.fieldHeight))
+        if (int code = checkEditableEffect(r.o, plan, std::max(r.cf.fields / 2, 1L), warn))
             return code;
     r.state = instanceStatePath(r.o.plugin, r.o.effect.empty() ? "untitled" : r.o.effect);
     restoreInstance(r.state, host.tags);
@@ -376,9 +385,12 @@ int runEdit(const std::vector<std::string> &args)
     Warnings warn;
     if (int code = openInputs(r.o, r.in, warn))
         return code;
+    if (int code = loadEditor(r))
+        return code;
+    chooseScan(r.o, r.in.in0.facts, usesEffectFile(r.gui.host.tags), "editing");
     if (int code = planClip(r.o, r.in, r.cf))
         return code;
-    if (int code = loadEditor(r))
+    if (int code = prepareEditor(r, warn))
         return code;
     if (int code = openScreen(r))
         return code;

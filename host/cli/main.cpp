@@ -53,7 +53,10 @@ const Command commands[] = {
      "written\n"
      "  --top-first, --bottom-first\n"
      "                          field order (default: the input's I tag; top first when absent)\n"
-     "  --progressive           one field per frame: the whole frame\n"
+     "  --progressive           whole frames: one picture a frame (the effect made for the\n"
+     "                          frame size); without it and --interlaced, the effect's size\n"
+     "                          picks: the frame size gives whole frames, else two fields\n"
+     "  --interlaced            two fields a frame, whatever the effect's size\n"
      "  --pix-fmt F             output chroma: 444alpha (.y4m default: exact host bytes),\n"
      "                          444 or 420 (.mp4/.mov/.mkv default)\n"
      "  --codec NAME            encoder of a .mp4/.mov/.mkv output (default: H.264)\n"
@@ -64,8 +67,8 @@ const Command commands[] = {
     {"edit", editCommand, "vxhost edit PLUGIN [options]", "open the plug-in's editor",
      "  Render's options that edit takes, as render takes them:\n"
      "  --input0 FILE, --input1 FILE, --fields N, --effect NAME, --project WxH,\n"
-     "  --top-first, --bottom-first, --reply TEXT, --allow-default-effect,\n"
-     "  --max-pixels N, -q\n"
+     "  --top-first, --bottom-first, --progressive, --interlaced, --reply TEXT,\n"
+     "  --allow-default-effect, --max-pixels N, -q\n"
      "  The editor's own:\n"
      "  --script FILE           headless: one event a line, one of\n"
      "                            click X Y [left|right]; press X Y [left|right];\n"
@@ -84,15 +87,32 @@ const Command commands[] = {
      "an instance's saved settings, decoded; --reset restores the defaults",
      "Shows an instance's saved parameter block decoded and its gadget values;\n"
      "--reset restores the defaults.\n"},
-    {"effects", vxh::effectsCommand, "vxhost effects",
-     "the effect files with keys, frames and field size",
-     "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames and field size.\n"},
+    {"effects", vxh::effectsCommand, "vxhost effects [--like CLIP]",
+     "the effect files with keys, frames, size and mode (fields or whole frames)",
+     "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames, picture size\n"
+     "and mode: fields (of frames twice as high) or whole frames. --like CLIP says for each\n"
+     "whether it fits the clip's fields or whole frames, and if neither, how to resize it.\n"},
     {"sample-effect", vxh::sampleEffectCommand,
-     "vxhost sample-effect NAME [--size WxH] [--frames N | --like CLIP] [--force]",
-     "write a demo effect file",
-     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50);\n"
-     "--like CLIP fits the effect to a clip's fields and length.\n"
+     "vxhost sample-effect NAME [--size WxH] [--frames N] [--like CLIP] [--progressive] [--force]",
+     "a demo effect, for fields or whole frames",
+     "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50).\n"
+     "  --progressive           for whole frames of WxH (default 720x576): one picture a frame\n"
+     "  --interlaced            for fields, even when --like's clip is progressive\n"
+     "  --like CLIP             the clip's size and length: its whole frames when the clip is\n"
+     "                          progressive, else its fields\n"
      "An existing effect is kept unless --force is given.\n"},
+    {"effect", vxh::effectCommand,
+     "vxhost effect resize FROM TO [--size WxH] [--frames N] [--like CLIP] [--progressive] "
+     "[--force]",
+     "a copy of an effect for another picture size and/or length",
+     "Writes effect TO, a copy of effect FROM for pictures of WxH and/or N frames, so that an\n"
+     "effect painted on a proxy renders the original, or a field effect renders whole frames\n"
+     "(960x270 fields <-> 960x540 frames). Each key's mesh is resampled over the new nodes with\n"
+     "its displacements scaled to the new size, its frame moved as loading into a clip of N\n"
+     "frames moves it, and its level kept. Without --size the size stays; without --frames the\n"
+     "length stays. --like CLIP takes the clip's size and length (whole frames for a\n"
+     "progressive clip or with --progressive, else fields; --interlaced forces fields).\n"
+     "An existing TO is kept unless --force is given.\n"},
     {"samples", vxh::samplesCommand, "vxhost samples DIR",
      "write the two built-in sample clips as .y4m",
      "Writes the two built-in sample clips as .y4m.\n"},

@@ -1,5 +1,7 @@
 #include "host/cli/options.h"
 
+#include <algorithm>
+
 #include "host/cli/numbers.h"
 #include "host/io/output.h"
 
@@ -65,156 +67,166 @@ const char kForRender[] = "%o is for render";
 const char kInputName[] =
     "%o takes a file name, not an empty text (leave the option out for the sample clip)";
 
-const Option kOptions[] = {
-    {"-o", "--output", Value::TEXT, 0, 0, "", RENDER, kNoClip,
-     [](Target &t, const Parsed &v) {
-         t.render.output = v.text;
-         return true;
-     }},
-    {"--input0", nullptr, Value::TEXT, 0, 0, kInputName, RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.render.input0 = v.text;
-         return !v.text.empty();
-     }},
-    {"--input1", nullptr, Value::TEXT, 0, 0, kInputName, RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.render.input1 = v.text;
-         return !v.text.empty();
-     }},
-    {"--effect", nullptr, Value::TEXT, 0, 0, "--effect takes a plain name, not '%v'", RENDER | EDIT,
-     nullptr,
-     [](Target &t, const Parsed &v) {
-         t.render.effect = v.text;
-         return plainName(v.text);
-     }},
-    {"--fields", nullptr, Value::NUMBER, 1, 10000000,
-     "--fields takes a number of fields from %min to %max, not '%v'", RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.render.fields = v.number;
-         return true;
-     }},
-    {"--project", nullptr, Value::SIZE, 4, 2,
-     "--project takes WxH (4x2 up to 16384x16384), not '%v'", RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.render.projectWidth = v.w;
-         t.render.projectHeight = v.h;
-         return true;
-     }},
-    {"--project-size", nullptr, Value::NONE, 0, 0, "", RENDER, kForRender,
-     [](Target &t, const Parsed &) { return t.render.projectSize = true; }},
-    {"--gadget", nullptr, Value::TEXT, 0, 0,
-     "--gadget takes GADGET=VALUE (an index 0..3 or a label, a number or an entry), not '%v'",
-     RENDER, kNoGadgets, [](Target &t, const Parsed &v) { return addGadgetUse(t, v, true); }},
-    {"--press", nullptr, Value::TEXT, 0, 0, "", RENDER, kNoGadgets,
-     [](Target &t, const Parsed &v) { return addGadgetUse(t, v, false); }},
-    {"--reply", nullptr, Value::TEXT, 0, 0, "", RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.render.replies.push_back(v.text);
-         return true;
-     }},
-    {"-q", "--quiet", Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &) { return t.render.quiet = true; }},
-    {"--top-first", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &) {
-         t.render.order = FieldOrder::TopFirst;
-         return true;
-     }},
-    {"--bottom-first", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &) {
-         t.render.order = FieldOrder::BottomFirst;
-         return true;
-     }},
-    {"--progressive", nullptr, Value::NONE, 0, 0, "", RENDER,
-     "the editor works on two fields a frame: --progressive is for render",
-     [](Target &t, const Parsed &) { return t.render.progressive = true; }},
-    {"--pix-fmt", nullptr, Value::TEXT, 0, 0, "--pix-fmt takes 444alpha, 444 or 420, not '%v'",
-     RENDER, kForRender,
-     [](Target &t, const Parsed &v) {
-         return t.render.pixFmtGiven = parsePixFmt(v.text, t.render.pixFmt);
-     }},
-    {"--codec", nullptr, Value::TEXT, 0, 0, "", RENDER, kForRender,
-     [](Target &t, const Parsed &v) {
-         t.render.codec = v.text;
-         return true;
-     }},
-    {"--crf", nullptr, Value::NUMBER, 0, 63, "--crf takes a quality from 0 (best) to 63, not '%v'",
-     RENDER, kForRender,
-     [](Target &t, const Parsed &v) {
-         t.render.crf = (int)v.number;
-         return true;
-     }},
-    {"--max-pixels", nullptr, Value::NUMBER, 1, (long)kMaxFrameSide *kMaxFrameSide,
-     "--max-pixels takes a number of pixels from %min to %max, not '%v'", RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.render.maxPixels = v.number;
-         return true;
-     }},
-    {"--strict", nullptr, Value::NONE, 0, 0, "", RENDER, kForRender,
-     [](Target &t, const Parsed &) { return t.render.strict = true; }},
-    {"--allow-default-effect", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
-     [](Target &t, const Parsed &) { return t.render.allowDefaultEffect = true; }},
-    {"--fresh", nullptr, Value::NONE, 0, 0, "", RENDER, kForRender,
-     [](Target &t, const Parsed &) { return t.render.fresh = true; }},
-    {"--range", nullptr, Value::TEXT, 0, 0,
-     "--range takes A:B, output fields A up to B-1 with A < B, not '%v'", RENDER, kForRender,
-     [](Target &t, const Parsed &v) {
-         RenderOptions &o = t.render;
-         const size_t colon = v.text.find(':');
-         return colon != std::string::npos &&
-                parseNumber(v.text.substr(0, colon), 0, 10000000, o.rangeBegin) &&
-                parseNumber(v.text.substr(colon + 1), 1, 10000000, o.rangeEnd) &&
-                o.rangeEnd > o.rangeBegin;
-     }},
-    {"--jobs", nullptr, Value::NUMBER, 1, 64,
-     "--jobs takes a number of worker processes from %min to %max, not '%v'", RENDER, kForRender,
-     [](Target &t, const Parsed &v) {
-         t.render.jobs = (int)v.number;
-         return true;
-     }},
-    // The state a worker process of --jobs renders with.
-    {"--worker-state", nullptr, Value::TEXT, 0, 0, "", RENDER, kForRender,
-     [](Target &t, const Parsed &v) {
-         t.render.workerState = v.text;
-         return true;
-     }},
-    {"--window", nullptr, Value::NONE, 0, 0, "", EDIT, nullptr,
-     [](Target &t, const Parsed &) { return t.edit->window = true; }},
-    {"--script", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.edit->script = v.text;
-         return true;
-     }},
-    {"--screenshot", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.edit->screenshot = v.text;
-         return true;
-     }},
-    {"--dump-layout", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.edit->layout = v.text;
-         return true;
-     }},
-    {"--preview-out", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.edit->previewOut = v.text;
-         return true;
-     }},
-    {"--screen", nullptr, Value::SIZE, 64, 64,
-     "--screen takes WxH from 64x64 to 8192x8192, not '%v'", EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         t.edit->width = v.w;
-         t.edit->height = v.h;
-         return v.w <= 8192 && v.h <= 8192 &&
-                v.text == std::to_string(v.w) + "x" + std::to_string(v.h);
-     }},
-    {"--gui-mode", nullptr, Value::TEXT, 0, 0, "--gui-mode takes 0..3, not '%v'", EDIT, nullptr,
-     [](Target &t, const Parsed &v) {
-         long long mode;
-         if (!parseScriptNumber(v.text, mode) || mode < 0 || mode > 3)
-             return false;
-         t.edit->guiMode = (int)mode;
-         return true;
-     }},
+const Option kOptions[] =
+    {
+        {"-o", "--output", Value::TEXT, 0, 0, "", RENDER, kNoClip,
+         [](Target &t, const Parsed &v) {
+             t.render.output = v.text;
+             return true;
+         }},
+        {"--input0", nullptr, Value::TEXT, 0, 0, kInputName, RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.render.input0 = v.text;
+             return !v.text.empty();
+         }},
+        {"--input1", nullptr, Value::TEXT, 0, 0, kInputName, RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.render.input1 = v.text;
+             return !v.text.empty();
+         }},
+        {"--effect", nullptr, Value::TEXT, 0, 0, "--effect takes a plain name, not '%v'",
+         RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.render.effect = v.text;
+             return plainName(v.text);
+         }},
+        {"--fields", nullptr, Value::NUMBER, 1, 10000000,
+         "--fields takes a number of fields from %min to %max, not '%v'", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.render.fields = v.number;
+             return true;
+         }},
+        {"--project", nullptr, Value::SIZE, 4, 2,
+         "--project takes WxH (4x2 up to 16384x16384), not '%v'", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.render.projectWidth = v.w;
+             t.render.projectHeight = v.h;
+             return true;
+         }},
+        {"--project-size", nullptr, Value::NONE, 0, 0, "", RENDER, kForRender,
+         [](Target &t, const Parsed &) { return t.render.projectSize = true; }},
+        {"--gadget", nullptr, Value::TEXT, 0, 0,
+         "--gadget takes GADGET=VALUE (an index 0..3 or a label, a number or an entry), not '%v'",
+         RENDER, kNoGadgets, [](Target &t, const Parsed &v) { return addGadgetUse(t, v, true); }},
+        {"--press", nullptr, Value::TEXT, 0, 0, "", RENDER, kNoGadgets,
+         [](Target &t, const Parsed &v) { return addGadgetUse(t, v, false); }},
+        {"--reply", nullptr, Value::TEXT, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.render.replies.push_back(v.text);
+             return true;
+         }},
+        {"-q", "--quiet", Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &) { return t.render.quiet = true; }},
+        {"--top-first", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &) {
+             t.render.order = FieldOrder::TopFirst;
+             return true;
+         }},
+        {"--bottom-first", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &) {
+             t.render.order = FieldOrder::BottomFirst;
+             return true;
+         }},
+        {"--progressive", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &) {
+             t.render.scan = Scan::Progressive;
+             return true;
+         }},
+        {"--interlaced", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &) {
+             t.render.scan = Scan::Interlaced;
+             return true;
+         }},
+        {"--pix-fmt", nullptr, Value::TEXT, 0, 0, "--pix-fmt takes 444alpha, 444 or 420, not '%v'",
+         RENDER, kForRender,
+         [](Target &t, const Parsed &v) {
+             return t.render.pixFmtGiven = parsePixFmt(v.text, t.render.pixFmt);
+         }},
+        {"--codec", nullptr, Value::TEXT, 0, 0, "", RENDER, kForRender,
+         [](Target &t, const Parsed &v) {
+             t.render.codec = v.text;
+             return true;
+         }},
+        {"--crf", nullptr, Value::NUMBER, 0, 63,
+         "--crf takes a quality from 0 (best) to 63, not '%v'", RENDER, kForRender,
+         [](Target &t, const Parsed &v) {
+             t.render.crf = (int)v.number;
+             return true;
+         }},
+        {"--max-pixels", nullptr, Value::NUMBER, 1, (long)kMaxFrameSide *kMaxFrameSide,
+         "--max-pixels takes a number of pixels from %min to %max, not '%v'", RENDER | EDIT,
+         nullptr,
+         [](Target &t, const Parsed &v) {
+             t.render.maxPixels = v.number;
+             return true;
+         }},
+        {"--strict", nullptr, Value::NONE, 0, 0, "", RENDER, kForRender,
+         [](Target &t, const Parsed &) { return t.render.strict = true; }},
+        {"--allow-default-effect", nullptr, Value::NONE, 0, 0, "", RENDER | EDIT, nullptr,
+         [](Target &t, const Parsed &) { return t.render.allowDefaultEffect = true; }},
+        {"--fresh", nullptr, Value::NONE, 0, 0, "", RENDER, kForRender,
+         [](Target &t, const Parsed &) { return t.render.fresh = true; }},
+        {"--range", nullptr, Value::TEXT, 0, 0,
+         "--range takes A:B, output fields A up to B-1 with A < B, not '%v'", RENDER, kForRender,
+         [](Target &t, const Parsed &v) {
+             RenderOptions &o = t.render;
+             const size_t colon = v.text.find(':');
+             return colon != std::string::npos &&
+                    parseNumber(v.text.substr(0, colon), 0, 10000000, o.rangeBegin) &&
+                    parseNumber(v.text.substr(colon + 1), 1, 10000000, o.rangeEnd) &&
+                    o.rangeEnd > o.rangeBegin;
+         }},
+        {"--jobs", nullptr, Value::NUMBER, 1, 64,
+         "--jobs takes a number of worker processes from %min to %max, not '%v'", RENDER,
+         kForRender,
+         [](Target &t, const Parsed &v) {
+             t.render.jobs = (int)v.number;
+             return true;
+         }},
+        // The state a worker process of --jobs renders with.
+        {"--worker-state", nullptr, Value::TEXT, 0, 0, "", RENDER, kForRender,
+         [](Target &t, const Parsed &v) {
+             t.render.workerState = v.text;
+             return true;
+         }},
+        {"--window", nullptr, Value::NONE, 0, 0, "", EDIT, nullptr,
+         [](Target &t, const Parsed &) { return t.edit->window = true; }},
+        {"--script", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.edit->script = v.text;
+             return true;
+         }},
+        {"--screenshot", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.edit->screenshot = v.text;
+             return true;
+         }},
+        {"--dump-layout", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.edit->layout = v.text;
+             return true;
+         }},
+        {"--preview-out", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.edit->previewOut = v.text;
+             return true;
+         }},
+        {"--screen", nullptr, Value::SIZE, 64, 64,
+         "--screen takes WxH from 64x64 to 8192x8192, not '%v'", EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             t.edit->width = v.w;
+             t.edit->height = v.h;
+             return v.w <= 8192 && v.h <= 8192 &&
+                    v.text == std::to_string(v.w) + "x" + std::to_string(v.h);
+         }},
+        {"--gui-mode", nullptr, Value::TEXT, 0, 0, "--gui-mode takes 0..3, not '%v'", EDIT, nullptr,
+         [](Target &t, const Parsed &v) {
+             long long mode;
+             if (!parseScriptNumber(v.text, mode) || mode < 0 || mode > 3)
+                 return false;
+             t.edit->guiMode = (int)mode;
+             return true;
+         }},
 };
 
 const Option *findOption(const std::string &arg)
@@ -254,6 +266,27 @@ bool readValue(const Option &o, const std::string &text, Parsed &v)
     default:
         return true;
     }
+}
+
+// --progressive against --interlaced and the field orders, which ask for
+// fields.
+bool checkScan(const std::vector<std::string> &args, RenderOptions &o, std::string &err)
+{
+    auto given = [&](const char *name) {
+        return std::find(args.begin(), args.end(), name) != args.end();
+    };
+    if (given("--progressive") && given("--interlaced")) {
+        err = "--progressive and --interlaced ask for opposite things: give one";
+        return false;
+    }
+    if (o.order != FieldOrder::FromInput) {
+        if (o.scan == Scan::Progressive) {
+            err = "--progressive has no field order: leave out --top-first/--bottom-first";
+            return false;
+        }
+        o.scan = Scan::Interlaced;
+    }
+    return true;
 }
 
 bool parseArgs(Command command, const std::vector<std::string> &args, Target t, std::string &err)
@@ -298,7 +331,7 @@ bool parseArgs(Command command, const std::vector<std::string> &args, Target t, 
         err = std::string(name) + " needs a plug-in file";
         return false;
     }
-    return true;
+    return checkScan(args, t.render, err);
 }
 
 } // namespace
@@ -310,10 +343,6 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
     if (o.output.empty()) {
         err = "render needs -o OUT (.y4m, - for standard output, a PNG pattern such as "
               "out_%04d.png, or a .mp4, .mov or .mkv file)";
-        return false;
-    }
-    if (o.progressive && o.order != FieldOrder::FromInput) {
-        err = "--progressive has no field order: leave out --top-first/--bottom-first";
         return false;
     }
     if (o.input0 == "-" && o.input1 == "-") {

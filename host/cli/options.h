@@ -15,6 +15,10 @@
 namespace vxh {
 
 enum class FieldOrder { FromInput, TopFirst, BottomFirst };
+// How frames reach the operator: as two fields each or whole (progressive).
+// FromEffect picks by the effect file's picture size, fields when it tells
+// nothing; a run replaces it by what it picked.
+enum class Scan { FromEffect, Interlaced, Progressive };
 
 struct RenderOptions {
     std::string plugin;
@@ -28,7 +32,7 @@ struct RenderOptions {
     std::vector<std::string> replies;
     bool quiet = false;
     FieldOrder order = FieldOrder::FromInput;
-    bool progressive = false; // one field per frame, the whole frame
+    Scan scan = Scan::FromEffect;
     PixFmt pixFmt = PixFmt::Yuva444;
     bool pixFmtGiven = false; // else media files are written in 4:2:0
     std::string codec;        // media output encoder; empty: H.264

@@ -154,7 +154,10 @@ struct WorkSize {
 int checkWorkSize(const RenderOptions &o, const FieldPlan &plan, WorkSize &work)
 {
     work.projectWidth = o.projectWidth ? o.projectWidth : plan.width;
-    work.projectHeight = o.projectHeight ? o.projectHeight : 2 * plan.fieldHeight;
+    // The host's project holds two fields; progressive, each is a whole frame.
+    work.projectHeight = plan.progressive  ? 2 * (o.projectHeight ? o.projectHeight : plan.height)
+                         : o.projectHeight ? o.projectHeight
+                                           : 2 * plan.fieldHeight;
     work.width = o.projectSize ? work.projectWidth : plan.fieldWidth;
     work.height = o.projectSize ? work.projectHeight / 2 : plan.fieldHeight;
     if (work.width < 8 || work.height < 4) {
@@ -184,27 +187,37 @@ struct Operator {
     std::string state; // where the instance's state is kept
 };
 
-// Loads the plug-in, checks its descriptor, the gadget uses, the replies
-// and the effect file, and restores the instance's saved state.
-int loadOperator(RenderOptions &o, const WorkSize &work, Warnings &warn, Operator &op)
+// Loads the plug-in, checks its descriptor, the gadget uses and the replies.
+int loadOperator(RenderOptions &o, Operator &op)
 {
-    const bool worker = !o.workerState.empty();
     std::string err;
     if (!loadPlugin(o.plugin, op.plugin, err))
         return fail(err);
     Host &host = op.gui.host;
-    host.askOnTerminal = !worker;
+    host.askOnTerminal = o.workerState.empty();
     host.tags = op.plugin.getInfo();
     if (!checkDescriptor(op.plugin, host.tags, err) || !resolveGadgets(host.tags, o.gadgets, err))
         return fail(err);
-    if (int code = worker ? 0 : requireSecondInput(o, host.tags))
+    if (int code = o.workerState.empty() ? requireSecondInput(o, host.tags) : 0)
         return code;
     for (const std::string &reply : o.replies)
         if (reply.find('/') != std::string::npos || reply.find("..") != std::string::npos)
             return fail("--reply '" + reply +
                         "': requester answers are plain file names (no / or ..)");
+    return 0;
+}
+
+// Checks the effect file against the pictures the plug-in works on and
+// restores the instance's saved state.
+int prepareInstance(RenderOptions &o, const ClipFields &cf, const WorkSize &work, Warnings &warn,
+                    Operator &op)
+{
+    const bool worker = !o.workerState.empty();
+    Host &host = op.gui.host;
     if (!worker && usesEffectFile(host.tags))
-        if (int code = checkRenderEffect(o, work.width, work.height, warn); code != 0)
+        if (int code = checkRenderEffect(o, cf.plan, work.width, work.height,
+                                         std::max(cf.fields / 2, 1L), warn);
+            code != 0)
             return code;
     if (warn.strict && warn.count) {
         fprintf(stderr, "vxhost: --strict: stopping after %d warning(s)\n", warn.count);
@@ -346,12 +359,15 @@ int finishRender(const RenderOptions &o, int code, const ClipFields &cf, double 
     }
     for (const std::string &n : notes)
         warn.say(n);
+    // Progressive, only the first field of each frame is rendered: count frames.
+    const bool whole = cf.plan.progressive;
+    const long rendered = whole ? (cf.end - cf.begin + 1) / 2 : cf.end - cf.begin;
+    const char *unit = whole ? "whole frames" : "fields";
     if (o.workerState.empty())
-        fprintf(
-            stderr,
-            "vxhost: rendered %ld fields in %.2f s (%.1f fields/s) to %s; %zu journal line(s)\n",
-            cf.end - cf.begin, seconds, seconds > 0 ? (cf.end - cf.begin) / seconds : 0.0,
-            o.output == "-" ? "standard output" : o.output.c_str(), journalLines);
+        fprintf(stderr,
+                "vxhost: rendered %ld %s in %.2f s (%.1f %s/s) to %s; %zu journal line(s)\n",
+                rendered, unit, seconds, seconds > 0 ? rendered / seconds : 0.0, unit,
+                o.output == "-" ? "standard output" : o.output.c_str(), journalLines);
     if (o.strict && (journalLines || warn.count)) {
         fprintf(stderr, "vxhost: --strict: %zu journal line(s), %d warning(s)\n", journalLines,
                 warn.count);
@@ -372,12 +388,15 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
         return code;
     if (int code = openInputs(o, in, warn))
         return code;
+    Operator op;
+    if (int code = loadOperator(o, op))
+        return code;
+    chooseScan(o, in.in0.facts, usesEffectFile(op.gui.host.tags), "rendering");
     if (int code = planClip(o, in, cf))
         return code;
     if (int code = checkWorkSize(o, cf.plan, work))
         return code;
-    Operator op;
-    if (int code = loadOperator(o, work, warn, op))
+    if (int code = prepareInstance(o, cf, work, warn, op))
         return code;
     OutputClip out;
     if (int code = openRenderOutput(o, in.in0.facts, out, warn))
@@ -437,9 +456,10 @@ bool renderClip(Plugin &plugin, Host &host, const RenderOptions &o, const Clip &
     Session s;
     s.entry = entryOf(plugin);
     s.host = &host;
-    s.plan = planFields(in0.width, in0.height, o.progressive, o.order == FieldOrder::BottomFirst);
+    s.plan = planFields(in0.width, in0.height, o.scan == Scan::Progressive,
+                        o.order == FieldOrder::BottomFirst);
     const long frames = (long)in0.frames.size();
-    const long fields = o.fields > 0 ? o.fields : (o.progressive ? frames : frames * 2);
+    const long fields = o.fields > 0 ? o.fields : frames * 2;
     const long begin = o.rangeBegin >= 0 ? o.rangeBegin : 0;
     const long end = o.rangeEnd >= 0 ? std::min(o.rangeEnd, fields) : fields;
     s.fieldCount = (uint32_t)fields;
@@ -452,7 +472,9 @@ bool renderClip(Plugin &plugin, Host &host, const RenderOptions &o, const Clip &
         return clip.frames[std::min(k, (long)clip.frames.size() - 1)].data();
     };
     host.projectWidth = o.projectWidth ? o.projectWidth : s.plan.width;
-    host.projectHeight = o.projectHeight ? o.projectHeight : 2 * s.plan.fieldHeight;
+    host.projectHeight = s.plan.progressive ? 2 * (o.projectHeight ? o.projectHeight : in0.height)
+                         : o.projectHeight  ? o.projectHeight
+                                            : 2 * s.plan.fieldHeight;
     host.instanceNames[1] = o.effect.empty() ? "untitled" : o.effect;
     if (!host.tags)
         host.tags = plugin.getInfo();

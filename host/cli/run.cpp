@@ -154,11 +154,6 @@ int openInputs(const RenderOptions &o, ClipInputs &in, Warnings &warn)
         return code;
     for (const std::string &n : notes)
         warn.say(n);
-    if (h < 2 && !o.progressive) {
-        fprintf(stderr, "vxhost: %s: frames of %dx%d are too small to split into fields\n",
-                shown(o.input0, 0).c_str(), w, h);
-        return 2;
-    }
     const Clip &a = in.in0.facts, &b = in.in1.facts;
     if (b.width != w || b.height != h) {
         fprintf(stderr, "vxhost: %s is %dx%d but %s is %dx%d: both inputs must have one size\n",
@@ -175,9 +170,15 @@ int openInputs(const RenderOptions &o, ClipInputs &in, Warnings &warn)
 int planClip(const RenderOptions &o, ClipInputs &in, ClipFields &cf)
 {
     const Clip &facts = in.in0.facts;
+    const bool progressive = o.scan == Scan::Progressive;
+    if (facts.height < 2 && !progressive) {
+        fprintf(stderr, "vxhost: %s: frames of %dx%d are too small to split into fields\n",
+                shown(o.input0, 0).c_str(), facts.width, facts.height);
+        return 2;
+    }
     const bool bottomFirst = o.order == FieldOrder::BottomFirst ||
                              (o.order == FieldOrder::FromInput && facts.interlace == 'b');
-    cf.plan = planFields(facts.width, facts.height, o.progressive, bottomFirst);
+    cf.plan = planFields(facts.width, facts.height, progressive, bottomFirst);
     cf.fields = o.fields;
     if (cf.fields < 0) {
         long frames;
@@ -193,14 +194,13 @@ int planClip(const RenderOptions &o, ClipInputs &in, ClipFields &cf)
             fprintf(stderr, "vxhost: %s\n", err.c_str());
             return 2;
         }
-        cf.fields = o.progressive ? frames : 2 * frames;
+        cf.fields = 2 * frames;
     }
-    const long unit = o.progressive ? 1 : 2;
     cf.begin = 0;
     cf.end = cf.fields;
     if (o.rangeBegin >= 0) {
-        if (o.rangeBegin >= cf.fields || o.rangeBegin % unit != 0 ||
-            (o.rangeEnd < cf.fields && o.rangeEnd % unit != 0)) {
+        if (o.rangeBegin >= cf.fields || o.rangeBegin % 2 != 0 ||
+            (o.rangeEnd < cf.fields && o.rangeEnd % 2 != 0)) {
             fprintf(stderr,
                     "vxhost: --range %ld:%ld does not fit: the clip has %ld fields and a range "
                     "must start and end "

@@ -72,9 +72,10 @@ struct ClipFields {
     long fields = 0;
     long begin = 0, end = 0;
 };
-// Plans the fields (order from the options or input 0's interlacing), the
-// length (--fields, else every frame of input 0; a still is a second) and
-// the range; 0, or the exit code after saying why.
+// Plans the fields (whole frames with Scan::Progressive; else the order
+// from the options or input 0's interlacing), the length (--fields, else
+// two fields a frame of input 0; a still is a second) and the range; 0, or
+// the exit code after saying why.
 int planClip(const RenderOptions &o, ClipInputs &in, ClipFields &cf);
 
 } // namespace vxh

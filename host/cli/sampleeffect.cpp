@@ -18,16 +18,19 @@ namespace {
 // Grid displacement (in mesh columns and rows) of key `shape`:
 // 0 none, 1 a swirl about the centre, 2 a swirl the other way with a
 // horizontal wave. Pixel offsets are divided by the 4 x 2 pixel cell.
-void displacement(int shape, int col, int row, int cols, int rows, float &dx, float &dy)
+// linesPerLine is 2 for a field (its lines are two frame lines apart), 1
+// for a whole frame.
+void displacement(int shape, int col, int row, int cols, int rows, int linesPerLine, float &dx,
+                  float &dy)
 {
     dx = dy = 0;
     if (shape == 0)
         return;
     const double px = col * 4.0, py = row * 2.0;
     const double cx = cols * 2.0, cy = rows * 1.0;
-    const double radius = std::min(cx, cy * 2.0) * 0.9;
-    // Field lines are twice as far apart as frame lines: measure y in frame lines.
-    const double ex = px - cx, ey = (py - cy) * 2.0;
+    const double radius = std::min(cx, cy * linesPerLine) * 0.9;
+    // Measure y in frame lines.
+    const double ex = px - cx, ey = (py - cy) * linesPerLine;
     const double r = std::sqrt(ex * ex + ey * ey) / radius;
     double angle = 0;
     if (r < 1)
@@ -38,12 +41,13 @@ void displacement(int shape, int col, int row, int cols, int rows, float &dx, fl
     if (shape == 2)
         ox += 14.0 * std::sin(py / (rows * 2.0) * 6.283185307179586 * 3);
     dx = (float)(ox / 4.0);
-    dy = (float)(oy / 2.0 / 2.0);
+    dy = (float)(oy / linesPerLine / 2.0);
 }
 
 } // namespace
 
-bool writeSampleEffect(const std::string &path, int w, int h, int frames, std::string &err)
+bool writeSampleEffect(const std::string &path, int w, int h, int frames, bool whole,
+                       std::string &err)
 {
     const int cols = w / 4, rows = h / 2;
     if (cols < 2 || rows < 2 || frames < 4) {
@@ -65,7 +69,8 @@ bool writeSampleEffect(const std::string &path, int w, int h, int frames, std::s
         encodeKeyHead(keyFrames[k], levels[k], at);
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < cols; ++c)
-                displacement(shapes[k], c, r, cols, rows, grid[2 * ((size_t)r * cols + c)],
+                displacement(shapes[k], c, r, cols, rows, whole ? 1 : 2,
+                             grid[2 * ((size_t)r * cols + c)],
                              grid[2 * ((size_t)r * cols + c) + 1]);
         encodeNodes(grid.data(), nodes, at + EFFECT_KEY_HEAD_BYTES);
         at += EFFECT_KEY_HEAD_BYTES + nodes * EFFECT_NODE_BYTES;

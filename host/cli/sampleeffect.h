@@ -6,8 +6,10 @@
 
 namespace vxh {
 
-// Writes an effect for pictures of w x h (one field) over `frames` frames.
-bool writeSampleEffect(const std::string &path, int w, int h, int frames, std::string &err);
+// Writes an effect for pictures of w x h over `frames` frames: fields, or
+// whole frames when `whole`, so that its swirl is round on the frame.
+bool writeSampleEffect(const std::string &path, int w, int h, int frames, bool whole,
+                       std::string &err);
 
 } // namespace vxh
 

@@ -62,8 +62,8 @@ std::vector<std::string> workerArgs(const RenderOptions &o, const std::string &s
         add("--project", std::to_string(o.projectWidth) + "x" + std::to_string(o.projectHeight));
     if (o.projectSize)
         args.push_back("--project-size");
-    if (o.progressive)
-        args.push_back("--progressive");
+    // The scan the parent picked, so that workers do not pick again.
+    args.push_back(o.scan == Scan::Progressive ? "--progressive" : "--interlaced");
     if (o.order != FieldOrder::FromInput)
         args.push_back(o.order == FieldOrder::TopFirst ? "--top-first" : "--bottom-first");
     if (o.allowDefaultEffect)
@@ -174,13 +174,12 @@ bool openWorkerStream(Worker &w, InputClip &in, std::string &err)
 }
 
 // Splits [0, fields) into `jobs` ranges on frame boundaries.
-std::vector<std::pair<long, long>> splitRanges(long fields, int jobs, bool progressive)
+std::vector<std::pair<long, long>> splitRanges(long fields, int jobs)
 {
-    const long unit = progressive ? 1 : 2;
-    const long units = (fields + unit - 1) / unit;
+    const long frames = (fields + 1) / 2;
     std::vector<std::pair<long, long>> ranges;
     for (int j = 0; j < jobs; ++j) {
-        const long a = units * j / jobs * unit, b = std::min(fields, units * (j + 1) / jobs * unit);
+        const long a = frames * j / jobs * 2, b = std::min(fields, frames * (j + 1) / jobs * 2);
         if (b > a)
             ranges.emplace_back(a, b);
     }
@@ -192,7 +191,7 @@ std::vector<std::pair<long, long>> splitRanges(long fields, int jobs, bool progr
 int runWorkers(const RenderOptions &o, const char *self, const std::string &stateFile, long fields,
                OutputClip &out, std::string &err)
 {
-    const auto ranges = splitRanges(fields, o.jobs, o.progressive);
+    const auto ranges = splitRanges(fields, o.jobs);
     std::vector<Worker> workers(ranges.size());
     int code = 0;
     for (size_t j = 0; j < ranges.size() && code == 0; ++j)
@@ -200,7 +199,6 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
                          j == 0, workers[j], err))
             code = 2;
     std::vector<uint32_t> frame;
-    const long unit = o.progressive ? 1 : 2;
     const bool show = !o.quiet && isatty(2);
     long done = 0;
     for (size_t j = 0; j < workers.size() && code == 0; ++j) {
@@ -220,7 +218,7 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
             code = 1;
             break;
         }
-        const long frames = (ranges[j].second - ranges[j].first + unit - 1) / unit;
+        const long frames = (ranges[j].second - ranges[j].first + 1) / 2;
         for (long k = 0; k < frames && code == 0; ++k) {
             if (interruptSignal)
                 code = 128 + interruptSignal;
@@ -228,7 +226,7 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
                 code = 1;
             else if (!writeFrame(out, frame.data(), err))
                 code = interruptSignal ? 128 + interruptSignal : 2;
-            done += unit;
+            done += 2;
             showProgress(show && code == 0, std::min(done, fields), fields);
         }
         if (j == 0 && code == 0)

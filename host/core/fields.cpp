@@ -17,9 +17,14 @@ FieldPlan planFields(int width, int height, bool progressive, bool bottomFirst)
     return plan;
 }
 
-long frameOfField(const FieldPlan &plan, uint32_t field)
+long frameOfField(const FieldPlan &, uint32_t field)
 {
-    return plan.progressive ? (long)field : (long)(field / 2);
+    return (long)(field / 2);
+}
+
+long fieldStep(const FieldPlan &plan)
+{
+    return plan.progressive ? 2 : 1;
 }
 
 void extractField(const FieldPlan &plan, const uint32_t *frame, uint32_t field, Picture &pic)
@@ -50,6 +55,15 @@ void weaveFrame(const FieldPlan &plan, const Picture &first, const Picture &seco
         const Picture &pic = fromFirst ? first : second;
         memcpy(&frame[(size_t)line * row], &pic.pixels[(size_t)(line / 2) * row], row * 4);
     }
+}
+
+EffectFit fitOfEffect(int width, int height, int effectW, int effectH)
+{
+    if (effectW != width)
+        return EffectFit::Neither;
+    if (effectH == height)
+        return EffectFit::Frames;
+    return effectH == (height + 1) / 2 ? EffectFit::Fields : EffectFit::Neither;
 }
 
 } // namespace vxh

@@ -56,4 +56,12 @@ std::string driveRootPath(const std::string &path)
     return path;
 }
 
+std::string effectFilePath(const std::string &name)
+{
+    if (name.find('/') != std::string::npos)
+        return name;
+    const char *home = getenv("VXHOME");
+    return std::string(home ? home : "") + "/programs/vorlux/" + name;
+}
+
 } // namespace vxh

@@ -18,6 +18,10 @@ bool ensureHome(std::string &err);
 // Resolves a drive-rooted path ("/programs/...") below $VXHOME.
 std::string driveRootPath(const std::string &path);
 
+// The effect file of an effect operator's instance as the operator finds
+// it: a name below $VXHOME/programs/vorlux/, or a path when it has a '/'.
+std::string effectFilePath(const std::string &name);
+
 } // namespace vxh
 
 #endif

@@ -1,5 +1,6 @@
 #include "host/core/session.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vxh {
@@ -128,7 +129,8 @@ int renderFields(Session &s, long begin, long end, uint8_t firstFlags, const Fra
     s.inputError.clear();
     std::vector<Picture> &outputs = s.host->outputs;
     int code = 0;
-    for (long f = begin; f < end && code == 0; ++f) {
+    const long step = fieldStep(s.plan);
+    for (long f = begin; f < end && code == 0; f += step) {
         if (stopped(s)) {
             code = 128 + stopped(s);
             break;
@@ -162,7 +164,7 @@ int renderFields(Session &s, long begin, long end, uint8_t firstFlags, const Fra
         if (!ok)
             code = failedIoCode(s);
         else if (s.onProgress)
-            s.onProgress(f + 1 - begin, end - begin);
+            s.onProgress(std::min(f + step, end) - begin, end - begin);
     }
     outputs.clear();
     return code;

@@ -89,7 +89,8 @@ void useGadgets(Session &s, const std::vector<GadgetUse> &uses);
 // last journal line)".
 bool setUpOperator(Session &s, std::string &err);
 // Renders output fields begin..end-1 (the first with firstFlags) and
-// delivers the woven frames; an odd last field is woven with itself. 0
+// delivers the woven frames; an odd last field is woven with itself. A
+// progressive plan renders every second field from begin, each a frame. 0
 // done; 1 the operator failed a field (err names it and the last journal
 // line); 2 an input or the sink failed (err says why); 128 + the stop
 // signal.

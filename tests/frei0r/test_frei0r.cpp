@@ -240,6 +240,19 @@ TEST_F(Frei0r, ProgressiveWarpsWholeFrames)
     ToolRun r = ffmpeg("frei0r=vorlux_warp:full|6|25|-1|y");
     ASSERT_EQ(r.code, 0) << r.output;
     const std::string out = readFile(dir / "out.rgba");
+    // Left out, whole frames are picked from the effect's size, and said.
+    r = ffmpeg("frei0r=vorlux_warp:full|6");
+    ASSERT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find("effect 'full' is made for whole frames of 96x64"), std::string::npos)
+        << r.output;
+    EXPECT_TRUE(readFile(dir / "out.rgba") == out);
+    // vxhost renders a progressive clip the same: frame k is the operator's frame k.
+    r = shell(env +
+              VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/VorluxWarp.so --effect full "
+                        "--input0 " +
+              path("in0_%04d.png") + " -q -o " + path("vp_%04d.png"));
+    ASSERT_EQ(r.code, 0) << r.output;
+    EXPECT_TRUE(decoded("vp_%04d.png") == out);
     const std::string fields =
         vxhostRenders({"VorluxWarp.so --effect full"}, "tall_%04d.png", "tall_%04d.png");
     ASSERT_EQ(out.size(), (size_t)kW * kH * 4 * kFrames);
@@ -351,14 +364,21 @@ TEST_F(Frei0r, FailuresPassTheInputThrough)
 {
     struct Case {
         const char *what;
-        std::string prefix, filters, journal;
+        std::string prefix, filters, journal, said = "";
     };
     const Case cases[] = {
         {"the operator refuses the effect name", "",
          "frei0r=vorlux_warp:" + std::string(1100, 'x') + "|6", "source=src\\VorluxWarp"},
         {"VXHOME is a file, not a directory", "VXHOME=" + path("in0_0000.png") + " ",
          "frei0r=vorlux_warp:swirl|6", ""},
+        {"no effect file", "", "frei0r=vorlux_warp:nosuch|6", "",
+         "vorlux_warp: effect 'nosuch' not found: no file " + path("home/programs/vorlux/nosuch") +
+             "; passing the input through"},
+        {"an effect of another size", "", "frei0r=vorlux_warp:small|6", "",
+         "is made for pictures of 48x16 but the fields of these frames are 96x32; `vxhost "
+         "effect resize small NEW --size 96x32`"},
     };
+    sampleEffect("small", 48, 16, kFrames);
     const std::string input = decoded("in0_%04d.png");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -367,7 +387,25 @@ TEST_F(Frei0r, FailuresPassTheInputThrough)
         ASSERT_EQ(r.code, 0) << r.output;
         EXPECT_NE(r.output.find("passing the input through"), std::string::npos) << r.output;
         EXPECT_TRUE(readFile(dir / "out.rgba") == input);
+        EXPECT_NE(r.output.find(c.said), std::string::npos) << r.output;
         EXPECT_NE(readFile(dir / "home/log/journal").find(c.journal), std::string::npos);
+    }
+    // An effect of another length than the clip's is rendered, and said
+    // once per instance.
+    const struct Note {
+        std::string filters, says;
+    } notes[] = {
+        {"frei0r=vorlux_warp:swirl", "effect 'swirl' has 6 frames but no length was given "
+                                     "(taken as 50): its keys are rescaled to 50 frames"},
+        {"frei0r=vorlux_warp:swirl|4", "effect 'swirl' has 6 frames but length is 4"},
+    };
+    for (const Note &n : notes) {
+        ToolRun r = ffmpeg(n.filters);
+        ASSERT_EQ(r.code, 0) << r.output;
+        const size_t at = r.output.find(n.says);
+        EXPECT_NE(at, std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find(n.says, at + 1), std::string::npos) << r.output;
+        EXPECT_FALSE(readFile(dir / "out.rgba") == input);
     }
 }
 
@@ -504,7 +542,7 @@ TEST(Frei0rInProcess, InstancesOnThreadsMatchVxhostRenders)
     setenv("VXHOME", home.c_str(), 1);
     std::string err;
     ASSERT_TRUE(vxh::writeSampleEffect((home / "programs/vorlux/swirl").string(), kW, kH / 2,
-                                       kFrames, err));
+                                       kFrames, false, err));
     writeCounterEffect(home / "programs/vorlux/swirl", home / "programs/vorlux/counter");
     vxh::Clip clips[2] = {vxh::makeSampleClip(0, kW, kH, kFrames),
                           vxh::makeSampleClip(1, kW, kH, kFrames)};

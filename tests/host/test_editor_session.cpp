@@ -470,7 +470,7 @@ TEST_F(Cli, EditorKeepsEffectsItCannotOpenOrSave)
         int code;
         std::string says;
     } cases[] = {
-        {"--effect other", 2, "is for fields of 128x48 but these fields are 64x16"},
+        {"--effect other", 2, "made for pictures of 128x48 but these fields are 64x16"},
         {"--effect busy", 2, "(" + (effects / "busy").string() + ") is a directory"},
         {"--effect busy --allow-default-effect", 1,
          "the effect " + (effects / "busy").string() + " was not saved\nvxhost: journal: level=4"},
@@ -487,3 +487,131 @@ TEST_F(Cli, EditorKeepsEffectsItCannotOpenOrSave)
 }
 
 } // namespace
+
+namespace {
+
+// A progressive clip of w x h: lines alternately light and dark, a little
+// different in each frame.
+std::string linesClip(const fs::path &path, int w, int h, int n)
+{
+    vxh::Clip clip;
+    clip.width = w;
+    clip.height = h;
+    clip.interlace = 'p';
+    for (int f = 0; f < n; ++f) {
+        std::vector<uint32_t> frame((size_t)w * h);
+        for (int y = 0; y < h; ++y)
+            std::fill_n(&frame[(size_t)y * w], w, (y % 2 ? 0xFF808020u : 0xFF8080E0u) + f);
+        clip.frames.push_back(frame);
+    }
+    std::string err;
+    EXPECT_TRUE(vxh::writeClip(path.string(), clip, err)) << err;
+    return path.string();
+}
+
+// An effect of two keys (frames 0 and frames-1, level 255) that shift the
+// picture down by `lines` of its own lines.
+void writeShift(const fs::path &path, int w, int h, uint32_t frames, float lines)
+{
+    const size_t nodes = effectNodeCount(w, h), key = effectKeyBytes(w, h);
+    std::vector<float> grid(2 * nodes);
+    for (size_t i = 1; i < grid.size(); i += 2)
+        grid[i] = -lines / 2; // in mesh rows of two lines
+    std::vector<unsigned char> bytes(EFFECT_HEADER_BYTES + 2 * key);
+    encodeEffectHeader({EFFECT_MAGIC, frames, w, h, 2}, bytes.data());
+    for (int k = 0; k < 2; ++k) {
+        unsigned char *at = bytes.data() + EFFECT_HEADER_BYTES + k * key;
+        encodeKeyHead(k ? frames - 1 : 0, 255, at);
+        encodeNodes(grid.data(), nodes, at + EFFECT_KEY_HEAD_BYTES);
+    }
+    std::ofstream(path, std::ios::binary).write((const char *)bytes.data(), bytes.size());
+}
+
+} // namespace
+
+// A progressive clip is edited as whole frames, in a window and by script:
+// the effect is made for the frame size and the clip's length, the render
+// picks whole frames from its size and gives what the preview showed.
+// Warped by a shift of one line, a frame of alternating lines turns over
+// whole, where its fields (each of one shade) would not move at all.
+TEST_F(Cli, ProgressiveClipsAreEditedAndRenderedAsWholeFrames)
+{
+    const std::string clip = linesClip(dir / "p.y4m", 128, 96, 5);
+    const fs::path effects = dir / "home/programs/vorlux";
+    const std::string warp = plugin("VorluxWarp") + " -q --input0 " + clip;
+#ifdef VX_HAVE_SDL2
+    const std::string window = " --window";
+#else
+    const std::string window;
+#endif
+    std::ofstream(dir / "s.txt")
+        << "press 520 450\nmove 560 470\nrelease 560 470\ngadget str:405 0\nkey 0x100069\n";
+    for (const std::string args : {" --progressive" + window, std::string(" --progressive")}) {
+        fs::remove_all(dir / "pv");
+        const CliRun edit =
+            vxhost("edit " + warp + " --effect e --script " + (dir / "s.txt").string() +
+                       " --preview-out " + (dir / "pv").string() + args,
+                   home + " SDL_VIDEODRIVER=dummy");
+        ASSERT_EQ(edit.code, 0) << args << "\n" << edit.output;
+        EffectHeader header{};
+        const std::vector<Key> keys = readEffect(effects / "e", header);
+        EXPECT_EQ(header.width, 128);
+        EXPECT_EQ(header.height, 96);
+        EXPECT_EQ(header.frameCount, 5u);
+        ASSERT_FALSE(keys.empty());
+        EXPECT_TRUE(keys[0].painted());
+        const CliRun render =
+            vxhost("render " + warp + " --effect e -o " + (dir / "r%04d.png").string(), home);
+        ASSERT_EQ(render.code, 0) << render.output;
+        EXPECT_NE(render.output.find("effect 'e' is made for whole frames of 128x96: rendering "
+                                     "them progressive"),
+                  std::string::npos)
+            << render.output;
+        for (int f = 0; f < 5; ++f) {
+            const std::string n = "000" + std::to_string(f) + ".png";
+            EXPECT_EQ(slurp(dir / ("r" + n)), slurp(dir / "pv" / ("preview1_" + n))) << f;
+        }
+        EXPECT_FALSE(fs::exists(dir / "pv/preview1_0005.png"));
+    }
+
+    // A new effect for a progressive clip is made for its fields unless asked.
+    const CliRun fresh = vxhost("edit " + warp + " --effect fresh", home);
+    EXPECT_NE(fresh.output.find("input 0 is progressive, but the new effect 'fresh' is made for "
+                                "its fields: --progressive makes it for whole frames"),
+              std::string::npos)
+        << fresh.output;
+
+    writeShift(effects / "shift", 128, 96, 5, 1);
+    ASSERT_EQ(vxhost("effect resize shift fshift --size 128x48", home).code, 0);
+    const struct Case {
+        const char *args;
+        int turned; // 1: each line takes the next one's shade; 0: unchanged
+    } cases[] = {
+        {" --effect shift", 1},
+        {" --effect shift --progressive", 1},
+        {" --effect fshift --interlaced", 0},
+        {" --effect fshift", 0},
+    };
+    std::string err;
+    vxh::Clip frames;
+    ASSERT_TRUE(vxh::readClip(clip, frames, err) &&
+                vxh::writeClip((dir / "in%04d.png").string(), frames, err))
+        << err;
+    for (const Case &c : cases) {
+        const CliRun render =
+            vxhost("render " + warp + c.args + " -o " + (dir / "o%04d.png").string(), home);
+        ASSERT_EQ(render.code, 0) << c.args << "\n" << render.output;
+        for (int f = 0; f < 5; ++f) {
+            std::vector<uint32_t> in, out;
+            int w, h;
+            const std::string n = "000" + std::to_string(f) + ".png";
+            ASSERT_TRUE(vxh::readPng((dir / ("in" + n)).string(), w, h, in, err)) << err;
+            ASSERT_TRUE(vxh::readPng((dir / ("o" + n)).string(), w, h, out, err)) << err;
+            // Within the mesh: the last cell column and row are not moved.
+            for (int y = 2; y < h - 2; ++y)
+                for (int x = 0; x < w - 4; ++x)
+                    ASSERT_EQ(out[(size_t)y * w + x], in[(size_t)(y - c.turned) * w + x])
+                        << c.args << " frame " << f << " line " << y << " x " << x;
+        }
+    }
+}

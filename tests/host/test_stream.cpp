@@ -8,6 +8,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "fileio/effectcodec.h"
 #include "host/io/png.h"
 #include "host/io/input.h"
 #include "host/io/output.h"
@@ -156,6 +157,8 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
     const std::string run = plugin("VorluxMorph") + " -q --input0 " + a + " --input1 sample -o " +
                             (dir / "o.y4m").string();
     effect("small", "16x4", 4);
+    effect("whole", "32x12", 4);
+    effect("fit", "32x6", 4);
     std::ofstream(dir / "home/programs/vorlux/torn", std::ios::binary) << std::string(30, '\0');
     struct Case {
         std::string args;
@@ -166,7 +169,8 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
         {" --effect nothere", 2, {"programs/vorlux/nothere", "vxhost effects", "--size 32x6"}},
         {" --effect small",
          2,
-         {"fields of 16x4", "fields are 32x6", "sample-effect small --size 32x6 --force"}},
+         {"pictures of 16x4", "fields are 32x6",
+          "`vxhost effect resize small small-32x6 --size 32x6`"}},
         {" --effect torn", 2, {"not an effect file"}},
         {" --effect small --allow-default-effect", 0, {"warning:", "rendering the default effect"}},
         {" --effect nothere --allow-default-effect", 0, {"rendering the default effect"}},
@@ -175,6 +179,20 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
          {"'untitled' has no effect file", "journal: level=4",
           "what failed: loading the effect: the file cannot be opened", "1 journal line(s)"}},
         {" --strict", 1, {"--strict"}},
+        // The effect's size picks whole frames or fields, a flag forces them.
+        {" --effect fit", 0, {"made for fields of 32x6: rendering each 32x12 frame as two fields"}},
+        {" --effect whole",
+         0,
+         {"made for whole frames of 32x12: rendering them progressive",
+          "warning: effect 'whole' has 4 frames but the clip has 2: its keys are rescaled"}},
+        {" --effect whole --strict", 2, {"has 4 frames but the clip has 2", "--strict"}},
+        {" --effect whole --interlaced",
+         2,
+         {"pictures of 32x12 but these fields are 32x6", "leave out --interlaced",
+          "effect resize whole whole-32x6 --size 32x6"}},
+        {" --effect fit --progressive",
+         2,
+         {"pictures of 32x6 but these whole frames are 32x12", "leave out --progressive"}},
     };
     for (const Case &c : cases) {
         CliRun r = vxhost("render " + run + c.args, home);
@@ -184,7 +202,8 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
                                                            << r.output;
     }
     EXPECT_NE(vxhost("effects", home)
-                  .output.find("small                       4 keys       4 frames  fields 16x4"),
+                  .output.find("small                       4 keys       4 frames  16x4  fields "
+                               "of 16x8 frames, or whole frames of 16x4"),
               std::string::npos);
 }
 
@@ -394,12 +413,71 @@ TEST_F(Stream, SampleEffectKeepsTheUsersWorkAndCommandsExplainThemselves)
     EXPECT_EQ(vxhost("sample-effect mine --size 32x8 --force", home).code, 0);
     EXPECT_NE(readAll(path), before);
     for (const char *command :
-         {"render", "state", "effects", "sample-effect", "samples", "contact", "info"}) {
+         {"render", "state", "effects", "sample-effect", "effect", "samples", "contact", "info"}) {
         CliRun help = vxhost(std::string(command) + " --help");
         EXPECT_EQ(help.code, 0);
         EXPECT_EQ(help.output.rfind(std::string("usage: vxhost ") + command, 0), 0u) << help.output;
     }
     EXPECT_EQ(vxhost("--version").output.rfind("vxhost ", 0), 0u);
+}
+
+// Sample effects for fields or whole frames, effects resized to new names
+// (never over the user's work), and the listing's fit to a clip.
+TEST_F(Stream, EffectsAreMadeAndResizedForFieldsOrWholeFrames)
+{
+    vxh::Clip clip;
+    clip.width = 32;
+    clip.height = 12;
+    clip.interlace = 'p';
+    clip.frames.assign(6, std::vector<uint32_t>(32 * 12, 0xFF808080u));
+    const std::string like = " --like " + (dir / "p.y4m").string();
+    std::string why;
+    ASSERT_TRUE(vxh::writeClip((dir / "p.y4m").string(), clip, why)) << why;
+    effect("mine", "16x4", 4);
+    const fs::path effects = dir / "home/programs/vorlux";
+    const struct Case {
+        std::string args;
+        int code;
+        const char *says, *name;
+        int width, height;
+        uint32_t frames;
+    } cases[] = {
+        {"sample-effect pro --progressive", 0, "whole frames of 720x576", "pro", 720, 576, 50},
+        {"sample-effect pl" + like, 0, "whole frames of 32x12", "pl", 32, 12, 6},
+        {"sample-effect il --interlaced" + like, 0, "fields of 32x6", "il", 32, 6, 6},
+        {"effect resize mine big --size 32x8", 0, "(16x4, 4 frames) resized to 'big' (32x8, 4",
+         "big", 32, 8, 4},
+        {"effect resize mine big --size 64x8", 2, "big exists", "big", 32, 8, 4},
+        {"effect resize mine big --size 64x8 --force", 0, "(64x8, 4 frames)", "big", 64, 8, 4},
+        {"effect resize mine long --frames 9", 0, "(16x4, 9 frames)", "long", 16, 4, 9},
+        {"effect resize mine lk" + like, 0, "for whole frames", "lk", 32, 12, 6},
+        {"effect resize mine mine --size 32x8", 2, "another name", "mine", 16, 4, 4},
+        {"effect resize nothere x --size 32x8", 2, "effect 'nothere' not found", nullptr},
+        {"effect resize mine x", 2, "needs --size WxH, --like CLIP or --frames N", nullptr},
+        {"effect resize mine x --progressive --interlaced", 2, "opposite", nullptr},
+        {"effect mine x", 2, "`vxhost effect resize FROM TO --size WxH`", nullptr},
+    };
+    for (const Case &c : cases) {
+        const CliRun r = vxhost(c.args, home);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.output;
+        EXPECT_NE(r.output.find(c.says), std::string::npos) << c.args << "\n" << r.output;
+        if (!c.name)
+            continue;
+        EffectHeader h;
+        decodeEffectHeader((const unsigned char *)readAll(effects / c.name).data(), h);
+        EXPECT_EQ(h.width, c.width) << c.args;
+        EXPECT_EQ(h.height, c.height) << c.args;
+        EXPECT_EQ(h.frameCount, c.frames) << c.args;
+    }
+    EXPECT_FALSE(fs::exists(effects / "x"));
+    const std::string listed = vxhost("effects" + like, home).output;
+    for (const char *line : {"pl                          4 keys       6 frames  32x12  fits: "
+                             "whole frames of this clip",
+                             "il                          4 keys       6 frames  32x6  fits: "
+                             "fields of this clip",
+                             "mine                        4 keys       4 frames  16x4  another "
+                             "size than this clip: `vxhost effect resize mine mine-32x12 --like"})
+        EXPECT_NE(listed.find(line), std::string::npos) << line << "\n" << listed;
 }
 
 } // namespace
