@@ -276,7 +276,6 @@ void recoverEffect(const std::string &effect, const std::string &name, bool exis
 {
     const int sig = interruptSignal;
     const std::string recovered = effect + ".recovered";
-    std::string err;
     if (!written) {
         fprintf(stderr, "vxhost: interrupted by signal %d; the effect %s was left as it was\n", sig,
                 effect.c_str());

@@ -90,6 +90,8 @@ TEST_F(Cli, RenderFailureNamesFieldAndJournal)
                       "VXHOME=" + longHome);
     EXPECT_EQ(r.code, 1) << r.output;
     EXPECT_NE(r.output.find("src\\VorluxMorph"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("what failed: a path below VXHOME is too long"), std::string::npos)
+        << r.output;
     EXPECT_FALSE(fs::exists(out));
 }
 
