@@ -141,8 +141,10 @@ void drawOverview(EditorState &ed, const OperatorContext &ctx)
     if (w <= 0 || h <= 0)
         return;
     uint32_t *buffer = (uint32_t *)allocBlock((size_t)w * (size_t)h * 4);
+    // Without it the overview stays as it was. (Its journal line is kept
+    // apart from the other sites' lines: the journal tells them by line.)
     if (!buffer) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for a drawn picture
         return;
     }
     resamplePixels(ed.previewPixels, ed.previewWidth, ed.previewHeight, buffer, w, h);

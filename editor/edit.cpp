@@ -280,7 +280,7 @@ bool allocateFieldBuffers(EditorState &ed, OperatorContext &ctx)
     if (ctx.variant->inputCount == 2)
         ed.fields.b = (uint32_t *)allocZeroed(pixels, 4);
     if (!ed.fields.a || (ctx.variant->inputCount == 2 && !ed.fields.b)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for the editor's input pictures
         return false;
     }
     ed.fields.capacity = pixels;
@@ -308,7 +308,7 @@ bool showFirstPictures(EditorState &ed, OperatorContext &ctx)
                                     (size_t)(ed.previewHeight > 0 ? ed.previewHeight : 0),
                                 4);
     if (!ed.previewPixels) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for the preview picture
         vgStandardPointer();
         return false;
     }
@@ -533,7 +533,7 @@ int editEffect(EditorState &ed, OperatorContext &ctx, EffectParamBlock &params)
     ed.session.visibleTop = 0;
     ed.session.visibleBottom = sh - 1;
     if (!probeFrame(ed)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the editor could not read the current frame's fields
         freeTables(ed, ctx);
         ctx.editorRunning = 0;
         return -1;
@@ -543,7 +543,7 @@ int editEffect(EditorState &ed, OperatorContext &ctx, EffectParamBlock &params)
             (ed.session.visibleBottom - (ed.frameHeight - 1) - ed.session.visibleTop) / 2;
     computeLayout(ed, ctx, sw, sh, ed.frameWidth, ed.frameHeight);
     if (ed.editViewWidth <= 0 || ed.editViewHeight <= 0 || ed.overviewHeight <= 0) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the screen is too small for the editor's layout
         freeTables(ed, ctx);
         ctx.editorRunning = 0;
         return -1;
@@ -561,9 +561,9 @@ int editEffect(EditorState &ed, OperatorContext &ctx, EffectParamBlock &params)
     ctx.keyModified = 0;
 
     if (ed.session.request.messageQueue == 0) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the editor got no message queue from the host
     } else if (vreqCreateRequest(&ed.session.request) != 0) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the host refused the editor's requester
     } else {
         ed.session.requestOpen = 1;
         ed.requestHandle = ed.session.request.handle;

@@ -63,7 +63,7 @@ void drawEditView(EditorState &ed, OperatorContext &ctx)
         return;
     uint32_t *buffer = (uint32_t *)allocBlock((size_t)w * (size_t)h * 4);
     if (!buffer) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for a thumbnail picture
         return;
     }
     // The view dissolves at viewBlend where the variant has one.

@@ -597,7 +597,7 @@ void resetEffect(EditorState &ed, OperatorContext &ctx)
     freeKeys(ctx);
     clearGenerator(ed);
     if (createFirstKey(ctx) != 0 || createLastKey(ctx) != 0) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: Start over: no memory for the first and last keys
         ed.session.leave = 1;
         standard();
         return;

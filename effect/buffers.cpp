@@ -66,7 +66,7 @@ int prepareMeshes(OperatorContext &ctx, const MeshNode *keyGrid)
                                                      sizeof(MeshNode))
                            : nullptr;
     if (!kernel) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for the brush
         freeBlock(output);
         freeBlock(meshA);
         freeBlock(meshB);
@@ -135,7 +135,7 @@ int allocateWorkBuffers(OperatorContext &ctx, bool withMeshB, const RenderHold &
     if (withMeshB)
         ctx.meshB = (MeshNode *)allocZeroed(nodes, sizeof(MeshNode));
     if (!ctx.outputPixels || !ctx.meshA || (withMeshB && !ctx.meshB)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for the output picture or the meshes
         freeBlock(ctx.outputPixels);
         freeBlock(ctx.meshA);
         freeBlock(ctx.meshB);

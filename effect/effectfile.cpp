@@ -126,12 +126,12 @@ int readEffect(OperatorContext &ctx)
 {
     struct stat st;
     if (fstat(fileno(ctx.effectFile), &st) != 0 || !S_ISREG(st.st_mode)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the effect file is not a regular file
         return EFFECT_NOT_FOR_PICTURE;
     }
     unsigned char header[HEADER_BYTES];
     if (!readBytes(ctx, header, sizeof header)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the effect file is cut off in its header
         return EFFECT_NOT_FOR_PICTURE;
     }
     EffectHeader fileHeader;
@@ -142,18 +142,18 @@ int readEffect(OperatorContext &ctx)
     const int32_t height = fileHeader.height;
     const uint32_t keyCount = fileHeader.keyCount;
     if (magic != EFFECT_MAGIC || width != ctx.imageWidth || height != ctx.imageHeight) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the effect file is made for another picture size
         return EFFECT_NOT_FOR_PICTURE;
     }
     // The key grids hold gridNodeCount(ctx) nodes; the file holds what its
     // picture size gives. They must agree before anything is read into a grid.
     const size_t nodes = gridNodeCount(ctx);
     if (nodes != effectNodeCount(width, height)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the effect file's meshes do not fit the picture
         return EFFECT_NOT_FOR_PICTURE;
     }
     if (keyCount == 0 || frameCount == 0) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the effect file has no keys or no frames
         return EFFECT_NOT_FOR_PICTURE;
     }
     // All keys must fit in the file before the first one is allocated. The
@@ -161,7 +161,7 @@ int readEffect(OperatorContext &ctx)
     const uint64_t keyBytes = KEY_HEAD_BYTES + (uint64_t)nodes * NODE_BYTES;
     const uint64_t fileBytes = st.st_size > 0 ? (uint64_t)st.st_size : 0u;
     if (fileBytes < HEADER_BYTES || (uint64_t)keyCount > (fileBytes - HEADER_BYTES) / keyBytes) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the effect file is shorter than its keys
         return EFFECT_NOT_FOR_PICTURE;
     }
 
@@ -170,7 +170,7 @@ int readEffect(OperatorContext &ctx)
         unsigned char head[KEY_HEAD_BYTES];
         if (!readBytes(ctx, head, sizeof head)) {
             freeKeys(ctx);
-            LOG_FAILURE(ctx.variant);
+            LOG_FAILURE(ctx.variant); // journal: the effect file is cut off in a key
             return EFFECT_NOT_FOR_PICTURE;
         }
         uint32_t storedFrame;
@@ -190,7 +190,7 @@ int readEffect(OperatorContext &ctx)
         tail = key;
         if (!readGrid(ctx, key->grid, nodes)) {
             freeKeys(ctx);
-            LOG_FAILURE(ctx.variant);
+            LOG_FAILURE(ctx.variant); // journal: the effect file is cut off in a key's mesh
             return EFFECT_NOT_FOR_PICTURE;
         }
     }
@@ -204,45 +204,45 @@ void saveEffect(OperatorContext &ctx)
     if (!ctx.keyList)
         return;
     if (!hasPath(ctx)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: saving the effect: no effect file path
         return;
     }
     // A file whose grids do not match its picture size could not be read
     // back; keep whatever is on disk instead.
     if (gridNodeCount(ctx) != effectNodeCount(ctx.imageWidth, ctx.imageHeight)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: saving: meshes unfit for the picture
         return;
     }
 
     // The previous effect survives any failure of the write.
     AtomicFile file;
     if (atomicOpen(ctx.effectPath, &file) != 0) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: saving the effect: cannot create the file
         return;
     }
     ctx.effectFile = file.stream;
     const bool written = writeKeys(ctx);
     ctx.effectFile = nullptr;
     if (!written) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: saving the effect: writing the keys failed
         atomicAbandon(&file);
         return;
     }
     if (atomicCommit(&file) != 0)
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: saving the effect: cannot replace the file
 }
 
 int loadEffect(OperatorContext &ctx)
 {
     freeKeys(ctx);
     if (!hasPath(ctx)) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: loading the effect: no effect file path
         return EFFECT_CANNOT_OPEN;
     }
     // Anything but a regular file (a FIFO would block) is unreadable.
     ctx.effectFile = openRegularFile(ctx.effectPath);
     if (!ctx.effectFile) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: loading the effect: the file cannot be opened
         return EFFECT_CANNOT_OPEN;
     }
     const int result = readEffect(ctx);

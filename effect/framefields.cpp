@@ -49,7 +49,7 @@ int fetchFrameFields(OperatorContext &ctx, const FieldBuffers &fields)
     for (int i = 0; i < count; ++i) {
         images[i] = opGetField(i, field);
         if (!images[i] || !buffers[i] || !fieldFits(ctx, images[i], fields.capacity)) {
-            LOG_FAILURE(ctx.variant);
+            LOG_FAILURE(ctx.variant); // journal: a field of the frame is missing or too big
             freeFields(images, i + 1);
             return -1;
         }

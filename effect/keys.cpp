@@ -125,12 +125,12 @@ KeyRecord *allocKey(const OperatorContext &ctx, uint32_t frame, int32_t level)
 {
     KeyRecord *key = (KeyRecord *)allocZeroed(1, sizeof(KeyRecord));
     if (!key) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for a key
         return nullptr;
     }
     key->grid = (MeshNode *)allocZeroed(gridNodeCount(ctx), sizeof(MeshNode));
     if (!key->grid) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory for a key's mesh
         freeBlock(key);
         return nullptr;
     }
@@ -156,9 +156,10 @@ int createFirstKey(OperatorContext &ctx)
 int createLastKey(OperatorContext &ctx)
 {
     // Only a one-key list can take the last key: on an empty list there is
-    // nothing to follow, and a longer list would lose its tail.
+    // nothing to follow, and a longer list would lose its tail. (A line apart
+    // from the effect file's sites: the journal tells sites apart by line.)
     if (!ctx.keyList || ctx.keyList->next) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the key list cannot take a last key
         return -1;
     }
     KeyRecord *key = allocKey(ctx, (uint32_t)ctx.lastFrame, ctx.variant->lastKeyLevel);

@@ -75,7 +75,7 @@ int prepareEffect(OperatorContext &ctx, const FieldBuffers &fields)
     ctx.gridRows = ctx.imageHeight / 2;
     const int loaded = loadEffect(ctx);
     if (loaded == EFFECT_NO_MEMORY) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: no memory to load the effect
         freeKeys(ctx);
         return -1;
     }

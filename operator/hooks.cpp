@@ -33,11 +33,11 @@ int lookupEffectPath(OperatorContext &ctx, uint32_t instance)
         n = snprintf(ctx.effectPathBuffer, sizeof ctx.effectPathBuffer, "%sspezial/warp.vlw",
                      ctx.operatorDir);
     else {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the instance has no effect file name
         return -1;
     }
     if (n < 0 || (size_t)n >= sizeof ctx.effectPathBuffer) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the effect file path is too long
         return -1;
     }
     ctx.effectPath = ctx.effectPathBuffer;
@@ -138,11 +138,12 @@ int gadgetAction(void *self, ActionRecord *record)
     EffectInstance &instance = instanceOf(self);
     OperatorContext &ctx = instance.ctx;
     ctx.actionRecord = record;
-    // A running editor owns the effect path; a second editor is refused.
+    // A running editor owns the effect path; a second editor is refused
+    // (logged a line apart from the editor's sites).
     if (ctx.editorRunning) {
         if (record->gadget != 0)
             return 0;
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: an editor is already open for this instance
         return -1;
     }
     if (buildDirectory(ctx) != 0 || lookupEffectPath(ctx, record->instance) != 0)
@@ -162,7 +163,7 @@ int deleteAction(void *self, ActionRecord *record)
         return 0;
     const char *name = opGetCustomPrefsName(record->instance, ctx.operatorDir, 0, 0);
     if (!name) {
-        LOG_FAILURE(ctx.variant);
+        LOG_FAILURE(ctx.variant); // journal: the host gave no instance name
         return 0;
     }
     remove(name);

@@ -46,7 +46,7 @@ int renderField(EffectInstance &instance, ActionRecord *record)
         }
     }
     if (!ctx.outputPixels || !ctx.meshA || (variant->hasMeshB && !ctx.meshB))
-        return failRender(variant, hold, __LINE__);
+        return failRender(variant, hold, __LINE__); // journal: no output picture or meshes
 
     PassOutput out = engineOutput(ctx, hold.width, hold.height);
     if (ctx.editorActive == 1) {
@@ -54,12 +54,12 @@ int renderField(EffectInstance &instance, ActionRecord *record)
         if (hold.pixels > ctx.outputCapacity) {
             hold.scratchOutput = (uint32_t *)allocBlock(hold.pixels * 4);
             if (!hold.scratchOutput)
-                return failRender(variant, hold, __LINE__);
+                return failRender(variant, hold, __LINE__); // journal: no memory for the output
             out = {hold.scratchOutput, hold.width, hold.height, hold.pixels};
         }
     } else if (hold.width != ctx.fieldWidth || hold.height != ctx.fieldHeight ||
                hold.pixels > ctx.outputCapacity) {
-        return failRender(variant, hold, __LINE__);
+        return failRender(variant, hold, __LINE__); // journal: field size differs from set-up
     }
 
     // The level stays the instance's: a frame no key covers keeps it.

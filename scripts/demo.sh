@@ -23,7 +23,7 @@ plugins=build/plugins
 inputs=() ext=y4m fit=(--size 720x288 --frames 50)
 if [ ${#clips[@]} -gt 0 ]; then
   inputs=(--input0 "${clips[0]}")
-  [ ${#clips[@]} -gt 1 ] && inputs+=(--input1 "${clips[1]}")
+  inputs+=(--input1 "${clips[1]:-sample}") # sample: the built-in sample clip 1
   fit=(--like "${clips[0]}")
   pkg-config --exists libavformat libavcodec libswscale libavutil && ext=mp4
 fi

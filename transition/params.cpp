@@ -58,11 +58,11 @@ bool chooseFile(TransitionInstance &instance, uint32_t mode, int title, const ch
         return false;
     if (!terminatedWithin(pathBuffer, PATH_BUFFER_SIZE) ||
         !terminatedWithin(nameBuffer, NAME_BUFFER_SIZE)) {
-        LOG_FAILURE(variant);
+        LOG_FAILURE(variant); // journal: the file requester returned an overlong name
         return false;
     }
     if (!plainFileName(nameBuffer, pathBuffer)) {
-        LOG_FAILURE(variant);
+        LOG_FAILURE(variant); // journal: the parameter file name is not a plain name
         return false;
     }
     return true;
@@ -89,7 +89,7 @@ void loadParamFile(TransitionInstance &instance)
     FILE *file = openRegularFile(instance.pathBuffer);
     if (!file) {
         if (errno == EINVAL || errno == EISDIR)
-            LOG_FAILURE(variant);
+            LOG_FAILURE(variant); // journal: the parameter file is not a regular file
         return;
     }
     // A short file overwrites only what it holds; a long one only the block.
@@ -107,7 +107,7 @@ void saveParamFile(TransitionInstance &instance)
     if (!chooseFile(instance, FILEREQ_SAVE, 225, nullptr))
         return;
     if (atomicWriteFile(instance.pathBuffer, &instance.params, sizeof instance.params) != 0)
-        LOG_FAILURE(variant);
+        LOG_FAILURE(variant); // journal: saving the parameter file failed
 }
 
 void deleteParamFile(TransitionInstance &instance)

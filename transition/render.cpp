@@ -85,7 +85,7 @@ int renderTransition(TransitionInstance &instance, ActionRecord *record)
     }
     if (!ctx.outputPixels || !ctx.meshA || hold.width != ctx.fieldWidth ||
         hold.height != ctx.fieldHeight || hold.pixels > ctx.outputCapacity)
-        return failRender(ctx.variant, hold, __LINE__);
+        return failRender(ctx.variant, hold, __LINE__); // journal: field size differs from set-up
 
     interpolateMeshA(ctx, ctx.dissolveLevel);
     ctx.dissolveLevel =

@@ -33,8 +33,9 @@ void BM_Morph1080Stream(benchmark::State &state)
     }
     const std::string command = std::string(VX_CLIPGEN) + " 1920 1080 " + std::to_string(frames) +
                                 " | " + VX_VXHOST + " render " + VX_BUILD_PLUGIN_DIR +
-                                "/VorluxMorph.so --effect " + name + " --input0 - -q --jobs " +
-                                std::to_string(jobs) + " -o /dev/null 2>/dev/null";
+                                "/VorluxMorph.so --effect " + name +
+                                " --input0 - --input1 sample -q --jobs " + std::to_string(jobs) +
+                                " -o /dev/null 2>/dev/null";
     measureRender(state, command, (double)(2 * frames));
 }
 

@@ -198,7 +198,8 @@ int stateCommand(int argc, char **argv)
         return fail("state needs a plug-in file");
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
         return fail("--effect takes a plain name, not '" + name + "'");
-    if (!ensureHome(err))
+    std::string home; // read only: nothing is made
+    if (!findHome(home, err))
         return fail(err);
     Plugin plugin;
     if (!loadPlugin(pluginPath, plugin, err))
@@ -267,7 +268,8 @@ int effectsCommand(int argc, char **argv)
     } else if (argc != 0) {
         return fail("effects takes no arguments but --like CLIP");
     }
-    if (!ensureHome(err))
+    std::string home; // read only: nothing is made
+    if (!findHome(home, err))
         return fail(err);
     const fs::path dir = operatorDir();
     std::error_code ec;

@@ -1,12 +1,15 @@
 #include "host/cli/edit.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "fileio/atomicfile.h"
+#include "fileio/effectcodec.h"
 #include "host/cli/effectcheck.h"
 #include "host/cli/info.h"
 #include "host/cli/options.h"
@@ -48,6 +51,30 @@ bool writeText(const std::string &path, const std::string &text, std::string &er
     return true;
 }
 
+// The whole of a regular file, or false when it cannot be read.
+bool readBytes(const std::string &path, std::string &bytes)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return !in.bad();
+}
+
+// The keys an effect file holds (from its header), or -1.
+long keysIn(const std::string &path)
+{
+    std::string bytes;
+    if (!readBytes(path, bytes) || bytes.size() < EFFECT_HEADER_BYTES)
+        return -1;
+    EffectHeader header;
+    decodeEffectHeader(reinterpret_cast<const unsigned char *>(bytes.data()), header);
+    return header.magic == EFFECT_MAGIC ? static_cast<long>(header.keyCount) : -1;
+}
+
 // Everything an editing session holds, in one place: the options, the
 // inputs, the plug-in and its host, the session that drives it.
 struct EditRun {
@@ -77,6 +104,8 @@ int loadEditor(EditRun &r)
     host.tags = r.plugin.getInfo();
     if (!checkDescriptor(r.plugin, host.tags, err))
         return fail(err);
+    if (int code = requireSecondInput(r.o, host.tags))
+        return code;
     return 0;
 }
 
@@ -161,6 +190,13 @@ void feedScreen(EditRun &r)
 {
     Screen &screen = r.gui.screen;
     screen.waitInput = [&r, &screen](int timeout) {
+        if (interruptSignal) {
+            if (r.closeSent)
+                return false;
+            r.closeSent = true;
+            closeScreen(screen);
+            return true;
+        }
         if (!r.e.script.empty() || !r.e.window) {
             if (r.e.window)
                 showWindow(screen);
@@ -180,7 +216,17 @@ void feedScreen(EditRun &r)
             closeScreen(screen);
             return true;
         }
-        return pumpWindow(screen, timeout);
+        if (timeout >= 0)
+            return pumpWindow(screen, timeout);
+        // Waits in steps, so that a signal is seen while the window is idle.
+        while (!interruptSignal) {
+            const size_t before = screen.messages.size();
+            if (!pumpWindow(screen, 100))
+                return false;
+            if (screen.messages.size() != before)
+                return true;
+        }
+        return true;
     };
 }
 
@@ -206,6 +252,7 @@ int openScreen(EditRun &r)
                 return askInWindow(screen, text, buttons);
             };
     }
+    screen.stop = &interruptSignal;
     feedScreen(r);
     host.preview = [&r](int) { return preview(r); };
 
@@ -215,10 +262,45 @@ int openScreen(EditRun &r)
     s.services = guiHostServices(r.gui);
     s.fieldCount = static_cast<uint32_t>(r.cf.fields);
     s.plan = r.cf.plan;
+    s.stopSignal = &interruptSignal;
     s.frames = [&r](int input, long k, std::string &why) {
         return frameAt(input == 0 ? r.in.in0 : r.in.in1, k, why);
     };
     return 0;
+}
+
+// After a signal: the effect file as it was before the session, the
+// session's keys (what leaving the editor wrote) in NAME.recovered beside it.
+void recoverEffect(const std::string &effect, const std::string &name, bool existed,
+                   const std::string &original, bool written)
+{
+    const int sig = interruptSignal;
+    const std::string recovered = effect + ".recovered";
+    if (!written) {
+        fprintf(stderr, "vxhost: interrupted by signal %d; the effect %s was left as it was\n", sig,
+                effect.c_str());
+        return;
+    }
+    std::string keys;
+    const bool kept = readBytes(effect, keys) &&
+                      atomicWriteFile(recovered.c_str(), keys.data(), keys.size()) == 0;
+    const bool restored =
+        existed ? atomicWriteFile(effect.c_str(), original.data(), original.size()) == 0
+                : unlink(effect.c_str()) == 0;
+    if (!restored)
+        fprintf(stderr, "vxhost: interrupted by signal %d; could not put back the effect %s\n", sig,
+                effect.c_str());
+    else
+        fprintf(stderr, "vxhost: interrupted by signal %d; the effect %s %s\n", sig, effect.c_str(),
+                existed ? "was left as it was" : "was not made");
+    if (kept)
+        fprintf(stderr,
+                "vxhost: the session's %ld keys are in %s: render or edit them with --effect "
+                "%s.recovered, or keep them with: mv '%s' '%s'\n",
+                keysIn(recovered), recovered.c_str(), name.c_str(), recovered.c_str(),
+                effect.c_str());
+    else
+        fprintf(stderr, "vxhost: the session's keys could not be kept in %s\n", recovered.c_str());
 }
 
 // Opens the editor (gadget 0) and keeps it until the user leaves; then the
@@ -226,7 +308,10 @@ int openScreen(EditRun &r)
 void editEffect(EditRun &r)
 {
     Host &host = r.gui.host;
-    const std::string effect = effectPath(r.o.effect.empty() ? "untitled" : r.o.effect);
+    const std::string name = r.o.effect.empty() ? "untitled" : r.o.effect;
+    const std::string effect = effectPath(name);
+    std::string original;
+    const bool existed = readBytes(effect, original);
     long long before;
     size_t journalBefore;
     {
@@ -241,6 +326,11 @@ void editEffect(EditRun &r)
     }
     if (r.e.window)
         closeWindow();
+    const bool written = modifiedTime(effect) != before;
+    if (interruptSignal) {
+        recoverEffect(effect, name, existed, original, written);
+        return;
+    }
     std::string err;
     if (!r.e.screenshot.empty() && !saveScreen(r.gui.screen, r.e.screenshot, err)) {
         fprintf(stderr, "vxhost: %s\n", err.c_str());
@@ -255,13 +345,18 @@ void editEffect(EditRun &r)
     // A session that logged failures and left the effect file as it was
     // has lost its work: say so.
     const bool logged = host.journal.size() > journalBefore;
-    if (logged && modifiedTime(effect) == before) {
+    if (logged && !written) {
         fprintf(stderr, "vxhost: %s: the effect %s was not saved\n", r.o.plugin.c_str(),
                 effect.c_str());
         for (size_t i = journalBefore; i < host.journal.size(); ++i)
-            fprintf(stderr, "vxhost: journal: %s\n", host.journal[i].c_str());
+            echoJournal(host.journal[i], false);
         r.failed = true;
     }
+    if (r.gui.screen.closedByUser && written)
+        fprintf(stderr, "vxhost: the editor was closed: the current key's edits since it was last "
+                        "stored were not kept (Done stores them)\n");
+    if (written)
+        fprintf(stderr, "vxhost: saved %s (%ld keys)\n", effect.c_str(), keysIn(effect));
     if (r.gui.screen.droppedMessages)
         fprintf(stderr, "vxhost: %d messages did not fit the queue\n",
                 r.gui.screen.droppedMessages);
@@ -280,6 +375,7 @@ int runPreview(Session &s, const FrameSink &deliver, std::string &err)
 
 int runEdit(const std::vector<std::string> &args)
 {
+    catchInterrupts();
     EditRun r;
     std::string err;
     if (!parseEditArgs(args, r.o, r.e, err) ||
@@ -298,6 +394,8 @@ int runEdit(const std::vector<std::string> &args)
     if (int code = openScreen(r))
         return code;
     editEffect(r);
+    if (interruptSignal)
+        return 128 + interruptSignal;
     return r.failed ? 1 : 0;
 }
 

@@ -20,21 +20,24 @@ int editCommand(int argc, char **argv)
 struct Command {
     const char *name;
     int (*run)(int argc, char **argv);
-    const char *usage;   // first line: the synopsis
+    const char *usage;   // the synopsis
+    const char *summary; // one line: what the command does (null: the synopsis says it)
     const char *options; // shown by CMD --help
 };
 
 const Command commands[] = {
     {"info", vxh::infoCommand, "vxhost info PLUGIN",
+     "descriptor, gadgets and parameter block defaults",
      "Prints the plug-in's descriptor, gadgets and parameter block defaults.\n"},
-    {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]",
+    {"render", vxh::renderMain, "vxhost render PLUGIN -o OUT [options]", "render a clip",
      "  -o OUT                  .y4m file, - (standard output), a FIFO, a PNG pattern\n"
      "                          such as out_%04d.png, or a media file (.mp4, .mov, .mkv,\n"
      "                          .avi, ...: any container FFmpeg's libraries write)\n"
      "  --input0 FILE, --input1 FILE\n"
      "                          YUV4MPEG2 file or stream (- is standard input), PNG still,\n"
      "                          PNG pattern, or a media file (MP4, MOV, MKV, ...);\n"
-     "                          without them the built-in sample clips\n"
+     "                          without them the built-in sample clips; a plug-in of two\n"
+     "                          inputs given --input0 needs --input1 (sample: the sample clip)\n"
      "  --fields N              fields to render (default: every field of input 0)\n"
      "  --range A:B             render output fields A..B-1 only (A and B on frame boundaries)\n"
      "  --jobs N                split the clip across N worker processes (output identical)\n"
@@ -65,27 +68,37 @@ const Command commands[] = {
      "  --max-pixels N          largest picture accepted (default 67108864)\n"
      "  --strict                warnings and journal lines fail the run\n"
      "  -q                      no progress bar\n"},
-    {"edit", editCommand, "vxhost edit PLUGIN [options]",
-     "  Render's --input0, --input1, --fields, --effect, --project, --top-first,\n"
-     "  --bottom-first, --progressive, --interlaced, --reply, --allow-default-effect,\n"
-     "  --max-pixels and -q, and:\n"
-     "  --script FILE           headless: one event a line (click, press, move, release, key,\n"
-     "                          gadget, set, screenshot, close)\n"
+    {"edit", editCommand, "vxhost edit PLUGIN [options]", "open the plug-in's editor",
+     "  Render's options that edit takes, as render takes them:\n"
+     "  --input0 FILE, --input1 FILE, --fields N, --effect NAME, --project WxH,\n"
+     "  --top-first, --bottom-first, --progressive, --interlaced, --reply TEXT,\n"
+     "  --allow-default-effect, --max-pixels N, -q\n"
+     "  The editor's own:\n"
+     "  --script FILE           headless: one event a line, one of\n"
+     "                            click X Y [left|right]; press X Y [left|right];\n"
+     "                            release X Y [left|right]; move X Y; key CODE;\n"
+     "                            gadget NAME VALUE; set NAME VALUE; screenshot FILE.png;\n"
+     "                            wait MS; close\n"
      "  --window                show the screen in a window; mouse and keys drive the editor\n"
      "  --screenshot FILE.png   the screen as the editor leaves it\n"
      "  --dump-layout FILE.json every panel and gadget created\n"
      "  --screen WxH            screen size (default 1024x768)\n"
      "  --gui-mode N            GUI mode reported to the editor (default 3)\n"
-     "  --preview-out DIR       frames of each preview as PNG\n"},
+     "  --preview-out DIR       frames of each preview as PNG\n"
+     "  Ctrl-C (or kill) leaves the effect file as it was and keeps the session's keys\n"
+     "  in NAME.recovered beside it.\n"},
     {"state", vxh::stateCommand, "vxhost state PLUGIN [--effect NAME] [--reset]",
+     "an instance's saved settings, decoded; --reset restores the defaults",
      "Shows an instance's saved parameter block decoded and its gadget values;\n"
      "--reset restores the defaults.\n"},
     {"effects", vxh::effectsCommand, "vxhost effects [--like CLIP]",
+     "the effect files with keys, frames, size and mode (fields or whole frames)",
      "Lists the effect files below $VXHOME/programs/vorlux/ with keys, frames, picture size\n"
      "and mode: fields (of frames twice as high) or whole frames. --like CLIP says for each\n"
      "whether it fits the clip's fields or whole frames, and if neither, how to resize it.\n"},
     {"sample-effect", vxh::sampleEffectCommand,
      "vxhost sample-effect NAME [--size WxH] [--frames N] [--like CLIP] [--progressive] [--force]",
+     "a demo effect, for fields or whole frames",
      "Writes a demo effect for fields of WxH (default 720x288) over N frames (default 50).\n"
      "  --progressive           for whole frames of WxH (default 720x576): one picture a frame\n"
      "  --interlaced            for fields, even when --like's clip is progressive\n"
@@ -95,6 +108,7 @@ const Command commands[] = {
     {"effect", vxh::effectCommand,
      "vxhost effect resize FROM TO [--size WxH] [--frames N] [--like CLIP] [--progressive] "
      "[--force]",
+     "a copy of an effect for another picture size and/or length",
      "Writes effect TO, a copy of effect FROM for pictures of WxH and/or N frames, so that an\n"
      "effect painted on a proxy renders the original, or a field effect renders whole frames\n"
      "(960x270 fields <-> 960x540 frames). Each key's mesh is resampled over the new nodes with\n"
@@ -104,17 +118,31 @@ const Command commands[] = {
      "progressive clip or with --progressive, else fields; --interlaced forces fields).\n"
      "An existing TO is kept unless --force is given.\n"},
     {"samples", vxh::samplesCommand, "vxhost samples DIR",
+     "write the two built-in sample clips as .y4m",
      "Writes the two built-in sample clips as .y4m.\n"},
-    {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...",
+    {"contact", vxh::contactCommand, "vxhost contact OUT.png CLIP...", "contact sheet of clips",
      "Writes a contact sheet of clips.\n"},
 };
 
+// One line of the usage: the synopsis, then its summary from column 42 (on
+// the next line when the synopsis is longer).
+void usageLine(FILE *out, const char *synopsis, const char *summary)
+{
+    const int column = 42;
+    const int length = (int)strlen(synopsis);
+    if (length + 2 <= column)
+        fprintf(out, "%s%*s%s\n", synopsis, column - length, "", summary);
+    else
+        fprintf(out, "%s\n%*s%s\n", synopsis, column, "", summary);
+}
+
+// The usage, as the README's Usage block shows it.
 void usage(FILE *out)
 {
-    fprintf(out, "usage:");
     for (const Command &c : commands)
-        fprintf(out, "%s%s\n", &c == commands ? " " : "       ", c.usage);
-    fprintf(out, "       vxhost --version\n       vxhost COMMAND --help\n");
+        usageLine(out, c.usage, c.summary);
+    usageLine(out, "vxhost --version", "the version");
+    usageLine(out, "vxhost COMMAND --help", "that command's options");
 }
 
 } // namespace

@@ -349,8 +349,8 @@ bool parseRenderArgs(const std::vector<std::string> &args, RenderOptions &o, std
     if (!parseArgs(RENDER, args, Target{o, nullptr}, err))
         return false;
     if (o.output.empty()) {
-        err = "render needs -o OUT (.y4m, a media file such as .mp4, .mov, .mkv or .avi, - for "
-              "standard output, or a PNG pattern such as out_%04d.png)";
+        err = "render needs -o OUT (.y4m, - for standard output, a PNG pattern such as "
+              "out_%04d.png, or a media file such as .mp4, .mov, .mkv or .avi)";
         return false;
     }
     if (o.input0 == "-" && o.input1 == "-") {

@@ -199,6 +199,8 @@ int loadOperator(RenderOptions &o, Operator &op)
     host.tags = op.plugin.getInfo();
     if (!checkDescriptor(op.plugin, host.tags, err) || !resolveGadgets(host.tags, o.gadgets, err))
         return fail(err);
+    if (int code = o.workerState.empty() ? requireSecondInput(o, host.tags) : 0)
+        return code;
     for (const std::string &reply : o.replies)
         if (reply.find('/') != std::string::npos || reply.find("..") != std::string::npos)
             return fail("--reply '" + reply +
@@ -228,7 +230,10 @@ int prepareInstance(RenderOptions &o, const ClipFields &cf, const WorkSize &work
         restoreInstance(o.workerState, host.tags);
     } else if (!o.fresh) {
         const std::vector<char> defaults = instanceSnapshot(host.tags);
-        if (restoreInstance(op.state, host.tags) && instanceSnapshot(host.tags) != defaults)
+        // An effect operator's block is the editor's view (brush, zoom, the
+        // frame it was left on), which no render reads: said for the others.
+        if (restoreInstance(op.state, host.tags) && instanceSnapshot(host.tags) != defaults &&
+            !usesEffectFile(host.tags))
             fprintf(stderr,
                     "vxhost: instance '%s' uses its saved settings (vxhost state shows them, "
                     "--fresh leaves them out)\n",
@@ -340,9 +345,7 @@ void startSession(const RenderOptions &o, const ClipFields &cf, const WorkSize &
     s.fieldCount = (uint32_t)cf.fields;
     s.plan = cf.plan;
     s.stopSignal = &interruptSignal;
-    s.onJournal = [showBar](const std::string &line) {
-        fprintf(stderr, "%svxhost: journal: %s\n", showBar ? "\n" : "", line.c_str());
-    };
+    s.onJournal = [showBar](const std::string &line) { echoJournal(line, showBar); };
     s.onProgress = [showBar](long done, long total) { showProgress(showBar, done, total); };
     auto shortWarned = std::make_shared<bool>(false);
     s.frames = [&o, &in, &warn, shortWarned](int input, long k,

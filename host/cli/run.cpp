@@ -3,12 +3,35 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+
+#include "host/core/plugin.h"
 
 namespace vxh {
 
 volatile sig_atomic_t interruptSignal = 0;
 
 namespace {
+
+// A logging site of the operators and what its journal line means.
+struct JournalSite {
+    const char *file;
+    int line;
+    const char *reason;
+};
+// Source names (without "src\\") and the folders, ",a,b,", they log from.
+struct JournalSources {
+    const char *name;
+    const char *folders;
+};
+#include "journal_sites.inc"
+
+// The number after key= in a journal line, or -1.
+long journalNumber(const std::string &line, const std::string &key)
+{
+    const size_t at = line.find(" " + key + "=");
+    return at == std::string::npos ? -1 : strtol(line.c_str() + at + key.size() + 2, nullptr, 10);
+}
 
 void onInterrupt(int sig)
 {
@@ -20,7 +43,7 @@ int openOne(const std::string &name, int which, int64_t maxPixels, int w, int h,
             InputClip &in, std::vector<std::string> &notes)
 {
     std::string err;
-    if (name.empty()) {
+    if (isSampleClip(name)) {
         openSampleInput(which, w, h, frames, in);
         return 0;
     }
@@ -31,6 +54,54 @@ int openOne(const std::string &name, int which, int64_t maxPixels, int w, int h,
 }
 
 } // namespace
+
+bool isSampleClip(const std::string &input)
+{
+    return input.empty() || input == kSampleClip;
+}
+
+int requireSecondInput(const RenderOptions &o, const OpTagItem *tags)
+{
+    uintptr_t single = 0;
+    findTag(tags, OP_TAG_SINGLE_INPUT, single);
+    if (single || o.input0.empty() || !o.input1.empty())
+        return 0;
+    fprintf(stderr,
+            "vxhost: %s takes two clips: give the second with --input1 FILE (or --input1 %s "
+            "for the built-in sample clip)\n",
+            o.plugin.c_str(), kSampleClip);
+    return 2;
+}
+
+std::string journalReason(const std::string &line)
+{
+    const size_t at = line.find(" source=");
+    if (at == std::string::npos)
+        return "";
+    const size_t end = line.find(' ', at + 8);
+    std::string source = line.substr(at + 8, end == std::string::npos ? end : end - at - 8);
+    source = source.substr(source.rfind('\\') + 1);
+    const long number = journalNumber(line, "line");
+    for (const JournalSources &s : kJournalSources) {
+        if (source != s.name)
+            continue;
+        for (const JournalSite &site : kJournalSites) {
+            const std::string file = site.file;
+            const std::string folder = "," + file.substr(0, file.rfind('/')) + ",";
+            if (site.line == number && std::string(s.folders).find(folder) != std::string::npos)
+                return std::string(site.reason) + " (" + file + ":" + std::to_string(number) + ")";
+        }
+    }
+    return "";
+}
+
+void echoJournal(const std::string &line, bool afterBar)
+{
+    fprintf(stderr, "%svxhost: journal: %s\n", afterBar ? "\n" : "", line.c_str());
+    const std::string reason = journalReason(line);
+    if (!reason.empty())
+        fprintf(stderr, "vxhost:   what failed: %s\n", reason.c_str());
+}
 
 void Warnings::say(const std::string &text)
 {
@@ -45,6 +116,7 @@ void catchInterrupts()
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 }
 
@@ -66,9 +138,9 @@ void showProgress(bool show, long done, long total)
 
 std::string shown(const std::string &input, int which)
 {
-    return input.empty()  ? "sample clip " + std::to_string(which)
-           : input == "-" ? "standard input"
-                          : input;
+    return isSampleClip(input) ? "sample clip " + std::to_string(which)
+           : input == "-"      ? "standard input"
+                               : input;
 }
 
 int openInputs(const RenderOptions &o, ClipInputs &in, Warnings &warn)
@@ -88,7 +160,7 @@ int openInputs(const RenderOptions &o, ClipInputs &in, Warnings &warn)
                 shown(o.input1, 1).c_str(), b.width, b.height, shown(o.input0, 0).c_str(), w, h);
         return 2;
     }
-    if (!o.input1.empty() && (int64_t)b.fpsNum * a.fpsDen != (int64_t)a.fpsNum * b.fpsDen)
+    if (!isSampleClip(o.input1) && (int64_t)b.fpsNum * a.fpsDen != (int64_t)a.fpsNum * b.fpsDen)
         warn.say(shown(o.input1, 1) + " runs at " + std::to_string(b.fpsNum) + ":" +
                  std::to_string(b.fpsDen) + " frames/s but " + shown(o.input0, 0) + " at " +
                  std::to_string(a.fpsNum) + ":" + std::to_string(a.fpsDen));

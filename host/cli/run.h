@@ -21,9 +21,18 @@ struct Warnings {
     void say(const std::string &text);
 };
 
-// The signal that interrupts the run (SIGINT, SIGTERM), 0 while none came.
+// What failed, in words, for a journal line of one of our operators (its
+// source name and line lead to the logging site and its reason, with the
+// site's file and line); empty for a line of another source.
+std::string journalReason(const std::string &line);
+// Shows a journal line of the run on stderr, then what failed (afterBar: a
+// progress bar is on the line).
+void echoJournal(const std::string &line, bool afterBar);
+
+// The signal that interrupts the run (SIGINT, SIGTERM, SIGHUP), 0 while
+// none came.
 extern volatile sig_atomic_t interruptSignal;
-// SIGINT and SIGTERM end the run at the next field, or at once when a read
+// SIGINT, SIGTERM and SIGHUP end the run at the next field, or at once when a read
 // or write is waiting (no SA_RESTART), so temporaries are removed on the
 // normal failure path. A closed output pipe is a write error, not a kill.
 void catchInterrupts();
@@ -37,6 +46,15 @@ void showProgress(bool show, long done, long total);
 // An input as messages name it: "sample clip N", "standard input", or the
 // name given.
 std::string shown(const std::string &input, int which);
+
+// The input name that asks for the built-in sample clip explicitly (a file
+// of that name is given as ./sample).
+inline constexpr char kSampleClip[] = "sample";
+// Whether an input names the sample clip: left out or given as kSampleClip.
+bool isSampleClip(const std::string &input);
+// A plug-in of two inputs given --input0 alone: 2 after saying how to give
+// the second clip; 0 otherwise.
+int requireSecondInput(const RenderOptions &o, const OpTagItem *tags);
 
 // The two inputs, opened once and read a frame at a time.
 struct ClipInputs {

@@ -1,6 +1,7 @@
 // Edit scripts: one user action a line, played on the stand-in screen.
 #include "host/cli/script.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "host/cli/numbers.h"
+#include "host/cli/run.h"
 #include "host/io/png.h"
 
 namespace vxh {
@@ -213,10 +215,13 @@ bool playEvent(Screen &s, const ScriptEvent &e, std::string &err)
         return saveScreen(s, e.file, err);
     case ScriptEvent::CLOSE:
         closeScreen(s);
+        s.closedByUser = true;
         return true;
     case ScriptEvent::WAIT:
         // The screen stays as it is, in a window for a person or a screen grab to see.
-        std::this_thread::sleep_for(std::chrono::milliseconds(e.value));
+        // In steps, so that a signal ends the wait (and the session) at once.
+        for (int32_t left = e.value; left > 0 && !interruptSignal; left -= 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int32_t>(left, 10)));
         return true;
     }
     return false;

@@ -8,10 +8,9 @@ namespace vxh {
 
 namespace fs = std::filesystem;
 
-bool ensureHome(std::string &err)
+bool findHome(std::string &dir, std::string &err)
 {
     const char *home = getenv("VXHOME");
-    std::string dir;
     if (home && *home) {
         dir = home;
     } else {
@@ -28,6 +27,14 @@ bool ensureHome(std::string &err)
         fprintf(stderr, "vxhost: VXHOME is not set; using %s\n", dir.c_str());
         setenv("VXHOME", dir.c_str(), 1);
     }
+    return true;
+}
+
+bool ensureHome(std::string &err)
+{
+    std::string dir;
+    if (!findHome(dir, err))
+        return false;
     std::error_code ec;
     const bool existed = fs::exists(dir, ec);
     fs::create_directories(dir, ec);

@@ -6,6 +6,10 @@
 
 namespace vxh {
 
+// The directory VXHOME names, or when unset the per-user data directory
+// (said, and set as VXHOME), without making it: for commands that only
+// read. False with a message when there is none.
+bool findHome(std::string &dir, std::string &err);
 // Makes sure VXHOME names a directory: when unset, a per-user data
 // directory is used (and said); a directory made now is said too. False
 // with a message when none can be made.

@@ -109,6 +109,33 @@ int textWidth(const std::string &text)
     return widest;
 }
 
+std::string wrapText(const std::string &text, int width)
+{
+    std::string out;
+    const std::vector<std::string> paragraphs = splitLines(text);
+    for (size_t p = 0; p < paragraphs.size(); ++p) {
+        const std::string &paragraph = paragraphs[p];
+        if (p > 0)
+            out += '\n';
+        std::string line;
+        size_t at = 0;
+        while (at < paragraph.size()) {
+            const size_t end = std::min(paragraph.find(' ', at), paragraph.size());
+            const std::string word = paragraph.substr(at, end - at);
+            const std::string longer = line.empty() ? word : line + " " + word;
+            if (!line.empty() && textWidth(longer) > width) {
+                out += line + '\n';
+                line = word;
+            } else {
+                line = longer;
+            }
+            at = end + 1;
+        }
+        out += line;
+    }
+    return out;
+}
+
 void drawText(Screen &s, const std::string &text, int x, int y, int cx0, int cy0, int cx1, int cy1)
 {
     if (!screenReady(s))

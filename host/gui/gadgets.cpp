@@ -532,6 +532,11 @@ void releaseMouse(Screen &s, int x, int y, int button)
 
 void pressKey(Screen &s, uint32_t code)
 {
+    if (s.popup.gadget >= 0 && code == KEY_ESCAPE) {
+        closeMenu(s); // nothing chosen, as a press away from the menu
+        s.active = -1;
+        return;
+    }
     if (s.focus >= 0 && s.gadgets[s.focus].enabled) {
         int step = code == KEY_LEFT || code == KEY_DOWN  ? -1
                    : code == KEY_RIGHT || code == KEY_UP ? 1

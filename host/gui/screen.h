@@ -4,6 +4,7 @@
 #ifndef VXH_SCREEN_H
 #define VXH_SCREEN_H
 
+#include <csignal>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -104,6 +105,12 @@ struct Screen {
     uint32_t nextRequest = 1;
     std::deque<EditorMessage> messages;
     int droppedMessages = 0;
+    // Set by the host when a signal asks the editor to leave: a waiting
+    // requester then answers as cancelled.
+    const volatile sig_atomic_t *stop = nullptr;
+    // The user closed the editor (the window's close button, a script's
+    // close line) rather than leaving it through its own gadgets.
+    bool closedByUser = false;
     // Called when a receive finds the queue empty: delivers more input
     // (which posts messages). False when no input is left; the receive
     // then fails. timeout -1 waits, 0 only polls.
@@ -158,6 +165,9 @@ constexpr int kAddHeight = 4;   // added around text in gadgets
 
 // Width in pixels of text in the screen font.
 int textWidth(const std::string &text);
+// The text with its lines broken between words so that each is at most
+// width pixels wide (a longer word keeps a line of its own).
+std::string wrapText(const std::string &text, int width);
 // Draws text with its top-left corner at (x, y), in the current colour,
 // clipped to the screen and to the clip rectangle (inclusive corners).
 void drawText(Screen &s, const std::string &text, int x, int y, int cx0, int cy0, int cx1, int cy1);

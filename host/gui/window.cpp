@@ -8,6 +8,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "host/core/pixels.h"
@@ -108,6 +109,7 @@ void feed(Screen &s, const SDL_Event &e)
     case SDL_QUIT:
         if (!win.closed)
             closeScreen(s);
+        s.closedByUser = true;
         win.closed = true;
         break;
     case SDL_MOUSEBUTTONDOWN:
@@ -137,10 +139,35 @@ void feed(Screen &s, const SDL_Event &e)
 
 } // namespace
 
+namespace {
+
+// SDL falls back to drivers that show nothing when no display is reached;
+// one of them is used only when SDL_VIDEODRIVER names it.
+bool showsNothing(const char *driver)
+{
+    static const char *const invisible[] = {"offscreen", "dummy", "evdev"};
+    for (const char *name : invisible)
+        if (driver && !SDL_strcasecmp(driver, name))
+            return true;
+    return false;
+}
+
+} // namespace
+
 bool openWindow(const Screen &s, std::string &err)
 {
+    // vxhost handles SIGINT and SIGTERM itself (leaving the editor safely).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        err = std::string("no window: ") + SDL_GetError();
+        err = std::string("--window: no display to open a window on (") + SDL_GetError() +
+              "); set DISPLAY or WAYLAND_DISPLAY, or run under xvfb-run";
+        return false;
+    }
+    const char *driver = SDL_GetCurrentVideoDriver();
+    if (showsNothing(driver) && !getenv("SDL_VIDEODRIVER")) {
+        err = std::string("--window: no display to open a window on (SDL found only its '") +
+              driver + "' driver); set DISPLAY or WAYLAND_DISPLAY, or run under xvfb-run";
+        SDL_Quit();
         return false;
     }
     win = Window{};
@@ -194,19 +221,17 @@ bool pumpWindow(Screen &s, int timeout)
 int askInWindow(Screen &s, const std::string &text, int buttons)
 {
     const int palette = s.guiMode == 3 ? 1 : 0;
-    int lines = 1;
-    for (char c : text)
-        lines += c == '\n';
-    const int w = std::min(s.width, std::max(260, textWidth(text) + 40));
-    const int h = std::min(s.height, lines * kFontHeight + 76);
-    const int x = (s.width - w) / 2, y = (s.height - h) / 2;
+    const RequesterBox box = requesterBox(s, text);
+    const int x = box.x, y = box.y, w = box.w, h = box.h;
+    const int lines = (h - 76) / kFontHeight;
     const std::vector<uint8_t> under = saveArea(s, x, y, w, h);
     const uint8_t keep[3] = {s.colour[0], s.colour[1], s.colour[2]};
     setColourYuva(s, paletteColour(palette, 1));
     fillRect(s, x, y, x + w - 1, y + h - 1);
     drawBevel(s, x, y, w, h, false);
     setColourYuva(s, paletteColour(palette, 5));
-    drawBoxText(s, text, x + 20, y + 16, w - 40, lines * kFontHeight, 0);
+    drawBoxText(s, box.text, x + kRequesterMargin, y + 16, w - 2 * kRequesterMargin,
+                lines * kFontHeight, 0);
     const char *labels[2] = {"OK", "Cancel"};
     SDL_Rect hit[2];
     for (int b = 0; b < buttons; ++b) {
@@ -222,8 +247,10 @@ int askInWindow(Screen &s, const std::string &text, int buttons)
     while (result < 0 && win.window) {
         showWindow(s);
         SDL_Event e;
-        if (!SDL_WaitEvent(&e))
+        if (s.stop && *s.stop)
             result = 0;
+        else if (!SDL_WaitEventTimeout(&e, 100))
+            continue; // nothing happened: look at the stop again
         else if (e.type == SDL_QUIT) {
             SDL_PushEvent(&e); // the editor still gets its close
             result = 0;
@@ -317,5 +344,22 @@ void endPlayback(Playback &) {}
 void closeWindow() {}
 
 #endif
+
+RequesterBox requesterBox(const Screen &s, const std::string &text)
+{
+    // Room beside each line for the ink past its last advance and the two
+    // pixels drawBoxText starts in.
+    const int slack = 8;
+    RequesterBox box;
+    box.text = wrapText(text, std::max(1, s.width - 2 * kRequesterMargin - slack));
+    int lines = 1;
+    for (char c : box.text)
+        lines += c == '\n';
+    box.w = std::min(s.width, std::max(260, textWidth(box.text) + 2 * kRequesterMargin + slack));
+    box.h = std::min(s.height, lines * kFontHeight + 76);
+    box.x = (s.width - box.w) / 2;
+    box.y = (s.height - box.h) / 2;
+    return box;
+}
 
 } // namespace vxh

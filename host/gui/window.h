@@ -21,6 +21,17 @@ bool pumpWindow(Screen &screen, int timeout);
 // A modal question in the window with one button (OK) or two (OK,
 // Cancel): 1 for the first, 0 for the other or a closed window.
 int askInWindow(Screen &screen, const std::string &text, int buttons);
+
+// Where a requester of askInWindow sits and its text, wrapped to fit the
+// screen; the text is drawn from (x + kRequesterMargin, y + 16) in a box of
+// w - 2 x kRequesterMargin, which leaves every line room for the ink that
+// passes its last glyph's advance.
+constexpr int kRequesterMargin = 20;
+struct RequesterBox {
+    int x = 0, y = 0, w = 0, h = 0;
+    std::string text;
+};
+RequesterBox requesterBox(const Screen &screen, const std::string &text);
 // Frames played in the window as they come, one per frame time; any key or
 // click ends the playback early (later frames are not shown).
 struct Playback {

@@ -16,13 +16,13 @@ int homePath(const VariantDesc *variant, const char *suffix, char *out, size_t s
 {
     const char *home = getenv("VXHOME");
     if (!home || !*home) {
-        LOG_FAILURE(variant);
+        LOG_FAILURE(variant); // journal: VXHOME is not set
         return -1;
     }
     int n = snprintf(out, size, "%s%s", home, suffix);
     if (n < 0 || (size_t)n >= size) {
         out[0] = '\0';
-        LOG_FAILURE(variant);
+        LOG_FAILURE(variant); // journal: a path below VXHOME is too long
         return -1;
     }
     return 0;
@@ -73,5 +73,5 @@ int makeDirectories(const char *path)
 void installDirectory(const VariantDesc *variant, const char *path)
 {
     if (makeDirectories(path) != 0)
-        LOG_FAILURE(variant);
+        LOG_FAILURE(variant); // journal: cannot create a directory below VXHOME
 }

@@ -86,29 +86,29 @@ int fetchInputs(const VariantDesc *variant, const ActionRecord *record, RenderHo
 {
     hold.input0 = opGetField(0, record->field);
     if (!hold.input0) {
-        LOG_FAILURE(variant);
+        LOG_FAILURE(variant); // journal: input 0's field is missing
         return -1;
     }
     if (variant->inputCount == 2) {
         hold.input1 = opGetField(1, record->field);
         if (!hold.input1)
-            return failRender(variant, hold, __LINE__);
+            return failRender(variant, hold, __LINE__); // journal: input 1's field is missing
     }
     if (!imageGeometryValid(hold.input0) || (hold.input1 && !imageGeometryValid(hold.input1)))
-        return failRender(variant, hold, __LINE__);
+        return failRender(variant, hold, __LINE__); // journal: an input field has an invalid size
     hold.width = hold.input0->width;
     hold.height = hold.input0->height;
     if (hold.input1 && (hold.input1->width != hold.width || hold.input1->height != hold.height))
-        return failRender(variant, hold, __LINE__);
+        return failRender(variant, hold, __LINE__); // journal: the two input fields differ in size
 
     hold.pixels = (size_t)hold.width * (size_t)hold.height;
     hold.source = (uint32_t *)allocBlock(hold.pixels * 4);
     if (!hold.source)
-        return failRender(variant, hold, __LINE__);
+        return failRender(variant, hold, __LINE__); // journal: no memory for the source picture
     if (hold.input1) {
         hold.target = (uint32_t *)allocBlock(hold.pixels * 4);
         if (!hold.target)
-            return failRender(variant, hold, __LINE__);
+            return failRender(variant, hold, __LINE__); // journal: no memory for the target picture
     }
     copyFromImage(hold.input0, hold.source);
     if (hold.input1)

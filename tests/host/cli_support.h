@@ -24,10 +24,11 @@ struct CliRun {
     std::string output; // stdout and stderr together
 };
 
-inline CliRun vxhost(const std::string &args, const std::string &env = "")
+// Runs a shell command; its exit code and output (stdout and stderr).
+inline CliRun shell(const std::string &line)
 {
     CliRun run;
-    std::string command = "{ " + env + " " VX_VXHOST " " + args + "; } 2>&1";
+    const std::string command = "{ " + line + "; } 2>&1";
     FILE *pipe = popen(command.c_str(), "r");
     char buffer[4096];
     size_t n;
@@ -36,6 +37,11 @@ inline CliRun vxhost(const std::string &args, const std::string &env = "")
     int status = pclose(pipe);
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+inline CliRun vxhost(const std::string &args, const std::string &env = "")
+{
+    return shell(env + " " VX_VXHOST " " + args);
 }
 
 inline std::string plugin(const std::string &name)

@@ -56,6 +56,11 @@ TEST_F(Cli, BadArgumentsExitTwo)
         EXPECT_EQ(r.code, 2) << args << "\n" << r.output;
     }
     EXPECT_FALSE(fs::exists(out));
+    EXPECT_NE(
+        vxhost("render " + plugin("VorluxWarp"), home)
+            .output.find("render needs -o OUT (.y4m, - for standard output, a PNG pattern "
+                         "such as out_%04d.png, or a media file such as .mp4, .mov, .mkv or .avi)"),
+        std::string::npos);
 }
 
 TEST_F(Cli, UnreadableInputsExitTwoAndWriteNothing)
@@ -86,7 +91,43 @@ TEST_F(Cli, RenderFailureNamesFieldAndJournal)
                       "VXHOME=" + longHome);
     EXPECT_EQ(r.code, 1) << r.output;
     EXPECT_NE(r.output.find("src\\VorluxMorph"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("what failed: a path below VXHOME is too long"), std::string::npos)
+        << r.output;
     EXPECT_FALSE(fs::exists(out));
+}
+
+// The build step behind the journal's reasons refuses a logging site
+// without its reason and two sites one operator logs on the same line.
+TEST_F(Cli, JournalSitesNeedReasonsAndDistinctLines)
+{
+    struct Case {
+        std::string a, b; // a/x.cpp, b/y.cpp
+        int code;
+        std::string said;
+    } cases[] = {
+        {"\n  LOG_FAILURE(v); // journal: no memory\n", "int y;\n", 0, ""},
+        {"  LOG_FAILURE(v);\n", "", 1, "a/x.cpp:1: a journal line without its reason"},
+        {"\n  return fail(v, __LINE__); // journal:\n", "", 1, "a/x.cpp:2: a journal line"},
+        {"\n  LOG_FAILURE(v); // journal: one\n", "\n  LOG_FAILURE(v); // journal: two\n", 1,
+         "b/y.cpp:2: journal line 2 is also logged at a/x.cpp:2"},
+    };
+    for (const Case &c : cases) {
+        fs::create_directories(dir / "src/a");
+        fs::create_directories(dir / "src/b");
+        std::ofstream(dir / "src/a/x.cpp") << c.a;
+        std::ofstream(dir / "src/b/y.cpp") << c.b;
+        const std::string out = (dir / "sites.inc").string();
+        CliRun r = shell(std::string(VX_JOURNAL_SITES) + " " + out + " " + (dir / "src").string() +
+                         " Op=a,b");
+        EXPECT_EQ(r.code, c.code) << c.a << c.b << r.output;
+        EXPECT_NE(r.output.find(c.said), std::string::npos) << r.output;
+        if (c.code == 0) {
+            std::ifstream in(out);
+            const std::string table((std::istreambuf_iterator<char>(in)), {});
+            EXPECT_NE(table.find("{\"a/x.cpp\", 2, \"no memory\"},"), std::string::npos) << table;
+            EXPECT_NE(table.find("{\"Op\", \",a,b,\"},"), std::string::npos) << table;
+        }
+    }
 }
 
 TEST_F(Cli, RendersSmallClipsToY4mAndPng)

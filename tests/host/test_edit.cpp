@@ -2,11 +2,13 @@
 // key codes.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "host/cli/edit.h"
 #include "host/core/session.h"
@@ -122,6 +124,12 @@ TEST_F(Edit, ScriptStopsAtCloseOrAtAMissingGadget)
          {"1 0x1 0 0 0", "7 0x0 0 0 0"},
          "line 2: no gadget img:999"},
         {"gadget host:50 0\nkey 2\n", 0, {"4 0xC 0 241 0"}, ""},
+        // Escape closes the open popup list, choosing nothing: the next click
+        // reaches the frame slider under the list.
+        {"click 40 85\nkey 0xE001\nclick 40 140\n",
+         0,
+         {"3 0x81 40 85 0", "4 0x9 0 151 3", "3 0x81 40 140 0", "7 0x0 0 0 0"},
+         ""},
     };
     for (const Case &c : cases) {
         std::string out;
@@ -136,10 +144,21 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
 {
     const std::string shot = (dir / "shot.png").string();
     const std::string bad = file("bad.txt", "click 1 2\n\nkey\n");
+    const std::string clip = (dir / "c.y4m").string();
+    std::string made;
+    EXPECT_EQ(system((VX_VXHOST " samples " + dir.string() + " >/dev/null").c_str()), 0);
+    fs::rename(dir / "sample0.y4m", clip);
     struct Case {
-        std::string args, says;
+        std::string args, says, env = "";
     } cases[] = {
         {"--script " + bad + " --screenshot " + shot, "bad.txt:3: expected 'key CODE'"},
+        {"--input0 " + clip,
+         "VorluxMorph.so takes two clips: give the second with --input1 FILE (or --input1 "
+         "sample for the built-in sample clip)"},
+#ifdef VX_HAVE_SDL2
+        {"--window --fields 2", "--window: no display to open a window on",
+         "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER"},
+#endif
         {"--script " + (dir / "none.txt").string(), "cannot open the script"},
         {"--screen 10x10", "--screen takes WxH"},
         {"--screen 800x600x", "--screen takes WxH"},
@@ -157,7 +176,7 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
     };
     for (const Case &c : cases) {
         std::string out;
-        EXPECT_EQ(run(c.args, out), 2) << c.args;
+        EXPECT_EQ(run(c.args, out, c.env), 2) << c.args << "\n" << out;
         EXPECT_NE(out.find(c.says), std::string::npos) << c.args << "\n" << out;
     }
     EXPECT_FALSE(fs::exists(shot));
@@ -179,11 +198,77 @@ TEST_F(Edit, LeavesScreenshotAndLayout)
     ASSERT_TRUE(vxh::readPng(shot, w, h, pixels, err)) << err;
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 480);
+    EXPECT_NE(out.find("the editor was closed: the current key's edits since it was last stored "
+                       "were not kept"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("saved " + (dir / "home/programs/vorlux/untitled").string() + " (2 keys)"),
+              std::string::npos)
+        << out;
     std::ifstream in(layout);
     std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(json.find("\"screen\": {\"width\": 640, \"height\": 480}"), std::string::npos)
         << json;
     EXPECT_NE(json.find("\"gadgets\": ["), std::string::npos);
+}
+
+// A signal leaves the effect file as it was (or absent) and keeps the
+// session's keys beside it; the exit code is 128 + the signal.
+TEST_F(Edit, SignalsLeaveTheEffectAndKeepTheKeys)
+{
+    const fs::path effects = dir / "home/programs/vorlux";
+    const std::string shown = (dir / "shown.png").string();
+    const std::string script = file("s.txt", "screenshot " + shown + "\nwait 60000\n");
+    EXPECT_EQ(system(("VXHOME=" + (dir / "home").string() +
+                      " " VX_VXHOST " sample-effect kept --size 720x288 >/dev/null")
+                         .c_str()),
+              0);
+    std::ifstream in(effects / "kept", std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)), {});
+    struct Case {
+        int signal;
+        std::string effect;
+        long keys;
+    } cases[] = {{SIGINT, "kept", 4}, {SIGTERM, "kept", 4}, {SIGHUP, "fresh", 2}};
+    for (const Case &c : cases) {
+        fs::remove(shown);
+        fs::remove(effects / (c.effect + ".recovered"));
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const std::string command = "VXHOME=" + (dir / "home").string() +
+                                        " exec " VX_VXHOST " edit " VX_BUILD_PLUGIN_DIR
+                                        "/VorluxWarp.so -q --fields 4 --effect " +
+                                        c.effect + " --script " + script + " 2>" +
+                                        (dir / "err.txt").string();
+            execl("/bin/sh", "sh", "-c", command.c_str(), (char *)nullptr);
+            _exit(127);
+        }
+        for (int i = 0; i < 3000 && !fs::exists(shown); ++i)
+            usleep(10000);
+        kill(pid, c.signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        std::ifstream err(dir / "err.txt");
+        const std::string said((std::istreambuf_iterator<char>(err)), {});
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + c.signal) << said;
+        const fs::path effect = effects / c.effect, recovered = effects / (c.effect + ".recovered");
+        if (c.effect == "kept") {
+            std::ifstream now(effect, std::ios::binary);
+            EXPECT_EQ(std::string((std::istreambuf_iterator<char>(now)), {}), before);
+        } else {
+            EXPECT_FALSE(fs::exists(effect));
+        }
+        EXPECT_TRUE(fs::exists(recovered));
+        EXPECT_NE(said.find(effect.string() +
+                            (c.effect == "kept" ? " was left as it was" : " was not made")),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find("the session's " + std::to_string(c.keys) + " keys are in " +
+                            recovered.string() + ": render or edit them with --effect " + c.effect +
+                            ".recovered, or keep them with: mv"),
+                  std::string::npos)
+            << said;
+    }
 }
 
 #ifdef VX_HAVE_SDL2

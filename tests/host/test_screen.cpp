@@ -3,6 +3,7 @@
 // The gallery test leaves pictures in $VXHOME/screens for a person to see.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "host/core/pixels.h"
 #include "host/io/png.h"
 #include "host/gui/gui.h"
+#include "host/gui/window.h"
 #include "operator/host/vxgui.h"
 #include "operator/host/vxlist.h"
 #include "operator/host/vxreq.h"
@@ -331,6 +333,38 @@ TEST_F(ScreenTest, GalleryPictures)
         vgFreeGadExt(frames);
         resFreeImages(images);
         resFreeStrings(strings);
+    }
+}
+
+// A requester's text, wrapped to the screen, loses no ink to its box: drawn
+// clipped as the requester draws it, it equals the text drawn unclipped.
+TEST(Requester, TextIsWrappedAndNeverClipped)
+{
+    if (!vxh::fontAvailable())
+        GTEST_SKIP() << "no font";
+    const std::string startOver = "Throw away every key and start the effect anew?";
+    struct Case {
+        int width;
+        std::string text;
+        int lines;
+    } cases[] = {
+        {1024, startOver, 1},
+        {200, startOver, 3},
+        {640, "The effect file could not be written.\nTry another name?", 2},
+    };
+    for (const Case &c : cases) {
+        vxh::Screen clipped, whole;
+        vxh::initScreen(clipped, c.width, 400);
+        vxh::initScreen(whole, c.width, 400);
+        const vxh::RequesterBox box = vxh::requesterBox(clipped, c.text);
+        EXPECT_EQ(std::count(box.text.begin(), box.text.end(), '\n') + 1, c.lines) << box.text;
+        EXPECT_TRUE(box.x >= 0 && box.x + box.w <= c.width) << c.width;
+        const int left = box.x + vxh::kRequesterMargin, top = box.y + 16;
+        for (vxh::Screen *s : {&clipped, &whole})
+            vxh::setColourRgb(*s, 255, 255, 255);
+        vxh::drawBoxText(clipped, box.text, left, top, box.w - 2 * vxh::kRequesterMargin, box.h, 0);
+        vxh::drawText(whole, box.text, left + 2, top, 0, 0, c.width - 1, 399);
+        EXPECT_EQ(clipped.rgb, whole.rgb) << c.width << ": " << box.text;
     }
 }
 

@@ -154,8 +154,8 @@ TEST_F(Stream, OutputKeepsHeaderFactsAndOddHeights)
 TEST_F(Stream, EffectChecksSayWhatIsWrong)
 {
     const std::string a = smallClip("a.y4m", 32, 12, 2, 1);
-    const std::string run =
-        plugin("VorluxMorph") + " -q --input0 " + a + " -o " + (dir / "o.y4m").string();
+    const std::string run = plugin("VorluxMorph") + " -q --input0 " + a + " --input1 sample -o " +
+                            (dir / "o.y4m").string();
     effect("small", "16x4", 4);
     effect("whole", "32x12", 4);
     effect("fit", "32x6", 4);
@@ -174,7 +174,10 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
         {" --effect torn", 2, {"not an effect file"}},
         {" --effect small --allow-default-effect", 0, {"warning:", "rendering the default effect"}},
         {" --effect nothere --allow-default-effect", 0, {"rendering the default effect"}},
-        {"", 0, {"'untitled' has no effect file", "journal: level=4", "1 journal line(s)"}},
+        {"",
+         0,
+         {"'untitled' has no effect file", "journal: level=4",
+          "what failed: loading the effect: the file cannot be opened", "1 journal line(s)"}},
         {" --strict", 1, {"--strict"}},
         // The effect's size picks whole frames or fields, a flag forces them.
         {" --effect fit", 0, {"made for fields of 32x6: rendering each 32x12 frame as two fields"}},
@@ -207,8 +210,8 @@ TEST_F(Stream, EffectChecksSayWhatIsWrong)
 TEST_F(Stream, GadgetsAreCheckedAndStateShownResetAndLeftAloneWhenFresh)
 {
     const std::string a = smallClip("a.y4m", 16, 8, 1, 1);
-    const std::string op =
-        plugin("VorluxOp") + " -q --input0 " + a + " --fields 2 -o " + (dir / "o.y4m").string();
+    const std::string op = plugin("VorluxOp") + " -q --input0 " + a +
+                           " --input1 sample --fields 2 -o " + (dir / "o.y4m").string();
     for (const char *bad :
          {"--gadget 7=1", "--gadget 1=101", "--gadget 0=17", "--gadget Deformation=Nothing",
           "--gadget 3=1", "--press 9", "--gadget Amount=+5", "--reply ../x"})
@@ -225,13 +228,58 @@ TEST_F(Stream, GadgetsAreCheckedAndStateShownResetAndLeftAloneWhenFresh)
     EXPECT_NE(reset.output.find(" 9 Rotation                 amount 0"), std::string::npos);
 }
 
+// The note on saved settings comes only when they differ from the defaults
+// and the render uses them: the editor's view (the frame it was left on)
+// is no render setting.
+TEST_F(Stream, SavedSettingsAreNotedOnlyWhenTheRenderUsesThem)
+{
+    const std::string a = smallClip("a.y4m", 16, 8, 4, 1);
+    const std::string inputs =
+        " -q --input0 " + a + " --input1 " + a + " --fields 2 -o " + (dir / "o.y4m").string();
+    const std::string script = (dir / "s.txt").string();
+    std::ofstream(script) << "key 0x20E00B\nclose\n"; // to the last key, then leave
+    effect("m", "16x4", 4);
+    struct Case {
+        std::string before, render;
+        bool noted;
+    } cases[] = {
+        {"render " + plugin("VorluxOp") + inputs + " --gadget Amount=60", plugin("VorluxOp"), true},
+        {"state " + plugin("VorluxOp") + " --reset", plugin("VorluxOp"), false},
+        {"edit " + plugin("VorluxMorph") + " -q --effect m --input0 " + a + " --input1 " + a +
+             " --script " + script,
+         plugin("VorluxMorph") + " --effect m", false},
+    };
+    for (const Case &c : cases) {
+        CliRun before = vxhost(c.before, home);
+        EXPECT_EQ(before.code, 0) << c.before << "\n" << before.output;
+        const std::string said = render(c.render + inputs);
+        EXPECT_EQ(said.find("uses its saved settings") != std::string::npos, c.noted)
+            << c.before << "\n"
+            << said;
+    }
+}
+
+// Commands that only read make nothing, not even $VXHOME.
+TEST_F(Stream, ReadOnlyCommandsMakeNothing)
+{
+    const std::string none = "VXHOME=" + (dir / "none").string();
+    for (const std::string &command :
+         {std::string("effects"), "info " + plugin("VorluxOp"), "state " + plugin("VorluxOp"),
+          "state " + plugin("VorluxOp") + " --reset", std::string("--help"),
+          std::string("render --help"), std::string("")}) {
+        vxhost(command, none);
+        EXPECT_FALSE(fs::exists(dir / "none")) << command;
+    }
+}
+
 TEST_F(Stream, InterruptedRunKeepsTheEarlierOutput)
 {
     const fs::path out = dir / "o.y4m";
     std::ofstream(out) << "earlier";
     const std::string cmd = "VXHOME=" + (dir / "home").string() + " exec " VX_VXHOST " render " +
-                            plugin("VorluxMorph") + " -q --fields 10 --input0 - -o " +
-                            out.string() + " < " + (dir / "fifo").string();
+                            plugin("VorluxMorph") +
+                            " -q --fields 10 --input0 - --input1 sample -o " + out.string() +
+                            " < " + (dir / "fifo").string();
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -328,7 +376,7 @@ TEST_F(Stream, DoubtfulInputsWarnAndFailWhenStrict)
     const Case cases[] = {
         {a + " --input1 " + (dir / "slow.y4m").string(), "runs at 50:1 frames/s"},
         {a + " --input1 " + b, "has 1 frames, fewer than the render needs"},
-        {(dir / "p_%03d.png").string(), "p_003.png are not read"},
+        {(dir / "p_%03d.png").string() + " --input1 sample", "p_003.png are not read"},
     };
     for (const Case &c : cases) {
         CliRun loose = vxhost("render " + run + c.inputs, home);
