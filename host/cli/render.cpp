@@ -274,7 +274,8 @@ int openRenderOutput(const RenderOptions &o, const ClipInputs &in, const ClipFie
         warn.say(n);
     if (!out.media && media.audio.mode != AudioMode::None) {
         // Said once, as a note: pictures-only outputs are what the user chose.
-        for (const std::string &source : {media.audio.source0, media.audio.source1})
+        const AudioPlan &a = media.audio;
+        for (const std::string &source : {a.source0, a.source1 == a.source0 ? "" : a.source1})
             if (!source.empty() && mediaHasAudio(source))
                 fprintf(stderr,
                         "vxhost: note: the sound of %s is not carried: %s holds pictures only "
