@@ -5,9 +5,11 @@ set -euo pipefail
 # The OpenCV development files serve only the benchmarks (a general-purpose
 # remap to compare the warp passes with); the build works without them.
 # ffmpeg and melt are the video tools the frei0r adapter is tested in.
+# clang and its sanitizer runtimes build the fuzz targets (scripts/fuzz.sh).
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libbenchmark-dev libpng-dev
   libopencv-core-dev libopencv-imgproc-dev libfreetype-dev fonts-dejavu-core libsdl2-dev xvfb xauth
-  frei0r-plugins-dev ffmpeg melt libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
+  frei0r-plugins-dev ffmpeg melt libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
+  clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -84,10 +84,19 @@ inline VU pickFromWindow(VU low, VU high, VI at)
     return r;
 }
 
-// Lane k of the result is lane index[k] of v.
+// Lane k of the result is lane index[k] of v (the index taken modulo the
+// lanes, as GCC's shuffle takes it; clang, which builds the fuzz targets,
+// has no shuffle by a variable index and picks lane by lane).
 inline VF permute(VF v, VI index)
 {
+#if defined(__clang__)
+    VF r;
+    for (int k = 0; k < LANES; ++k)
+        r[k] = v[index[k] & (LANES - 1)];
+    return r;
+#else
     return __builtin_shuffle(v, index);
+#endif
 }
 
 // a > b ? a : b in each lane: the maximum instruction, which gives its

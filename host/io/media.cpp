@@ -75,6 +75,11 @@ bool mediaHasAudio(const std::string &path)
 
 struct MediaReader {
     std::string name;
+    // A file in memory (openMediaReaderMemory): its bytes, read through an
+    // I/O context of our own; null for a named file.
+    const uint8_t *bytes = nullptr;
+    size_t byteCount = 0;
+    int64_t bytePos = 0;
     AVFormatContext *format = nullptr;
     AVCodecContext *decoder = nullptr;
     int stream = -1;
@@ -100,11 +105,92 @@ struct MediaReader {
 
 namespace {
 
+int readFromMemory(void *opaque, uint8_t *buf, int size)
+{
+    MediaReader &r = *static_cast<MediaReader *>(opaque);
+    const int64_t left = int64_t(r.byteCount) - r.bytePos;
+    if (left <= 0)
+        return AVERROR_EOF;
+    const int n = int(std::min<int64_t>(size, left));
+    std::memcpy(buf, r.bytes + r.bytePos, size_t(n));
+    r.bytePos += n;
+    return n;
+}
+
+int64_t seekInMemory(void *opaque, int64_t offset, int whence)
+{
+    MediaReader &r = *static_cast<MediaReader *>(opaque);
+    const int64_t size = int64_t(r.byteCount);
+    if (whence & AVSEEK_SIZE)
+        return size;
+    int64_t to = offset;
+    switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_SET:
+        break;
+    case SEEK_CUR:
+        to += r.bytePos;
+        break;
+    case SEEK_END:
+        to += size;
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    if (to < 0 || to > size)
+        return AVERROR(EINVAL);
+    r.bytePos = to;
+    return to;
+}
+
+// Closes the demuxer and, for a file in memory, the I/O context it read
+// through (a context of our own is not freed with the demuxer).
+void closeDemuxer(MediaReader &r)
+{
+    AVIOContext *io = r.bytes && r.format ? r.format->pb : nullptr;
+    avformat_close_input(&r.format);
+    if (io) {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+}
+
+// A demuxer reading the file in memory from its start.
+bool openMemoryDemuxer(MediaReader &r, int &ret)
+{
+    constexpr int kBufferBytes = 32768;
+    r.bytePos = 0;
+    r.format = avformat_alloc_context();
+    uint8_t *buffer = r.format ? static_cast<uint8_t *>(av_malloc(kBufferBytes)) : nullptr;
+    AVIOContext *io = buffer ? avio_alloc_context(buffer, kBufferBytes, 0, &r, readFromMemory,
+                                                  nullptr, seekInMemory)
+                             : nullptr;
+    if (!io) {
+        av_free(buffer);
+        avformat_free_context(r.format);
+        r.format = nullptr;
+        ret = AVERROR(ENOMEM);
+        return false;
+    }
+    r.format->pb = io;
+    r.format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // On failure the demuxer frees its context but leaves the I/O context.
+    ret = avformat_open_input(&r.format, nullptr, nullptr, nullptr);
+    if (ret < 0) {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+        return false;
+    }
+    return true;
+}
+
 bool openDemuxer(MediaReader &r, std::string &err)
 {
-    if (r.format)
-        avformat_close_input(&r.format);
-    int ret = avformat_open_input(&r.format, r.name.c_str(), nullptr, nullptr);
+    closeDemuxer(r);
+    int ret = 0;
+    if (r.bytes)
+        openMemoryDemuxer(r, ret);
+    else
+        ret = avformat_open_input(&r.format, r.name.c_str(), nullptr, nullptr);
     if (ret < 0) {
         err = r.name +
               ": not a YUV4MPEG2, PNG or media file the libraries can open: " + describe(ret);
@@ -469,9 +555,12 @@ bool openDecoder(MediaReader &r, std::string &err)
     }
     // Damage is an error, not something to hide.
     r.decoder->err_recognition = AV_EF_EXPLODE | AV_EF_CRCCHECK;
-    // One frame thread per core rather than the libraries' cores + 1: the
-    // plug-in's thread and the encoder's share the cores, and each frame
-    // thread holds pictures of its own (some 20 MB per decoder at 4K).
+    // Slice threads, one per core rather than the libraries' cores + 1: the
+    // plug-in's thread and the encoder's share the cores. Not frame threads:
+    // with damage an error, they hand back an empty picture after a damaged
+    // frame, and the libraries abort the process on it (a damaged MPEG-4
+    // frame in an AVI did); each frame thread also holds pictures of its own.
+    r.decoder->thread_type = FF_THREAD_SLICE;
     r.decoder->thread_count = av_cpu_count();
     const int ret = avcodec_open2(r.decoder, codec, nullptr);
     if (ret < 0) {
@@ -501,13 +590,13 @@ char interlaceOf(AVFieldOrder order, const AVFrame *first)
 
 } // namespace
 
-bool openMediaReader(const std::string &path, int64_t maxPixels, MediaReader *&reader, Clip &facts,
-                     long &frames, std::vector<std::string> &notes, std::string &err)
+namespace {
+
+// Opens r (a named file or one in memory) as openMediaReader says.
+bool openReader(MediaReader *r, int64_t maxPixels, MediaReader *&reader, Clip &facts, long &frames,
+                std::vector<std::string> &notes, std::string &err)
 {
-    quietLibraries();
-    closeMediaReader(reader);
-    MediaReader *r = new MediaReader;
-    r->name = path;
+    const std::string &path = r->name;
     r->packet = av_packet_alloc();
     r->frame = av_frame_alloc();
     auto fail = [&] {
@@ -569,6 +658,31 @@ bool openMediaReader(const std::string &path, int64_t maxPixels, MediaReader *&r
     return true;
 }
 
+} // namespace
+
+bool openMediaReader(const std::string &path, int64_t maxPixels, MediaReader *&reader, Clip &facts,
+                     long &frames, std::vector<std::string> &notes, std::string &err)
+{
+    quietLibraries();
+    closeMediaReader(reader);
+    MediaReader *r = new MediaReader;
+    r->name = path;
+    return openReader(r, maxPixels, reader, facts, frames, notes, err);
+}
+
+bool openMediaReaderMemory(const uint8_t *bytes, size_t size, const std::string &name,
+                           int64_t maxPixels, MediaReader *&reader, Clip &facts, long &frames,
+                           std::vector<std::string> &notes, std::string &err)
+{
+    quietLibraries();
+    closeMediaReader(reader);
+    MediaReader *r = new MediaReader;
+    r->name = name;
+    r->bytes = bytes;
+    r->byteCount = size;
+    return openReader(r, maxPixels, reader, facts, frames, notes, err);
+}
+
 bool readMediaFrame(MediaReader *r, long k, std::vector<uint32_t> &out, std::string &err)
 {
     k = std::clamp(k, 0L, long(r->stamps.size()) - 1);
@@ -602,7 +716,7 @@ void closeMediaReader(MediaReader *&r)
     av_frame_free(&r->frame);
     av_packet_free(&r->packet);
     avcodec_free_context(&r->decoder);
-    avformat_close_input(&r->format);
+    closeDemuxer(*r);
     sws_freeContext(r->sws);
     delete r;
     r = nullptr;

@@ -59,6 +59,11 @@ struct MediaReader;
 // and the number of frames. Notes say how samples are converted.
 bool openMediaReader(const std::string &path, int64_t maxPixels, MediaReader *&reader, Clip &facts,
                      long &frames, std::vector<std::string> &notes, std::string &err);
+// The same for a file held in memory (bytes stay valid while the reader is
+// open), read through an I/O context of our own; name is for messages.
+bool openMediaReaderMemory(const uint8_t *bytes, size_t size, const std::string &name,
+                           int64_t maxPixels, MediaReader *&reader, Clip &facts, long &frames,
+                           std::vector<std::string> &notes, std::string &err);
 // Frame k (0 <= k < frames) as packed host pixels.
 bool readMediaFrame(MediaReader *reader, long k, std::vector<uint32_t> &out, std::string &err);
 void closeMediaReader(MediaReader *&reader);

@@ -48,6 +48,16 @@ bool openMediaReader(const std::string &path, int64_t, MediaReader *&, Clip &, l
     return false;
 }
 
+bool openMediaReaderMemory(const uint8_t *, size_t, const std::string &name, int64_t,
+                           MediaReader *&, Clip &, long &, std::vector<std::string> &,
+                           std::string &err)
+{
+    err = name +
+          ": this vxhost was built without FFmpeg's libraries, so it reads no media (install " +
+          std::string(kPackages) + " and build again)";
+    return false;
+}
+
 bool readMediaFrame(MediaReader *, long, std::vector<uint32_t> &, std::string &err)
 {
     err = "no media support";

@@ -369,6 +369,14 @@ TEST_F(Media, DamagedOrVideolessInputsExitTwoLeavingNothing)
     std::ofstream(dir / "cut.mp4", std::ios::binary) << ok.substr(0, ok.size() / 2);
     std::ofstream(dir / "cutfast.mp4", std::ios::binary) << fast.substr(0, fast.size() * 2 / 3);
     std::ofstream(dir / "corrupt.mp4", std::ios::binary) << corrupt;
+    // MPEG-4 in AVI damaged the same way: frame-threaded decoding aborted.
+    ASSERT_EQ(
+        ffmpeg("-f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 20 -c:v mpeg4 mpeg4.avi").code,
+        0);
+    std::string avi = bytesOf(dir / "mpeg4.avi");
+    for (size_t i = avi.size() / 2; i < avi.size() / 2 + 3000 && i < avi.size(); ++i)
+        avi[i] = char(i * 2654435761u >> 13);
+    std::ofstream(dir / "corrupt.avi", std::ios::binary) << avi;
     ASSERT_EQ(ffmpeg("-f lavfi -i sine -t 1 sound.m4a").code, 0);
     struct Case {
         const char *input, *says;
@@ -376,6 +384,7 @@ TEST_F(Media, DamagedOrVideolessInputsExitTwoLeavingNothing)
         {"cut.mp4", "cut.mp4: not a YUV4MPEG2, PNG or media file the libraries can open"},
         {"cutfast.mp4", "cutfast.mp4: frame "},
         {"corrupt.mp4", "corrupt.mp4: decode error near frame"},
+        {"corrupt.avi", "corrupt.avi: decode error near frame"},
         {"sound.m4a", "sound.m4a: has no video stream"},
     };
     for (const Case &c : cases) {
