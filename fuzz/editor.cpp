@@ -6,12 +6,14 @@
 // editor leaves must load for these pictures.
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "fileio/effectfiles.h"
 #include "fuzz/support.h"
 #include "host/cli/edit.h"
+#include "host/cli/run.h"
 #include "host/cli/sampleeffect.h"
 #include "host/io/y4m.h"
 
@@ -114,6 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!warp)
         args.insert(args.end(), {"--input1", dir + "/edit1.y4m"});
     const int code = vxh::runEdit(args);
+    // vxhost's handlers took SIGINT and SIGTERM: a stop asked for ends here.
+    if (vxh::interruptSignal)
+        std::_Exit(128 + vxh::interruptSignal);
     EffectHeader header;
     std::string fault;
     if (code > 1 || inspectEffectFile(effect, header, fault) != EffectFileState::FOUND ||
