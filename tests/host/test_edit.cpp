@@ -160,6 +160,7 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
          "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER"},
 #endif
         {"--script " + (dir / "none.txt").string(), "cannot open the script"},
+        {"--script /dev/zero", "/dev/zero: the script is larger than 4 MiB"},
         {"--screen 10x10", "--screen takes WxH"},
         {"--screen 800x600x", "--screen takes WxH"},
         {"--gui-mode 4", "--gui-mode takes 0..3"},
