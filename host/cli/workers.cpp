@@ -161,12 +161,14 @@ Worker::~Worker()
 }
 
 // Waits for a worker to end; false when a signal interrupts this run first
-// (the worker is then stopped).
-bool waitWorker(Worker &w, WorkerEnd &end)
+// or the worker cannot be waited for (it is then stopped). Polled, so that a signal that comes just
+// before a wait cannot leave it waiting for the whole range.
+bool waitWorker(Worker &w, WorkerEnd &end, std::string &err)
 {
     int status = 0;
-    while (waitpid(w.pid, &status, 0) < 0) {
-        if (errno != EINTR || interruptSignal) {
+    for (pid_t got; (got = waitpid(w.pid, &status, WNOHANG)) != w.pid; usleep(5000)) {
+        if (interruptSignal || (got < 0 && errno != EINTR)) {
+            err = std::string("cannot wait for a worker: ") + strerror(errno);
             stopWorker(w);
             return false;
         }
@@ -257,11 +259,15 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
     const bool show = !o.quiet && isatty(2);
     long done = 0;
     WorkerEnd end;
-    for (size_t j = 0; j < workers.size() && code == 0; ++j) {
+    for (size_t j = 0; j < workers.size() && code == 0 && !interruptSignal; ++j) {
         Worker &w = workers[j];
         if (j > 0) {
             // Written to a temporary file: complete once the worker has ended.
-            if (!waitWorker(w, end) || (code = judgeWorker(j, end, err)) != 0)
+            if (!waitWorker(w, end, err))
+                code = 2;
+            else
+                code = judgeWorker(j, end, err);
+            if (code != 0)
                 break;
             rewind(w.stream);
         }
@@ -281,14 +287,15 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
             done += 2;
             showProgress(show && code == 0, std::min(done, fields), fields);
         }
-        if (j == 0 && code == 0 && waitWorker(w, end))
-            code = judgeWorker(j, end, err);
+        if (j == 0 && code == 0)
+            code = waitWorker(w, end, err) ? judgeWorker(j, end, err) : 2;
     }
     // Worker 0's output ends early when it dies: said as its death.
     if (code == 1 && !interruptSignal && workers[0].pid > 0) {
         if (FILE *stream = std::exchange(workers[0].stream, nullptr))
             fclose(stream);
-        if (waitWorker(workers[0], end) &&
+        std::string unused;
+        if (waitWorker(workers[0], end, unused) &&
             (end.signal || (end.exitCode > 128 && end.exitCode != 128 + SIGPIPE)))
             judgeWorker(0, end, err);
     }
