@@ -38,15 +38,6 @@ std::vector<std::pair<pid_t, std::string>> processesWith(const std::string &text
     return found;
 }
 
-// Whether process pid catches signal sig (its handler is installed).
-bool catches(pid_t pid, int sig)
-{
-    const std::string status = readAll("/proc/" + std::to_string(pid) + "/status");
-    const size_t at = status.find("SigCgt:\t");
-    return at != std::string::npos &&
-           (std::stoull(status.substr(at + 8, 16), nullptr, 16) >> (sig - 1) & 1);
-}
-
 struct Signals : Cli {
     // Starts vxhost with args (split on spaces), stderr to dir/err.txt.
     pid_t start(const std::string &args)
