@@ -5,8 +5,9 @@
 namespace {
 
 // Per thread: instances driven from several threads each see only their
-// own thread's hook.
-thread_local long allocationsLeft = -1;
+// own thread's hook. In the static TLS block, so that a plug-in unloaded
+// with dlclose leaves no dynamic TLS slot behind.
+thread_local long allocationsLeft __attribute__((tls_model("initial-exec"))) = -1;
 
 bool allocationAllowed(void)
 {

@@ -186,6 +186,7 @@ bool openMemoryDemuxer(MediaReader &r, int &ret)
 bool openDemuxer(MediaReader &r, std::string &err)
 {
     closeDemuxer(r);
+    quietLibraries(); // what an earlier demuxer logged is not this one's
     int ret = 0;
     if (r.bytes)
         openMemoryDemuxer(r, ret);
@@ -219,8 +220,16 @@ bool openDemuxer(MediaReader &r, std::string &err)
 bool indexStream(MediaReader &r, std::string &err)
 {
     bool noStamps = false;
+    std::string logged;
     for (;;) {
         const int ret = av_read_frame(r.format, r.packet);
+        // Some demuxers (Matroska's) log a cut-off file and then report a
+        // plain end, as though the file ended there.
+        if (ret == AVERROR_EOF && demuxerLoggedError(r.format, logged)) {
+            err = r.name + ": cut off or damaged after frame " + std::to_string(r.stamps.size()) +
+                  " (" + logged + ")";
+            return false;
+        }
         if (ret == AVERROR_EOF)
             break;
         if (ret < 0) {
