@@ -7,13 +7,16 @@ namespace {
 // Per thread: instances driven from several threads each see only their
 // own thread's hook.
 thread_local long allocationsLeft = -1;
+thread_local bool allocationRefused = false;
 
 bool allocationAllowed(void)
 {
     if (allocationsLeft < 0)
         return true;
-    if (allocationsLeft == 0)
+    if (allocationsLeft == 0) {
+        allocationRefused = true;
         return false;
+    }
     --allocationsLeft;
     return true;
 }
@@ -23,6 +26,12 @@ bool allocationAllowed(void)
 void failAllocationAfter(long count)
 {
     allocationsLeft = count;
+    allocationRefused = false;
+}
+
+bool allocationFailed(void)
+{
+    return allocationRefused;
 }
 
 void *allocBlock(size_t bytes)
