@@ -546,7 +546,7 @@ TEST_F(Cli, ProgressiveClipsAreEditedAndRenderedAsWholeFrames)
 #endif
     std::ofstream(dir / "s.txt")
         << "press 520 450\nmove 560 470\nrelease 560 470\ngadget str:405 0\nkey 0x100069\n";
-    for (const std::string args : {" --progressive" + window, std::string(" --progressive")}) {
+    for (const std::string &args : {" --progressive" + window, std::string(" --progressive")}) {
         fs::remove_all(dir / "pv");
         const CliRun edit =
             vxhost("edit " + warp + " --effect e --script " + (dir / "s.txt").string() +

@@ -452,10 +452,11 @@ TEST_F(Stream, EffectsAreMadeAndResizedForFieldsOrWholeFrames)
         {"effect resize mine long --frames 9", 0, "(16x4, 9 frames)", "long", 16, 4, 9},
         {"effect resize mine lk" + like, 0, "for whole frames", "lk", 32, 12, 6},
         {"effect resize mine mine --size 32x8", 2, "another name", "mine", 16, 4, 4},
-        {"effect resize nothere x --size 32x8", 2, "effect 'nothere' not found", nullptr},
-        {"effect resize mine x", 2, "needs --size WxH, --like CLIP or --frames N", nullptr},
-        {"effect resize mine x --progressive --interlaced", 2, "opposite", nullptr},
-        {"effect mine x", 2, "`vxhost effect resize FROM TO --size WxH`", nullptr},
+        {"effect resize nothere x --size 32x8", 2, "effect 'nothere' not found", nullptr, 0, 0, 0},
+        {"effect resize mine x", 2, "needs --size WxH, --like CLIP or --frames N", nullptr, 0, 0,
+         0},
+        {"effect resize mine x --progressive --interlaced", 2, "opposite", nullptr, 0, 0, 0},
+        {"effect mine x", 2, "`vxhost effect resize FROM TO --size WxH`", nullptr, 0, 0, 0},
     };
     for (const Case &c : cases) {
         const CliRun r = vxhost(c.args, home);
