@@ -5,16 +5,18 @@
 namespace {
 
 // Per thread: instances driven from several threads each see only their
-// own thread's hook.
-thread_local long allocationsLeft = -1;
-thread_local bool allocationRefused = false;
+// own thread's hook: allocations left before they fail, -1 none armed, -2
+// failing (one has failed). In the static TLS block, so that a plug-in
+// unloaded with dlclose leaves no dynamic TLS slot behind.
+thread_local long allocationsLeft __attribute__((tls_model("initial-exec"))) = -1;
+constexpr long REFUSING = -2;
 
 bool allocationAllowed(void)
 {
-    if (allocationsLeft < 0)
+    if (allocationsLeft == -1)
         return true;
-    if (allocationsLeft == 0) {
-        allocationRefused = true;
+    if (allocationsLeft == 0 || allocationsLeft == REFUSING) {
+        allocationsLeft = REFUSING;
         return false;
     }
     --allocationsLeft;
@@ -25,13 +27,12 @@ bool allocationAllowed(void)
 
 void failAllocationAfter(long count)
 {
-    allocationsLeft = count;
-    allocationRefused = false;
+    allocationsLeft = count < 0 ? -1 : count;
 }
 
 bool allocationFailed(void)
 {
-    return allocationRefused;
+    return allocationsLeft == REFUSING;
 }
 
 void *allocBlock(size_t bytes)

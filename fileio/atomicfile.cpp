@@ -12,24 +12,24 @@ namespace {
 
 const char TEMP_SUFFIX[] = ".tmp-XXXXXX";
 
-// The failure hook of each kind of call, per thread: calls left before the
-// one that fails (-1: none armed), and whether it failed.
+// The failure hook of the calling thread: the kind of call armed, and the
+// calls of that kind left before the one that fails (-1 none armed, -2 it
+// has failed). In the static TLS block, so that a plug-in unloaded with
+// dlclose leaves no dynamic TLS slot behind.
 struct FileFault {
-    long left = -1;
-    bool failed = false;
+    int kind, left;
 };
-thread_local FileFault fileFaults[FILE_CALL_KINDS];
+thread_local FileFault fileFault __attribute__((tls_model("initial-exec"))) = {0, -1};
 const int FILE_CALL_ERRORS[FILE_CALL_KINDS] = {EMFILE, ENOSPC, EIO, EXDEV};
 
 // False, with errno set, when this call is the one armed to fail.
 bool fileCallAllowed(FileCall kind)
 {
-    FileFault &fault = fileFaults[kind];
-    if (fault.left < 0)
+    if (fileFault.left < 0 || fileFault.kind != kind)
         return true;
-    if (fault.left-- > 0)
+    if (fileFault.left-- > 0)
         return true;
-    fault.failed = true;
+    fileFault.left = -2;
     errno = FILE_CALL_ERRORS[kind];
     return false;
 }
@@ -50,7 +50,7 @@ int closeCounted(void *cookie)
 
 FILE *openStream(int fd)
 {
-    if (fileFaults[FILE_WRITE].left < 0)
+    if (fileFault.left < 0 || fileFault.kind != FILE_WRITE)
         return fdopen(fd, "wb");
     const cookie_io_functions_t io = {nullptr, writeCounted, nullptr, closeCounted};
     return fopencookie((void *)(intptr_t)fd, "wb", io);
@@ -217,10 +217,10 @@ FILE *openRegularFile(const char *path)
 
 void failFileCallAfter(FileCall kind, long count)
 {
-    fileFaults[kind] = {count < 0 ? -1 : count, false};
+    fileFault = {kind, count < 0 ? -1 : (int)count};
 }
 
 bool fileCallFailed(FileCall kind)
 {
-    return fileFaults[kind].failed;
+    return fileFault.kind == kind && fileFault.left == -2;
 }

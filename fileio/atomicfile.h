@@ -37,11 +37,11 @@ int atomicWriteFile(const char *path, const void *bytes, size_t size);
 // fstat and refused (errno EINVAL, EISDIR for a directory).
 FILE *openRegularFile(const char *path);
 
-// Tests make one call of a kind fail on the calling thread: the opens of
-// both functions above, the writes of a replacing stream, the flush to disk
-// and the rename into place. The call after `count` more fails (errno EMFILE,
-// ENOSPC, EIO, EXDEV); the calls after it succeed again. -1: never (the
-// default).
+// Tests make one call fail on the calling thread: of the opens of both
+// functions above, the writes of a replacing stream, the flushes to disk or
+// the renames into place, the call of that kind after `count` more fails
+// (errno EMFILE, ENOSPC, EIO, EXDEV); the calls after it succeed again.
+// One kind is armed at a time; -1: none (the default).
 enum FileCall { FILE_OPEN, FILE_WRITE, FILE_SYNC, FILE_RENAME, FILE_CALL_KINDS };
 void failFileCallAfter(FileCall kind, long count);
 // Whether the armed failure of kind has happened since it was armed.

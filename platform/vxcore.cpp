@@ -6,7 +6,10 @@
 #include "operator/host/export.h"
 
 static VxHostServices installed;
-static thread_local const VxHostServices *bound = nullptr;
+// In the static TLS block: a plug-in unloaded with dlclose leaves no
+// dynamic TLS slot behind in the threads that bound it.
+static thread_local const VxHostServices *bound __attribute__((tls_model("initial-exec"))) =
+    nullptr;
 
 VX_EXPORT void vxInstallHostServices(const VxHostServices *services)
 {

@@ -11,9 +11,9 @@
 namespace {
 
 // Tests make the Nth allocation of the calling thread fail: calls left
-// before it (-1: none armed), and whether it failed.
-thread_local long allocationsLeft = -1;
-thread_local bool allocationRefused = false;
+// before it, -1 none armed, -2 it has failed. In the static TLS block, so
+// that a plug-in unloaded with dlclose leaves no dynamic TLS slot behind.
+thread_local long allocationsLeft __attribute__((tls_model("initial-exec"))) = -1;
 
 const VxHostServices *hs()
 {
@@ -108,7 +108,7 @@ VX_EXPORT void vgRemovePanel(uint32_t request, int32_t panel)
 VX_EXPORT GadgetExtension *vgAllocGadExt(void)
 {
     if (allocationsLeft >= 0 && allocationsLeft-- == 0) {
-        allocationRefused = true;
+        allocationsLeft = -2;
         return nullptr;
     }
     return static_cast<GadgetExtension *>(calloc(1, sizeof(GadgetExtension)));
@@ -121,12 +121,11 @@ VX_EXPORT void vgFreeGadExt(GadgetExtension *extension)
 VX_EXPORT void vxFailGuiAllocationAfter(long count)
 {
     allocationsLeft = count < 0 ? -1 : count;
-    allocationRefused = false;
 }
 
 VX_EXPORT int vxGuiAllocationFailed(void)
 {
-    return allocationRefused;
+    return allocationsLeft == -2;
 }
 
 VX_EXPORT int32_t vgAddImageButton(uint32_t request, int x, int y, int w, int h, void *image,

@@ -303,6 +303,12 @@ void recoverEffect(const std::string &effect, const std::string &name, bool exis
         fprintf(stderr, "vxhost: the session's keys could not be kept in %s\n", recovered.c_str());
 }
 
+// Whether a journal line says the editor found no room for its layout.
+bool screenTooSmall(const std::string &line)
+{
+    return journalReason(line).rfind("the screen is too small", 0) == 0;
+}
+
 // Opens the editor (gadget 0) and keeps it until the user leaves; then the
 // screen's products, the instance state, and whether the work was saved.
 void editEffect(EditRun &r)
@@ -345,7 +351,14 @@ void editEffect(EditRun &r)
     // A session that logged failures and left the effect file as it was
     // has lost its work: say so.
     const bool logged = host.journal.size() > journalBefore;
-    if (logged && !written) {
+    if (logged && !written && screenTooSmall(host.journal[journalBefore])) {
+        fprintf(stderr,
+                "vxhost: the screen of %dx%d is too small for the editor's panels: give a "
+                "larger one with --screen WxH (640x480 fits most clips; the default is "
+                "1024x768); the effect %s was left as it was\n",
+                r.gui.screen.width, r.gui.screen.height, effect.c_str());
+        r.failed = true;
+    } else if (logged && !written) {
         fprintf(stderr, "vxhost: %s: the effect %s was not saved\n", r.o.plugin.c_str(),
                 effect.c_str());
         for (size_t i = journalBefore; i < host.journal.size(); ++i)

@@ -124,6 +124,10 @@ bool spoolStandardInput(std::string &path, std::string &err)
     return true;
 }
 
+// The exit code of a run whose reader closed the output pipe: that of a
+// pipeline tool killed by SIGPIPE, with nothing said.
+constexpr int kReaderGone = 128 + SIGPIPE;
+
 int fail(const std::string &message, int code = 2)
 {
     fprintf(stderr, "vxhost: %s\n", message.c_str());
@@ -269,7 +273,7 @@ int openRenderOutput(const RenderOptions &o, const ClipInputs &in, const ClipFie
     const PixFmt fmt = o.workerState.empty() ? o.pixFmt : PixFmt::Yuva444;
     std::string err;
     if (!openOutput(o.output, facts, fmt, out, err, &media))
-        return fail(err);
+        return out.readerGone ? kReaderGone : fail(err);
     for (const std::string &n : out.notes)
         warn.say(n);
     if (!out.media && media.audio.mode != AudioMode::None) {
@@ -420,8 +424,13 @@ int finishRender(const RenderOptions &o, int code, const ClipFields &cf, double 
         code = failedIoCode();
     if (code != 0) {
         abandonOutput(out);
+        if (out.readerGone)
+            return kReaderGone; // as a pipeline tool ends when its reader has gone: quietly
+        if (code >= 128 && !o.workerState.empty())
+            return code; // a worker stopped by its run, which says so
         if (code >= 128)
-            fprintf(stderr, "vxhost: interrupted; %s was left as it was\n", o.output.c_str());
+            fprintf(stderr, "vxhost: interrupted by signal %d (SIG%s); %s was left as it was\n",
+                    code - 128, sigabbrev_np(code - 128), o.output.c_str());
         else
             fprintf(stderr, "vxhost: %s%s\n", code == 1 ? (o.plugin + ": ").c_str() : "",
                     err.c_str());

@@ -104,14 +104,22 @@ bool parseLine(const std::vector<std::string> &w, ScriptEvent &e)
 
 bool readScript(const std::string &path, std::vector<ScriptEvent> &events, std::string &err)
 {
-    std::ifstream in(path);
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
         err = path + ": cannot open the script";
         return false;
     }
-    std::stringstream text;
-    text << in.rdbuf();
-    return parseScript(text.str(), path, events, err);
+    // Read up to one byte past the limit: a device or a runaway file is
+    // refused rather than read until memory runs out.
+    std::string text(kScriptLimit + 1, '\0');
+    in.read(text.data(), (std::streamsize)text.size());
+    text.resize((size_t)in.gcount());
+    if (text.size() > kScriptLimit) {
+        err = path + ": the script is larger than " + std::to_string(kScriptLimit >> 20) +
+              " MiB (a script holds one action a line)";
+        return false;
+    }
+    return parseScript(text, path, events, err);
 }
 
 bool parseScript(const std::string &text, const std::string &file, std::vector<ScriptEvent> &events,

@@ -3,6 +3,7 @@
 #ifndef VXH_SCRIPT_H
 #define VXH_SCRIPT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,7 +37,9 @@ struct ScriptEvent {
 // Parses a whole script; false with "FILE:LINE: ..." for the first bad line.
 bool parseScript(const std::string &text, const std::string &file, std::vector<ScriptEvent> &events,
                  std::string &err);
-// Reads and parses the script file at path.
+// The largest script read, in bytes.
+inline constexpr size_t kScriptLimit = 4 << 20;
+// Reads and parses the script file at path (at most kScriptLimit bytes).
 bool readScript(const std::string &path, std::vector<ScriptEvent> &events, std::string &err);
 
 // The index of the live gadget a script name stands for, or -1.

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -104,6 +105,8 @@ bool startWorker(const char *self, const std::vector<std::string> &args, bool to
         return false;
     }
     if (w.pid == 0) {
+        // A worker ends with this run, however the run ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(fds[1], 1);
         close(fds[1]);
         if (toPipe)
@@ -115,28 +118,82 @@ bool startWorker(const char *self, const std::vector<std::string> &args, bool to
     return true;
 }
 
-int waitWorker(Worker &w);
+// How a worker ended: its exit code, or the signal that killed it.
+struct WorkerEnd {
+    int exitCode = 0;
+    int signal = 0;
+};
+
+WorkerEnd endOf(int status)
+{
+    WorkerEnd e;
+    if (WIFSIGNALED(status))
+        e.signal = WTERMSIG(status);
+    else
+        e.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    return e;
+}
+
+// Stops a worker and waits for it: its stream is closed first, so that one
+// blocked writing to the pipe fails at once; one that does not end within
+// two seconds of SIGTERM is killed.
+void stopWorker(Worker &w)
+{
+    if (w.stream) {
+        fclose(w.stream);
+        w.stream = nullptr;
+    }
+    if (w.pid <= 0)
+        return;
+    kill(w.pid, SIGTERM);
+    int status = 0;
+    for (int tries = 0; waitpid(w.pid, &status, WNOHANG) == 0; ++tries) {
+        if (tries == 200)
+            kill(w.pid, SIGKILL);
+        usleep(10000);
+    }
+    w.pid = -1;
+}
 
 Worker::~Worker()
 {
-    if (pid > 0) {
-        kill(pid, SIGTERM);
-        waitWorker(*this);
-    }
-    if (stream)
-        fclose(stream);
+    stopWorker(*this);
 }
 
-int waitWorker(Worker &w)
+// Waits for a worker to end; false when a signal interrupts this run first
+// or the worker cannot be waited for (it is then stopped). Polled, so that a signal that comes just
+// before a wait cannot leave it waiting for the whole range.
+bool waitWorker(Worker &w, WorkerEnd &end, std::string &err)
 {
     int status = 0;
-    while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
-        if (interruptSignal)
-            kill(w.pid, SIGTERM);
+    for (pid_t got; (got = waitpid(w.pid, &status, WNOHANG)) != w.pid; usleep(5000)) {
+        if (interruptSignal || (got < 0 && errno != EINTR)) {
+            err = std::string("cannot wait for a worker: ") + strerror(errno);
+            stopWorker(w);
+            return false;
+        }
     }
     w.pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status)
-                             : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    end = endOf(status);
+    return true;
+}
+
+// The exit code of the run after worker j ended so; 0 when it rendered its
+// range. A worker stopped by a signal (killed outright, or its handler's
+// exit 128+n) is a failed render of the run, not an interruption of it.
+int judgeWorker(size_t j, const WorkerEnd &end, std::string &err)
+{
+    const std::string who = "worker " + std::to_string(j);
+    int sig = end.signal ? end.signal : end.exitCode > 128 ? end.exitCode - 128 : 0;
+    if (sig) {
+        const char *name = sigabbrev_np(sig);
+        err = who + " was stopped by signal " + std::to_string(sig) +
+              (name ? std::string(" (SIG") + name + ")" : "");
+        return 1;
+    }
+    if (end.exitCode != 0)
+        err = who + " failed (exit " + std::to_string(end.exitCode) + ")";
+    return end.exitCode == 0 ? 0 : end.exitCode == 1 ? 1 : 2;
 }
 
 // Reads the next frame of a worker's stream (C444alpha) in order.
@@ -201,16 +258,17 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
     std::vector<uint32_t> frame;
     const bool show = !o.quiet && isatty(2);
     long done = 0;
-    for (size_t j = 0; j < workers.size() && code == 0; ++j) {
+    WorkerEnd end;
+    for (size_t j = 0; j < workers.size() && code == 0 && !interruptSignal; ++j) {
         Worker &w = workers[j];
         if (j > 0) {
             // Written to a temporary file: complete once the worker has ended.
-            if (int status = waitWorker(w); status != 0) {
-                err =
-                    "worker " + std::to_string(j) + " failed (exit " + std::to_string(status) + ")";
-                code = status >= 128 ? status : status == 1 ? 1 : 2;
+            if (!waitWorker(w, end, err))
+                code = 2;
+            else
+                code = judgeWorker(j, end, err);
+            if (code != 0)
                 break;
-            }
             rewind(w.stream);
         }
         InputClip in;
@@ -220,24 +278,32 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
         }
         const long frames = (ranges[j].second - ranges[j].first + 1) / 2;
         for (long k = 0; k < frames && code == 0; ++k) {
-            if (interruptSignal)
-                code = 128 + interruptSignal;
-            else if (!nextWorkerFrame(in, k, frame, err))
+            // A signal cuts a read or write short: the failure is then the
+            // interruption's.
+            if (interruptSignal || !nextWorkerFrame(in, k, frame, err))
                 code = 1;
             else if (!writeFrame(out, frame.data(), err))
-                code = interruptSignal ? 128 + interruptSignal : 2;
+                code = 2;
             done += 2;
             showProgress(show && code == 0, std::min(done, fields), fields);
         }
         if (j == 0 && code == 0)
-            if (int status = waitWorker(w); status != 0) {
-                err = "worker 0 failed (exit " + std::to_string(status) + ")";
-                code = status >= 128 ? status : status == 1 ? 1 : 2;
-            }
+            code = waitWorker(w, end, err) ? judgeWorker(j, end, err) : 2;
     }
+    // Worker 0's output ends early when it dies: said as its death.
+    if (code == 1 && !interruptSignal && workers[0].pid > 0) {
+        if (FILE *stream = std::exchange(workers[0].stream, nullptr))
+            fclose(stream);
+        std::string unused;
+        if (waitWorker(workers[0], end, unused) &&
+            (end.signal || (end.exitCode > 128 && end.exitCode != 128 + SIGPIPE)))
+            judgeWorker(0, end, err);
+    }
+    for (Worker &w : workers)
+        stopWorker(w);
     if (show)
         fprintf(stderr, "\n");
-    return code;
+    return interruptSignal ? 128 + interruptSignal : code;
 }
 
 } // namespace vxh

@@ -104,6 +104,7 @@ bool openDemuxer(MediaReader &r, std::string &err)
 {
     if (r.format)
         avformat_close_input(&r.format);
+    quietLibraries(); // what an earlier demuxer logged is not this one's
     int ret = avformat_open_input(&r.format, r.name.c_str(), nullptr, nullptr);
     if (ret < 0) {
         err = r.name +
@@ -133,8 +134,16 @@ bool openDemuxer(MediaReader &r, std::string &err)
 bool indexStream(MediaReader &r, std::string &err)
 {
     bool noStamps = false;
+    std::string logged;
     for (;;) {
         const int ret = av_read_frame(r.format, r.packet);
+        // Some demuxers (Matroska's) log a cut-off file and then report a
+        // plain end, as though the file ended there.
+        if (ret == AVERROR_EOF && demuxerLoggedError(r.format, logged)) {
+            err = r.name + ": cut off or damaged after frame " + std::to_string(r.stamps.size()) +
+                  " (" + logged + ")";
+            return false;
+        }
         if (ret == AVERROR_EOF)
             break;
         if (ret < 0) {

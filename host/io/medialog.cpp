@@ -17,6 +17,10 @@ namespace {
 
 // The libraries' last error message, added to ours; they print nothing.
 char lastLibraryMessage[256];
+// A demuxer's last error message and its context, kept apart: a demuxer may
+// log a cut-off file and then report a plain end.
+char lastDemuxerMessage[256];
+const void *lastDemuxer = nullptr;
 
 void keepLibraryMessage(void *avcl, int level, const char *fmt, va_list vl)
 {
@@ -35,8 +39,14 @@ void keepLibraryMessage(void *avcl, int level, const char *fmt, va_list vl)
         if (close != std::string::npos)
             text = text.substr(1, at - 1) + ": " + text.substr(close + 2);
     }
-    if (!text.empty())
-        snprintf(lastLibraryMessage, sizeof lastLibraryMessage, "%s", text.c_str());
+    if (text.empty())
+        return;
+    snprintf(lastLibraryMessage, sizeof lastLibraryMessage, "%s", text.c_str());
+    const AVClass *kind = avcl ? *(const AVClass **)avcl : nullptr;
+    if (kind && kind->get_category && kind->get_category(avcl) == AV_CLASS_CATEGORY_DEMUXER) {
+        snprintf(lastDemuxerMessage, sizeof lastDemuxerMessage, "%s", text.c_str());
+        lastDemuxer = avcl;
+    }
 }
 
 } // namespace
@@ -44,7 +54,17 @@ void keepLibraryMessage(void *avcl, int level, const char *fmt, va_list vl)
 void quietMediaLibraries()
 {
     lastLibraryMessage[0] = 0;
+    lastDemuxerMessage[0] = 0;
+    lastDemuxer = nullptr;
     av_log_set_callback(keepLibraryMessage);
+}
+
+bool demuxerLoggedError(const void *demuxer, std::string &text)
+{
+    if (!lastDemuxerMessage[0] || lastDemuxer != demuxer)
+        return false;
+    text = lastDemuxerMessage;
+    return true;
 }
 
 std::string describeMediaError(int code)

@@ -11,6 +11,9 @@ namespace vxh {
 void quietMediaLibraries();
 // The libraries' text for an error code, with their last logged message.
 std::string describeMediaError(int code);
+// The last error message the demuxer (a format context) logged since
+// quietMediaLibraries(); false when it logged none.
+bool demuxerLoggedError(const void *demuxer, std::string &text);
 
 } // namespace vxh
 

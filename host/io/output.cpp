@@ -137,6 +137,7 @@ bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputCl
     }
     const std::string header = y4mHeaderLine(facts, chromaTag(fmt));
     if (!putBytes(out.fp, header.data(), header.size())) {
+        out.readerGone = errno == EPIPE;
         err = path + ": write failed: " + std::strerror(errno);
         return false;
     }
@@ -165,6 +166,7 @@ bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err)
     packPlanes(frame, w, h, out.fmt, out.planes);
     if (!putBytes(out.fp, "FRAME\n", 6) ||
         !putBytes(out.fp, out.planes.data(), out.planes.size())) {
+        out.readerGone = errno == EPIPE;
         err = (out.path == "-" ? std::string("standard output") : out.path) +
               ": write failed: " + std::strerror(errno);
         return false;
@@ -192,6 +194,7 @@ bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string 
     if (out.inPlace) {
         const bool ok = std::fflush(out.fp) == 0 && !std::ferror(out.fp);
         const int why = errno;
+        out.readerGone = !ok && why == EPIPE;
         if (out.fp != stdout)
             std::fclose(out.fp);
         out.fp = nullptr;

@@ -49,6 +49,7 @@ struct OutputClip : OutputHandles {
     long framesWritten = 0;
     std::vector<uint8_t> planes;
     std::vector<std::string> notes; // how frames are converted for the encoder
+    bool readerGone = false;        // a pipe or FIFO written in place lost its reader (EPIPE)
 };
 
 // Opens "-" (standard output), a .y4m name, a PNG frame pattern or a media

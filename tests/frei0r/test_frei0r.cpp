@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <malloc.h>
 #include <map>
 #include <memory>
 #include <set>
@@ -612,6 +613,50 @@ TEST(Frei0rInProcess, InstancesOnThreadsMatchVxhostRenders)
         }
         EXPECT_TRUE(shared == expected[0]);
     }
+}
+
+// Each plug-in loaded, used and unloaded again, as a host does per filter
+// (f0r_init, an instance rendering, f0r_deinit, dlclose): the heap after
+// the cycles is the heap after the first. Under the sanitizers
+// LeakSanitizer checks at exit what every cycle left.
+TEST(Frei0rInProcess, LoadUseUnloadCyclesLeakNothing)
+{
+    const char *base = getenv("VXHOME");
+    const fs::path home = fs::path(base ? base : "/tmp/vx-test-home") / "frei0r-cycles";
+    fs::remove_all(home);
+    fs::create_directories(home / "programs/vorlux");
+    setenv("VXHOME", home.c_str(), 1);
+    std::string err;
+    ASSERT_TRUE(vxh::writeSampleEffect((home / "programs/vorlux/swirl").string(), kW, kH / 2,
+                                       kFrames, false, err));
+    const Frames inputs[2] = {rgbaFrames(vxh::makeSampleClip(0, kW, kH, kFrames)),
+                              rgbaFrames(vxh::makeSampleClip(1, kW, kH, kFrames))};
+    auto cycle = [&](const std::string &name) {
+        Frei0rPlugin plugin(VX_FREI0R_DIR "/" + name + ".so");
+        ASSERT_TRUE(plugin.construct) << dlerror();
+        auto init = (int (*)())dlsym(plugin.handle, "f0r_init");
+        auto deinit = (void (*)())dlsym(plugin.handle, "f0r_deinit");
+        ASSERT_EQ(init(), 1);
+        f0r_instance_t instance =
+            plugin.make(name == "vorlux_op" ? "length=6 amount9=40" : "effect=swirl length=6");
+        Frames out(kFrames, std::vector<uint32_t>((size_t)kW * kH));
+        plugin.render(instance, inputs, out, 0, 1);
+        EXPECT_TRUE(out != inputs[0]) << name; // it rendered
+        plugin.destruct(instance);
+        deinit();
+        EXPECT_EQ(dlclose(plugin.handle), 0);
+    };
+    auto round = [&] {
+        for (const char *name :
+             {"vorlux_warp", "vorlux_draw", "vorlux_morph", "vorlux_fx", "vorlux_op"})
+            cycle(name);
+    };
+    round(); // what the process keeps once (the loader's, the C library's)
+    round();
+    const size_t before = mallinfo2().uordblks;
+    for (int i = 0; i < 8; ++i)
+        round();
+    EXPECT_EQ(mallinfo2().uordblks, before);
 }
 
 } // namespace

@@ -39,6 +39,16 @@ inline CliRun shell(const std::string &line)
     return run;
 }
 
+// Whether process pid catches signal sig (its handler is installed).
+inline bool catches(pid_t pid, int sig)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("SigCgt:\t", 0) == 0)
+            return std::stoull(line.substr(8), nullptr, 16) >> (sig - 1) & 1;
+    return false;
+}
+
 inline CliRun vxhost(const std::string &args, const std::string &env = "")
 {
     return shell(env + " " VX_VXHOST " " + args);

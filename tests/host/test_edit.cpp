@@ -160,6 +160,7 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
          "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER"},
 #endif
         {"--script " + (dir / "none.txt").string(), "cannot open the script"},
+        {"--script /dev/zero", "/dev/zero: the script is larger than 4 MiB"},
         {"--screen 10x10", "--screen takes WxH"},
         {"--screen 800x600x", "--screen takes WxH"},
         {"--gui-mode 4", "--gui-mode takes 0..3"},
@@ -180,6 +181,26 @@ TEST_F(Edit, ArgumentsAndScriptsAreCheckedBeforeAnythingRuns)
         EXPECT_NE(out.find(c.says), std::string::npos) << c.args << "\n" << out;
     }
     EXPECT_FALSE(fs::exists(shot));
+}
+
+// The editor finds no room for its panels: the screen is named as the
+// cause, with the option that gives a larger one.
+TEST_F(Edit, ATooSmallScreenIsSaidToBeTheCause)
+{
+    std::vector<uint32_t> frame(64 * 48, 0xFF808080u);
+    std::string err;
+    ASSERT_TRUE(vxh::writePng((dir / "small.png").string(), 64, 48, frame.data(), err)) << err;
+    std::string out;
+    EXPECT_EQ(run("--input0 " + (dir / "small.png").string() +
+                      " --input1 sample --screen 320x240 --effect small",
+                  out),
+              1);
+    EXPECT_NE(out.find("the screen of 320x240 is too small for the editor's panels: give a "
+                       "larger one with --screen WxH"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("was not saved"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(dir / "home/programs/vorlux/small"));
 }
 
 TEST_F(Edit, LeavesScreenshotAndLayout)

@@ -370,12 +370,20 @@ TEST_F(Media, DamagedOrVideolessInputsExitTwoLeavingNothing)
     std::ofstream(dir / "cutfast.mp4", std::ios::binary) << fast.substr(0, fast.size() * 2 / 3);
     std::ofstream(dir / "corrupt.mp4", std::ios::binary) << corrupt;
     ASSERT_EQ(ffmpeg("-f lavfi -i sine -t 1 sound.m4a").code, 0);
+    // Matroska cut short: its demuxer logs the cut and reports a plain end.
+    ASSERT_EQ(ffmpeg("-i ok.mp4 -frames:v 10 -c:v ffv1 f.mkv").code, 0);
+    ASSERT_EQ(ffmpeg("-i ok.mp4 -frames:v 10 -c copy h.mkv").code, 0);
+    const std::string ffv1 = bytesOf(dir / "f.mkv"), h264 = bytesOf(dir / "h.mkv");
+    std::ofstream(dir / "cutffv1.mkv", std::ios::binary) << ffv1.substr(0, ffv1.size() / 2);
+    std::ofstream(dir / "cuth264.mkv", std::ios::binary) << h264.substr(0, h264.size() * 9 / 10);
     struct Case {
         const char *input, *says;
     } cases[] = {
         {"cut.mp4", "cut.mp4: not a YUV4MPEG2, PNG or media file the libraries can open"},
         {"cutfast.mp4", "cutfast.mp4: frame "},
         {"corrupt.mp4", "corrupt.mp4: decode error near frame"},
+        {"cutffv1.mkv", "cutffv1.mkv: cut off or damaged after frame "},
+        {"cuth264.mkv", "cuth264.mkv: cut off or damaged after frame "},
         {"sound.m4a", "sound.m4a: has no video stream"},
     };
     for (const Case &c : cases) {

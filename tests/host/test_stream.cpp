@@ -291,6 +291,8 @@ TEST_F(Stream, InterruptedRunKeepsTheEarlierOutput)
     const int fd = open((dir / "fifo").c_str(), O_WRONLY);
     const std::string frame = "YUV4MPEG2 W16 H8 C444\nFRAME\n" + std::string(16 * 8 * 3, '\x50');
     ASSERT_EQ(write(fd, frame.data(), frame.size()), (ssize_t)frame.size());
+    while (!catches(pid, SIGINT) && waitpid(pid, nullptr, WNOHANG) == 0)
+        usleep(1000);
     usleep(300000);
     kill(pid, SIGINT);
     int status = 0;

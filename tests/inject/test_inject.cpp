@@ -92,8 +92,8 @@ void arm(Fault kind, long n)
     hostFaults.fieldsLeft = kind == FIELD ? n : -1;
     hostFaults.failed = false;
     const FileCall armed = kind < FAULT_KINDS ? FILE_CALL_OF[kind] : FILE_CALL_KINDS;
-    for (int call = 0; call < FILE_CALL_KINDS; ++call)
-        failFileCallAfter((FileCall)call, armed == call ? n : -1);
+    failFileCallAfter(armed == FILE_CALL_KINDS ? FILE_OPEN : armed,
+                      armed == FILE_CALL_KINDS ? -1 : n);
 }
 
 bool fired(Fault kind)
