@@ -2,11 +2,11 @@
 // little-endian order, independent of the layout of the records in memory.
 #include "effect/effectfile.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -242,8 +242,9 @@ int loadEffect(OperatorContext &ctx)
     // Anything but a regular file (a FIFO would block) is unreadable.
     ctx.effectFile = openRegularFile(ctx.effectPath);
     if (!ctx.effectFile) {
+        const bool there = errno != ENOENT && errno != EISDIR && errno != EINVAL;
         LOG_FAILURE(ctx.variant); // journal: loading the effect: the file cannot be opened
-        return EFFECT_CANNOT_OPEN;
+        return there ? EFFECT_UNREADABLE : EFFECT_CANNOT_OPEN;
     }
     const int result = readEffect(ctx);
     fclose(ctx.effectFile);

@@ -13,6 +13,7 @@ enum {
     EFFECT_NO_MEMORY = 1,       // a key or grid could not be allocated
     EFFECT_CANNOT_OPEN = 2,     // no path, or the file cannot be opened
     EFFECT_NOT_FOR_PICTURE = 3, // not an effect file for this picture size
+    EFFECT_UNREADABLE = 4,      // a file is there but cannot be opened (descriptors, rights, I/O)
 };
 
 // Writes the key list to effectPath. Nothing is written for an empty list;

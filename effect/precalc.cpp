@@ -79,6 +79,8 @@ int prepareEffect(OperatorContext &ctx, const FieldBuffers &fields)
         freeKeys(ctx);
         return -1;
     }
+    if (loaded == EFFECT_UNREADABLE) // the default effect would be saved over it
+        return -1;
     if (loaded == EFFECT_LOADED && ctx.keyList) {
         if (prepareMeshes(ctx, ctx.keyList->grid) != 0)
             return -1;

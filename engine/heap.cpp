@@ -5,16 +5,20 @@
 namespace {
 
 // Per thread: instances driven from several threads each see only their
-// own thread's hook. In the static TLS block, so that a plug-in unloaded
-// with dlclose leaves no dynamic TLS slot behind.
+// own thread's hook: allocations left before they fail, -1 none armed, -2
+// failing (one has failed). In the static TLS block, so that a plug-in
+// unloaded with dlclose leaves no dynamic TLS slot behind.
 thread_local long allocationsLeft __attribute__((tls_model("initial-exec"))) = -1;
+constexpr long REFUSING = -2;
 
 bool allocationAllowed(void)
 {
-    if (allocationsLeft < 0)
+    if (allocationsLeft == -1)
         return true;
-    if (allocationsLeft == 0)
+    if (allocationsLeft == 0 || allocationsLeft == REFUSING) {
+        allocationsLeft = REFUSING;
         return false;
+    }
     --allocationsLeft;
     return true;
 }
@@ -23,7 +27,12 @@ bool allocationAllowed(void)
 
 void failAllocationAfter(long count)
 {
-    allocationsLeft = count;
+    allocationsLeft = count < 0 ? -1 : count;
+}
+
+bool allocationFailed(void)
+{
+    return allocationsLeft == REFUSING;
 }
 
 void *allocBlock(size_t bytes)

@@ -11,5 +11,7 @@ void freeBlock(void *block);
 // The allocations of the calling thread fail after count more; -1: never
 // (the default).
 void failAllocationAfter(long count);
+// Whether an allocation of the calling thread failed since the hook was set.
+bool allocationFailed(void);
 
 #endif

@@ -1,6 +1,7 @@
 #include "fileio/atomicfile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -10,6 +11,50 @@
 namespace {
 
 const char TEMP_SUFFIX[] = ".tmp-XXXXXX";
+
+// The failure hook of the calling thread: the kind of call armed, and the
+// calls of that kind left before the one that fails (-1 none armed, -2 it
+// has failed). In the static TLS block, so that a plug-in unloaded with
+// dlclose leaves no dynamic TLS slot behind.
+struct FileFault {
+    int kind, left;
+};
+thread_local FileFault fileFault __attribute__((tls_model("initial-exec"))) = {0, -1};
+const int FILE_CALL_ERRORS[FILE_CALL_KINDS] = {EMFILE, ENOSPC, EIO, EXDEV};
+
+// False, with errno set, when this call is the one armed to fail.
+bool fileCallAllowed(FileCall kind)
+{
+    if (fileFault.left < 0 || fileFault.kind != kind)
+        return true;
+    if (fileFault.left-- > 0)
+        return true;
+    fileFault.left = -2;
+    errno = FILE_CALL_ERRORS[kind];
+    return false;
+}
+
+// Writes of a replacing stream while a write failure is armed: through
+// the hook to the descriptor.
+ssize_t writeCounted(void *cookie, const char *bytes, size_t size)
+{
+    if (!fileCallAllowed(FILE_WRITE))
+        return -1;
+    return write((int)(intptr_t)cookie, bytes, size);
+}
+
+int closeCounted(void *cookie)
+{
+    return close((int)(intptr_t)cookie);
+}
+
+FILE *openStream(int fd)
+{
+    if (fileFault.left < 0 || fileFault.kind != FILE_WRITE)
+        return fdopen(fd, "wb");
+    const cookie_io_functions_t io = {nullptr, writeCounted, nullptr, closeCounted};
+    return fopencookie((void *)(intptr_t)fd, "wb", io);
+}
 
 mode_t modeFor(const char *path)
 {
@@ -56,13 +101,14 @@ int atomicOpen(const char *path, AtomicFile *file)
     memcpy(file->tempPath, path, length);
     memcpy(file->tempPath + length, TEMP_SUFFIX, sizeof TEMP_SUFFIX);
     const mode_t mode = modeFor(path);
-    const int fd = mkstemp(file->tempPath);
+    const int fd = fileCallAllowed(FILE_OPEN) ? mkstemp(file->tempPath) : -1;
     if (fd < 0) {
         file->tempPath[0] = '\0';
         return -1;
     }
     (void)fchmod(fd, mode);
-    file->stream = fdopen(fd, "wb");
+    file->descriptor = fd;
+    file->stream = openStream(fd);
     if (!file->stream) {
         const int saved = errno;
         close(fd);
@@ -83,7 +129,7 @@ int atomicClose(AtomicFile *file)
     int failure = 0;
     if (fflush(file->stream) != 0 || ferror(file->stream))
         failure = errno ? errno : EIO;
-    else if (fsync(fileno(file->stream)) != 0)
+    else if (!fileCallAllowed(FILE_SYNC) || fsync(file->descriptor) != 0)
         failure = errno;
     if (fclose(file->stream) != 0 && !failure)
         failure = errno;
@@ -106,7 +152,7 @@ int atomicCommit(AtomicFile *file)
         return -1;
     }
     int failure = 0;
-    if (rename(file->tempPath, file->finalPath) != 0)
+    if (!fileCallAllowed(FILE_RENAME) || rename(file->tempPath, file->finalPath) != 0)
         failure = errno;
     if (failure) {
         unlink(file->tempPath);
@@ -149,6 +195,8 @@ int atomicWriteFile(const char *path, const void *bytes, size_t size)
 
 FILE *openRegularFile(const char *path)
 {
+    if (!fileCallAllowed(FILE_OPEN))
+        return nullptr;
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
@@ -165,4 +213,14 @@ FILE *openRegularFile(const char *path)
     if (!stream)
         close(fd);
     return stream;
+}
+
+void failFileCallAfter(FileCall kind, long count)
+{
+    fileFault = {kind, count < 0 ? -1 : (int)count};
+}
+
+bool fileCallFailed(FileCall kind)
+{
+    return fileFault.kind == kind && fileFault.left == -2;
 }

@@ -15,6 +15,7 @@ struct AtomicFile {
     char finalPath[PATH_MAX];
     char tempPath[PATH_MAX + 16];
     FILE *stream;
+    int descriptor; // the temporary's, which stream writes to
 };
 
 // Creates the temporary for path (mode of the file it replaces, else of a
@@ -35,5 +36,15 @@ int atomicWriteFile(const char *path, const void *bytes, size_t size);
 // directory is never waited on: it is opened without blocking, seen by
 // fstat and refused (errno EINVAL, EISDIR for a directory).
 FILE *openRegularFile(const char *path);
+
+// Tests make one call fail on the calling thread: of the opens of both
+// functions above, the writes of a replacing stream, the flushes to disk or
+// the renames into place, the call of that kind after `count` more fails
+// (errno EMFILE, ENOSPC, EIO, EXDEV); the calls after it succeed again.
+// One kind is armed at a time; -1: none (the default).
+enum FileCall { FILE_OPEN, FILE_WRITE, FILE_SYNC, FILE_RENAME, FILE_CALL_KINDS };
+void failFileCallAfter(FileCall kind, long count);
+// Whether the armed failure of kind has happened since it was armed.
+bool fileCallFailed(FileCall kind);
 
 #endif

@@ -21,7 +21,12 @@ int prepareRender(OperatorContext &ctx, const ActionRecord *record, const Render
     // A set-up without tear-down leaves the previous buffers: release them.
     releaseMeshes(ctx);
     chooseWorkSize(ctx, record);
-    if (loadEffect(ctx) != 0) {
+    // A file that is there but cannot be read is not taken for a missing
+    // one: the render fails rather than show the default effect.
+    const int loaded = loadEffect(ctx);
+    if (loaded == EFFECT_UNREADABLE)
+        return -1;
+    if (loaded != 0) {
         freeKeys(ctx);
         if (createFirstKey(ctx) != 0 || createLastKey(ctx) != 0)
             return -1;

@@ -28,6 +28,13 @@ int vxResStringId(const char *text);
 /* 1 when image was handed out by resGetImage of a table still loaded. */
 int vxResImageLive(const void *image);
 
+/* Tests: the GUI library's own allocations (vgAllocGadExt) of the calling
+   thread; the one after count more fails, the rest succeed; -1 never (the
+   default). Exported by libvxgui. */
+void vxFailGuiAllocationAfter(long count);
+/* 1 when the armed allocation has failed since it was armed. */
+int vxGuiAllocationFailed(void);
+
 /* Integer metrics the GUI asks the host for. */
 enum {
     VG_METRIC_SCREEN_WIDTH,

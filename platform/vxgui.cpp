@@ -10,6 +10,11 @@
 
 namespace {
 
+// Tests make the Nth allocation of the calling thread fail: calls left
+// before it, -1 none armed, -2 it has failed. In the static TLS block, so
+// that a plug-in unloaded with dlclose leaves no dynamic TLS slot behind.
+thread_local long allocationsLeft __attribute__((tls_model("initial-exec"))) = -1;
+
 const VxHostServices *hs()
 {
     return vxHostServices();
@@ -102,11 +107,25 @@ VX_EXPORT void vgRemovePanel(uint32_t request, int32_t panel)
 
 VX_EXPORT GadgetExtension *vgAllocGadExt(void)
 {
+    if (allocationsLeft >= 0 && allocationsLeft-- == 0) {
+        allocationsLeft = -2;
+        return nullptr;
+    }
     return static_cast<GadgetExtension *>(calloc(1, sizeof(GadgetExtension)));
 }
 VX_EXPORT void vgFreeGadExt(GadgetExtension *extension)
 {
     free(extension);
+}
+
+VX_EXPORT void vxFailGuiAllocationAfter(long count)
+{
+    allocationsLeft = count < 0 ? -1 : count;
+}
+
+VX_EXPORT int vxGuiAllocationFailed(void)
+{
+    return allocationsLeft == -2;
 }
 
 VX_EXPORT int32_t vgAddImageButton(uint32_t request, int x, int y, int w, int h, void *image,
