@@ -78,10 +78,11 @@ struct Signals : Cli {
                 found.push_back(e.path().filename().string());
         return found;
     }
-    // About half a second at --jobs 2.
+    // Several seconds at --jobs 2 on a fast machine, so that a signal sent
+    // within a quarter of a second always lands before the render ends.
     std::string render(const std::string &output, int jobs)
     {
-        return "render " + plugin("VorluxMorph") + " --effect big -q --fields 40 --jobs " +
+        return "render " + plugin("VorluxMorph") + " --effect big -q --fields 1000 --jobs " +
                std::to_string(jobs) + " -o " + output;
     }
 };
