@@ -141,7 +141,7 @@ TEST_F(Signals, AWorkerKilledIsNamedAndFailsTheRun)
     };
     for (const Case &c : cases) {
         const pid_t pid = start(render((dir / "o.y4m").string(), 2));
-        const std::string range = c.worker == 0 ? "--range 0:" : "--range 20:";
+        const std::string range = c.worker == 0 ? "--range 0:" : "--range 500:";
         pid_t target = 0;
         while (!target && waitpid(pid, nullptr, WNOHANG) == 0)
             for (const auto &[p, line] : processesWith("--worker-state"))
