@@ -224,6 +224,13 @@ void blendRunOfLanes(uint32_t *dst, const uint32_t *other, const uint32_t *src, 
 {
     const Blend weights = blendOf(wOther, wSrc);
     size_t j = 0;
+    for (; j + 2 * LANES <= count; j += 2 * LANES) {
+        const VU a = blendBytes(loadPixels(other + j), loadPixels(src + j), weights);
+        const VU b =
+            blendBytes(loadPixels(other + j + LANES), loadPixels(src + j + LANES), weights);
+        storePixels(dst + j, a);
+        storePixels(dst + j + LANES, b);
+    }
     for (; j + LANES <= count; j += LANES)
         storePixels(dst + j, blendBytes(loadPixels(other + j), loadPixels(src + j), weights));
     for (; j < count; ++j)

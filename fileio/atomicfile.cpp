@@ -1,5 +1,6 @@
 #include "fileio/atomicfile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -14,22 +15,33 @@ const char TEMP_SUFFIX[] = ".tmp-XXXXXX";
 
 // The failure hook of the calling thread: the kind of call armed, and the
 // calls of that kind left before the one that fails (-1 none armed, -2 it
-// has failed). In the static TLS block, so that a plug-in unloaded with
+// has failed); a thread may count its calls on the hook of the thread that
+// started it. In the static TLS block, so that a plug-in unloaded with
 // dlclose leaves no dynamic TLS slot behind.
 struct FileFault {
-    int kind, left;
+    std::atomic<int> kind;
+    std::atomic<long> left;
 };
-thread_local FileFault fileFault __attribute__((tls_model("initial-exec"))) = {0, -1};
+thread_local FileFault ownFileFault __attribute__((tls_model("initial-exec"))) = {{0}, {-1}};
+thread_local FileFault *sharedFileFault __attribute__((tls_model("initial-exec"))) = nullptr;
 const int FILE_CALL_ERRORS[FILE_CALL_KINDS] = {EMFILE, ENOSPC, EIO, EXDEV};
+
+FileFault &fileFault()
+{
+    return sharedFileFault ? *sharedFileFault : ownFileFault;
+}
 
 // False, with errno set, when this call is the one armed to fail.
 bool fileCallAllowed(FileCall kind)
 {
-    if (fileFault.left < 0 || fileFault.kind != kind)
+    FileFault &fault = fileFault();
+    long left = fault.left.load(std::memory_order_relaxed);
+    if (left < 0 || fault.kind.load(std::memory_order_relaxed) != kind)
         return true;
-    if (fileFault.left-- > 0)
+    while (left >= 0 && !fault.left.compare_exchange_weak(left, left > 0 ? left - 1 : -2)) {
+    }
+    if (left != 0)
         return true;
-    fileFault.left = -2;
     errno = FILE_CALL_ERRORS[kind];
     return false;
 }
@@ -38,9 +50,14 @@ bool fileCallAllowed(FileCall kind)
 // the hook to the descriptor.
 ssize_t writeCounted(void *cookie, const char *bytes, size_t size)
 {
+    // A stream's write function says a failure with 0 (errno set), never
+    // -1: the C library takes the count as unsigned, and after -1 on a
+    // large write it copies the rest of the caller's bytes from past their
+    // end.
     if (!fileCallAllowed(FILE_WRITE))
-        return -1;
-    return write((int)(intptr_t)cookie, bytes, size);
+        return 0;
+    const ssize_t n = write((int)(intptr_t)cookie, bytes, size);
+    return n < 0 ? 0 : n;
 }
 
 int closeCounted(void *cookie)
@@ -50,7 +67,7 @@ int closeCounted(void *cookie)
 
 FILE *openStream(int fd)
 {
-    if (fileFault.left < 0 || fileFault.kind != FILE_WRITE)
+    if (fileFault().left < 0 || fileFault().kind != FILE_WRITE)
         return fdopen(fd, "wb");
     const cookie_io_functions_t io = {nullptr, writeCounted, nullptr, closeCounted};
     return fopencookie((void *)(intptr_t)fd, "wb", io);
@@ -217,10 +234,24 @@ FILE *openRegularFile(const char *path)
 
 void failFileCallAfter(FileCall kind, long count)
 {
-    fileFault = {kind, count < 0 ? -1 : (int)count};
+    FileFault &fault = fileFault();
+    fault.left = -1;
+    fault.kind = kind;
+    fault.left = count < 0 ? -1 : count;
 }
 
 bool fileCallFailed(FileCall kind)
 {
-    return fileFault.kind == kind && fileFault.left == -2;
+    const FileFault &fault = fileFault();
+    return fault.kind == kind && fault.left == -2;
+}
+
+void *fileFaultHook()
+{
+    return &fileFault();
+}
+
+void shareFileFaultHook(void *hook)
+{
+    sharedFileFault = static_cast<FileFault *>(hook);
 }

@@ -46,5 +46,9 @@ enum FileCall { FILE_OPEN, FILE_WRITE, FILE_SYNC, FILE_RENAME, FILE_CALL_KINDS }
 void failFileCallAfter(FileCall kind, long count);
 // Whether the armed failure of kind has happened since it was armed.
 bool fileCallFailed(FileCall kind);
+// The calling thread's hook, for a thread it starts to count its calls on
+// (shareFileFaultHook, called first thing there) until that thread ends.
+void *fileFaultHook();
+void shareFileFaultHook(void *hook);
 
 #endif

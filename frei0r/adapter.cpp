@@ -9,6 +9,8 @@
 #include "frei0r/adapter.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -35,55 +37,71 @@ constexpr uint32_t kInstanceId = 1;
 constexpr double kMaxFrames = 5000000;
 
 // Parameters; the procedural kind has no effect file and starts at P_LENGTH.
+// Hosts clamp doubles to 0..1 (GUI hosts, GStreamer), so lengths, rates,
+// amounts and the cross-fade length are strings holding the number; the
+// progress is a double in 0..1, used when use_progress is set (melt can
+// keyframe it); every declared default is one the plug-in accepts.
 enum ParamId {
     P_EFFECT,
     P_LENGTH,
     P_RATE,
     P_PROGRESS,
     P_PROGRESSIVE,
+    P_USE_PROGRESS,
     P_AMOUNT,
     P_FADE = P_AMOUNT + kDeformTypes,
     P_COUNT
 };
 
+#define VXF_AMOUNT(k)                                                                              \
+    {                                                                                              \
+        "amount" #k, F0R_PARAM_STRING,                                                             \
+            "amount of deformation type " #k ", a number from -100 to 100 (default 0)"             \
+    }
 const f0r_param_info_t kParams[P_COUNT] = {
     {"effect", F0R_PARAM_STRING,
      "effect file: a name below $VXHOME/programs/vorlux/, or a path (with a '/')"},
-    {"length", F0R_PARAM_DOUBLE,
-     "length of the clip in frames (the operator sees two fields each)"},
-    {"rate", F0R_PARAM_DOUBLE, "frames per second, to turn the host's time into a frame position"},
+    {"length", F0R_PARAM_STRING,
+     "length of the clip in frames, a number (the operator sees two fields each; default 50)"},
+    {"rate", F0R_PARAM_STRING,
+     "frames per second, a number, to turn the host's time into a frame (default 25)"},
     {"progress", F0R_PARAM_DOUBLE,
-     "position in the clip, 0 = first frame .. 1 = last; below 0 the host's time decides"},
+     "position in the clip, 0 = first frame .. 1 = last, when use_progress is set"},
     {"progressive", F0R_PARAM_BOOL,
-     "one picture per frame instead of two fields; unset, the effect's size decides"},
-    {"amount0", F0R_PARAM_DOUBLE, "amount of deformation type 0, -100..100"},
-    {"amount1", F0R_PARAM_DOUBLE, "amount of deformation type 1, -100..100"},
-    {"amount2", F0R_PARAM_DOUBLE, "amount of deformation type 2, -100..100"},
-    {"amount3", F0R_PARAM_DOUBLE, "amount of deformation type 3, -100..100"},
-    {"amount4", F0R_PARAM_DOUBLE, "amount of deformation type 4, -100..100"},
-    {"amount5", F0R_PARAM_DOUBLE, "amount of deformation type 5, -100..100"},
-    {"amount6", F0R_PARAM_DOUBLE, "amount of deformation type 6, -100..100"},
-    {"amount7", F0R_PARAM_DOUBLE, "amount of deformation type 7, -100..100"},
-    {"amount8", F0R_PARAM_DOUBLE, "amount of deformation type 8, -100..100"},
-    {"amount9", F0R_PARAM_DOUBLE, "amount of deformation type 9, -100..100"},
-    {"amount10", F0R_PARAM_DOUBLE, "amount of deformation type 10, -100..100"},
-    {"amount11", F0R_PARAM_DOUBLE, "amount of deformation type 11, -100..100"},
-    {"amount12", F0R_PARAM_DOUBLE, "amount of deformation type 12, -100..100"},
-    {"amount13", F0R_PARAM_DOUBLE, "amount of deformation type 13, -100..100"},
-    {"amount14", F0R_PARAM_DOUBLE, "amount of deformation type 14, -100..100"},
-    {"amount15", F0R_PARAM_DOUBLE, "amount of deformation type 15, -100..100"},
-    {"amount16", F0R_PARAM_DOUBLE, "amount of deformation type 16, -100..100"},
-    {"fade", F0R_PARAM_DOUBLE, "cross-fade length in fields, 0..300"},
+     "whole frames, one picture each; unset, the effect's size decides between frames and fields"},
+    {"use_progress", F0R_PARAM_BOOL,
+     "progress gives the position in the clip; unset, the host's time does"},
+    VXF_AMOUNT(0),
+    VXF_AMOUNT(1),
+    VXF_AMOUNT(2),
+    VXF_AMOUNT(3),
+    VXF_AMOUNT(4),
+    VXF_AMOUNT(5),
+    VXF_AMOUNT(6),
+    VXF_AMOUNT(7),
+    VXF_AMOUNT(8),
+    VXF_AMOUNT(9),
+    VXF_AMOUNT(10),
+    VXF_AMOUNT(11),
+    VXF_AMOUNT(12),
+    VXF_AMOUNT(13),
+    VXF_AMOUNT(14),
+    VXF_AMOUNT(15),
+    VXF_AMOUNT(16),
+    {"fade", F0R_PARAM_STRING, "cross-fade length in fields, a number from 0 to 300 (default 25)"},
 };
+#undef VXF_AMOUNT
 
 struct Settings {
     std::string effect = "untitled";
-    double length = 50, rate = 25, progress = -1;
-    bool lengthGiven = false;
+    double length = 50, rate = 25, progress = 0;
+    bool lengthGiven = false, useProgress = false;
     int progressive = -1; // -1: from the effect's size
 
     double amounts[kDeformTypes] = {};
     double fade = 25;
+    // The texts of the number parameters as the host set them.
+    std::string texts[P_COUNT];
 };
 
 // What one set-up of the operator is made for; a change sets it up anew.
@@ -111,6 +129,7 @@ struct Instance {
     long heldFrame = -1;                       // the frame the planner asks for the current fields
     bool reported = false;                     // why the input passes through, said once
     bool saidScan = false, saidLength = false; // the notes on the effect, said once
+    bool saidNumber = false;                   // a parameter that is not a number, said once
     // A host may update one instance from several threads at once (slices).
     std::mutex lock;
 };
@@ -141,7 +160,18 @@ int paramId(const VxfKind &kind, int index)
     return id;
 }
 
-double *doubleParam(Settings &s, int id)
+// A note to the user (on how the effect is used, a parameter ignored), said
+// once per instance.
+void note(const Instance &inst, bool &said, const std::string &what)
+{
+    if (!said)
+        fprintf(stderr, "%s: %s\n", inst.kind->name, what.c_str());
+    said = true;
+}
+
+// The number a parameter holds: the double of progress, the parsed
+// text of the others.
+double *numberParam(Settings &s, int id)
 {
     switch (id) {
     case P_LENGTH:
@@ -154,6 +184,59 @@ double *doubleParam(Settings &s, int id)
         return &s.fade;
     default:
         return id >= P_AMOUNT && id < P_FADE ? &s.amounts[id - P_AMOUNT] : nullptr;
+    }
+}
+
+// The default text of a number parameter.
+const char *defaultText(int id)
+{
+    switch (id) {
+    case P_LENGTH:
+        return "50";
+    case P_RATE:
+    case P_FADE:
+        return "25";
+    default:
+        return "0";
+    }
+}
+
+// A number in C notation, whatever the locale; false for anything else.
+bool parseNumber(const std::string &text, double &value)
+{
+    const char *begin = text.c_str(), *end = begin + text.size();
+    while (begin < end && isspace((unsigned char)*begin))
+        ++begin;
+    while (end > begin && isspace((unsigned char)end[-1]))
+        --end;
+    if (begin < end && *begin == '+')
+        ++begin;
+    double parsed = 0;
+    const auto [stop, ec] = std::from_chars(begin, end, parsed);
+    if (ec != std::errc() || stop != end || begin == end || !std::isfinite(parsed))
+        return false;
+    value = parsed;
+    return true;
+}
+
+// Sets a number parameter from its text; an empty length is no length.
+void setNumberText(Instance &inst, int id, const char *text)
+{
+    Settings &s = inst.settings;
+    const std::string given = text ? text : "";
+    double value = 0;
+    if (id == P_LENGTH && given.find_first_not_of(" \t") == std::string::npos) {
+        s.texts[id].clear();
+        s.length = 50;
+        s.lengthGiven = false;
+    } else if (parseNumber(given, value)) {
+        s.texts[id] = given;
+        *numberParam(s, id) = value;
+        s.lengthGiven = s.lengthGiven || id == P_LENGTH;
+    } else {
+        note(inst, inst.saidNumber,
+             std::string(kParams[id].name) + " '" + given + "' is not a number; it stays " +
+                 (s.texts[id].empty() ? defaultText(id) : s.texts[id]));
     }
 }
 
@@ -184,7 +267,7 @@ uint32_t frameOf(const Settings &s, double time)
 {
     const uint32_t frames = framesOf(s);
     const double k =
-        s.progress >= 0 ? s.progress * (frames - 1) : time * secondsPerTimeUnit() * s.rate;
+        s.useProgress ? s.progress * (frames - 1) : time * secondsPerTimeUnit() * s.rate;
     return (uint32_t)clampRound(k, 0, frames - 1);
 }
 
@@ -240,14 +323,6 @@ void applyProceduralParams(const OpTagItem *tags, const SetupKey &key)
     vxh::setGadgetValue(vxh::findGadget(tags, 0), 0);
     vxh::setGadgetValue(vxh::findGadget(tags, 1), key.amounts[0]);
     vxh::setGadgetValue(vxh::findGadget(tags, 2), key.fade);
-}
-
-// A note on how the effect is used, said once per instance.
-void note(const Instance &inst, bool &said, const std::string &what)
-{
-    if (!said)
-        fprintf(stderr, "%s: %s\n", inst.kind->name, what.c_str());
-    said = true;
 }
 
 std::string sizeText(int w, int h)
@@ -404,7 +479,8 @@ bool renderFrame(Instance &inst, double time, const uint32_t *in1, const uint32_
     }
     const long first = 2 * (long)frame;
     inst.heldFrame = vxh::frameOfField(inst.session.plan, (uint32_t)first);
-    const vxh::FrameSink deliver = [out, count](const uint32_t *woven, std::string &) {
+    const vxh::FrameSink deliver = [out, count](std::vector<uint32_t> &frame, std::string &) {
+        const uint32_t *woven = frame.data();
         toRgba(woven, count, out);
         return true;
     };
@@ -494,14 +570,24 @@ void vxfSetParam(f0r_instance_t instance, f0r_param_t value, int index)
     std::lock_guard<std::mutex> lock(inst->lock);
     Settings &s = inst->settings;
     try {
-        if (id == P_EFFECT) {
+        switch (kParams[id].type) {
+        case F0R_PARAM_STRING: {
             const char *text = *(const char *const *)value;
-            s.effect = text && *text ? text : "untitled";
-        } else if (id == P_PROGRESSIVE) {
-            s.progressive = *(const double *)value >= 0.5 ? 1 : 0;
-        } else {
-            s.lengthGiven = s.lengthGiven || id == P_LENGTH;
-            *doubleParam(s, id) = *(const double *)value;
+            if (id == P_EFFECT)
+                s.effect = text && *text ? text : "untitled";
+            else
+                setNumberText(*inst, id, text);
+            break;
+        }
+        case F0R_PARAM_BOOL:
+            // Unset, the effect's size picks whole frames or fields.
+            if (id == P_PROGRESSIVE)
+                s.progressive = *(const double *)value >= 0.5 ? 1 : -1;
+            else
+                s.useProgress = *(const double *)value >= 0.5;
+            break;
+        default:
+            s.progress = *(const double *)value;
         }
     } catch (...) {
     }
@@ -517,10 +603,14 @@ void vxfGetParam(f0r_instance_t instance, f0r_param_t value, int index)
     Settings &s = inst->settings;
     if (id == P_EFFECT)
         *(const char **)value = s.effect.c_str();
+    else if (kParams[id].type == F0R_PARAM_STRING)
+        *(const char **)value = s.texts[id].empty() ? defaultText(id) : s.texts[id].c_str();
     else if (id == P_PROGRESSIVE)
         *(double *)value = s.progressive > 0 ? 1.0 : 0.0;
+    else if (id == P_USE_PROGRESS)
+        *(double *)value = s.useProgress ? 1.0 : 0.0;
     else
-        *(double *)value = *doubleParam(s, id);
+        *(double *)value = s.progress;
 }
 
 void vxfUpdate(f0r_instance_t instance, double time, const uint32_t *in1, const uint32_t *in2,

@@ -16,6 +16,7 @@
 #include "fileio/effectcodec.h"
 #include "fileio/effectfiles.h"
 #include "host/cli/effectcheck.h"
+#include "host/cli/farm.h"
 #include "host/cli/info.h"
 #include "host/cli/numbers.h"
 #include "host/cli/render.h"
@@ -166,6 +167,18 @@ int infoCommand(int argc, char **argv)
     return printInfo(argv[0], stdout);
 }
 
+namespace {
+
+std::string selfPath()
+{
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    self[n > 0 ? n : 0] = '\0';
+    return self;
+}
+
+} // namespace
+
 int renderMain(int argc, char **argv)
 {
     std::vector<std::string> args(argv, argv + argc);
@@ -173,10 +186,14 @@ int renderMain(int argc, char **argv)
     std::string err;
     if (!parseRenderArgs(args, options, err))
         return fail(err);
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    self[n > 0 ? n : 0] = '\0';
-    return runRender(options, self);
+    return runRender(options, selfPath().c_str());
+}
+
+int farmMain(int argc, char **argv)
+{
+    RenderOptions submit;
+    const int code = farmCommand(argc, argv, submit);
+    return code >= 0 ? code : runRender(submit, selfPath().c_str());
 }
 
 int stateCommand(int argc, char **argv)
@@ -190,7 +207,7 @@ int stateCommand(int argc, char **argv)
         else if (a == "--reset")
             reset = true;
         else if (pluginPath.empty() && !a.empty() && a[0] != '-')
-            pluginPath = a;
+            pluginPath = findPlugin(a);
         else
             return fail("state: unexpected '" + a + "' (vxhost state --help)");
     }
@@ -399,37 +416,54 @@ bool claimEffectPath(const std::string &name, bool force, std::string &path, std
     return true;
 }
 
-} // namespace
-
-int sampleEffectCommand(int argc, char **argv)
-{
-    std::string name, err;
+// The arguments of the commands that make an effect: up to `most` names,
+// the shape options and --force.
+struct EffectArgs {
+    std::vector<std::string> names;
     EffectShape shape;
     bool force = false, like = false;
-    for (int i = 0; i < argc; ++i) {
+};
+
+// 0, or the exit code after saying what was unexpected.
+int readEffectArgs(int argc, char **argv, int from, size_t most, const char *command,
+                   EffectArgs &out)
+{
+    for (int i = from; i < argc; ++i) {
         const std::string a = argv[i];
-        like = like || a == "--like";
-        if (int read = readShapeOption(argc, argv, i, shape); read == 2)
+        out.like = out.like || a == "--like";
+        if (int read = readShapeOption(argc, argv, i, out.shape); read == 2)
             return 2;
         else if (read == 1)
             continue;
         if (a == "--force")
-            force = true;
-        else if (name.empty() && !a.empty() && a[0] != '-')
-            name = a;
+            out.force = true;
+        else if (out.names.size() < most && !a.empty() && a[0] != '-')
+            out.names.push_back(a);
         else
-            return fail("sample-effect: unexpected '" + a + "'");
+            return fail(std::string(command) + ": unexpected '" + a + "'");
     }
-    if (!plainName(name))
+    settleShape(out.shape, out.like);
+    return 0;
+}
+
+} // namespace
+
+int sampleEffectCommand(int argc, char **argv)
+{
+    EffectArgs args;
+    if (int code = readEffectArgs(argc, argv, 0, 1, "sample-effect", args))
+        return code;
+    if (args.names.empty() || !plainName(args.names[0]))
         return fail("sample-effect needs a plain instance name");
-    settleShape(shape, like);
+    const std::string &name = args.names[0];
+    EffectShape &shape = args.shape;
     if (!shape.sized) {
         // A PAL frame: its fields, or the frame whole.
         shape.width = 720;
         shape.height = shape.whole ? 576 : 288;
     }
-    std::string path;
-    if (!claimEffectPath(name, force, path, err))
+    std::string path, err;
+    if (!claimEffectPath(name, args.force, path, err))
         return fail(err);
     if (!writeSampleEffect(path, shape.width, shape.height, shape.frames ? shape.frames : 50,
                            shape.whole, err))
@@ -445,31 +479,19 @@ int effectCommand(int argc, char **argv)
     if (argc < 1 || strcmp(argv[0], "resize") != 0)
         return fail("effect takes a task: `vxhost effect resize FROM TO --size WxH` "
                     "(see vxhost effect --help)");
-    std::string names[2], err;
-    int given = 0;
-    EffectShape shape;
-    bool force = false, like = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        like = like || a == "--like";
-        if (int read = readShapeOption(argc, argv, i, shape); read == 2)
-            return 2;
-        else if (read == 1)
-            continue;
-        if (a == "--force")
-            force = true;
-        else if (given < 2 && plainName(a))
-            names[given++] = a;
-        else
-            return fail("effect resize: unexpected '" + a + "'");
-    }
-    if (given < 2)
+    EffectArgs args;
+    if (int code = readEffectArgs(argc, argv, 1, 2, "effect resize", args))
+        return code;
+    const std::vector<std::string> &names = args.names;
+    if (names.size() < 2 || !plainName(names[0]) || !plainName(names[1]))
         return fail("effect resize needs two plain effect names: FROM and TO");
     if (names[0] == names[1])
         return fail("effect resize writes a new effect: give TO another name than FROM");
-    settleShape(shape, like);
+    EffectShape &shape = args.shape;
+    const bool force = args.force, like = args.like;
     if (!shape.sized && !shape.frames)
         return fail("effect resize needs --size WxH, --like CLIP or --frames N");
+    std::string err;
     if (!ensureHome(err))
         return fail(err);
     const std::string from = effectPath(names[0]);

@@ -7,6 +7,7 @@ namespace vxh {
 
 int infoCommand(int argc, char **argv);
 int renderMain(int argc, char **argv);
+int farmMain(int argc, char **argv);
 int stateCommand(int argc, char **argv);
 int effectsCommand(int argc, char **argv);
 int sampleEffectCommand(int argc, char **argv);

@@ -146,7 +146,8 @@ int preview(EditRun &r)
     bool opened = false, writing = !r.e.previewOut.empty();
     Playback play;
     play.frameMs = static_cast<uint32_t>(1000LL * facts.fpsDen / std::max(1, facts.fpsNum));
-    const FrameSink deliver = [&](const uint32_t *frame, std::string &) {
+    const FrameSink deliver = [&](std::vector<uint32_t> &pixels, std::string &) {
+        const uint32_t *frame = pixels.data();
         std::string err;
         if (writing && !opened) {
             std::error_code ec;

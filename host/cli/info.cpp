@@ -122,7 +122,7 @@ int printInfo(const std::string &path, FILE *out)
 {
     Plugin plugin;
     std::string err;
-    if (!loadPlugin(path, plugin, err)) {
+    if (!loadPlugin(findPlugin(path), plugin, err)) {
         fprintf(stderr, "vxhost: %s\n", err.c_str());
         return 2;
     }
@@ -131,7 +131,7 @@ int printInfo(const std::string &path, FILE *out)
         fprintf(stderr, "vxhost: %s\n", err.c_str());
         return 2;
     }
-    fprintf(out, "plug-in  %s\n", path.c_str());
+    fprintf(out, "plug-in  %s\n", plugin.path.c_str());
     fprintf(out, "tags\n");
     for (int i = 0; tags[i].tag != OP_TAG_END; ++i) {
         uint32_t tag = tags[i].tag;

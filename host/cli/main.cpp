@@ -68,6 +68,20 @@ const Command commands[] = {
      "  --max-pixels N          largest picture accepted (default 67108864)\n"
      "  --strict                warnings and journal lines fail the run\n"
      "  -q                      no progress bar\n"},
+    {"farm", vxh::farmMain, "vxhost farm PLUGIN -o OUT (--parts N | --frames-per-part K) [options]",
+     "render on a Slurm cluster; farm status|resume DIR",
+     "Checks the render as vxhost render does, then queues it on a Slurm cluster: a job array\n"
+     "of one task per part (each renders its fields into DIR/parts/ as a --jobs worker does)\n"
+     "and a join that writes OUT once every part is there. It prints the two job IDs.\n"
+     "  --parts N               split the clip into N parts\n"
+     "  --frames-per-part K     or into parts of K frames\n"
+     "  --work DIR              the farm folder, on the shared file system (default OUT.farm)\n"
+     "  --sbatch ARG            passed to sbatch (partition, time limit, memory, account);\n"
+     "                          repeat for more\n"
+     "  and every option of vxhost render but --jobs and --range.\n"
+     "vxhost farm status DIR    which parts are done, queued, running or failed, and the join\n"
+     "vxhost farm resume DIR [--sbatch ARG]...\n"
+     "                          queues again the parts that failed or are missing, and the join\n"},
     {"edit", editCommand, "vxhost edit PLUGIN [options]", "open the plug-in's editor",
      "  Render's options that edit takes, as render takes them:\n"
      "  --input0 FILE, --input1 FILE, --fields N, --effect NAME, --project WxH,\n"

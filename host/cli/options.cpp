@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/cli/numbers.h"
+#include "host/core/plugin.h"
 #include "host/io/output.h"
 
 namespace vxh {
@@ -197,6 +198,12 @@ const Option kOptions[] =
              t.render.workerState = v.text;
              return true;
          }},
+        // The farm folder whose rendered parts a farm's join writes out.
+        {"--from-parts", nullptr, Value::TEXT, 0, 0, "", RENDER, kForRender,
+         [](Target &t, const Parsed &v) {
+             t.render.fromParts = v.text;
+             return true;
+         }},
         {"--window", nullptr, Value::NONE, 0, 0, "", EDIT, nullptr,
          [](Target &t, const Parsed &) { return t.edit->window = true; }},
         {"--script", nullptr, Value::TEXT, 0, 0, "", EDIT, nullptr,
@@ -316,7 +323,7 @@ bool parseArgs(Command command, const std::vector<std::string> &args, Target t, 
                 err = "unexpected argument '" + a + "'";
                 return false;
             }
-            t.render.plugin = a;
+            t.render.plugin = findPlugin(a);
             continue;
         }
         Parsed v;

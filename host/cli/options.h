@@ -46,6 +46,16 @@ struct RenderOptions {
     long rangeBegin = -1, rangeEnd = -1; // output fields [begin, end); -1: all
     int jobs = 1;
     std::string workerState; // set in worker processes: state to render with
+    // vxhost farm: the clip's parts rendered as a Slurm job array into the
+    // folder `work`, then joined. Submitting when parts or framesPerPart is set.
+    struct Farm {
+        int parts = 0;
+        long framesPerPart = 0;
+        std::string work;
+        std::vector<std::string> sbatch;     // passed to sbatch as they are
+        std::vector<std::string> renderArgs; // the render's own, for the join
+    } farm;
+    std::string fromParts; // set in a farm's join: the folder whose parts make the output
 };
 
 // What only the editor takes.

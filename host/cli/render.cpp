@@ -13,6 +13,7 @@
 
 #include "host/cli/dissolve.h"
 #include "host/cli/effectcheck.h"
+#include "host/cli/farm.h"
 #include "host/cli/info.h"
 #include "host/cli/numbers.h"
 #include "host/cli/run.h"
@@ -22,6 +23,9 @@
 #include "host/gui/gui.h"
 #include "host/io/media.h"
 #include "host/io/output.h"
+#include "host/io/pipestream.h"
+#include "host/io/reader.h"
+#include "host/io/writer.h"
 #include "operator/host/vxres.h"
 
 namespace vxh {
@@ -110,7 +114,7 @@ bool spoolStandardInput(std::string &path, std::string &err)
     path = buffer.data();
     std::vector<char> chunk(1 << 20);
     for (;;) {
-        const ssize_t n = read(0, chunk.data(), chunk.size());
+        const ssize_t n = readPipe(0, chunk.data(), chunk.size());
         if (n == 0)
             break;
         if (n < 0 || interruptSignal || write(fd, chunk.data(), (size_t)n) != n) {
@@ -334,8 +338,24 @@ void setMixLevels(const RenderOptions &o, const ClipFields &cf, const WorkSize &
 // A session of the operator over the inputs: frames read as the plug-in
 // asks for them (a short input 1 repeats its last frame, with a warning),
 // journal lines and progress shown as they come.
+// Frames decoded ahead while the clip renders in this process: a reader
+// for each input the operator asks for, started by its first request.
+struct Prefetch {
+    bool on = false;
+    long lastFrame = 0;
+    FrameReader readers[2];
+};
+
+void stopPrefetch(Prefetch &pf)
+{
+    pf.on = false;
+    for (FrameReader &r : pf.readers)
+        stopReader(r);
+}
+
 void startSession(const RenderOptions &o, const ClipFields &cf, const WorkSize &work,
-                  ClipInputs &in, Warnings &warn, bool showBar, Operator &op, Session &s)
+                  ClipInputs &in, Warnings &warn, bool showBar, Operator &op, Prefetch &pf,
+                  Session &s)
 {
     Host &host = op.gui.host;
     host.projectWidth = work.projectWidth;
@@ -353,12 +373,21 @@ void startSession(const RenderOptions &o, const ClipFields &cf, const WorkSize &
     s.onJournal = [showBar](const std::string &line) { echoJournal(line, showBar); };
     s.onProgress = [showBar](long done, long total) { showProgress(showBar, done, total); };
     auto shortWarned = std::make_shared<bool>(false);
-    s.frames = [&o, &in, &warn, shortWarned](int input, long k,
-                                             std::string &why) -> const uint32_t * {
+    s.frames = [&o, &in, &warn, &pf, shortWarned](int input, long k,
+                                                  std::string &why) -> const uint32_t * {
         InputClip &clip = input == 0 ? in.in0 : in.in1;
-        const uint32_t *px = frameAt(clip, k, why);
-        if (px && input == 1 && !*shortWarned && clip.complete && k >= clip.knownFrames &&
-            !o.input1.empty()) {
+        const uint32_t *px = nullptr;
+        bool repeated = false;
+        if (pf.on) {
+            FrameReader &reader = pf.readers[input];
+            if (!reader.thread.joinable())
+                startReader(reader, clip, k, pf.lastFrame, 2, &interruptSignal);
+            px = readerFrame(reader, k, repeated, why);
+        } else {
+            px = frameAt(clip, k, why);
+            repeated = clip.complete && k >= clip.knownFrames;
+        }
+        if (px && input == 1 && !*shortWarned && repeated && !o.input1.empty()) {
             *shortWarned = true;
             warn.say(shown(o.input1, 1) + " has " + std::to_string(clip.knownFrames) +
                      " frames, fewer than the render needs: its last frame is repeated");
@@ -375,30 +404,55 @@ void startSession(const RenderOptions &o, const ClipFields &cf, const WorkSize &
 // parent alone applies the gadgets and keeps the state; workers render from
 // a copy of it.
 int drive(const RenderOptions &o, const char *self, const ClipFields &cf, const WorkSize &work,
-          const Operator &op, bool showBar, Session &s, OutputClip &out, std::string &err)
+          const Operator &op, bool showBar, Prefetch &pf, Session &s, OutputClip &out,
+          std::string &err)
 {
     const bool worker = !o.workerState.empty();
+    if (!o.fromParts.empty()) {
+        // A farm's join: the parts rendered on the cluster, written out.
+        setMixLevels(o, cf, work, op, out);
+        return joinFarm(o.fromParts, cf.fields, out, err);
+    }
+    const bool submit = farmSubmits(o);
     const std::vector<GadgetUse> noUses;
     const std::vector<GadgetUse> &uses = worker ? noUses : o.gadgets;
     const uint8_t firstFlags = o.projectSize ? 1 : 0;
-    if (o.jobs == 1) {
+    if (o.jobs == 1 && !submit) {
         SessionBinding binding(s);
         installOperator(s);
         useGadgets(s, uses);
         if (!setUpOperator(s, err))
             return 1;
         setMixLevels(o, cf, work, op, out);
-        const int code = renderFields(
+        // Input frames are read and decoded, and finished frames converted,
+        // encoded and written, on threads of their own while others render.
+        pf.on = true;
+        pf.lastFrame = frameOfField(cf.plan, uint32_t(std::max(cf.end - 1, cf.begin)));
+        // One frame queued while one is written: each frame queued costs
+        // its whole size in memory, and a second gains next to nothing.
+        FrameWriter writer;
+        startWriter(writer, out, 1, &interruptSignal);
+        int code = renderFields(
             s, cf.begin, cf.end, firstFlags,
-            [&out](const uint32_t *frame, std::string &why) { return writeFrame(out, frame, why); },
+            [&writer](std::vector<uint32_t> &frame, std::string &why) {
+                return queueFrame(writer, frame, why);
+            },
             err);
+        stopPrefetch(pf);
+        std::string why;
+        if (!stopWriter(writer, why) && code == 0) {
+            err = why;
+            code = failedIoCode();
+        }
         if (showBar)
             fprintf(stderr, "\n");
         tearDownOperator(s);
         return code;
     }
-    const std::string stateCopy =
-        std::string(getenv("VXHOME")) + "/vxhost/instances/.job-" + std::to_string(getpid());
+    // The state the workers or the farm's tasks render with.
+    const std::string stateCopy = submit ? farmStatePath(o)
+                                         : std::string(getenv("VXHOME")) +
+                                               "/vxhost/instances/.job-" + std::to_string(getpid());
     std::error_code ec;
     fs::create_directories(fs::path(stateCopy).parent_path(), ec);
     int code = runSession(s, uses, 0, 0, firstFlags, FrameSink(), err);
@@ -407,6 +461,8 @@ int drive(const RenderOptions &o, const char *self, const ClipFields &cf, const 
         err = why;
         code = 2;
     }
+    if (code == 0 && submit)
+        return submitFarm(o, self, stateCopy, cf.fields, err);
     if (code == 0) {
         setMixLevels(o, cf, work, op, out);
         code = runWorkers(o, self, stateCopy, cf.fields, out, err);
@@ -445,9 +501,9 @@ int finishRender(const RenderOptions &o, int code, const ClipFields &cf, double 
     const long rendered = whole ? (cf.end - cf.begin + 1) / 2 : cf.end - cf.begin;
     const char *unit = whole ? "whole frames" : "fields";
     if (o.workerState.empty())
-        fprintf(stderr,
-                "vxhost: rendered %ld %s in %.2f s (%.1f %s/s) to %s; %zu journal line(s)\n",
-                rendered, unit, seconds, seconds > 0 ? rendered / seconds : 0.0, unit,
+        fprintf(stderr, "vxhost: %s %ld %s in %.2f s (%.1f %s/s) to %s; %zu journal line(s)\n",
+                o.fromParts.empty() ? "rendered" : "joined the parts of", rendered, unit, seconds,
+                seconds > 0 ? rendered / seconds : 0.0, unit,
                 o.output == "-" ? "standard output" : o.output.c_str(), journalLines);
     if (o.strict && (journalLines || warn.count)) {
         fprintf(stderr, "vxhost: --strict: %zu journal line(s), %d warning(s)\n", journalLines,
@@ -487,16 +543,25 @@ int renderCommand(const RenderOptions &given, const char *self, std::string &std
 
     const auto start = std::chrono::steady_clock::now();
     const bool showBar = !o.quiet && isatty(2) && o.jobs == 1;
+    Prefetch pf;
     Session s;
-    startSession(o, cf, work, in, warn, showBar, op, s);
+    startSession(o, cf, work, in, warn, showBar, op, pf, s);
     std::string err;
-    const int code = drive(o, self, cf, work, op, showBar, s, out, err);
+    const int code = drive(o, self, cf, work, op, showBar, pf, s, out, err);
+    stopPrefetch(pf);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (o.workerState.empty() && !o.fresh) {
+    if (o.workerState.empty() && o.fromParts.empty() && !o.fresh) {
         std::string stateErr;
         if (!storeInstance(op.state, op.gui.host.tags, stateErr))
             fprintf(stderr, "vxhost: %s\n", stateErr.c_str());
+    }
+    if (farmSubmits(o)) {
+        // Nothing is written before the join: the output waits for it.
+        abandonOutput(out);
+        if (code != 0)
+            fprintf(stderr, "vxhost: %s\n", err.c_str());
+        return code;
     }
     return finishRender(o, code, cf, seconds, op.gui.host.journal.size(), warn, out, err);
 }
@@ -568,9 +633,9 @@ bool renderClip(Plugin &plugin, Host &host, const RenderOptions &o, const Clip &
     out.height = in0.height;
     out.fpsNum = in0.fpsNum;
     out.fpsDen = in0.fpsDen;
-    const size_t pixels = (size_t)in0.width * in0.height;
-    const FrameSink keep = [&](const uint32_t *frame, std::string &) {
-        out.frames.emplace_back(frame, frame + pixels);
+    const FrameSink keep = [&](std::vector<uint32_t> &frame, std::string &) {
+        out.frames.emplace_back();
+        out.frames.back().swap(frame);
         return true;
     };
     return runSession(s, o.gadgets, begin, end, o.projectSize ? 1 : 0, keep, err) == 0;

@@ -1,17 +1,25 @@
 #include "host/cli/run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include "host/core/plugin.h"
+#include "host/io/pipestream.h"
 
 namespace vxh {
 
-volatile sig_atomic_t interruptSignal = 0;
+StopFlag interruptSignal = 0;
 
 namespace {
+
+// The wake pipe of pipe reads (host/io/pipestream.h): the handler writes a
+// byte to it, so a read about to wait sees the interruption.
+int wakeFd = -1;
 
 // A logging site of the operators and what its journal line means.
 struct JournalSite {
@@ -35,7 +43,12 @@ long journalNumber(const std::string &line, const std::string &key)
 
 void onInterrupt(int sig)
 {
+    const int saved = errno;
     interruptSignal = sig;
+    if (wakeFd >= 0 && write(wakeFd, "", 1) < 0) {
+        // Full: a byte already waits there.
+    }
+    errno = saved;
 }
 
 // Opens a named input, or the sample clip `which` of the size and length given.
@@ -111,6 +124,8 @@ void Warnings::say(const std::string &text)
 
 void catchInterrupts()
 {
+    wakeFd = wakePipeWriteEnd();
+    watchInterruption(&interruptSignal);
     struct sigaction sa = {};
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);

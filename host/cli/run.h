@@ -9,6 +9,7 @@
 
 #include "host/cli/options.h"
 #include "host/core/fields.h"
+#include "host/core/stopflag.h"
 #include "host/io/input.h"
 
 namespace vxh {
@@ -31,7 +32,7 @@ void echoJournal(const std::string &line, bool afterBar);
 
 // The signal that interrupts the run (SIGINT, SIGTERM, SIGHUP), 0 while
 // none came.
-extern volatile sig_atomic_t interruptSignal;
+extern StopFlag interruptSignal;
 // SIGINT, SIGTERM and SIGHUP end the run at the next field, or at once when a read
 // or write is waiting (no SA_RESTART), so temporaries are removed on the
 // normal failure path. A closed output pipe is a write error, not a kill.

@@ -109,11 +109,15 @@ bool readScript(const std::string &path, std::vector<ScriptEvent> &events, std::
         err = path + ": cannot open the script";
         return false;
     }
-    // Read up to one byte past the limit: a device or a runaway file is
-    // refused rather than read until memory runs out.
-    std::string text(kScriptLimit + 1, '\0');
-    in.read(text.data(), (std::streamsize)text.size());
-    text.resize((size_t)in.gcount());
+    // Read in chunks up to one byte past the limit: a device or a runaway
+    // file is refused rather than read until memory runs out, and a short
+    // script costs only its own size.
+    std::string text;
+    char chunk[65536];
+    while (text.size() <= kScriptLimit && in) {
+        in.read(chunk, sizeof chunk);
+        text.append(chunk, (size_t)in.gcount());
+    }
     if (text.size() > kScriptLimit) {
         err = path + ": the script is larger than " + std::to_string(kScriptLimit >> 20) +
               " MiB (a script holds one action a line)";

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "host/cli/run.h"
+#include "host/io/pipestream.h"
 #include "host/io/y4m.h"
 
 namespace vxh {
@@ -33,47 +34,6 @@ struct Worker {
     ~Worker();
 };
 
-std::vector<std::string> workerArgs(const RenderOptions &o, const std::string &stateFile,
-                                    long fields, long a, long b)
-{
-    std::vector<std::string> args = {"render",
-                                     o.plugin,
-                                     "-o",
-                                     "-",
-                                     "-q",
-                                     "--fields",
-                                     std::to_string(fields),
-                                     "--range",
-                                     std::to_string(a) + ":" + std::to_string(b),
-                                     "--worker-state",
-                                     stateFile,
-                                     "--max-pixels",
-                                     std::to_string(o.maxPixels)};
-    auto add = [&](const std::string &opt, const std::string &value) {
-        args.push_back(opt);
-        args.push_back(value);
-    };
-    if (!o.input0.empty())
-        add("--input0", o.input0);
-    if (!o.input1.empty())
-        add("--input1", o.input1);
-    if (!o.effect.empty())
-        add("--effect", o.effect);
-    if (o.projectWidth)
-        add("--project", std::to_string(o.projectWidth) + "x" + std::to_string(o.projectHeight));
-    if (o.projectSize)
-        args.push_back("--project-size");
-    // The scan the parent picked, so that workers do not pick again.
-    args.push_back(o.scan == Scan::Progressive ? "--progressive" : "--interlaced");
-    if (o.order != FieldOrder::FromInput)
-        args.push_back(o.order == FieldOrder::TopFirst ? "--top-first" : "--bottom-first");
-    if (o.allowDefaultEffect)
-        args.push_back("--allow-default-effect");
-    if (o.strict)
-        args.push_back("--strict");
-    return args;
-}
-
 bool startWorker(const char *self, const std::vector<std::string> &args, bool toPipe, Worker &w,
                  std::string &err)
 {
@@ -83,7 +43,7 @@ bool startWorker(const char *self, const std::vector<std::string> &args, bool to
             err = std::string("cannot make a pipe for a worker: ") + strerror(errno);
             return false;
         }
-        w.stream = fdopen(fds[0], "rb");
+        w.stream = openPipeStream(fds[0], true);
     } else {
         w.stream = tmpfile();
         if (w.stream)
@@ -196,8 +156,9 @@ int judgeWorker(size_t j, const WorkerEnd &end, std::string &err)
     return end.exitCode == 0 ? 0 : end.exitCode == 1 ? 1 : 2;
 }
 
-// Reads the next frame of a worker's stream (C444alpha) in order.
-bool nextWorkerFrame(InputClip &in, long k, std::vector<uint32_t> &frame, std::string &err)
+// Reads the planes of the next frame of a worker's stream (C444alpha), in
+// order, into in.raw.
+bool readWorkerFrame(InputClip &in, long k, std::string &err)
 {
     std::string line;
     if (readY4mLine(in.fp, line) != LineResult::Ok || line.compare(0, 5, "FRAME") != 0) {
@@ -209,9 +170,23 @@ bool nextWorkerFrame(InputClip &in, long k, std::vector<uint32_t> &frame, std::s
         err = "a worker's output ended early in frame " + std::to_string(k);
         return false;
     }
+    return true;
+}
+
+// Copies the next frame of a worker's stream to the output: as it is when
+// the output packs frames alike, else unpacked and written as any frame.
+bool copyWorkerFrame(InputClip &in, long k, OutputClip &out, std::vector<uint32_t> &frame,
+                     int &code, std::string &err)
+{
+    code = 1;
+    if (!readWorkerFrame(in, k, err))
+        return false;
+    code = 2;
+    if (writesPackedFrames(out, PixFmt::Yuva444))
+        return writePackedFrame(out, in.raw.data(), in.raw.size(), err);
     frame.resize((size_t)in.facts.width * in.facts.height);
     unpackY4mFrame(in.header, in.raw.data(), frame.data());
-    return true;
+    return writeFrame(out, frame.data(), err);
 }
 
 bool openWorkerStream(Worker &w, InputClip &in, std::string &err)
@@ -230,6 +205,8 @@ bool openWorkerStream(Worker &w, InputClip &in, std::string &err)
     return true;
 }
 
+} // namespace
+
 // Splits [0, fields) into `jobs` ranges on frame boundaries.
 std::vector<std::pair<long, long>> splitRanges(long fields, int jobs)
 {
@@ -243,7 +220,81 @@ std::vector<std::pair<long, long>> splitRanges(long fields, int jobs)
     return ranges;
 }
 
-} // namespace
+std::vector<std::string> workerArgs(const RenderOptions &o, const std::string &stateFile,
+                                    long fields, long a, long b, const std::string &output)
+{
+    std::vector<std::string> args = {"render",
+                                     o.plugin,
+                                     "-o",
+                                     output,
+                                     "-q",
+                                     "--fields",
+                                     std::to_string(fields),
+                                     "--range",
+                                     std::to_string(a) + ":" + std::to_string(b),
+                                     "--worker-state",
+                                     stateFile,
+                                     "--max-pixels",
+                                     std::to_string(o.maxPixels)};
+    auto add = [&](const std::string &opt, const std::string &value) {
+        args.push_back(opt);
+        args.push_back(value);
+    };
+    if (!o.input0.empty())
+        add("--input0", o.input0);
+    if (!o.input1.empty())
+        add("--input1", o.input1);
+    if (!o.effect.empty())
+        add("--effect", o.effect);
+    if (o.projectWidth)
+        add("--project", std::to_string(o.projectWidth) + "x" + std::to_string(o.projectHeight));
+    if (o.projectSize)
+        args.push_back("--project-size");
+    // The scan the parent picked, so that workers do not pick again.
+    args.push_back(o.scan == Scan::Progressive ? "--progressive" : "--interlaced");
+    if (o.order != FieldOrder::FromInput)
+        args.push_back(o.order == FieldOrder::TopFirst ? "--top-first" : "--bottom-first");
+    if (o.allowDefaultEffect)
+        args.push_back("--allow-default-effect");
+    if (o.strict)
+        args.push_back("--strict");
+    return args;
+}
+
+int joinParts(const std::vector<std::string> &parts,
+              const std::vector<std::pair<long, long>> &ranges, const std::string &resume,
+              OutputClip &out, std::string &err)
+{
+    std::vector<uint32_t> frame;
+    for (size_t j = 0; j < parts.size(); ++j) {
+        const std::string which = "part " + std::to_string(j) + " (fields " +
+                                  std::to_string(ranges[j].first) + ":" +
+                                  std::to_string(ranges[j].second) + ")";
+        Worker w;
+        w.stream = fopen(parts[j].c_str(), "rb");
+        if (!w.stream) {
+            err = which + " is missing (" + parts[j] + "); " + resume;
+            return 2;
+        }
+        InputClip in;
+        if (!openWorkerStream(w, in, err)) {
+            err = which + ": " + err + "; " + resume;
+            return 2;
+        }
+        const long frames = (ranges[j].second - ranges[j].first + 1) / 2;
+        for (long k = 0; k < frames; ++k) {
+            int code = 1;
+            if (interruptSignal)
+                return 128 + interruptSignal;
+            if (!copyWorkerFrame(in, k, out, frame, code, err)) {
+                if (code == 1)
+                    err = which + ": " + err + "; " + resume;
+                return 2;
+            }
+        }
+    }
+    return 0;
+}
 
 int runWorkers(const RenderOptions &o, const char *self, const std::string &stateFile, long fields,
                OutputClip &out, std::string &err)
@@ -252,7 +303,8 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
     std::vector<Worker> workers(ranges.size());
     int code = 0;
     for (size_t j = 0; j < ranges.size() && code == 0; ++j)
-        if (!startWorker(self, workerArgs(o, stateFile, fields, ranges[j].first, ranges[j].second),
+        if (!startWorker(self,
+                         workerArgs(o, stateFile, fields, ranges[j].first, ranges[j].second, "-"),
                          j == 0, workers[j], err))
             code = 2;
     std::vector<uint32_t> frame;
@@ -280,10 +332,9 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
         for (long k = 0; k < frames && code == 0; ++k) {
             // A signal cuts a read or write short: the failure is then the
             // interruption's.
-            if (interruptSignal || !nextWorkerFrame(in, k, frame, err))
-                code = 1;
-            else if (!writeFrame(out, frame.data(), err))
-                code = 2;
+            int failed = 1;
+            if (interruptSignal || !copyWorkerFrame(in, k, out, frame, failed, err))
+                code = failed;
             done += 2;
             showProgress(show && code == 0, std::min(done, fields), fields);
         }

@@ -27,22 +27,29 @@ long fieldStep(const FieldPlan &plan)
     return plan.progressive ? 2 : 1;
 }
 
+void extractFieldInto(const FieldPlan &plan, const uint32_t *frame, uint32_t field, uint32_t *rows,
+                      size_t stride)
+{
+    const size_t row = (size_t)plan.width;
+    const int parity = plan.progressive ? 0 : (int)(field & 1) ^ (plan.bottomFirst ? 1 : 0);
+    const int step = plan.progressive ? 1 : 2;
+    if (plan.progressive && stride == row) {
+        memcpy(rows, frame, row * plan.height * 4);
+        return;
+    }
+    for (int y = 0; y < plan.fieldHeight; ++y) {
+        const int line =
+            std::min(step * y + parity, plan.height - 1); // the padding repeats the last line
+        memcpy(rows + (size_t)y * stride, frame + (size_t)line * row, row * 4);
+    }
+}
+
 void extractField(const FieldPlan &plan, const uint32_t *frame, uint32_t field, Picture &pic)
 {
     pic.width = plan.fieldWidth;
     pic.height = plan.fieldHeight;
     pic.pixels.resize((size_t)pic.width * pic.height);
-    const size_t row = (size_t)plan.width;
-    if (plan.progressive) {
-        memcpy(pic.pixels.data(), frame, row * plan.height * 4);
-        return;
-    }
-    const int parity = (int)(field & 1) ^ (plan.bottomFirst ? 1 : 0);
-    for (int y = 0; y < pic.height; ++y) {
-        const int line =
-            std::min(2 * y + parity, plan.height - 1); // the padding repeats the last line
-        memcpy(&pic.pixels[(size_t)y * row], frame + (size_t)line * row, row * 4);
-    }
+    extractFieldInto(plan, frame, field, pic.pixels.data(), (size_t)plan.width);
 }
 
 void weaveFrame(const FieldPlan &plan, const Picture &first, const Picture &second,

@@ -13,6 +13,7 @@
 #ifndef VXH_FIELDS_H
 #define VXH_FIELDS_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,9 @@ long frameOfField(const FieldPlan &plan, uint32_t field);
 long fieldStep(const FieldPlan &plan);
 // Field `field` of a frame of the plan's size.
 void extractField(const FieldPlan &plan, const uint32_t *frame, uint32_t field, Picture &pic);
+// The same into rows `stride` pixels apart (a host image's visible area).
+void extractFieldInto(const FieldPlan &plan, const uint32_t *frame, uint32_t field, uint32_t *rows,
+                      size_t stride);
 // Weaves the pictures of fields 2k and 2k+1 (first, second) into a frame of
 // the plan's size, dropping a padding line.
 void weaveFrame(const FieldPlan &plan, const Picture &first, const Picture &second,

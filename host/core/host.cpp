@@ -14,6 +14,33 @@
 
 namespace vxh {
 
+namespace {
+
+// Buffers kept for reuse: a render takes and gives back the same few every
+// field (two input images and an output), and reused buffers need no fresh
+// pages.
+constexpr size_t kSpares = 3;
+
+std::vector<uint32_t> takeSpareBuffer(Host &host, size_t count)
+{
+    for (std::vector<uint32_t> &spare : host.spareBuffers)
+        if (spare.size() == count) {
+            std::vector<uint32_t> pixels = std::move(spare);
+            std::swap(spare, host.spareBuffers.back());
+            host.spareBuffers.pop_back();
+            return pixels;
+        }
+    return std::vector<uint32_t>(count);
+}
+
+void giveSpareBuffer(Host &host, std::vector<uint32_t> &&pixels)
+{
+    if (host.spareBuffers.size() < kSpares && !pixels.empty())
+        host.spareBuffers.push_back(std::move(pixels));
+}
+
+} // namespace
+
 HostImage *newImage(Host &host, int w, int h, bool markVisible)
 {
     if (w < 0 || h < 0 || w > 32767 || h > 32767)
@@ -25,11 +52,14 @@ HostImage *newImage(Host &host, int w, int h, bool markVisible)
     auto *image = new (std::nothrow) HostImage{};
     if (!image)
         return nullptr;
-    image->pixels = new (std::nothrow) uint32_t[count ? count : 1];
-    if (!image->pixels) {
+    std::vector<uint32_t> buffer;
+    try {
+        buffer = takeSpareBuffer(host, count ? count : 1);
+    } catch (const std::bad_alloc &) {
         delete image;
         return nullptr;
     }
+    image->pixels = buffer.data();
     // Padding holds a marker so a copy that strays into it shows.
     const auto mark = [&](size_t from, size_t to) {
         std::fill(image->pixels + from, image->pixels + to, 0xDEADBEEFu);
@@ -49,7 +79,7 @@ HostImage *newImage(Host &host, int w, int h, bool markVisible)
     image->yOffset = (int16_t)host.padTop;
     image->width = (int16_t)w;
     image->height = (int16_t)h;
-    host.liveImages.insert(image);
+    host.liveImages.emplace(image, std::move(buffer));
     return image;
 }
 
@@ -57,17 +87,27 @@ void deleteImage(Host &host, HostImage *image)
 {
     if (!image)
         return;
-    if (!host.liveImages.erase(image)) {
+    const auto live = host.liveImages.find(image);
+    if (live == host.liveImages.end()) {
         ++host.badImageReturns;
         return;
     }
-    delete[] image->pixels;
+    giveSpareBuffer(host, std::move(live->second));
+    host.liveImages.erase(live);
     delete image;
 }
 
-Picture visiblePicture(const HostImage *image)
+void recycleOutputs(Host &host)
 {
-    Picture pic;
+    for (Picture &pic : host.outputs)
+        giveSpareBuffer(host, std::move(pic.pixels));
+    host.outputs.clear();
+}
+
+namespace {
+
+void copyVisible(const HostImage *image, Picture &pic)
+{
     pic.width = image->width;
     pic.height = image->height;
     pic.pixels.resize((size_t)pic.width * pic.height);
@@ -75,6 +115,14 @@ Picture visiblePicture(const HostImage *image)
         memcpy(&pic.pixels[(size_t)y * pic.width],
                image->pixels + (size_t)(y + image->yOffset) * image->stride + image->xOffset,
                (size_t)pic.width * 4);
+}
+
+} // namespace
+
+Picture visiblePicture(const HostImage *image)
+{
+    Picture pic;
+    copyVisible(image, pic);
     return pic;
 }
 
@@ -87,6 +135,8 @@ HostImage *serveField(void *h, int input, uint32_t field)
     Picture &pic = host.fieldScratch;
     // No exception crosses into the plug-in: a field that cannot be had is null.
     try {
+        if (host.fieldImage)
+            return host.fieldImage(input, field);
         if (!host.fieldSource || !host.fieldSource(input, field, pic))
             return nullptr;
     } catch (const std::exception &) {
@@ -104,12 +154,27 @@ HostImage *serveField(void *h, int input, uint32_t field)
 int takeField(void *h, HostImage *image)
 {
     Host &host = *(Host *)h;
-    if (!image || !host.liveImages.count(image)) {
+    const auto live = image ? host.liveImages.find(image) : host.liveImages.end();
+    if (live == host.liveImages.end()) {
         ++host.badImageReturns;
         return -1;
     }
     try {
-        host.outputs.push_back(visiblePicture(image));
+        Picture pic;
+        if (image->xOffset == 0 && image->yOffset == 0 && image->stride == image->width &&
+            live->second.size() == (size_t)image->width * (size_t)image->height) {
+            // Unpadded: the image's buffer becomes the picture, no copy.
+            pic.width = image->width;
+            pic.height = image->height;
+            pic.pixels = std::move(live->second);
+            host.liveImages.erase(live);
+            delete image;
+            host.outputs.push_back(std::move(pic));
+            return 0;
+        }
+        pic.pixels = takeSpareBuffer(host, (size_t)image->width * (size_t)image->height);
+        copyVisible(image, pic);
+        host.outputs.push_back(std::move(pic));
     } catch (const std::exception &) {
         deleteImage(host, image);
         return -1;

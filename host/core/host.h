@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ struct Host {
     // Input fields: fills pic with field `field` of input `input`; false when
     // the host has none (opGetField then answers null).
     std::function<bool(int input, uint32_t field, Picture &pic)> fieldSource;
+    // Or, when set, makes the image of that field itself (null when it has
+    // none): a session cuts the field straight from the frame into it.
+    std::function<HostImage *(int input, uint32_t field)> fieldImage;
     // Layout of the images handed out, to exercise stride and offsets.
     int padLeft = 0, padTop = 0, padRight = 0;
     // Project frame size; opAllocImage(0,0,1,0) gives one field of it.
@@ -53,9 +57,13 @@ struct Host {
     std::vector<std::string> requests;              // requesters shown, by kind and title
     int abortPolls = 0;
     int fieldRequests = 0;
-    int badImageReturns = 0;          // images returned that the host never gave
-    std::set<HostImage *> liveImages; // handed out, not yet returned
+    int badImageReturns = 0; // images returned that the host never gave
+    // Images handed out and not yet returned, with the buffers they own.
+    std::map<HostImage *, std::vector<uint32_t>> liveImages;
     Picture fieldScratch; // each served field passes through it; kept, so not cleared every time
+    // Buffers of images and output pictures done with, a few kept for the
+    // next ones of their size.
+    std::vector<std::vector<uint32_t>> spareBuffers;
 
     // Storage for names handed to the plug-in (stable while the host lives).
     std::map<uint32_t, std::string> nameStorage;
@@ -74,6 +82,9 @@ HostImage *newImage(Host &host, int w, int h, bool markVisible = true);
 void deleteImage(Host &host, HostImage *image);
 // Copies the visible area of an image into a picture.
 Picture visiblePicture(const HostImage *image);
+// Moves the pictures of host.outputs to the spares (a few at most) and
+// empties it.
+void recycleOutputs(Host &host);
 
 } // namespace vxh
 

@@ -1,9 +1,45 @@
 #include "host/core/plugin.h"
 
+#include <algorithm>
+#include <cctype>
 #include <dlfcn.h>
+#include <filesystem>
 #include <utility>
+#include <vector>
 
 namespace vxh {
+
+namespace fs = std::filesystem;
+
+std::string findPlugin(const std::string &name)
+{
+    if (name.empty() || name.find('/') != std::string::npos || fs::exists(name))
+        return name;
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return name;
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return (char)std::tolower(c); });
+    static const char *const kinds[][2] = {{"morph", "VorluxMorph"},
+                                           {"draw", "VorluxDraw"},
+                                           {"fx", "VorluxFX"},
+                                           {"warp", "VorluxWarp"},
+                                           {"op", "VorluxOp"}};
+    std::vector<std::string> files = {name, name + ".so"};
+    for (const auto &kind : kinds)
+        if (lower == kind[0])
+            files.push_back(std::string(kind[1]) + ".so");
+    // Installed: lib/vorlux beside bin/; in a build tree: plugins/ beside bin/.
+    for (const char *dir : {VX_BIN_TO_PKGLIB, "../plugins"})
+        for (const std::string &file : files) {
+            const fs::path candidate = self.parent_path() / dir / file;
+            if (fs::is_regular_file(candidate, ec))
+                return candidate.lexically_normal().string();
+        }
+    return name;
+}
 
 Plugin::Plugin(Plugin &&other) noexcept
     : handle(std::exchange(other.handle, nullptr)), getInfo(std::exchange(other.getInfo, nullptr)),
@@ -31,7 +67,14 @@ bool loadPlugin(const std::string &path, Plugin &plugin, std::string &err)
 {
     unloadPlugin(plugin);
     // A bare name is not searched for on the library path.
-    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    const bool bare = path.find('/') == std::string::npos;
+    std::error_code ec;
+    if (bare && !fs::exists(path, ec)) {
+        err = path + ": no such plug-in: not a file here, nor one installed with vxhost (morph, "
+                     "draw, fx, warp, op, or their files such as VorluxMorph.so)";
+        return false;
+    }
+    std::string file = bare ? "./" + path : path;
     void *handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *why = dlerror();

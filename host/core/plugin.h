@@ -34,6 +34,12 @@ struct Plugin {
     ~Plugin();
 };
 
+// The file to load for a plug-in named on the command line: a path as it
+// is; a bare name as a file here if there is one, else one of the plug-ins
+// installed with vxhost (or built beside it) by file name, with or
+// without ".so", or by kind: morph, draw, fx, warp, op. A name found
+// nowhere comes back as it is.
+std::string findPlugin(const std::string &name);
 // dlopen()s a plug-in and finds both entry points; false with a one-line
 // message when the file is not a loadable library or lacks an export.
 bool loadPlugin(const std::string &path, Plugin &plugin, std::string &err);

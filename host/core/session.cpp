@@ -29,21 +29,26 @@ void showJournal(Session &s)
             s.onJournal(journal[s.journalSeen]);
 }
 
-// The host's field source: the planner's field of the session's frames.
-bool serveField(Session &s, int input, uint32_t field, Picture &pic)
+// The host's field images: the planner's field of the session's frames, cut
+// straight into the image handed to the operator.
+HostImage *serveField(Session &s, int input, uint32_t field)
 {
     if (input != 0 && input != 1)
-        return false;
+        return nullptr;
     std::string why;
     const uint32_t *frame = s.frames ? s.frames(input, frameOfField(s.plan, field), why) : nullptr;
     if (!frame) {
         if (s.inputError.empty())
             s.inputError = why;
         ++s.inputFailures;
-        return false;
+        return nullptr;
     }
-    extractField(s.plan, frame, field, pic);
-    return true;
+    HostImage *image = newImage(*s.host, s.plan.fieldWidth, s.plan.fieldHeight, false);
+    if (image)
+        extractFieldInto(s.plan, frame, field,
+                         image->pixels + (size_t)image->yOffset * image->stride + image->xOffset,
+                         (size_t)image->stride);
+    return image;
 }
 
 // The size of a rendered field: the plan's, or a message saying what came.
@@ -73,9 +78,7 @@ SessionBinding::SessionBinding(Session &session)
     if (!s->services.host)
         s->services = hostServices(*s->host); // no table given: the host's own entries
     s->services.host = s->host;
-    s->host->fieldSource = [s](int input, uint32_t field, Picture &pic) {
-        return serveField(*s, input, field, pic);
-    };
+    s->host->fieldImage = [s](int input, uint32_t field) { return serveField(*s, input, field); };
     previous = vxBindThreadHostServices(&s->services);
 }
 
@@ -135,7 +138,7 @@ int renderFields(Session &s, long begin, long end, uint8_t firstFlags, const Fra
             code = 128 + stopped(s);
             break;
         }
-        outputs.clear();
+        recycleOutputs(*s.host);
         const int result =
             callAction(s, ACTION_RENDER, 0, (uint32_t)f, f == begin ? firstFlags : 0);
         if (s.inputFailures) {
@@ -154,19 +157,19 @@ int renderFields(Session &s, long begin, long end, uint8_t firstFlags, const Fra
         const bool firstOfFrame = ((f - begin) & 1) == 0;
         bool ok = true;
         if (s.plan.progressive) {
-            ok = deliver(pic.pixels.data(), err);
+            ok = deliver(pic.pixels, err);
         } else if (firstOfFrame && f + 1 < end) {
             std::swap(s.first, pic);
         } else {
             weaveFrame(s.plan, firstOfFrame ? pic : s.first, pic, s.woven);
-            ok = deliver(s.woven.data(), err);
+            ok = deliver(s.woven, err);
         }
         if (!ok)
             code = failedIoCode(s);
         else if (s.onProgress)
             s.onProgress(std::min(f + step, end) - begin, end - begin);
     }
-    outputs.clear();
+    recycleOutputs(*s.host);
     return code;
 }
 

@@ -21,6 +21,7 @@
 #include "host/core/fields.h"
 #include "host/core/host.h"
 #include "host/core/plugin.h"
+#include "host/core/stopflag.h"
 #include "platform/services.h"
 
 namespace vxh {
@@ -39,8 +40,9 @@ struct GadgetUse {
 // end: the last frame); null with a message when it cannot be had.
 using FrameSource = std::function<const uint32_t *(int input, long frame, std::string &err)>;
 // A frame woven from the output fields, at the plan's frame size, in order;
-// false with a message stops the render.
-using FrameSink = std::function<bool(const uint32_t *frame, std::string &err)>;
+// false with a message stops the render. The sink may keep the buffer by
+// swapping another (of any size) into its place.
+using FrameSink = std::function<bool(std::vector<uint32_t> &frame, std::string &err)>;
 
 struct Session {
     OperatorEntry entry;
@@ -58,7 +60,7 @@ struct Session {
     std::function<void(long done, long total)> onProgress;
     // A signal number, non-zero when the run is to stop; polled before each
     // field and after a failed read or write.
-    const volatile sig_atomic_t *stopSignal = nullptr;
+    const StopFlag *stopSignal = nullptr;
 
     // Kept from call to call.
     size_t journalSeen = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "host/core/pixels.h"
 
@@ -138,9 +139,15 @@ void fillRect(Screen &s, int x0, int y0, int x1, int y1)
         std::swap(y0, y1);
     x0 = std::max(x0, 0), y0 = std::max(y0, 0);
     x1 = std::min(x1, s.width - 1), y1 = std::min(y1, s.height - 1);
-    for (int y = y0; y <= y1; ++y)
-        for (int x = x0; x <= x1; ++x)
-            put(s, x, y, s.colour);
+    if (x0 > x1 || y0 > y1)
+        return;
+    // The first row pixel by pixel, the others copied from it.
+    const size_t stride = static_cast<size_t>(s.width) * 3, span = size_t(x1 - x0 + 1) * 3;
+    uint8_t *first = &s.rgb[y0 * stride + size_t(x0) * 3];
+    for (int x = x0; x <= x1; ++x)
+        put(s, x, y0, s.colour);
+    for (int y = y0 + 1; y <= y1; ++y)
+        std::memcpy(first + size_t(y - y0) * stride, first, span);
 }
 
 namespace {
@@ -283,14 +290,30 @@ uint32_t pixelRgb(const Screen &s, int x, int y)
     return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
 }
 
+namespace {
+
+// The part of the rectangle (x, y, w, h) on the screen, a row at a time:
+// calls copy(screen offset, area offset, bytes) for each visible run.
+template <typename Copy> void forVisibleRows(const Screen &s, int x, int y, int w, int h, Copy copy)
+{
+    const long long i0 = std::max(0LL, -(long long)x),
+                    i1 = std::min<long long>(w, (long long)s.width - x);
+    const long long j0 = std::max(0LL, -(long long)y),
+                    j1 = std::min<long long>(h, (long long)s.height - y);
+    if (i0 >= i1 || !screenReady(s))
+        return;
+    for (long long j = j0; j < j1; ++j)
+        copy(size_t(((y + j) * s.width + x + i0) * 3), size_t((j * w + i0) * 3),
+             size_t((i1 - i0) * 3));
+}
+
+} // namespace
+
 std::vector<uint8_t> saveArea(const Screen &s, int x, int y, int w, int h)
 {
     std::vector<uint8_t> out(static_cast<size_t>(std::max(w, 0)) * std::max(h, 0) * 3, 0);
-    for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i)
-            if (inside(s, x + i, y + j))
-                std::copy_n(&s.rgb[(static_cast<size_t>(y + j) * s.width + x + i) * 3], 3,
-                            &out[(static_cast<size_t>(j) * w + i) * 3]);
+    forVisibleRows(s, x, y, w, h,
+                   [&](size_t at, size_t to, size_t n) { std::memcpy(&out[to], &s.rgb[at], n); });
     return out;
 }
 
@@ -298,10 +321,9 @@ void restoreArea(Screen &s, const std::vector<uint8_t> &pixels, int x, int y, in
 {
     if (pixels.size() < static_cast<size_t>(std::max(w, 0)) * std::max(h, 0) * 3)
         return;
-    for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i)
-            if (inside(s, x + i, y + j))
-                put(s, x + i, y + j, &pixels[(static_cast<size_t>(j) * w + i) * 3]);
+    forVisibleRows(s, x, y, w, h, [&](size_t at, size_t from, size_t n) {
+        std::memcpy(&s.rgb[at], &pixels[from], n);
+    });
 }
 
 } // namespace vxh

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/core/stopflag.h"
 #include "operator/host/vxgui.h"
 #include "platform/services.h"
 
@@ -107,7 +108,7 @@ struct Screen {
     int droppedMessages = 0;
     // Set by the host when a signal asks the editor to leave: a waiting
     // requester then answers as cancelled.
-    const volatile sig_atomic_t *stop = nullptr;
+    const StopFlag *stop = nullptr;
     // The user closed the editor (the window's close button, a script's
     // close line) rather than leaving it through its own gadgets.
     bool closedByUser = false;

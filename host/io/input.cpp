@@ -11,6 +11,7 @@
 
 #include "host/io/media.h"
 #include "host/io/pattern.h"
+#include "host/io/pipestream.h"
 #include "host/io/png.h"
 #include "host/io/samples.h"
 #include "host/io/y4m.h"
@@ -294,6 +295,18 @@ bool openInput(const std::string &path, int64_t maxPixels, InputClip &in,
     }
     if (path == "-") {
         in.name = "standard input";
+        // A pipe or terminal is read through a pipe stream, so that an
+        // interruption ends a read that waits; a file is read (and indexed)
+        // as it is.
+        struct stat st;
+        if (fstat(0, &st) == 0 && !S_ISREG(st.st_mode)) {
+            std::FILE *fp = openPipeStream(0, false);
+            if (!fp) {
+                err = in.name + ": cannot open: " + std::strerror(errno);
+                return false;
+            }
+            return openY4m(in.name, fp, true, maxPixels, in, err);
+        }
         return openY4m(in.name, stdin, false, maxPixels, in, err);
     }
     FramePattern pat;
@@ -323,7 +336,7 @@ bool openInput(const std::string &path, int64_t maxPixels, InputClip &in,
     } else {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
-    std::FILE *fp = fdopen(fd, "rb");
+    std::FILE *fp = S_ISFIFO(st.st_mode) ? openPipeStream(fd, true) : fdopen(fd, "rb");
     if (!fp) {
         close(fd);
         err = path + ": cannot open: " + std::strerror(errno);
@@ -391,19 +404,32 @@ bool countFrames(InputClip &in, long &frames, std::string &err)
     return true;
 }
 
-const uint32_t *frameAt(InputClip &in, long k, std::string &err)
+namespace {
+
+// Spools a pipe as far as frame k and brings k into the clip (past the end:
+// its last frame); false with a message.
+bool locateFrame(InputClip &in, long &k, std::string &err)
 {
     if (k < 0)
         k = 0;
     while (k >= in.knownFrames && !in.complete)
         if (!spoolNextFrame(in, err) && !err.empty())
-            return nullptr;
+            return false;
     if (in.knownFrames == 0) {
         err = in.name + ": contains no frames";
-        return nullptr;
+        return false;
     }
     if (k >= in.knownFrames)
         k = in.knownFrames - 1;
+    return true;
+}
+
+} // namespace
+
+const uint32_t *frameAt(InputClip &in, long k, std::string &err)
+{
+    if (!locateFrame(in, k, err))
+        return nullptr;
     if (in.kind == InputKind::Still)
         return in.cached[0].data();
     for (int slot = 0; slot < 2; ++slot)
@@ -416,6 +442,19 @@ const uint32_t *frameAt(InputClip &in, long k, std::string &err)
     in.cachedIndex[slot] = k;
     in.nextSlot = 1 - slot;
     return in.cached[slot].data();
+}
+
+bool readFrame(InputClip &in, long k, std::vector<uint32_t> &out, bool &repeated, std::string &err)
+{
+    const long asked = k < 0 ? 0 : k;
+    if (!locateFrame(in, k, err))
+        return false;
+    repeated = asked > k;
+    if (in.kind == InputKind::Still) {
+        out = in.cached[0];
+        return true;
+    }
+    return decodeFrame(in, k, out, err);
 }
 
 } // namespace vxh

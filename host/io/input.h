@@ -86,6 +86,11 @@ bool countFrames(InputClip &in, long &frames, std::string &err);
 // Frame k; past the end the last frame. Null with err on a read failure.
 // The pointer stays valid until the next call but one.
 const uint32_t *frameAt(InputClip &in, long k, std::string &err);
+// Frame k into out, which the input does not keep (for a reader with
+// buffers of its own); past the end the last frame, `repeated` set. False
+// with err on a read failure.
+bool readFrame(InputClip &in, long k, std::vector<uint32_t> &out, bool &repeated,
+               std::string &err);
 
 } // namespace vxh
 

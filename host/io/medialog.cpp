@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -16,6 +17,9 @@ namespace vxh {
 namespace {
 
 // The libraries' last error message, added to ours; they print nothing.
+// The libraries log from their own threads and from ours (reading,
+// rendering and writing run apart): the messages are kept under a lock.
+std::mutex messagesLock;
 char lastLibraryMessage[256];
 // A demuxer's last error message and its context, kept apart: a demuxer may
 // log a cut-off file and then report a plain end.
@@ -41,6 +45,7 @@ void keepLibraryMessage(void *avcl, int level, const char *fmt, va_list vl)
     }
     if (text.empty())
         return;
+    std::lock_guard<std::mutex> held(messagesLock);
     snprintf(lastLibraryMessage, sizeof lastLibraryMessage, "%s", text.c_str());
     const AVClass *kind = avcl ? *(const AVClass **)avcl : nullptr;
     if (kind && kind->get_category && kind->get_category(avcl) == AV_CLASS_CATEGORY_DEMUXER) {
@@ -53,6 +58,7 @@ void keepLibraryMessage(void *avcl, int level, const char *fmt, va_list vl)
 
 void quietMediaLibraries()
 {
+    std::lock_guard<std::mutex> held(messagesLock);
     lastLibraryMessage[0] = 0;
     lastDemuxerMessage[0] = 0;
     lastDemuxer = nullptr;
@@ -61,6 +67,7 @@ void quietMediaLibraries()
 
 bool demuxerLoggedError(const void *demuxer, std::string &text)
 {
+    std::lock_guard<std::mutex> held(messagesLock);
     if (!lastDemuxerMessage[0] || lastDemuxer != demuxer)
         return false;
     text = lastDemuxerMessage;
@@ -72,6 +79,7 @@ std::string describeMediaError(int code)
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     std::string s = text;
+    std::lock_guard<std::mutex> held(messagesLock);
     if (lastLibraryMessage[0])
         s += std::string(" (") + lastLibraryMessage + ")";
     lastLibraryMessage[0] = 0;

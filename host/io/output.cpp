@@ -164,8 +164,17 @@ bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err)
         return true;
     }
     packPlanes(frame, w, h, out.fmt, out.planes);
-    if (!putBytes(out.fp, "FRAME\n", 6) ||
-        !putBytes(out.fp, out.planes.data(), out.planes.size())) {
+    return writePackedFrame(out, out.planes.data(), out.planes.size(), err);
+}
+
+bool writesPackedFrames(const OutputClip &out, PixFmt fmt)
+{
+    return !out.media && !out.pattern && out.fmt == fmt;
+}
+
+bool writePackedFrame(OutputClip &out, const uint8_t *planes, size_t bytes, std::string &err)
+{
+    if (!putBytes(out.fp, "FRAME\n", 6) || !putBytes(out.fp, planes, bytes)) {
         out.readerGone = errno == EPIPE;
         err = (out.path == "-" ? std::string("standard output") : out.path) +
               ": write failed: " + std::strerror(errno);

@@ -59,6 +59,10 @@ struct OutputClip : OutputHandles {
 bool openOutput(const std::string &path, const Clip &facts, PixFmt fmt, OutputClip &out,
                 std::string &err, const MediaSettings *media = nullptr);
 bool writeFrame(OutputClip &out, const uint32_t *frame, std::string &err);
+// Whether the output is a YUV4MPEG2 stream of frames packed as fmt, which
+// writePackedFrame then takes as they are (a worker's frames, say).
+bool writesPackedFrames(const OutputClip &out, PixFmt fmt);
+bool writePackedFrame(OutputClip &out, const uint8_t *planes, size_t bytes, std::string &err);
 // Completes the output; notes what a user should know (old PNG frames left).
 bool finishOutput(OutputClip &out, std::vector<std::string> &notes, std::string &err);
 // Removes every temporary; output written in place stays as far as it got.

@@ -40,6 +40,21 @@ namespace fs = std::filesystem;
 
 constexpr int kW = 96, kH = 64, kFrames = 6;
 
+std::string fromEnv(const char *name, const char *otherwise)
+{
+    const char *value = getenv(name);
+    return value && *value ? value : otherwise;
+}
+
+// The build's vxhost and plug-ins; the install test runs these tests again
+// on an installed tree and names its files instead.
+const std::string kFrei0rDir = fromEnv("VX_TEST_FREI0R_DIR", VX_FREI0R_DIR);
+const std::string kVxhost = fromEnv("VX_TEST_VXHOST", VX_VXHOST);
+const std::string kPluginDir = fromEnv("VX_TEST_PLUGIN_DIR", VX_BUILD_PLUGIN_DIR);
+// Kdenlive's descriptions of the plug-ins: effects/ and transitions/.
+const std::string kKdenliveDir =
+    fromEnv("VX_TEST_KDENLIVE_DIR", VX_SOURCE_DIR "/packaging/kdenlive");
+
 struct ToolRun {
     int code = -1;
     std::string output; // stdout and stderr together
@@ -101,7 +116,7 @@ struct Frei0r : ::testing::Test {
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir);
         fs::create_directories(dir / "home");
-        env = "VXHOME=" + (dir / "home").string() + " FREI0R_PATH=" VX_FREI0R_DIR " ";
+        env = "VXHOME=" + (dir / "home").string() + " FREI0R_PATH=" + kFrei0rDir + " ";
         writeInput("in0", vxh::makeSampleClip(0, kW, kH, kFrames));
         writeInput("in1", vxh::makeSampleClip(1, kW, kH, kFrames));
         sampleEffect("swirl", kW, kH / 2, kFrames);
@@ -120,7 +135,7 @@ struct Frei0r : ::testing::Test {
     void sampleEffect(const std::string &name, int w, int h, int frames)
     {
         ToolRun r =
-            shell(env + VX_VXHOST " sample-effect " + name + " --size " + std::to_string(w) + "x" +
+            shell(env + kVxhost + " sample-effect " + name + " --size " + std::to_string(w) + "x" +
                   std::to_string(h) + " --frames " + std::to_string(frames));
         ASSERT_EQ(r.code, 0) << r.output;
     }
@@ -131,7 +146,7 @@ struct Frei0r : ::testing::Test {
     {
         for (size_t i = 0; i < renders.size(); ++i) {
             const std::string out = "vx" + std::to_string(i) + "_%04d.png";
-            ToolRun r = shell(env + VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/" + renders[i] +
+            ToolRun r = shell(env + kVxhost + " render " + kPluginDir + "/" + renders[i] +
                               " --fields " + std::to_string(2 * frames) + " --input0 " +
                               path(input0) + " --input1 " + path(input1) + " -q -o " + path(out));
             EXPECT_EQ(r.code, 0) << r.output;
@@ -161,12 +176,7 @@ struct Frei0r : ::testing::Test {
                      const std::string &prefix = "", const std::string &input0 = "in0_%04d.png",
                      const std::string &input1 = "in1_%04d.png", int frames = kFrames)
     {
-        // melt crashes on a profile without a description.
-        std::ofstream(dir / "profile")
-            << "description=test\nframe_rate_num=25\nframe_rate_den=1\nwidth=" << kW
-            << "\nheight=" << kH
-            << "\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
-               "display_aspect_num=3\ndisplay_aspect_den=2\ncolorspace=601\n";
+        writeProfile();
         const std::string last = std::to_string(frames - 1);
         const size_t size = (size_t)kW * kH * 4 * frames;
         std::string out;
@@ -183,8 +193,45 @@ struct Frei0r : ::testing::Test {
         }
         return out.size() == size ? out : "";
     }
+    // melt's profile of the clips (melt crashes on one without a description).
+    void writeProfile()
+    {
+        std::ofstream(dir / "profile")
+            << "description=test\nframe_rate_num=25\nframe_rate_den=1\nwidth=" << kW
+            << "\nheight=" << kH
+            << "\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
+               "display_aspect_num=3\ndisplay_aspect_den=2\ncolorspace=601\n";
+    }
     // Called before each run of melt.
     std::function<void()> prepareMeltRun = [] {};
+
+    // The parameters melt -query lists for a plug-in: title, then the
+    // declared type, minimum, maximum and default as melt prints them.
+    struct Declared {
+        std::string title;
+        std::map<std::string, std::string> fields;
+    };
+    std::vector<Declared> meltQuery(const std::string &name, bool filter)
+    {
+        const ToolRun r =
+            shell(env + "melt -query " + (filter ? "filter" : "transition") + "=frei0r." + name);
+        std::vector<Declared> params;
+        std::istringstream lines(r.output);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t colon = line.find(": ");
+            if (line.rfind("  - identifier:", 0) == 0)
+                params.emplace_back();
+            else if (!params.empty() && line.rfind("    ", 0) == 0 && colon != std::string::npos) {
+                std::string key = line.substr(4, colon - 4), value = line.substr(colon + 2);
+                if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                    value = value.substr(1, value.size() - 2);
+                if (key == "title")
+                    params.back().title = value;
+                params.back().fields[key] = value;
+            }
+        }
+        return params;
+    }
 };
 
 TEST_F(Frei0r, FfmpegFilterChainsMatchVxhostRenders)
@@ -248,9 +295,9 @@ TEST_F(Frei0r, ProgressiveWarpsWholeFrames)
         << r.output;
     EXPECT_TRUE(readFile(dir / "out.rgba") == out);
     // vxhost renders a progressive clip the same: frame k is the operator's frame k.
-    r = shell(env +
-              VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/VorluxWarp.so --effect full "
-                        "--input0 " +
+    r = shell(env + kVxhost + " render " + kPluginDir +
+              "/VorluxWarp.so --effect full "
+              "--input0 " +
               path("in0_%04d.png") + " -q -o " + path("vp_%04d.png"));
     ASSERT_EQ(r.code, 0) << r.output;
     EXPECT_TRUE(decoded("vp_%04d.png") == out);
@@ -275,7 +322,8 @@ TEST_F(Frei0r, MeltTransitionsMatchVxhostRenders)
     const Case cases[] = {
         {"morph timed by melt", "frei0r.vorlux_morph effect=swirl length=6",
          "VorluxMorph.so --effect swirl"},
-        {"morph keyed by progress", "frei0r.vorlux_morph effect=swirl length=6 'progress=0=0;5=1'",
+        {"morph keyed by progress",
+         "frei0r.vorlux_morph effect=swirl length=6 use_progress=1 'progress=0=0;5=1'",
          "VorluxMorph.so --effect swirl"},
         {"fx", "frei0r.vorlux_fx effect=counter length=6", "VorluxFX.so --effect counter"},
         {"op", "frei0r.vorlux_op length=6 amount9=40 amount4=30 fade=5",
@@ -289,6 +337,151 @@ TEST_F(Frei0r, MeltTransitionsMatchVxhostRenders)
         ToolRun r;
         const std::string out = melt(c.transition, -1, r);
         ASSERT_FALSE(out.empty()) << r.output;
+        EXPECT_TRUE(out == vxhostRenders({c.render}, "in0_%04d.png"));
+    }
+}
+
+// A Kdenlive project (MLT XML) with the morph transition between two tracks
+// and the warp filter on the whole renders with melt to vxhost's pictures;
+// Kdenlive's descriptions of the five name parameters the plug-ins have.
+TEST_F(Frei0r, KdenliveProjectAndDescriptionsMatchThePlugins)
+{
+    if (!installed("melt"))
+        GTEST_SKIP() << "melt is not installed: the Kdenlive project is not rendered";
+    std::string project = readFile(VX_SOURCE_DIR "/tests/frei0r/project.kdenlive");
+    const std::pair<std::string, std::string> fills[] = {{"@W@", std::to_string(kW)},
+                                                         {"@H@", std::to_string(kH)},
+                                                         {"@LAST@", std::to_string(kFrames - 1)},
+                                                         {"@IN0@", path("in0_%04d.png")},
+                                                         {"@IN1@", path("in1_%04d.png")},
+                                                         {"@MORPH@", "swirl"},
+                                                         {"@WARP@", "counter"},
+                                                         {"@LENGTH@", std::to_string(kFrames)}};
+    for (const auto &[from, to] : fills)
+        for (size_t at; (at = project.find(from)) != std::string::npos;)
+            project.replace(at, from.size(), to);
+    std::ofstream(dir / "project.kdenlive") << project;
+    ToolRun r = shell(env + "timeout 20 melt -silent " + path("project.kdenlive") +
+                      " -consumer avformat:" + path("kdenlive.rgba") +
+                      " f=rawvideo pix_fmt=rgba real_time=-1 </dev/null");
+    const std::string out = readFile(dir / "kdenlive.rgba");
+    ASSERT_EQ(out.size(), (size_t)kW * kH * 4 * kFrames) << r.output;
+    EXPECT_TRUE(out ==
+                vxhostRenders({"VorluxMorph.so --effect swirl", "VorluxWarp.so --effect counter"},
+                              "in0_%04d.png"));
+
+    for (const char *name :
+         {"vorlux_warp", "vorlux_draw", "vorlux_morph", "vorlux_fx", "vorlux_op"}) {
+        SCOPED_TRACE(name);
+        const bool filter =
+            std::string(name) == "vorlux_warp" || std::string(name) == "vorlux_draw";
+        const std::string xml =
+            readFile(kKdenliveDir + (filter ? "/effects/" : "/transitions/") + name + ".xml");
+        ASSERT_NE(xml.find(std::string("tag=\"frei0r.") + name + "\""), std::string::npos);
+        std::set<std::string> titles;
+        for (const Declared &d : meltQuery(name, filter))
+            titles.insert(d.title);
+        for (size_t at = 0; (at = xml.find("<parameter ", at)) != std::string::npos; ++at) {
+            const size_t begin = xml.find(" name=\"", at) + 7;
+            const std::string param = xml.substr(begin, xml.find('"', begin) - begin);
+            EXPECT_TRUE(titles.count(param)) << param;
+        }
+    }
+}
+
+// What melt -query declares is what the plug-ins take: every default lies
+// in its range, and melt given every declared default (the effect and the
+// length aside) renders vxhost's pictures of the operator's defaults.
+TEST_F(Frei0r, MeltRendersWithTheDeclaredDefaults)
+{
+    if (!installed("melt"))
+        GTEST_SKIP() << "melt is not installed: its view of the parameters is not tried";
+    const struct Case {
+        const char *name, *render;
+        bool filter;
+    } cases[] = {
+        {"vorlux_warp", "VorluxWarp.so --effect swirl", true},
+        {"vorlux_draw", "VorluxDraw.so --effect swirl", true},
+        {"vorlux_morph", "VorluxMorph.so --effect swirl", false},
+        {"vorlux_fx", "VorluxFX.so --effect swirl", false},
+        {"vorlux_op", "VorluxOp.so", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string props;
+        const std::vector<Declared> declared = meltQuery(c.name, c.filter);
+        ASSERT_FALSE(declared.empty());
+        for (const Declared &d : declared) {
+            const auto field = [&](const char *key) {
+                const auto it = d.fields.find(key);
+                return it == d.fields.end() ? std::string() : it->second;
+            };
+            ASSERT_FALSE(field("default").empty()) << d.title;
+            if (!field("minimum").empty()) {
+                EXPECT_TRUE(std::stod(field("minimum")) <= std::stod(field("default")) &&
+                            std::stod(field("default")) <= std::stod(field("maximum")))
+                    << d.title;
+            }
+            const std::string value = d.title == "effect"   ? "swirl"
+                                      : d.title == "length" ? std::to_string(kFrames)
+                                                            : field("default");
+            props += " " + d.title + "=" + value;
+        }
+        std::string out;
+        ToolRun r;
+        if (c.filter) {
+            writeProfile();
+            r = shell(env + "timeout 20 melt -silent -profile " + path("profile") +
+                      " avformat:" + path("in0_%04d.png") + " out=" + std::to_string(kFrames - 1) +
+                      " -filter frei0r." + c.name + props + " -consumer avformat:" +
+                      path("melt.rgba") + " f=rawvideo pix_fmt=rgba real_time=-1 </dev/null");
+            out = readFile(dir / "melt.rgba");
+        } else {
+            out = melt(std::string("frei0r.") + c.name + props, -1, r);
+        }
+        ASSERT_EQ(out.size(), (size_t)kW * kH * 4 * kFrames) << r.output;
+        EXPECT_TRUE(out == vxhostRenders({c.render}, "in0_%04d.png"));
+    }
+}
+
+// GStreamer's frei0r elements (gst-plugins-bad): a filter in a pipeline and
+// a mixer of two branches give vxhost's pictures. A registry of the test's
+// own makes GStreamer scan the plug-in folder afresh.
+TEST_F(Frei0r, GstreamerPipelinesMatchVxhostRenders)
+{
+    if (!installed("gst-launch-1.0"))
+        GTEST_SKIP() << "gst-launch-1.0 is not installed: the GStreamer elements are not tried";
+    const auto branch = [&](const std::string &input, const std::string &to) {
+        return " multifilesrc location=" + path(input) +
+               " index=0 stop-index=" + std::to_string(kFrames - 1) +
+               " caps=image/png,framerate=25/1 ! pngdec ! videoconvert ! "
+               "video/x-raw,format=RGBA ! " +
+               to;
+    };
+    const std::string sink = " ! filesink location=" + path("gst.rgba");
+    const struct Case {
+        const char *what;
+        std::string pipeline, render;
+    } cases[] = {
+        {"warp", branch("in0_%04d.png", "frei0r-filter-vorlux-warp effect=swirl length=6" + sink),
+         "VorluxWarp.so --effect swirl"},
+        {"morph",
+         "frei0r-mixer-vorlux-morph name=mix effect=swirl length=6" + sink +
+             branch("in0_%04d.png", "mix.sink_0") + branch("in1_%04d.png", "mix.sink_1"),
+         "VorluxMorph.so --effect swirl"},
+        {"op",
+         "frei0r-mixer-vorlux-op name=mix length=6 amount9=40 amount4=30 fade=5" + sink +
+             branch("in0_%04d.png", "mix.sink_0") + branch("in1_%04d.png", "mix.sink_1"),
+         "VorluxOp.so --gadget 0=9 --gadget 1=40 --gadget 0=4 --gadget 1=30 --gadget 2=5"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(dir / "gst.rgba");
+        ToolRun r = shell(env + "GST_REGISTRY=" + path("registry.bin") + " gst-launch-1.0 -q " +
+                          c.pipeline);
+        ASSERT_EQ(r.code, 0) << r.output;
+        const std::string out = readFile(dir / "gst.rgba");
+        ASSERT_EQ(out.size(), (size_t)kW * kH * 4 * kFrames) << r.output;
         EXPECT_TRUE(out == vxhostRenders({c.render}, "in0_%04d.png"));
     }
 }
@@ -333,7 +526,7 @@ TEST_F(Frei0r, MeltOnTwoThreadsGivesVxhostFramesForTheRightInputs)
         ToolRun r;
         const std::string out =
             melt(c.transition, -2, r,
-                 "FREI0R_PATH=" VX_FREI0R_RECORD_DIR " VXF_RECORD_PLUGIN=" VX_FREI0R_DIR "/" +
+                 "FREI0R_PATH=" VX_FREI0R_RECORD_DIR " VXF_RECORD_PLUGIN=" + kFrei0rDir + "/" +
                      std::string(c.plugin) + ".so VXF_RECORD_LOG=" + log.string() + " ",
                  "long0_%04d.png", "long1_%04d.png", kLong);
         ASSERT_FALSE(out.empty()) << r.output;
@@ -428,7 +621,7 @@ TEST(Frei0rFiles, NeedOnlyTheRuntimeAndExportOnlyTheEntryPoints)
         "f0r_update",    "f0r_update2"};
     for (const char *kind : {"warp", "draw", "morph", "fx", "op"}) {
         SCOPED_TRACE(kind);
-        const std::string file = VX_FREI0R_DIR "/vorlux_" + std::string(kind) + ".so";
+        const std::string file = kFrei0rDir + "/vorlux_" + std::string(kind) + ".so";
         const ToolRun dynamic = shell("readelf -d -W " + file);
         ASSERT_EQ(dynamic.code, 0) << dynamic.output;
         std::istringstream lines(dynamic.output);
@@ -476,6 +669,7 @@ struct Frei0rPlugin {
     f0r_instance_t (*construct)(unsigned, unsigned) = nullptr;
     void (*destruct)(f0r_instance_t) = nullptr;
     void (*setParam)(f0r_instance_t, f0r_param_t, int) = nullptr;
+    void (*getParam)(f0r_instance_t, f0r_param_t, int) = nullptr;
     void (*update)(f0r_instance_t, double, const uint32_t *, uint32_t *) = nullptr;
     void (*update2)(f0r_instance_t, double, const uint32_t *, const uint32_t *, const uint32_t *,
                     uint32_t *) = nullptr;
@@ -490,6 +684,7 @@ struct Frei0rPlugin {
         construct = (decltype(construct))dlsym(handle, "f0r_construct");
         destruct = (decltype(destruct))dlsym(handle, "f0r_destruct");
         setParam = (decltype(setParam))dlsym(handle, "f0r_set_param_value");
+        getParam = (decltype(getParam))dlsym(handle, "f0r_get_param_value");
         update = (decltype(update))dlsym(handle, "f0r_update");
         update2 = (decltype(update2))dlsym(handle, "f0r_update2");
         pluginInfo(&info);
@@ -570,17 +765,16 @@ TEST(Frei0rInProcess, InstancesOnThreadsMatchVxhostRenders)
         SCOPED_TRACE(cases[c].render);
         std::unique_ptr<Frei0rPlugin> &plugin = plugins[cases[c].plugin];
         if (!plugin)
-            plugin = std::make_unique<Frei0rPlugin>(VX_FREI0R_DIR "/" +
+            plugin = std::make_unique<Frei0rPlugin>(kFrei0rDir + "/" +
                                                     std::string(cases[c].plugin) + ".so");
         ASSERT_TRUE(plugin->update2) << dlerror();
         const bool filter = plugin->info.plugin_type == F0R_PLUGIN_TYPE_FILTER;
         const fs::path out = home / "vxhost.y4m";
-        ToolRun r =
-            shell("VXHOME=" + home.string() + " " VX_VXHOST " render " VX_BUILD_PLUGIN_DIR "/" +
-                  cases[c].render + " --fields " + std::to_string(2 * kFrames) + " --input0 " +
-                  (home / "in0_%04d.png").string() + " --input1 " +
-                  (home / (filter ? "in0_%04d.png" : "in1_%04d.png")).string() + " -q -o " +
-                  out.string());
+        ToolRun r = shell("VXHOME=" + home.string() + " " + kVxhost + " render " + kPluginDir +
+                          "/" + cases[c].render + " --fields " + std::to_string(2 * kFrames) +
+                          " --input0 " + (home / "in0_%04d.png").string() + " --input1 " +
+                          (home / (filter ? "in0_%04d.png" : "in1_%04d.png")).string() + " -q -o " +
+                          out.string());
         ASSERT_EQ(r.code, 0) << r.output;
         vxh::Clip rendered;
         ASSERT_TRUE(vxh::readY4m(out.string(), rendered, err)) << err;
@@ -615,6 +809,62 @@ TEST(Frei0rInProcess, InstancesOnThreadsMatchVxhostRenders)
     }
 }
 
+// GUI hosts and GStreamer clamp doubles to 0..1 and set every parameter to
+// its declared default: each default is in range, and an instance given
+// every default renders what an instance given none renders. A number
+// parameter given text that is no number keeps its value.
+TEST(Frei0rInProcess, DeclaredDefaultsAreAcceptedAsTheyStand)
+{
+    const char *base = getenv("VXHOME");
+    const fs::path home = fs::path(base ? base : "/tmp/vx-test-home") / "frei0r-defaults";
+    fs::remove_all(home);
+    fs::create_directories(home / "programs/vorlux");
+    setenv("VXHOME", home.c_str(), 1);
+    std::string err;
+    ASSERT_TRUE(vxh::writeSampleEffect((home / "programs/vorlux/untitled").string(), kW, kH / 2,
+                                       kFrames, false, err));
+    const Frames inputs[2] = {rgbaFrames(vxh::makeSampleClip(0, kW, kH, kFrames)),
+                              rgbaFrames(vxh::makeSampleClip(1, kW, kH, kFrames))};
+    for (const char *name :
+         {"vorlux_warp", "vorlux_draw", "vorlux_morph", "vorlux_fx", "vorlux_op"}) {
+        SCOPED_TRACE(name);
+        Frei0rPlugin plugin(kFrei0rDir + "/" + name + ".so");
+        ASSERT_TRUE(plugin.getParam) << dlerror();
+        const bool op = std::string(name) == "vorlux_op";
+        f0r_instance_t untouched = plugin.make("length=6"), given = plugin.make("");
+        f0r_instance_t fresh = plugin.make("");
+        for (int i = 0; i < plugin.info.num_params; ++i) {
+            f0r_param_info_t param = {};
+            plugin.paramInfo(&param, i);
+            double number = -1;
+            const char *text = nullptr;
+            plugin.getParam(
+                fresh, param.type == F0R_PARAM_STRING ? (f0r_param_t)&text : (f0r_param_t)&number,
+                i);
+            if (param.type == F0R_PARAM_STRING) {
+                ASSERT_NE(text, nullptr) << param.name;
+                const std::string value = std::string(param.name) == "length" ? "6" : text;
+                const char *set = value.c_str();
+                plugin.setParam(given, &set, i);
+            } else {
+                EXPECT_TRUE(number >= 0 && number <= 1) << param.name << " " << number;
+                plugin.setParam(given, &number, i);
+            }
+        }
+        Frames a(kFrames, std::vector<uint32_t>((size_t)kW * kH)), b = a, c = a;
+        plugin.render(untouched, inputs, a, 0, 1);
+        plugin.render(given, inputs, b, 0, 1);
+        EXPECT_TRUE(a != inputs[0]); // the effect shows
+        EXPECT_TRUE(a == b);
+        // Text that is no number leaves the length as it was.
+        f0r_instance_t bad = plugin.make(op ? "length=6 length=six fade=x" : "length=6 length=six");
+        plugin.render(bad, inputs, c, 0, 1);
+        EXPECT_TRUE(c == a);
+        for (f0r_instance_t instance : {untouched, given, fresh, bad})
+            plugin.destruct(instance);
+    }
+}
+
 // Each plug-in loaded, used and unloaded again, as a host does per filter
 // (f0r_init, an instance rendering, f0r_deinit, dlclose): the heap after
 // the cycles is the heap after the first. Under the sanitizers
@@ -632,7 +882,7 @@ TEST(Frei0rInProcess, LoadUseUnloadCyclesLeakNothing)
     const Frames inputs[2] = {rgbaFrames(vxh::makeSampleClip(0, kW, kH, kFrames)),
                               rgbaFrames(vxh::makeSampleClip(1, kW, kH, kFrames))};
     auto cycle = [&](const std::string &name) {
-        Frei0rPlugin plugin(VX_FREI0R_DIR "/" + name + ".so");
+        Frei0rPlugin plugin(kFrei0rDir + "/" + name + ".so");
         ASSERT_TRUE(plugin.construct) << dlerror();
         auto init = (int (*)())dlsym(plugin.handle, "f0r_init");
         auto deinit = (void (*)())dlsym(plugin.handle, "f0r_deinit");

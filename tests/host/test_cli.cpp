@@ -38,6 +38,19 @@ TEST_F(Cli, InfoPrintsDescriptorOrRefuses)
     EXPECT_NE(lib.output.find("missing GetOperatorInfo"), std::string::npos) << lib.output;
     EXPECT_EQ(vxhost("info").code, 2);
     EXPECT_EQ(vxhost("frobnicate").code, 2);
+
+    // Plug-ins beside vxhost by name or kind; a file here comes first.
+    const std::string fx = vxhost("info " + plugin("VorluxFX")).output;
+    for (const char *name : {"fx", "FX", "VorluxFX", "VorluxFX.so"})
+        EXPECT_EQ(vxhost(std::string("info ") + name).output, fx) << name;
+    CliRun none = vxhost("info nosuch");
+    EXPECT_EQ(none.code, 2);
+    EXPECT_NE(none.output.find("nosuch: no such plug-in"), std::string::npos) << none.output;
+    const std::string here = shell("cd " + dir.string() + " && cp " + plugin("VorluxOp") +
+                                   " fx && " VX_VXHOST " info fx")
+                                 .output;
+    EXPECT_EQ(here.substr(0, 12), "plug-in  fx\n");
+    EXPECT_NE(here.find("Fade length"), std::string::npos) << here;
 }
 
 TEST_F(Cli, BadArgumentsExitTwo)

@@ -396,7 +396,8 @@ TEST_F(Edit, PreviewRendersEveryFieldNested)
         return (const uint32_t *)input.data();
     };
     std::vector<std::vector<uint32_t>> frames;
-    const vxh::FrameSink keep = [&](const uint32_t *frame, std::string &) {
+    const vxh::FrameSink keep = [&](std::vector<uint32_t> &pixels, std::string &) {
+        const uint32_t *frame = pixels.data();
         frames.emplace_back(frame, frame + 64 * 32);
         return true;
     };

@@ -78,9 +78,10 @@ int runFake(FakeOperator &op, long fields, std::vector<std::vector<uint32_t>> &d
         frame = frameOf(k);
         return frame.data();
     };
-    const volatile sig_atomic_t stop = op.fault == STOP ? SIGTERM : 0;
+    const vxh::StopFlag stop{op.fault == STOP ? SIGTERM : 0};
     s.stopSignal = &stop;
-    const vxh::FrameSink keep = [&](const uint32_t *f, std::string &why) {
+    const vxh::FrameSink keep = [&](std::vector<uint32_t> &frame, std::string &why) {
+        const uint32_t *f = frame.data();
         delivered.emplace_back(f, f + 8 * 5);
         if (op.fault == SINK)
             why = "disk full";
