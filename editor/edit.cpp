@@ -6,6 +6,7 @@
 
 #include "editor/draw.h"
 #include "editor/session.h"
+#include "editor/undo.h"
 #include "effect/context.h"
 #include "effect/effectfile.h"
 #include "effect/keyops.h"
@@ -364,6 +365,7 @@ void leave(EditorState &ed, OperatorContext &ctx)
         ctx.gridRows = ed.session.preparedHeight / 2;
         saveEffect(ctx);
     }
+    forgetSteps(ed);
     freeKeys(ctx);
     freeBlock(ed.previewPixels);
     ed.previewPixels = nullptr;

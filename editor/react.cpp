@@ -4,6 +4,7 @@
 
 #include "editor/draw.h"
 #include "editor/session.h"
+#include "editor/undo.h"
 #include "effect/keyops.h"
 #include "effect/keys.h"
 #include "effect/precalc.h"
@@ -195,15 +196,28 @@ void reactToKey(EditorState &ed, OperatorContext &ctx, uint32_t code)
     ed.lastKeyCode = (int32_t)code;
     switch (code) {
     case KEY_COPY:
+        beginStep(ed, ctx);
         copyMesh(ctx.meshA, ctx.meshClipboard, gridNodeCount(ctx));
+        endStep(ed, ctx);
         break;
     case KEY_PASTE:
+        beginStep(ed, ctx);
         copyMesh(ctx.meshClipboard, ctx.meshA, gridNodeCount(ctx));
         pasteSteps(ed, ctx);
+        endStep(ed, ctx);
         break;
     case KEY_SWAP:
+        beginStep(ed, ctx);
         swapMesh(ctx.meshA, ctx.meshClipboard, gridNodeCount(ctx));
         pasteSteps(ed, ctx);
+        endStep(ed, ctx);
+        break;
+    case KEY_UNDO:
+        undoStep(ed, ctx);
+        break;
+    case KEY_REDO:
+    case KEY_REDO_Y:
+        redoStep(ed, ctx);
         break;
     default:
         break;
@@ -242,6 +256,7 @@ void formatAbout(EditorState &ed, OperatorContext &ctx)
 void leftPress(EditorState &ed, OperatorContext &ctx, int32_t x, int32_t y)
 {
     if (inEditView(ed, x, y)) {
+        beginStep(ed, ctx); // ends with the release
         ed.session.dragging = MOUSE_LEFT_DOWN;
         ctx.keyModified = 1;
         redrawKeys(ed, ctx, insertKey(ctx));
@@ -351,6 +366,7 @@ void rightPress(EditorState &ed, OperatorContext &ctx, int32_t x, int32_t y)
 {
     if (ed.session.dragging || !inEditView(ed, x, y))
         return;
+    beginStep(ed, ctx); // ends with the release
     ed.session.dragging = MOUSE_RIGHT_DOWN;
     ctx.keyModified = 1;
     redrawKeys(ed, ctx, insertKeyFromBase(ctx));
@@ -421,6 +437,7 @@ void changeAmount(EditorState &ed, OperatorContext &ctx, int32_t value)
 {
     if (ed.generatorType == 0 || value < -100 || value > 100)
         return;
+    beginStep(ed, ctx, (uint32_t)ed.session.gadget[GADGET_AMOUNT]); // ends with the release
     busy();
     if (ctx.keyModified == 1)
         redrawKeys(ed, ctx, storeKey(ctx));
@@ -439,6 +456,7 @@ void changeKeyLevel(EditorState &ed, OperatorContext &ctx, int32_t value)
 {
     if (value < 0 || value > 255)
         return;
+    beginStep(ed, ctx, (uint32_t)ed.session.gadget[GADGET_KEY_LEVEL]); // ends with the release
     if (!ctx.variant->hasMeshB) {
         // The level mixes the inputs before the warp; it is stored with the key's mesh.
         ctx.keyModified = 1;
@@ -513,6 +531,7 @@ void preview(EditorState &ed, OperatorContext &ctx)
 
 void clearMesh(EditorState &ed, OperatorContext &ctx)
 {
+    beginStep(ed, ctx);
     busy();
     redrawKeys(ed, ctx, insertKey(ctx));
     drawThumbnails(ed, ctx);
@@ -524,11 +543,13 @@ void clearMesh(EditorState &ed, OperatorContext &ctx)
     redrawKeys(ed, ctx, storeKey(ctx));
     renderPreview(ed, ctx);
     drawEditView(ed, ctx);
+    endStep(ed, ctx);
     standard();
 }
 
 void revert(EditorState &ed, OperatorContext &ctx)
 {
+    beginStep(ed, ctx);
     busy();
     ctx.keyModified = 0;
     clearGenerator(ed);
@@ -537,11 +558,13 @@ void revert(EditorState &ed, OperatorContext &ctx)
     renderPreview(ed, ctx);
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     drawEditView(ed, ctx);
+    endStep(ed, ctx);
     standard();
 }
 
 void removeKey(EditorState &ed, OperatorContext &ctx)
 {
+    beginStep(ed, ctx);
     busy();
     ctx.keyModified = 0;
     memset(ed.generatorParams, 0, sizeof ed.generatorParams);
@@ -555,6 +578,7 @@ void removeKey(EditorState &ed, OperatorContext &ctx)
     ctx.dissolveLevel = interpolateMeshA(ctx, ctx.dissolveLevel);
     drawEditView(ed, ctx);
     setGadgetValue(ed, GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    endStep(ed, ctx);
     standard();
 }
 
@@ -592,6 +616,7 @@ void resetEffect(EditorState &ed, OperatorContext &ctx)
     vreqTextRequest(&question);
     if (question.result != 1)
         return;
+    beginStep(ed, ctx);
     fillMeterRecord(ctx, 2);
     busy();
     freeKeys(ctx);
@@ -622,6 +647,7 @@ void resetEffect(EditorState &ed, OperatorContext &ctx)
     drawEditView(ed, ctx);
     setGadgetValue(ed, GADGET_FRAME, ctx.currentFrame);
     setGadgetValue(ed, GADGET_KEY_LEVEL, ctx.dissolveLevel);
+    endStep(ed, ctx);
     standard();
 }
 
@@ -740,7 +766,9 @@ void applyGenerators(const EditorState &ed, OperatorContext &ctx)
             applyGenerator(size, ctx.meshA, n, ed.generatorParams[n], true);
 }
 
-void reactToMessage(EditorState &ed, OperatorContext &ctx, const EditorMessage &m)
+namespace {
+
+void reactTo(EditorState &ed, OperatorContext &ctx, const EditorMessage &m)
 {
     switch (m.type) {
     case EDITOR_MSG_KEY:
@@ -765,6 +793,19 @@ void reactToMessage(EditorState &ed, OperatorContext &ctx, const EditorMessage &
     default:
         break;
     }
+}
+
+} // namespace
+
+void reactToMessage(EditorState &ed, OperatorContext &ctx, const EditorMessage &m)
+{
+    // A slider's step ends with the first message that is not its own.
+    if (!stepGoesOn(ed, m))
+        endStep(ed, ctx);
+    reactTo(ed, ctx, m);
+    // A release ends the stroke or slider use it belongs to.
+    if (m.type == EDITOR_MSG_MOUSE_BUTTON && (m.u.mouse.button & 0x80) && !ed.session.dragging)
+        endStep(ed, ctx);
 }
 
 // The brush, mesh and view the edit view's strokes paint with.

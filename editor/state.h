@@ -56,6 +56,24 @@ enum EditorGadget {
 };
 enum { EDITOR_PANEL_COUNT = 13, PRESET_COUNT = 8, GENERATOR_ENTRIES = 18, ABOUT_TEXT_SIZE = 256 };
 
+// The undo history of a session: the kept models before the steps that can
+// be undone (oldest first) and after those undone (last undone last), the
+// model before the open step, and the grids, meshes and thumbnails they
+// share (editor/undo.cpp).
+enum { UNDO_STEPS = 100 };
+struct UndoSnapshot;
+struct UndoBlob;
+struct UndoHistory {
+    UndoSnapshot *undo[UNDO_STEPS];
+    UndoSnapshot *redo[UNDO_STEPS];
+    int32_t undoCount, redoCount;
+    UndoSnapshot *open;  // the model before the open step, or null
+    uint32_t openSlider; // gadget code of the open slider step, or 0
+    UndoBlob **blobs;    // every kept blob, for sharing
+    size_t blobCount, blobCapacity;
+    size_t bytes; // kept data, blobs and their records
+};
+
 // What one run of the editor holds, cleared when it opens.
 struct EditorSession {
     EffectParamBlock *params; // the instance's parameter block: read at start, written back
@@ -78,6 +96,7 @@ struct EditorSession {
     int32_t frameSliderMoved;
     int32_t leave;
     char aboutText[ABOUT_TEXT_SIZE];
+    UndoHistory undo;
 };
 
 struct EditorState {
@@ -90,8 +109,9 @@ struct EditorState {
     int32_t mirrorMode;
     int32_t brushSizeIndex = 1;
     int32_t generatorType;
-    int32_t viewBlend;              // dissolve shown in the edit view
-    int32_t zoomClickX, zoomClickY; // last click in the overview picture
+    int32_t viewBlend;                        // dissolve shown in the edit view
+    int32_t zoomClickX, zoomClickY;           // last click in the overview picture
+    size_t undoByteLimit = (size_t)256 << 20; // what the undo history may keep
 
     // the generators' amounts by type, and whether meshBase holds the mesh
     // they apply to

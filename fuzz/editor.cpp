@@ -24,10 +24,10 @@ const char *const kPlugins[] = {"VorluxMorph", "VorluxDraw", "VorluxFX", "Vorlux
 constexpr int kWidth = 32, kHeight = 16, kFrames = 4;
 
 // The editor's keys, then a few others.
-const uint32_t kKeys[] = {0x20063,  0x20076,  0x20073,  0x100063, 0x100069,   0x200074,
-                          0x20E00A, 0x20E00B, 0x20E002, 0xE010,   0x4002E009, 0x8002E002,
-                          0x200031, 0x200032, 0x200033, 0xE001,   0xE004,     0xE005,
-                          0xE006,   0xE007,   0xE00E,   'a',      ' ',        0xE008};
+const uint32_t kKeys[] = {0x20063,    0x20076,  0x20073,  0x2007A,  0x22007A, 0x20079, 0x100063,
+                          0x100069,   0x200074, 0x20E00A, 0x20E00B, 0x20E002, 0xE010,  0x4002E009,
+                          0x8002E002, 0x200031, 0x200032, 0x200033, 0xE001,   0xE004,  0xE005,
+                          0xE006,     0xE007,   0xE00E,   'a',      ' ',      0xE008};
 
 int coordinate(vxfuzz::Bytes &in, int extent)
 {

@@ -232,6 +232,23 @@ TEST_P(EditorSession, PaintsKeysAndRendersWhatItPreviewed)
     for (const char *line : {"  zoom point x   50\n", "  zoom point y   33\n",
                              "  scroll x       6\n", "  scroll y       1\n"})
         EXPECT_NE(state.output.find(line), std::string::npos) << line << state.output;
+
+    // Ctrl+Z as a script line takes a stroke back; Ctrl+Y and Ctrl+Shift+Z
+    // bring it back as the stroke alone leaves it.
+    const std::string stroke = "press 520 450\nmove 540 460\nmove 560 470\nrelease 560 470\n";
+    std::map<std::string, std::string> saved;
+    for (const char *keys : {"", "key 0x2007A\n", "key 0x2007A\nkey 0x20079\n",
+                             "key 0x2007A\nkey 0x22007A\nkey 0x2007A\nkey 0x22007A\n"}) {
+        std::ofstream(effect, std::ios::binary) << before;
+        std::ofstream(dir / "u.txt") << stroke + keys + v.done + "\n";
+        out = edit(v, "--effect e --script " + (dir / "u.txt").string(), code);
+        ASSERT_EQ(code, 0) << out;
+        saved[keys] = slurp(effect);
+    }
+    EXPECT_NE(saved[""], before);
+    EXPECT_EQ(saved["key 0x2007A\n"], before);
+    EXPECT_EQ(saved["key 0x2007A\nkey 0x20079\n"], saved[""]);
+    EXPECT_EQ(saved["key 0x2007A\nkey 0x22007A\nkey 0x2007A\nkey 0x22007A\n"], saved[""]);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 
 #include "editor/edit.h"
 #include "editor/session.h"
+#include "editor/undo.h"
 #include "effect/effectfile.h"
 #include "effect/keys.h"
 #include "operator/instance.h"
@@ -402,6 +406,159 @@ TEST_F(Edit, WarpHasNoLevelOrViewBlendGadgetsAndItsOwnDoneKey)
         EXPECT_EQ(gadgetOfKind(VG_GADGET_SLIDER, 118) == nullptr, warp);
         EXPECT_NE(gadgetOfKind(VG_GADGET_IMAGE_BUTTON, warp ? 0x100069 : 0x100063), nullptr);
         EXPECT_EQ(screen.panels[0][3], ed.overviewHeight + (warp ? 2 * 18 + 116 : 3 * 18 + 124));
+    }
+}
+
+// ---- Undo and redo ----
+
+// The editor's model and the last picture drawn at each place, as bytes:
+// key frames, levels, grids and thumbnails, the current frame, level and
+// flags, the working meshes, the clipboard and the generator's amounts.
+std::string modelNow(const EditorState &ed, const OperatorContext &ctx, const FakeScreen &screen)
+{
+    std::string m;
+    auto put = [&m](const void *p, size_t n) { m.append((const char *)p, n); };
+    const size_t mesh = gridNodeCount(ctx) * sizeof(MeshNode);
+    for (const KeyRecord *k = ctx.keyList; k; k = k->next) {
+        put(&k->frame, 4), put(&k->level, 4), put(k->grid, mesh);
+        put(k->thumbnail, sizeof k->thumbnail);
+    }
+    for (const MeshNode *n : {ctx.meshA, ctx.meshBase, ctx.meshClipboard})
+        put(n, mesh);
+    if (ctx.variant->hasMeshB)
+        put(ctx.meshB, mesh);
+    put(&ctx.currentFrame, 4), put(&ctx.dissolveLevel, 4), put(&ctx.keyModified, 4);
+    put(ed.generatorParams, sizeof ed.generatorParams);
+    // The last overview and edit view pictures.
+    const std::pair<int, int> views[] = {{ed.overviewX + 12, ed.overviewY + 12},
+                                         {ed.imageAreaX, ed.imageAreaY}};
+    for (const auto &[x, y] : views)
+        for (auto c = screen.calls.rbegin(); c != screen.calls.rend(); ++c)
+            if (c->name == "picture" && c->x0 == x && c->y0 == y) {
+                put(c->pixels.data(), c->pixels.size() * 4);
+                break;
+            }
+    return m;
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+// What the probes of a session saw, in order.
+struct Probes {
+    const CoreTest *test = nullptr;
+    const FakeScreen *screen = nullptr;
+    std::vector<std::string> models;
+    std::vector<int32_t> steps;
+    std::vector<size_t> bytes;
+} probes;
+
+EditorMessage probe(const EditorState &ed, const ScriptStep &)
+{
+    probes.models.push_back(modelNow(ed, probes.test->ctx, *probes.screen));
+    probes.steps.push_back(undoableSteps(ed));
+    probes.bytes.push_back(undoHistoryBytes(ed));
+    return message(0);
+}
+
+// Every kind of step in every editor: undoing them all gives back the
+// model and pictures the session started with, redoing them all those it
+// ended with, and Done then saves what a session without them saves.
+TEST_F(Edit, UndoAllGivesTheStartAndRedoAllTheEnd)
+{
+    const ScriptStep done = {gadget, GADGET_DONE}, check = {probe, 0};
+    const std::vector<ScriptStep> steps = joined({
+        paint(),
+        paint(MOUSE_RIGHT_DOWN),
+        {{gadget, GADGET_GENERATOR, 3}, {gadget, GADGET_AMOUNT, 40}, {gadget, GADGET_AMOUNT, 60}},
+        {releaseOutside, {gadget, GADGET_KEY_LEVEL, 200}, releaseOutside},
+        {{gadget, GADGET_FRAME, 3}, releaseOutside},
+        paint(), // a new key
+        {{key, 0x20063}, {gadget, GADGET_FRAME, 5}, releaseOutside},
+        {{key, 0x20076}}, // paste as a new key
+        paint(),
+        {{key, 0x20073}}, // swap
+        paint(),
+        {{gadget, GADGET_REVERT}, {gadget, GADGET_CLEAR}, {gadget, GADGET_DELETE_KEY}},
+        {{gadget, GADGET_FRAME, 3}, releaseOutside},
+        paint(),
+        {{gadget, GADGET_RESET}},
+    });
+    auto times = [](int n, uint32_t code) {
+        return std::vector<ScriptStep>((size_t)n, ScriptStep{key, (int)code});
+    };
+    // One step per edit; the draw and warp editors have no level slider.
+    const std::pair<const VariantDesc *, int32_t> editors[] = {
+        {&vxMorphVariant, 15}, {&vxDrawVariant, 14}, {&vxFxVariant, 15}, {&vxWarpVariant, 14}};
+    for (const auto &[variant, stepCount] : editors) {
+        start(variant);
+        describeEffect(instance, nullptr);
+        std::filesystem::remove(path);
+        probes = {this, &screen};
+        run(joined({{check},
+                    steps,
+                    {check},
+                    times(30, 0x2007A),
+                    {check},
+                    times(15, 0x22007A),
+                    times(15, 0x20079),
+                    {check},
+                    times(30, 0x2007A),
+                    {done}}));
+        ASSERT_EQ(probes.models.size(), 4u) << variant->name;
+        const std::string undone = readFile(path);
+        EXPECT_EQ(probes.steps[1], stepCount) << variant->name;
+        EXPECT_NE(probes.models[1], probes.models[0]) << variant->name;
+        EXPECT_TRUE(probes.models[2] == probes.models[0]) << variant->name << ": undo all";
+        EXPECT_TRUE(probes.models[3] == probes.models[1]) << variant->name << ": redo all";
+        EXPECT_EQ(probes.steps[2], 0) << variant->name;
+        EXPECT_EQ(probes.steps[3], probes.steps[1]) << variant->name;
+
+        std::filesystem::remove(path);
+        run({done});
+        EXPECT_TRUE(readFile(path) == undone) << variant->name << ": saved effect";
+    }
+}
+
+// At the step limit the oldest steps go; a byte limit keeps fewer, within it.
+TEST_F(Edit, UndoKeepsTheLastHundredStepsWithinItsBytes)
+{
+    const struct {
+        size_t limit;
+        int32_t steps; // -1: fewer than 100
+    } cases[] = {{(size_t)256 << 20, 100}, {(size_t)1 << 20, -1}};
+    for (const auto &c : cases) {
+        start(&vxMorphVariant);
+        ed.undoByteLimit = c.limit;
+        std::filesystem::remove(path);
+        probes = {this, &screen};
+        std::vector<ScriptStep> script;
+        for (int i = 0; i < 110; ++i) {
+            script.push_back({inView, MOUSE_LEFT_DOWN, 20 + i % 300, 20 + i % 90});
+            script.push_back({inView, 0, 30 + i % 300, 25 + i % 90});
+            script.push_back({inView, MOUSE_LEFT_UP, 30 + i % 300, 25 + i % 90});
+            if (i == 9)
+                script.push_back({probe, 0});
+        }
+        script.push_back({probe, 0});
+        for (int i = 0; i < 105; ++i)
+            script.push_back({key, 0x2007A});
+        script.push_back({probe, 0});
+        run(script);
+        ASSERT_EQ(probes.steps.size(), 3u);
+        EXPECT_LE(probes.bytes[1], c.limit);
+        EXPECT_LE(probes.bytes[2], c.limit);
+        if (c.steps > 0) {
+            EXPECT_EQ(probes.steps[1], c.steps);
+            EXPECT_TRUE(probes.models[2] == probes.models[0]) << "undone to stroke 10";
+        } else {
+            EXPECT_GT(probes.steps[1], 0);
+            EXPECT_LT(probes.steps[1], 100);
+        }
     }
 }
 
