@@ -350,6 +350,7 @@ TEST(Window, KeysGiveTheirCodes)
         {'c', SDL_SCANCODE_C, KMOD_LCTRL, 0x20063},
         {'v', SDL_SCANCODE_V, KMOD_RCTRL, 0x20076},
         {'s', SDL_SCANCODE_S, KMOD_LCTRL, 0x20073},
+        {'z', SDL_SCANCODE_Z, KMOD_LCTRL | KMOD_RSHIFT, 0x22007A},
         {'c', SDL_SCANCODE_C, KMOD_LALT, 0x100063},
         {'i', SDL_SCANCODE_I, KMOD_LALT, 0x100069},
         {'t', SDL_SCANCODE_T, KMOD_LSHIFT, 0x200074},
