@@ -68,11 +68,17 @@ void dropBlob(UndoHistory &h, UndoBlob *blob)
     freeBlock(blob);
 }
 
-// A blob holding these bytes: a kept one when it holds the same, else a
-// new one; null when there is no memory.
-UndoBlob *shareBlob(UndoHistory &h, const void *data, size_t bytes)
+// A blob holding these bytes: the hint or another kept one when it holds
+// the same, else a new one; null when there is no memory. Most of a model
+// is as it was in the last kept one, which the hint is from, so a
+// comparison usually saves the hash.
+UndoBlob *shareBlob(UndoHistory &h, const void *data, size_t bytes, UndoBlob *hint)
 {
     const unsigned char *p = (const unsigned char *)data;
+    if (hint && hint->bytes == bytes && memcmp(hint->data, p, bytes) == 0) {
+        ++hint->refs;
+        return hint;
+    }
     const uint64_t hash = hashBytes(p, bytes);
     for (size_t i = 0; i < h.blobCount; ++i) {
         UndoBlob *b = h.blobs[i];
@@ -128,6 +134,23 @@ bool keepsMeshB(const OperatorContext &ctx)
     return ctx.variant->hasMeshB && ctx.meshB;
 }
 
+// The kept model most like the present one: the newest kept.
+const UndoSnapshot *newestKept(const UndoHistory &h)
+{
+    if (h.open)
+        return h.open;
+    return h.undoCount ? h.undo[h.undoCount - 1] : nullptr;
+}
+
+// The key of frame in a kept model, or null.
+const UndoKey *keptKey(const UndoSnapshot *s, uint32_t frame)
+{
+    for (uint32_t i = 0; s && i < s->keyCount; ++i)
+        if (s->keys[i].frame == frame)
+            return &s->keys[i];
+    return nullptr;
+}
+
 // The model as it stands; null when it cannot be kept.
 UndoSnapshot *takeSnapshot(UndoHistory &h, const EditorState &ed, const OperatorContext &ctx)
 {
@@ -142,18 +165,24 @@ UndoSnapshot *takeSnapshot(UndoHistory &h, const EditorState &ed, const Operator
     s->keys = (UndoKey *)allocZeroed(count, sizeof(UndoKey));
     bool whole = s->keys != nullptr;
     const size_t bytes = meshBytes(ctx);
+    const UndoSnapshot *hint = newestKept(h);
     for (const KeyRecord *k = ctx.keyList; k && whole; k = k->next) {
         UndoKey &u = s->keys[s->keyCount++];
+        const UndoKey *was = keptKey(hint, k->frame);
         u.frame = k->frame;
         u.level = k->level;
-        u.grid = shareBlob(h, k->grid, bytes);
-        u.thumbnail = shareBlob(h, k->thumbnail, THUMBNAIL_BYTES);
+        u.grid = shareBlob(h, k->grid, bytes, was ? was->grid : nullptr);
+        u.thumbnail = shareBlob(h, k->thumbnail, THUMBNAIL_BYTES, was ? was->thumbnail : nullptr);
         whole = u.grid && u.thumbnail;
     }
-    s->meshA = whole ? shareBlob(h, ctx.meshA, bytes) : nullptr;
-    s->meshB = whole && keepsMeshB(ctx) ? shareBlob(h, ctx.meshB, bytes) : nullptr;
-    s->meshBase = whole ? shareBlob(h, ctx.meshBase, bytes) : nullptr;
-    s->clipboard = whole ? shareBlob(h, ctx.meshClipboard, bytes) : nullptr;
+    s->meshA = whole ? shareBlob(h, ctx.meshA, bytes, hint ? hint->meshA : nullptr) : nullptr;
+    s->meshB = whole && keepsMeshB(ctx)
+                   ? shareBlob(h, ctx.meshB, bytes, hint ? hint->meshB : nullptr)
+                   : nullptr;
+    s->meshBase =
+        whole ? shareBlob(h, ctx.meshBase, bytes, hint ? hint->meshBase : nullptr) : nullptr;
+    s->clipboard =
+        whole ? shareBlob(h, ctx.meshClipboard, bytes, hint ? hint->clipboard : nullptr) : nullptr;
     whole = whole && s->meshA && s->meshBase && s->clipboard && (s->meshB || !keepsMeshB(ctx));
     if (!whole) {
         freeSnapshot(h, s);
