@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "host/cli/autokey.h"
 #include "host/cli/commands.h"
 #include "host/cli/edit.h"
 
@@ -131,6 +132,26 @@ const Command commands[] = {
      "length stays. --like CLIP takes the clip's size and length (whole frames for a\n"
      "progressive clip or with --progressive, else fields; --interlaced forces fields).\n"
      "An existing TO is kept unless --force is given.\n"},
+    {"auto-key", vxh::autoKeyCommand,
+     "vxhost auto-key PLUGIN -i IN0 -i IN1 --frames F[,F...] [options]",
+     "morph or draw keys found from the pictures by optical flow",
+     "At each frame F, finds the mesh that warps input 0's picture onto input 1's by dense\n"
+     "optical flow (from input 1 to input 0), smooths it where the flow is unreliable, and\n"
+     "writes it as the key on F of the instance's effect (a new key, or the one on F\n"
+     "replaced); the other keys stay. A missing effect is started as the plug-in starts it.\n"
+     "PLUGIN is morph or draw (input 0 onto its guide, input 1). Prints per key the flow's\n"
+     "mean displacement, the share of unreliable nodes and the luma difference before and\n"
+     "after the warp; then `vxhost edit` refines the keys.\n"
+     "  -i FILE, --input0 FILE, --input1 FILE\n"
+     "                          the two inputs (the first -i is input 0), of one size\n"
+     "  --frames F[,F...]       the frames to key, from 0 to the clip's last\n"
+     "  --effect NAME           instance name; its effect file is $VXHOME/programs/vorlux/NAME\n"
+     "  --level L               the keys' level, 0..255 (default: the level the effect has\n"
+     "                          at each frame)\n"
+     "  --levels L[,L...]       one level per frame\n"
+     "  --flow dis|farneback    the optical flow (default dis)\n"
+     "  --progressive, --interlaced, --top-first, --bottom-first\n"
+     "                          whole frames or fields, as render picks them\n"},
     {"samples", vxh::samplesCommand, "vxhost samples DIR",
      "write the two built-in sample clips as .y4m",
      "Writes the two built-in sample clips as .y4m.\n"},
