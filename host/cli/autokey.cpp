@@ -30,12 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int fail(const std::string &message)
-{
-    fprintf(stderr, "vxhost: %s\n", message.c_str());
-    return 2;
-}
-
 struct AutoKeyArgs {
     RenderOptions render; // plug-in, inputs, instance, scan and field order
     std::vector<long> frames;

@@ -19,6 +19,7 @@
 #include "host/cli/farm.h"
 #include "host/cli/info.h"
 #include "host/cli/numbers.h"
+#include "host/cli/run.h"
 #include "host/cli/render.h"
 #include "host/cli/sampleeffect.h"
 #include "host/core/fields.h"
@@ -37,12 +38,6 @@ namespace vxh {
 namespace fs = std::filesystem;
 
 namespace {
-
-int fail(const std::string &message)
-{
-    fprintf(stderr, "vxhost: %s\n", message.c_str());
-    return 2;
-}
 
 std::string operatorDir()
 {

@@ -25,12 +25,6 @@ namespace vxh {
 
 namespace {
 
-int fail(const std::string &message)
-{
-    fprintf(stderr, "vxhost: %s\n", message.c_str());
-    return 2;
-}
-
 long long modifiedTime(const std::string &path)
 {
     struct stat st {};

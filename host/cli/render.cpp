@@ -132,12 +132,6 @@ bool spoolStandardInput(std::string &path, std::string &err)
 // pipeline tool killed by SIGPIPE, with nothing said.
 constexpr int kReaderGone = 128 + SIGPIPE;
 
-int fail(const std::string &message, int code = 2)
-{
-    fprintf(stderr, "vxhost: %s\n", message.c_str());
-    return code;
-}
-
 // The home, and standard input in a file when workers are to read it.
 int prepareRun(RenderOptions &o, std::string &stdinCopy)
 {

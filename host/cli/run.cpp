@@ -135,6 +135,12 @@ void catchInterrupts()
     signal(SIGPIPE, SIG_IGN);
 }
 
+int fail(const std::string &message, int code)
+{
+    fprintf(stderr, "vxhost: %s\n", message.c_str());
+    return code;
+}
+
 int failedIoCode()
 {
     return interruptSignal ? 128 + interruptSignal : 2;

@@ -41,6 +41,9 @@ void catchInterrupts();
 // when one interrupted it, else 2.
 int failedIoCode();
 
+// Says "vxhost: message" on stderr; returns code (2: a refused command).
+int fail(const std::string &message, int code = 2);
+
 // The progress bar of a run on stderr: done of total fields.
 void showProgress(bool show, long done, long total);
 
