@@ -315,6 +315,8 @@ bool travel(EditorState &ed, OperatorContext &ctx, UndoSnapshot **from, int32_t 
         return false;
     UndoSnapshot *present = takeSnapshot(h, ed, ctx);
     if (!present || !putBack(ed, ctx, *from[fromCount - 1])) {
+        // The editor stays as it is, and says why the key did nothing.
+        LOG_FAILURE(ctx.variant); // journal: undo or redo: no memory to put the edit back
         freeSnapshot(h, present);
         return false;
     }
