@@ -13,9 +13,10 @@ namespace fs = std::filesystem;
 
 std::string findPlugin(const std::string &name)
 {
-    if (name.empty() || name.find('/') != std::string::npos || fs::exists(name))
-        return name;
+    // Never throws: a name too long for a file name is simply not found.
     std::error_code ec;
+    if (name.empty() || name.find('/') != std::string::npos || fs::exists(name, ec))
+        return name;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec)
         return name;
