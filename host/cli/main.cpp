@@ -1,6 +1,7 @@
 // vxhost: the command-line stand-in host. One table row per command.
 #include <cstdio>
 #include <cstring>
+#include <malloc.h>
 #include <string>
 
 #include "host/cli/autokey.h"
@@ -180,10 +181,22 @@ void usage(FILE *out)
     usageLine(out, "vxhost COMMAND --help", "that command's options");
 }
 
+// A render allocates and frees pictures of a whole frame for every field,
+// in the plug-in as in the host. Left to its defaults the C library maps
+// such blocks afresh or gives the heap's top back after each free, and
+// faulting the pages in again took more time than the render itself. Kept
+// in the heap, they are reused as they are.
+void keepPicturesInTheHeap()
+{
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    keepPicturesInTheHeap();
     if (argc < 2) {
         usage(stderr);
         return 2;
