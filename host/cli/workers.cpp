@@ -22,13 +22,22 @@ namespace {
 
 // A worker process and the stream its frames come through; move-only. A
 // worker still running when it goes is stopped and waited for.
+// How a worker ended: its exit code, or the signal that killed it.
+struct WorkerEnd {
+    int exitCode = 0;
+    int signal = 0;
+};
+
 struct Worker {
     pid_t pid = -1;
     FILE *stream = nullptr; // read end of the pipe, or the worker's temporary file
+    bool ended = false;     // waited for before its turn came; end says how
+    WorkerEnd end;
 
     Worker() = default;
     Worker(Worker &&other) noexcept
-        : pid(std::exchange(other.pid, -1)), stream(std::exchange(other.stream, nullptr))
+        : pid(std::exchange(other.pid, -1)), stream(std::exchange(other.stream, nullptr)),
+          ended(other.ended), end(other.end)
     {}
     Worker &operator=(Worker &&) = delete;
     ~Worker();
@@ -78,12 +87,6 @@ bool startWorker(const char *self, const std::vector<std::string> &args, bool to
     return true;
 }
 
-// How a worker ended: its exit code, or the signal that killed it.
-struct WorkerEnd {
-    int exitCode = 0;
-    int signal = 0;
-};
-
 WorkerEnd endOf(int status)
 {
     WorkerEnd e;
@@ -125,6 +128,10 @@ Worker::~Worker()
 // before a wait cannot leave it waiting for the whole range.
 bool waitWorker(Worker &w, WorkerEnd &end, std::string &err)
 {
+    if (w.ended) {
+        end = w.end;
+        return true;
+    }
     int status = 0;
     for (pid_t got; (got = waitpid(w.pid, &status, WNOHANG)) != w.pid; usleep(5000)) {
         if (interruptSignal || (got < 0 && errno != EINTR)) {
@@ -154,6 +161,25 @@ int judgeWorker(size_t j, const WorkerEnd &end, std::string &err)
     if (end.exitCode != 0)
         err = who + " failed (exit " + std::to_string(end.exitCode) + ")";
     return end.exitCode == 0 ? 0 : end.exitCode == 1 ? 1 : 2;
+}
+
+// The exit code of the run when a worker after worker j has already failed:
+// the run fails at once rather than after the frames before that worker's
+// range are copied. A worker that ended well is kept as ended for its turn.
+int judgeLaterWorkers(std::vector<Worker> &workers, size_t j, std::string &err)
+{
+    for (size_t i = j + 1; i < workers.size(); ++i) {
+        Worker &w = workers[i];
+        int status = 0;
+        if (w.pid <= 0 || waitpid(w.pid, &status, WNOHANG) != w.pid)
+            continue;
+        w.pid = -1;
+        w.ended = true;
+        w.end = endOf(status);
+        if (const int code = judgeWorker(i, w.end, err))
+            return code;
+    }
+    return 0;
 }
 
 // Reads the planes of the next frame of a worker's stream (C444alpha), in
@@ -335,6 +361,8 @@ int runWorkers(const RenderOptions &o, const char *self, const std::string &stat
             int failed = 1;
             if (interruptSignal || !copyWorkerFrame(in, k, out, frame, failed, err))
                 code = failed;
+            else
+                code = judgeLaterWorkers(workers, j, err);
             done += 2;
             showProgress(show && code == 0, std::min(done, fields), fields);
         }

@@ -1,5 +1,7 @@
 // Text on the screen: DejaVu Sans rendered with FreeType, anti-aliased and
-// blended in the current colour. The face is opened once per process.
+// blended in the current colour. The face is opened once per process and
+// each glyph is rendered once: the editor redraws the same few dozen
+// glyphs on every panel it draws.
 #include "host/gui/screen.h"
 
 #include <ft2build.h>
@@ -7,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace vxh {
 
@@ -15,10 +18,21 @@ namespace {
 constexpr int kPixelSize = 12;
 constexpr int kAscent = 11; // baseline below the top of a line
 
+// A rendered glyph: its coverage bitmap (width bytes a row) placed relative
+// to the pen on the baseline.
+struct Glyph {
+    bool loaded = false; // rendered, or found not to render
+    bool drawable = false;
+    int left = 0, top = 0, advance = 0;
+    int width = 0, rows = 0;
+    std::vector<uint8_t> coverage;
+};
+
 struct Font {
     bool tried = false;
     FT_Library library = nullptr;
     FT_Face face = nullptr;
+    std::vector<Glyph> glyphs; // by glyph index, filled as they are drawn
 };
 
 Font font;
@@ -58,7 +72,34 @@ uint32_t nextCodePoint(const std::string &text, size_t &i)
     return cp;
 }
 
-// Runs f(glyph slot, pen x) for every glyph of one line; returns the width.
+// The rendered glyph of an index of the open face.
+const Glyph &glyphAt(FT_Face face, FT_UInt index)
+{
+    if (font.glyphs.empty())
+        font.glyphs.resize(static_cast<size_t>(std::max<FT_Long>(face->num_glyphs, 1)));
+    static Glyph missing; // an index past the face's glyphs (never drawn)
+    if (index >= font.glyphs.size())
+        return missing;
+    Glyph &g = font.glyphs[index];
+    if (g.loaded)
+        return g;
+    g.loaded = true;
+    if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT))
+        return g;
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap &b = slot->bitmap;
+    g.drawable = true;
+    g.left = slot->bitmap_left, g.top = slot->bitmap_top;
+    g.advance = static_cast<int>(slot->advance.x >> 6);
+    g.width = static_cast<int>(b.width), g.rows = static_cast<int>(b.rows);
+    g.coverage.resize(static_cast<size_t>(g.width) * g.rows);
+    for (int r = 0; r < g.rows; ++r)
+        for (int c = 0; c < g.width; ++c)
+            g.coverage[static_cast<size_t>(r) * g.width + c] = b.buffer[r * b.pitch + c];
+    return g;
+}
+
+// Runs f(glyph, pen x) for every glyph of one line; returns the width.
 template <typename F> int layLine(const std::string &text, F f)
 {
     FT_Face face = openFace();
@@ -73,10 +114,11 @@ template <typename F> int layLine(const std::string &text, F f)
             if (!FT_Get_Kerning(face, previous, index, FT_KERNING_DEFAULT, &kern))
                 pen += static_cast<int>(kern.x >> 6);
         }
-        if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT))
+        const Glyph &glyph = glyphAt(face, index);
+        if (!glyph.drawable)
             continue;
-        f(face->glyph, pen);
-        pen += static_cast<int>(face->glyph->advance.x >> 6);
+        f(glyph, pen);
+        pen += glyph.advance;
         previous = index;
     }
     return pen;
@@ -105,7 +147,7 @@ int textWidth(const std::string &text)
 {
     int widest = 0;
     for (const std::string &line : splitLines(text))
-        widest = std::max(widest, layLine(line, [](FT_GlyphSlot, int) {}));
+        widest = std::max(widest, layLine(line, [](const Glyph &, int) {}));
     return widest;
 }
 
@@ -144,13 +186,12 @@ void drawText(Screen &s, const std::string &text, int x, int y, int cx0, int cy0
     cx1 = std::min(cx1, s.width - 1), cy1 = std::min(cy1, s.height - 1);
     int lineY = y;
     for (const std::string &line : splitLines(text)) {
-        layLine(line, [&](FT_GlyphSlot g, int pen) {
-            const FT_Bitmap &b = g->bitmap;
-            const int gx = x + pen + g->bitmap_left, gy = lineY + kAscent - g->bitmap_top;
-            for (unsigned r = 0; r < b.rows; ++r)
-                for (unsigned c = 0; c < b.width; ++c) {
-                    const int px = gx + static_cast<int>(c), py = gy + static_cast<int>(r);
-                    const int a = b.buffer[r * b.pitch + c];
+        layLine(line, [&](const Glyph &g, int pen) {
+            const int gx = x + pen + g.left, gy = lineY + kAscent - g.top;
+            for (int r = 0; r < g.rows; ++r)
+                for (int c = 0; c < g.width; ++c) {
+                    const int px = gx + c, py = gy + r;
+                    const int a = g.coverage[static_cast<size_t>(r) * g.width + c];
                     if (!a || px < cx0 || py < cy0 || px > cx1 || py > cy1)
                         continue;
                     uint8_t *p = &s.rgb[(static_cast<size_t>(py) * s.width + px) * 3];
