@@ -20,14 +20,14 @@ namespace vxh {
 
 namespace {
 
-// A worker process and the stream its frames come through; move-only. A
-// worker still running when it goes is stopped and waited for.
 // How a worker ended: its exit code, or the signal that killed it.
 struct WorkerEnd {
     int exitCode = 0;
     int signal = 0;
 };
 
+// A worker process and the stream its frames come through; move-only. A
+// worker still running when it goes is stopped and waited for.
 struct Worker {
     pid_t pid = -1;
     FILE *stream = nullptr; // read end of the pipe, or the worker's temporary file
